@@ -1,0 +1,39 @@
+#pragma once
+
+// The control channel to the keyboard-emulation driver (vextd). Every call opens one
+// connection, sends one request, reads the answer and closes: the driver may come and go while
+// the program runs. A missing or silent driver is a failed open: the call returns 0 and leaves
+// the caller's buffer untouched.
+
+#include <cstdint>
+#include <string>
+
+// Control codes, passed unchanged as the request code.
+enum : int {
+    VEXT_IOCTL_GET_VERSION = 16,
+    VEXT_IOCTL_APP_ACTIVE = 20,
+    VEXT_IOCTL_APP_INACTIVE = 21,
+    VEXT_IOCTL_QUERY_ENABLED = 22,
+    VEXT_IOCTL_DISABLE = 23,
+    VEXT_IOCTL_ENABLE = 24,
+    VEXT_IOCTL_GET_PAD_TYPE = 29,
+};
+
+// Sends a code with no buffer. Returns 1 when the driver took the request, else 0.
+int DeviceControl(int nCode);
+
+// Sends a code with an output buffer of *pnSize bytes (its contents travel to the driver too:
+// code 29 carries the slot number in it). On success the answer is copied into the buffer,
+// *pnSize is set to the bytes returned and 1 comes back; otherwise 0 and nothing is touched.
+int DeviceQuery(int nCode, void* pBuffer, uint32_t* pnSize);
+
+// The driver's version masked to 0xFFF when it is at least 0x200, else 0 (no usable driver).
+int GetDriverVersion();
+
+namespace vext {
+
+// Where the driver's socket is: $VEXT_DEVICE, else $XDG_RUNTIME_DIR/vext/device, else
+// /tmp/vext-<uid>/device.
+std::string DeviceSocketPath();
+
+} // namespace vext
