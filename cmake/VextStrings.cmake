@@ -1,0 +1,15 @@
+# The numbered string table: every src/res/strings/*.txt is embedded into a generated source of
+# the target, which the core parses on first use. Duplicate or malformed IDs stop the build.
+function(vext_add_string_table target strings_dir)
+    file(GLOB string_files CONFIGURE_DEPENDS ${strings_dir}/*.txt)
+    list(SORT string_files)
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/generated/StringTableData.cpp)
+    add_custom_command(
+        OUTPUT ${out}
+        COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DFILES=${string_files}"
+                -P ${PROJECT_SOURCE_DIR}/cmake/GenStringTable.cmake
+        DEPENDS ${string_files} ${PROJECT_SOURCE_DIR}/cmake/GenStringTable.cmake
+        COMMENT "Embedding the string table"
+        VERBATIM)
+    target_sources(${target} PRIVATE ${out})
+endfunction()
