@@ -2,8 +2,9 @@
 
 // The control channel to the keyboard-emulation driver (vextd). Every call opens one
 // connection, sends one request, reads the answer and closes: the driver may come and go while
-// the program runs. A missing or silent driver is a failed open: the call returns 0 and leaves
-// the caller's buffer untouched.
+// the program runs. A missing, refusing or silent driver (no answer within 100 ms), or one that
+// answers nonsense, is a failed open: the call returns 0 and leaves the caller's buffer
+// untouched. The wire format is in docs/device-channel.md.
 
 #include <cstdint>
 #include <string>
