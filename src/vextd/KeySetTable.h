@@ -1,0 +1,61 @@
+#pragma once
+
+// The key set the driver plays, as read from the driver record: functions with their byte codes
+// and the mapping of button IDs to functions. Built once and never changed afterwards, so the
+// pad thread can read it while the next one is being loaded.
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace vext {
+
+struct StrokeBytes {
+    std::vector<uint8_t> press;
+    std::vector<uint8_t> release;
+};
+
+struct DriverFunction {
+    int32_t nMode = 0; // 0 Normal, any other value Step
+    bool bTurbo = false;
+    bool bLoop = false;
+    bool bStepDown = false;
+    int nLink = -1; // index of the linked function, -1 for none
+    std::vector<StrokeBytes> strings;
+
+    bool IsStep() const { return nMode != 0 || bStepDown; }
+};
+
+class KeySetTable {
+public:
+    KeySetTable() = default;
+
+    // Links and mapping targets outside the function table are dropped; of two mappings for the
+    // same button the first wins.
+    KeySetTable(std::string strSetName, std::vector<DriverFunction> functions,
+                const std::vector<std::pair<uint32_t, int>>& mappings);
+
+    const std::string& SetName() const { return m_strSetName; }
+    int FunctionCount() const { return static_cast<int>(m_functions.size()); }
+
+    // nullptr when nIndex is out of range.
+    const DriverFunction* Function(int nIndex) const;
+
+    // The function index mapped to the button, or -1.
+    int FunctionFor(uint32_t nButtonId) const;
+
+    size_t MappingCount() const { return m_mappings.size(); }
+
+    // The function whose step position a function plays and moves: a Step function owns its
+    // own, a step-down companion shares its Step function's. -1 for Normal functions.
+    int StepOwner(int nIndex) const;
+
+private:
+    std::string m_strSetName;
+    std::vector<DriverFunction> m_functions;
+    std::unordered_map<uint32_t, int> m_mappings;
+};
+
+} // namespace vext

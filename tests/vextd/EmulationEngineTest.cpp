@@ -1,0 +1,364 @@
+#include "EmulationEngine.h"
+
+#include "FakeKeyOutput.h"
+#include "model/ButtonId.h"
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+constexpr EmulationEngine::Nanos kMs = 1'000'000;
+constexpr EmulationEngine::Nanos kRepeat = 50 * kMs;
+
+std::vector<uint8_t> Codes(const std::string& text) {
+    std::vector<uint8_t> out;
+    std::istringstream in(text);
+    std::string hex;
+    while (in >> hex) {
+        out.push_back(static_cast<uint8_t>(std::stoul(hex, nullptr, 16)));
+    }
+    return out;
+}
+
+DriverFunction Normal(const std::string& press, const std::string& release, bool bTurbo = false) {
+    DriverFunction f;
+    f.bTurbo = bTurbo;
+    f.strings.push_back({Codes(press), Codes(release)});
+    return f;
+}
+
+DriverFunction Step(const std::vector<std::string>& steps, bool bLoop, int nLink,
+                    bool bTurbo = false) {
+    DriverFunction f;
+    f.nMode = 1;
+    f.bLoop = bLoop;
+    f.bTurbo = bTurbo;
+    f.nLink = nLink;
+    for (const std::string& s : steps) {
+        // A step's press codes leave its last key down; its up code opens the release codes.
+        std::vector<uint8_t> codes = Codes(s);
+        StrokeBytes strokes;
+        strokes.press = codes;
+        if (!codes.empty()) {
+            strokes.release.push_back(static_cast<uint8_t>(codes.back() | 0x80));
+        }
+        f.strings.push_back(strokes);
+    }
+    return f;
+}
+
+DriverFunction Companion(int nLink) {
+    DriverFunction f;
+    f.nMode = 1;
+    f.bStepDown = true;
+    f.nLink = nLink;
+    return f;
+}
+
+const uint32_t kB0 = MakeButtonId(1, 0, 1, kInputButton);
+const uint32_t kB1 = MakeButtonId(1, 1, 1, kInputButton);
+const uint32_t kB2 = MakeButtonId(1, 2, 1, kInputButton);
+const uint32_t kPad2B0 = MakeButtonId(2, 0, 1, kInputButton);
+
+class EngineTest : public ::testing::Test {
+protected:
+    void Load(std::vector<DriverFunction> functions,
+              std::vector<std::pair<uint32_t, int>> mappings) {
+        engine.SetTable(std::make_shared<const KeySetTable>("set", std::move(functions), mappings));
+        output.Take();
+    }
+    // Presses and releases an input, returning what came out.
+    std::string Click(uint32_t nId) {
+        engine.InputDown(nId, now);
+        engine.InputUp(nId, now);
+        return output.Take();
+    }
+
+    test::FakeKeyOutput output;
+    EmulationEngine engine{&output, kRepeat};
+    EmulationEngine::Nanos now = 1000 * kMs;
+};
+
+TEST_F(EngineTest, NormalPlaysPressOnDownAndReleaseOnUp) {
+    // "{Ctrl+A}" / "{Alt+B}"
+    Load({Normal("3A 1F", "9F BA 3C 32 B2 BC")}, {{kB0, 0}});
+    engine.InputDown(kB0, now);
+    EXPECT_EQ(output.Take(), "+3A +1F");
+    EXPECT_TRUE(engine.IsKeyHeld(0x1F));
+    engine.InputUp(kB0, now);
+    EXPECT_EQ(output.Take(), "-1F -3A +3C +32 -32 -3C");
+    EXPECT_EQ(engine.HeldKeyCount(), 0);
+}
+
+TEST_F(EngineTest, UnmappedInputsAndKeyNumberZeroPlayNothing) {
+    Load({Normal("00 80 1F", "9F")}, {{kB0, 0}});
+    EXPECT_EQ(Click(kB1), "");
+    EXPECT_EQ(Click(kB0), "+1F -1F");
+}
+
+TEST_F(EngineTest, RepeatedDownAndStrayUpAreIgnored) {
+    Load({Normal("1F", "9F")}, {{kB0, 0}});
+    engine.InputUp(kB0, now);
+    engine.InputDown(kB0, now);
+    engine.InputDown(kB0, now);
+    engine.InputUp(kB0, now);
+    engine.InputUp(kB0, now);
+    EXPECT_EQ(output.Take(), "+1F -1F");
+}
+
+struct StepCase {
+    const char* name;
+    bool bLoop;
+    std::vector<char> presses; // 'u' step function, 'd' companion
+    std::string expected;      // the key pressed by each click, space-separated
+};
+
+class StepTest : public EngineTest, public ::testing::WithParamInterface<StepCase> {};
+
+TEST_P(StepTest, WalksTheSharedPosition) {
+    const StepCase& c = GetParam();
+    // Steps "A", "B", "C"; the companion follows its Step function.
+    Load({Step({"1F", "32", "30"}, c.bLoop, 1), Companion(0)}, {{kB0, 0}, {kB1, 1}});
+    std::string played;
+    for (const char press : c.presses) {
+        const std::string out = Click(press == 'u' ? kB0 : kB1);
+        // Each click plays exactly one key down and up.
+        ASSERT_EQ(out.size(), 7u) << out;
+        ASSERT_EQ(out.substr(1, 2), out.substr(5, 2)) << out;
+        played += played.empty() ? "" : " ";
+        played += out.substr(1, 2);
+    }
+    EXPECT_EQ(played, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, StepTest,
+    ::testing::Values(
+        StepCase{"UpWithoutLoopStaysOnLast", false, {'u', 'u', 'u', 'u', 'u'}, "1F 32 30 30 30"},
+        StepCase{"UpWithLoopWraps", true, {'u', 'u', 'u', 'u', 'u'}, "1F 32 30 1F 32"},
+        StepCase{"DownAtStartWithoutLoopStays", false, {'d', 'd', 'u'}, "1F 1F 1F"},
+        StepCase{"DownAtStartWithLoopWrapsToLast", true, {'d', 'd', 'd', 'd'}, "1F 30 32 1F"},
+        StepCase{"UpThenDownWalksBack", false, {'u', 'u', 'd', 'd', 'd'}, "1F 32 30 32 1F"},
+        StepCase{
+            "DownFromLastWithoutLoop", false, {'u', 'u', 'u', 'u', 'd', 'd'}, "1F 32 30 30 30 32"}),
+    [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
+
+TEST_F(EngineTest, StepAdvancesOnReleaseNotOnPress) {
+    Load({Step({"1F", "32"}, false, 1), Companion(0)}, {{kB0, 0}, {kB2, 0}});
+    // Two inputs on the same Step function, both down before either is released, play the
+    // same step; each release then moves the position on.
+    engine.InputDown(kB0, now);
+    engine.InputDown(kB2, now);
+    EXPECT_EQ(output.Take(), "+1F");
+    EXPECT_EQ(engine.StepPosition(0), 0);
+    engine.InputUp(kB0, now);
+    EXPECT_EQ(output.Take(), "");
+    EXPECT_EQ(engine.StepPosition(0), 1);
+    engine.InputUp(kB2, now);
+    EXPECT_EQ(output.Take(), "-1F");
+    EXPECT_EQ(Click(kB0), "+32 -32");
+}
+
+TEST_F(EngineTest, CompanionWithBrokenLinkPlaysNothing) {
+    DriverFunction lonely = Companion(7); // out of range: dropped by the table
+    Load({Normal("1F", "9F"), lonely, Companion(0)}, {{kB0, 1}, {kB1, 2}});
+    EXPECT_EQ(Click(kB0), "");
+    // A companion linked to a Normal function has no step list either.
+    EXPECT_EQ(Click(kB1), "");
+    EXPECT_EQ(engine.StepPosition(0), -1);
+}
+
+TEST_F(EngineTest, StepWithNoStringsPlaysNothing) {
+    Load({Step({}, true, 1), Companion(0)}, {{kB0, 0}, {kB1, 1}});
+    EXPECT_EQ(Click(kB0), "");
+    EXPECT_EQ(Click(kB1), "");
+}
+
+TEST_F(EngineTest, AutoRepeatReplaysWhileHeld) {
+    Load({Normal("1F", "9F", true)}, {{kB0, 0}}); // "A" with Auto-Repeat
+    engine.InputDown(kB0, now);
+    EXPECT_EQ(output.Take(), "+1F");
+    EXPECT_EQ(engine.NextDeadline(), now + kRepeat);
+    engine.Tick(now + kRepeat - 1);
+    EXPECT_EQ(output.Take(), "");
+    engine.Tick(now + kRepeat);
+    EXPECT_EQ(output.Take(), "-1F +1F");
+    engine.Tick(now + 2 * kRepeat);
+    EXPECT_EQ(output.Take(), "-1F +1F");
+    engine.InputUp(kB0, now + 2 * kRepeat + 1);
+    EXPECT_EQ(output.Take(), "-1F");
+    EXPECT_FALSE(engine.NextDeadline().has_value());
+    engine.Tick(now + 10 * kRepeat);
+    EXPECT_EQ(output.Take(), "");
+}
+
+TEST_F(EngineTest, LateTickReplaysOnceNotABurst) {
+    Load({Normal("1F", "9F", true)}, {{kB0, 0}});
+    engine.InputDown(kB0, now);
+    output.Take();
+    engine.Tick(now + 10 * kRepeat);
+    EXPECT_EQ(output.Take(), "-1F +1F");
+    EXPECT_EQ(engine.NextDeadline(), now + 11 * kRepeat);
+}
+
+TEST_F(EngineTest, WithoutAutoRepeatNoDeadline) {
+    Load({Normal("1F", "9F")}, {{kB0, 0}});
+    engine.InputDown(kB0, now);
+    EXPECT_FALSE(engine.NextDeadline().has_value());
+    engine.Tick(now + 100 * kRepeat);
+    EXPECT_EQ(output.Take(), "+1F");
+}
+
+TEST_F(EngineTest, AutoRepeatStepAdvancesEachReplay) {
+    Load({Step({"1F", "32", "30"}, true, 1, true), Companion(0)}, {{kB0, 0}, {kB1, 1}});
+    engine.InputDown(kB0, now);
+    engine.Tick(now + kRepeat);
+    engine.Tick(now + 2 * kRepeat);
+    engine.Tick(now + 3 * kRepeat);
+    engine.InputUp(kB0, now + 3 * kRepeat);
+    EXPECT_EQ(output.Take(), "+1F -1F +32 -32 +30 -30 +1F -1F");
+    // The companion repeats with its Step function's Auto-Repeat, walking backwards.
+    engine.InputDown(kB1, now);
+    engine.Tick(now + kRepeat);
+    engine.InputUp(kB1, now + kRepeat);
+    EXPECT_EQ(output.Take(), "+32 -32 +1F -1F");
+}
+
+TEST_F(EngineTest, TwoInputsAtOnceAreIndependent) {
+    Load({Normal("1F", "9F"), Normal("20", "A0", true)}, {{kB0, 0}, {kB1, 1}});
+    engine.InputDown(kB0, now);
+    engine.InputDown(kB1, now);
+    engine.Tick(now + kRepeat);
+    engine.InputUp(kB0, now + kRepeat);
+    engine.Tick(now + 2 * kRepeat);
+    engine.InputUp(kB1, now + 2 * kRepeat);
+    EXPECT_EQ(output.Take(), "+1F +20 -20 +20 -1F -20 +20 -20");
+    EXPECT_EQ(engine.HeldKeyCount(), 0);
+}
+
+TEST_F(EngineTest, SharedKeyGoesUpWhenItsLastHolderLetsGo) {
+    // Both inputs hold Ctrl; releasing one must not lift it under the other.
+    Load({Normal("3A 1F", "9F BA"), Normal("3A 20", "A0 BA")}, {{kB0, 0}, {kB1, 1}});
+    engine.InputDown(kB0, now);
+    engine.InputDown(kB1, now);
+    EXPECT_EQ(output.Take(), "+3A +1F +20");
+    engine.InputUp(kB0, now);
+    EXPECT_EQ(output.Take(), "-1F");
+    EXPECT_TRUE(engine.IsKeyHeld(0x3A));
+    engine.InputUp(kB1, now);
+    EXPECT_EQ(output.Take(), "-20 -3A");
+}
+
+TEST_F(EngineTest, UpCodeOfAnotherInputsKeyIsIgnored) {
+    Load({Normal("3A", "BA"), Normal("BA 1F", "9F")}, {{kB0, 0}, {kB1, 1}});
+    engine.InputDown(kB0, now);
+    EXPECT_EQ(Click(kB1), "+3A +1F -1F");
+    EXPECT_TRUE(engine.IsKeyHeld(0x3A));
+}
+
+TEST_F(EngineTest, UnbalancedStringsLeaveNothingDown) {
+    // Press codes without their up codes (a damaged or hand-made record).
+    Load({Normal("3A 1F", ""), Normal("3A 1F", "", true)}, {{kB0, 0}, {kB1, 1}});
+    EXPECT_EQ(Click(kB0), "+3A +1F -1F -3A");
+    engine.InputDown(kB1, now);
+    engine.Tick(now + kRepeat);
+    engine.InputUp(kB1, now + kRepeat);
+    EXPECT_EQ(output.Take(), "+3A +1F -1F -3A");
+}
+
+struct ReleaseCase {
+    const char* name;
+    void (*action)(EmulationEngine&);
+    std::string expected;
+};
+
+class ReleaseTest : public EngineTest, public ::testing::WithParamInterface<ReleaseCase> {};
+
+TEST_P(ReleaseTest, EveryHeldKeyGoesUpOnce) {
+    Load({Normal("3A 1F", "9F BA", true), Normal("3C 2F", "AF BC"), Normal("20", "A0")},
+         {{kB0, 0}, {kB1, 1}, {kPad2B0, 2}});
+    engine.InputDown(kB0, now);
+    engine.InputDown(kB1, now);
+    engine.InputDown(kPad2B0, now);
+    output.Take();
+    GetParam().action(engine);
+    EXPECT_EQ(output.Take(), GetParam().expected);
+    // Releasing the inputs afterwards plays no release codes for inputs that were ended.
+    engine.InputUp(kB0, now);
+    engine.InputUp(kB1, now);
+    engine.InputUp(kPad2B0, now);
+    engine.Tick(now + 100 * kRepeat);
+    const std::string after = output.Take();
+    EXPECT_TRUE(after.empty() || after == "-20") << after;
+    EXPECT_EQ(engine.HeldKeyCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, ReleaseTest,
+    ::testing::Values(ReleaseCase{"Disable", [](EmulationEngine& e) { e.SetEnabled(false); },
+                                  "-1F -3A -2F -3C -20"},
+                      ReleaseCase{
+                          "Reload",
+                          [](EmulationEngine& e) { e.SetTable(std::make_shared<KeySetTable>()); },
+                          "-1F -3A -2F -3C -20"},
+                      ReleaseCase{"ReleaseAll", [](EmulationEngine& e) { e.ReleaseAll(); },
+                                  "-1F -3A -2F -3C -20"},
+                      ReleaseCase{"UnplugSlot1", [](EmulationEngine& e) { e.ReleaseSlot(1); },
+                                  "-1F -3A -2F -3C"}),
+    [](const ::testing::TestParamInfo<ReleaseCase>& info) { return info.param.name; });
+
+TEST_F(EngineTest, DisabledIgnoresInputsUntilEnabledAndFreshlyPressed) {
+    Load({Normal("1F", "9F")}, {{kB0, 0}});
+    engine.SetEnabled(false);
+    engine.InputDown(kB0, now);
+    engine.SetEnabled(true);
+    engine.InputUp(kB0, now);
+    EXPECT_EQ(output.Take(), "");
+    EXPECT_EQ(Click(kB0), "+1F -1F");
+}
+
+TEST_F(EngineTest, ReloadRestartsStepPositions) {
+    auto functions = std::vector<DriverFunction>{Step({"1F", "32"}, false, 1), Companion(0)};
+    Load(functions, {{kB0, 0}});
+    EXPECT_EQ(Click(kB0), "+1F -1F");
+    Load(functions, {{kB0, 0}});
+    EXPECT_EQ(Click(kB0), "+1F -1F");
+}
+
+TEST_F(EngineTest, DestructionReleasesHeldKeys) {
+    test::FakeKeyOutput out;
+    {
+        EmulationEngine e(&out, kRepeat);
+        std::vector<DriverFunction> functions{Normal("1F", "9F")};
+        e.SetTable(std::make_shared<const KeySetTable>(
+            "s", functions, std::vector<std::pair<uint32_t, int>>{{kB0, 0}}));
+        e.InputDown(kB0, 0);
+    }
+    EXPECT_EQ(out.Take(), "+1F -1F");
+}
+
+TEST(KeySetTableTest, DropsOutOfRangeLinksAndMappings) {
+    std::vector<DriverFunction> functions(2);
+    functions[0].nLink = 5;
+    functions[1].nLink = -3;
+    const KeySetTable table("name", functions, {{kB0, 2}, {kB1, -1}, {kB2, 1}, {kB2, 0}});
+    EXPECT_EQ(table.SetName(), "name");
+    EXPECT_EQ(table.Function(0)->nLink, -1);
+    EXPECT_EQ(table.Function(1)->nLink, -1);
+    EXPECT_EQ(table.Function(2), nullptr);
+    EXPECT_EQ(table.Function(-1), nullptr);
+    EXPECT_EQ(table.FunctionFor(kB0), -1);
+    EXPECT_EQ(table.FunctionFor(kB1), -1);
+    EXPECT_EQ(table.FunctionFor(kB2), 1); // the first mapping of a button wins
+    EXPECT_EQ(table.MappingCount(), 1u);
+}
+
+} // namespace
+} // namespace vext
