@@ -14,9 +14,17 @@ constexpr uint32_t MakeButtonId(int nSlot, int nX, int nY, int nKind) {
            (static_cast<uint32_t>(nY & 0xFF) << 8) | static_cast<uint32_t>(nKind & 0xFF);
 }
 
-constexpr int ButtonSlot(uint32_t id) { return static_cast<int>(id >> 24); }
-constexpr int ButtonX(uint32_t id) { return static_cast<int>((id >> 16) & 0xFF); }
-constexpr int ButtonY(uint32_t id) { return static_cast<int>((id >> 8) & 0xFF); }
-constexpr int ButtonKind(uint32_t id) { return static_cast<int>(id & 0xFF); }
+constexpr int ButtonSlot(uint32_t id) {
+    return static_cast<int>(id >> 24);
+}
+constexpr int ButtonX(uint32_t id) {
+    return static_cast<int>((id >> 16) & 0xFF);
+}
+constexpr int ButtonY(uint32_t id) {
+    return static_cast<int>((id >> 8) & 0xFF);
+}
+constexpr int ButtonKind(uint32_t id) {
+    return static_cast<int>(id & 0xFF);
+}
 
 } // namespace vext

@@ -1,0 +1,10 @@
+#include "model/AppState.h"
+
+namespace vext {
+
+AppState& TheAppState() {
+    static AppState state;
+    return state;
+}
+
+} // namespace vext

@@ -1,0 +1,271 @@
+#include "model/VextKeyDoc.h"
+
+#include "driver/DeviceChannel.h"
+#include "model/AppState.h"
+#include "model/ButtonId.h"
+#include "model/DocViews.h"
+
+CVextKeyDoc::CVextKeyDoc() = default;
+
+CVextKeyDoc::~CVextKeyDoc() = default;
+
+std::string CVextKeyDoc::TitleFromPath(const std::string& strPath) {
+    const size_t slash = strPath.find_last_of('/');
+    std::string name = slash == std::string::npos ? strPath : strPath.substr(slash + 1);
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && dot > 0) {
+        name.erase(dot);
+    }
+    return name;
+}
+
+void CVextKeyDoc::SetPathName(const std::string& strPath, bool bAddToMRU) {
+    m_strPathName = strPath;
+    m_strTitle = TitleFromPath(strPath);
+    if (bAddToMRU && m_pViews) {
+        m_pViews->AddToRecentFileList(strPath);
+    }
+}
+
+void CVextKeyDoc::DeleteContents() {
+    for (size_t i = m_functions.size(); i-- > 0;) {
+        RemoveFunctionAt(i);
+    }
+    m_mappings.RemoveAll();
+    m_padTypes.clear();
+    m_nLastCookie = 0;
+}
+
+bool CVextKeyDoc::OnNewDocument() {
+    DeleteContents();
+    m_bModified = false;
+    m_strPathName.clear();
+    m_nLastCookie = 0;
+    m_padPlacements.fill(vext::WindowPlacement{});
+
+    const int nDefault = vext::TheAppState().m_nDefaultPadType;
+    const bool bDriver = GetDriverVersion() != 0;
+    for (int nSlot = 1; nSlot <= kSlotCount; ++nSlot) {
+        int32_t nAnswer = 0;
+        if (bDriver) {
+            int32_t buffer = nSlot;
+            uint32_t nSize = sizeof buffer;
+            if (DeviceQuery(VEXT_IOCTL_GET_PAD_TYPE, &buffer, &nSize) && nSize == sizeof buffer) {
+                nAnswer = buffer;
+            }
+        }
+        m_padTypes.push_back(nAnswer != 0 ? nAnswer - 1 : nDefault);
+    }
+    return true;
+}
+
+int CVextKeyDoc::NewCookie() {
+    SetModifiedFlag();
+    return ++m_nLastCookie;
+}
+
+CKeyFunction* CVextKeyDoc::FindFunction(int nCookie) const {
+    const int nIndex = FindFunctionIndex(nCookie);
+    return nIndex < 0 ? nullptr : m_functions[static_cast<size_t>(nIndex)].get();
+}
+
+int CVextKeyDoc::FindFunctionIndex(int nCookie) const {
+    for (size_t i = 0; i < m_functions.size(); ++i) {
+        if (m_functions[i]->m_nCookie == nCookie) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int CVextKeyDoc::FindFunctionItem(int nCookie) const {
+    return m_pViews ? m_pViews->FindFunctionItem(nCookie) : -1;
+}
+
+bool CVextKeyDoc::MapButton(int nCookie, uint32_t nButtonId) {
+    m_mappings.SetAt(nButtonId, nCookie);
+    SetModifiedFlag();
+    return true;
+}
+
+bool CVextKeyDoc::UnmapButton(uint32_t nButtonId) {
+    SetModifiedFlag();
+    return m_mappings.RemoveKey(nButtonId);
+}
+
+bool CVextKeyDoc::SwapButtons(uint32_t nFirst, uint32_t nSecond) {
+    int32_t nFirstCookie = 0;
+    int32_t nSecondCookie = 0;
+    if (!m_mappings.Lookup(nFirst, nFirstCookie) || !m_mappings.Lookup(nSecond, nSecondCookie)) {
+        return false;
+    }
+    m_mappings.SetAt(nFirst, nSecondCookie);
+    m_mappings.SetAt(nSecond, nFirstCookie);
+    SetModifiedFlag();
+    return true;
+}
+
+CKeyFunction* CVextKeyDoc::FindMappedFunction(int nSlot, int nX, int nY, int nKind) const {
+    int32_t nCookie = 0;
+    if (!m_mappings.Lookup(vext::MakeButtonId(nSlot, nX, nY, nKind), nCookie)) {
+        return nullptr;
+    }
+    return FindFunction(nCookie);
+}
+
+bool CVextKeyDoc::IsFunctionMapped(int nCookie) const {
+    bool bFound = false;
+    m_mappings.ForEach(
+        [&](const vext::MappingTable::Entry& e) { bFound = bFound || e.nCookie == nCookie; });
+    return bFound;
+}
+
+bool CVextKeyDoc::PadHasMappings(int nSlot) const {
+    bool bFound = false;
+    m_mappings.ForEach([&](const vext::MappingTable::Entry& e) {
+        bFound = bFound || vext::ButtonSlot(e.nButtonId) == nSlot;
+    });
+    return bFound;
+}
+
+CKeyFunction* CVextKeyDoc::InsertFunction(size_t nIndex, std::unique_ptr<CKeyFunction> pFunction) {
+    CKeyFunction* pInserted = pFunction.get();
+    m_functions.insert(m_functions.begin() + static_cast<std::ptrdiff_t>(nIndex),
+                       std::move(pFunction));
+    if (m_pViews) {
+        m_pViews->FunctionInserted(static_cast<int>(nIndex));
+    }
+    return pInserted;
+}
+
+void CVextKeyDoc::RemoveFunctionAt(size_t nIndex) {
+    m_functions.erase(m_functions.begin() + static_cast<std::ptrdiff_t>(nIndex));
+    if (m_pViews) {
+        m_pViews->FunctionRemoved(static_cast<int>(nIndex));
+    }
+}
+
+CKeyFunction* CVextKeyDoc::InsertCompanion(CKeyFunction* pStep, size_t nIndex) {
+    auto pCompanion = std::make_unique<CKeyFunction>();
+    pCompanion->m_bStepDown = 1;
+    pCompanion->m_nMode = CKeyFunction::kModeStep;
+    pCompanion->m_nCookie = NewCookie();
+    pCompanion->m_nLinkCookie = pStep->m_nCookie;
+    pStep->m_nLinkCookie = pCompanion->m_nCookie;
+    return InsertFunction(nIndex, std::move(pCompanion));
+}
+
+CKeyFunction* CVextKeyDoc::AddFunction(std::unique_ptr<CKeyFunction> pFunction) {
+    if (!pFunction) {
+        return nullptr;
+    }
+    pFunction->m_bStepDown = 0;
+    pFunction->m_nCookie = NewCookie();
+    pFunction->m_nLinkCookie = 0;
+    CKeyFunction* pAdded = InsertFunction(m_functions.size(), std::move(pFunction));
+    if (pAdded->m_nMode > 0) {
+        InsertCompanion(pAdded, m_functions.size());
+    }
+    SetModifiedFlag();
+    return pAdded;
+}
+
+bool CVextKeyDoc::DeleteFunction(int nCookie, bool bWithLinked) {
+    const int nIndex = FindFunctionIndex(nCookie);
+    if (nIndex < 0) {
+        return false;
+    }
+    const int32_t nLink = m_functions[static_cast<size_t>(nIndex)]->m_nLinkCookie;
+    RemoveFunctionAt(static_cast<size_t>(nIndex));
+
+    const int nLinkedIndex = FindFunctionIndex(nLink);
+    SetModifiedFlag();
+    if (bWithLinked && nLinkedIndex >= 0) {
+        RemoveFunctionAt(static_cast<size_t>(nLinkedIndex));
+    }
+
+    m_mappings.RemoveIf(
+        [&](const vext::MappingTable::Entry& e) {
+            return e.nCookie == nCookie || (bWithLinked && e.nCookie == nLink);
+        },
+        [&](const vext::MappingTable::Entry& e) {
+            const int nSlot = vext::ButtonSlot(e.nButtonId);
+            if (m_pViews && m_pViews->IsPadViewOpen(nSlot)) {
+                m_pViews->RefreshPadButton(nSlot, vext::ButtonKind(e.nButtonId),
+                                           vext::ButtonX(e.nButtonId), vext::ButtonY(e.nButtonId));
+            }
+        });
+    return true;
+}
+
+CKeyFunction* CVextKeyDoc::EditTarget(int nCookie) const {
+    CKeyFunction* pFunction = FindFunction(nCookie);
+    if (pFunction && pFunction->IsCompanion()) {
+        return FindFunction(pFunction->m_nLinkCookie);
+    }
+    return pFunction;
+}
+
+void CVextKeyDoc::FinishEdit(CKeyFunction* pFunction, int32_t nOldMode) {
+    const int nIndex = pFunction ? FindFunctionIndex(pFunction->m_nCookie) : -1;
+    if (nIndex < 0) {
+        return;
+    }
+    const bool bWasStep = nOldMode != 0;
+    const bool bIsStep = pFunction->IsStepMode();
+    if (bWasStep && !bIsStep) {
+        DeleteFunction(pFunction->m_nLinkCookie, false);
+        pFunction->m_nLinkCookie = 0;
+    } else if (!bWasStep && bIsStep) {
+        InsertCompanion(pFunction, static_cast<size_t>(nIndex) + 1);
+    }
+    if (m_pViews) {
+        m_pViews->FunctionChanged(FindFunctionIndex(pFunction->m_nCookie));
+        if (bWasStep && bIsStep) {
+            const int nCompanion = FindFunctionIndex(pFunction->m_nLinkCookie);
+            if (nCompanion >= 0) {
+                m_pViews->FunctionChanged(nCompanion);
+            }
+        }
+    }
+    SetModifiedFlag();
+}
+
+int CVextKeyDoc::GetPadType(int nSlot) const {
+    if (nSlot >= 1 && static_cast<size_t>(nSlot) <= m_padTypes.size()) {
+        return m_padTypes[static_cast<size_t>(nSlot - 1)];
+    }
+    return vext::TheAppState().m_nDefaultPadType;
+}
+
+void CVextKeyDoc::SetPadType(int nSlot, int nPadType) {
+    if (nSlot < 1 || nSlot > kSlotCount) {
+        return;
+    }
+    const size_t nIndex = static_cast<size_t>(nSlot - 1);
+    while (m_padTypes.size() <= nIndex) {
+        m_padTypes.push_back(vext::TheAppState().m_nDefaultPadType);
+    }
+    m_padTypes[nIndex] = nPadType;
+    SetModifiedFlag();
+}
+
+bool CVextKeyDoc::IsPadViewOpen(int nSlot) const {
+    return m_pViews && m_pViews->IsPadViewOpen(nSlot);
+}
+
+bool CVextKeyDoc::HasFunctionListView() const {
+    return m_pViews && m_pViews->HasFunctionListView();
+}
+
+void CVextKeyDoc::TogglePadView(int nSlot) {
+    if (m_pViews) {
+        m_pViews->TogglePadView(nSlot);
+    }
+}
+
+void CVextKeyDoc::CheckPadButton(int nSlot, int nCheck) {
+    if (m_pViews && m_pViews->HasFunctionListView() && nSlot >= 1 && nSlot <= kSlotCount) {
+        m_pViews->CheckPadButton(nSlot, nCheck & 0xFFFF);
+    }
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+// One open key set: its functions in list order, the mapping of pad buttons to functions, the
+// pad type of each slot, the cookie counter and the saved pad-window placements. Window work goes
+// through an attached IDocViews; without one the document acts as if no view were open.
+
+#include "model/KeyFunction.h"
+#include "model/MappingTable.h"
+#include "model/WindowPlacement.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vext {
+class IDocViews;
+}
+
+class CVextKeyDoc {
+public:
+    static constexpr int kSlotCount = 4;
+
+    CVextKeyDoc();
+    virtual ~CVextKeyDoc();
+    CVextKeyDoc(const CVextKeyDoc&) = delete;
+    CVextKeyDoc& operator=(const CVextKeyDoc&) = delete;
+
+    // The data of the key set.
+    std::vector<std::unique_ptr<CKeyFunction>> m_functions;
+    vext::MappingTable m_mappings;
+    std::vector<int32_t> m_padTypes;
+    int32_t m_nLastCookie = 0;
+    std::array<vext::WindowPlacement, kSlotCount> m_padPlacements{};
+
+    // Views.
+    void AttachViews(vext::IDocViews* pViews) { m_pViews = pViews; }
+    vext::IDocViews* Views() const { return m_pViews; }
+
+    // Document state.
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    const std::string& GetTitle() const { return m_strTitle; }
+    void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
+    const std::string& GetPathName() const { return m_strPathName; }
+    // Sets the path and makes the title its file name without the last extension.
+    void SetPathName(const std::string& strPath, bool bAddToMRU = true);
+    static std::string TitleFromPath(const std::string& strPath);
+
+    // Lifecycle.
+    virtual void DeleteContents();
+    virtual bool OnNewDocument();
+
+    // Identity and lookup.
+    virtual int NewCookie();
+    CKeyFunction* FindFunction(int nCookie) const;
+    int FindFunctionIndex(int nCookie) const;
+    int FindFunctionItem(int nCookie) const;
+
+    // Mappings.
+    bool MapButton(int nCookie, uint32_t nButtonId);
+    bool UnmapButton(uint32_t nButtonId);
+    bool SwapButtons(uint32_t nFirst, uint32_t nSecond);
+    CKeyFunction* FindMappedFunction(int nSlot, int nX, int nY, int nKind) const;
+    bool IsFunctionMapped(int nCookie) const;
+    bool PadHasMappings(int nSlot) const;
+
+    // Functions. AddFunction gives the record a fresh cookie, clears its link and step-down flag,
+    // appends it and, for a Step function, its companion right after it.
+    CKeyFunction* AddFunction(std::unique_ptr<CKeyFunction> pFunction);
+    bool DeleteFunction(int nCookie, bool bWithLinked);
+    // The function the property sheet edits for a selected cookie: a companion's Step function.
+    CKeyFunction* EditTarget(int nCookie) const;
+    // After the sheet wrote its fields back into pFunction: keeps the companion in step with a
+    // mode change (created after it, or deleted with its mappings) and marks the document.
+    void FinishEdit(CKeyFunction* pFunction, int32_t nOldMode);
+
+    // Pad slots, 1 to 4. A slot the document holds no type for shows the default pad type.
+    int GetPadType(int nSlot) const;
+    void SetPadType(int nSlot, int nPadType);
+
+    // Windows, through the attached views.
+    bool IsPadViewOpen(int nSlot) const;
+    bool HasFunctionListView() const;
+    void TogglePadView(int nSlot);
+    void CheckPadButton(int nSlot, int nCheck);
+
+private:
+    CKeyFunction* InsertFunction(size_t nIndex, std::unique_ptr<CKeyFunction> pFunction);
+    CKeyFunction* InsertCompanion(CKeyFunction* pStep, size_t nIndex);
+    void RemoveFunctionAt(size_t nIndex);
+
+    vext::IDocViews* m_pViews = nullptr;
+    bool m_bModified = false;
+    std::string m_strTitle;
+    std::string m_strPathName;
+};
