@@ -1,5 +1,6 @@
 #include "model/VextKeyDoc.h"
 
+#include "FakeDeviceServer.h"
 #include "FakeDocViews.h"
 #include "model/AppState.h"
 #include "model/ButtonId.h"
@@ -62,6 +63,39 @@ TEST_F(VextKeyDocTest, NewDocumentWithoutDriverHasFourSlotsOfTheDefaultType) {
     EXPECT_EQ(doc.m_padTypes, (std::vector<int32_t>{1, 1, 1, 1}));
     EXPECT_TRUE(doc.m_padPlacements[2].IsEmpty());
     EXPECT_EQ(doc.m_nLastCookie, 0);
+}
+
+TEST_F(VextKeyDocTest, NewDocumentAsksTheDriverForEachSlotsPadType) {
+    vext::TheAppState().m_nDefaultPadType = 0;
+    vext::test::FakeDeviceServer driver;
+    ASSERT_TRUE(driver.IsRunning());
+    driver.SetPadTypeAnswer(1, 2); // a Corvel Pad
+    driver.SetPadTypeAnswer(2, 1);
+    driver.SetPadTypeAnswer(3, 0); // cannot tell: the default
+    driver.SetPadTypeAnswer(4, 2);
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.m_padTypes, (std::vector<int32_t>{1, 0, 0, 1}));
+
+    std::vector<int32_t> slots;
+    for (const auto& request : driver.Requests()) {
+        if (request.nCode == VEXT_IOCTL_GET_PAD_TYPE) {
+            ASSERT_EQ(request.buffer.size(), 4u);
+            slots.push_back(request.buffer[0]);
+        }
+    }
+    EXPECT_EQ(slots, (std::vector<int32_t>{1, 2, 3, 4}));
+}
+
+TEST_F(VextKeyDocTest, AnOldDriverIsNotAskedForPadTypes) {
+    vext::TheAppState().m_nDefaultPadType = 1;
+    vext::test::FakeDeviceServer driver;
+    driver.SetVersion(0x1FF);
+    driver.SetPadTypeAnswer(1, 1);
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_EQ(doc.m_padTypes, (std::vector<int32_t>{1, 1, 1, 1}));
+    for (const auto& request : driver.Requests()) {
+        EXPECT_NE(request.nCode, VEXT_IOCTL_GET_PAD_TYPE);
+    }
 }
 
 TEST_F(VextKeyDocTest, UnmapButtonOfAnUnmappedButtonStillMarksModified) {
