@@ -2,6 +2,7 @@
 
 #include "FakeDeviceServer.h"
 #include "FakeDocViews.h"
+#include "driver/DeviceChannel.h"
 #include "model/AppState.h"
 #include "model/ButtonId.h"
 
