@@ -1,0 +1,32 @@
+#pragma once
+
+// Replacing a file so that a crash or a full disk at any moment leaves either the old or the new
+// file whole: the bytes go to a temporary file in the same directory, reach the disk, and only
+// then take the old file's name.
+
+#include <string>
+#include <string_view>
+
+namespace vext {
+
+enum class FileError { kNone, kCannotOpen, kCannotWrite, kCannotRename };
+
+struct FileStatus {
+    FileError error = FileError::kNone;
+    std::string message; // says what failed, with the path and the system's reason
+
+    bool ok() const { return error == FileError::kNone; }
+    static FileStatus Fail(FileError error, std::string message);
+};
+
+// Writes the bytes as the file's whole new content. An existing file keeps its permission bits;
+// a symbolic link is followed, so the file it names is replaced and the link stays. A file
+// without any write permission is refused (kCannotWrite) and left as it is.
+FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Reads a whole file. A missing file sets *pbExists false and is not an error. Files larger than
+// maxBytes are refused.
+FileStatus ReadWholeFile(const std::string& path, std::string* pBytes, bool* pbExists,
+                         std::size_t maxBytes);
+
+} // namespace vext
