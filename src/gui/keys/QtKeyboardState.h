@@ -1,0 +1,41 @@
+#pragma once
+
+// The keyboard as the window system reports it, for the keystroke capture. Ctrl and Alt are read
+// from the key event being handled (its modifiers are the keys held as it happened), else asked of
+// the window system. Characters come from the active layout on X11, else from the US layout.
+
+#include "keys/KeyboardState.h"
+#include "keys/UsKeyboardState.h"
+
+#include <cstdint>
+#include <map>
+
+#include <Qt>
+
+class QKeyEvent;
+
+namespace vext {
+
+class QtKeyboardState final : public IKeyboardState {
+public:
+    static QtKeyboardState& Instance();
+
+    bool IsCtrlDown() const override;
+    bool IsAltDown() const override;
+    char32_t CharForVirtualKey(uint32_t nVirtualKey) const override;
+
+    // Brackets the handling of one key event.
+    void BeginEvent(const QKeyEvent& event, uint32_t nVirtualKey);
+    void EndEvent() { m_bInEvent = false; }
+
+private:
+    Qt::KeyboardModifiers CurrentModifiers() const;
+
+    bool m_bInEvent = false;
+    Qt::KeyboardModifiers m_eventModifiers;
+    // The native key code each virtual key last came from: the layout is asked about that key.
+    std::map<uint32_t, uint32_t> m_nativeCodes;
+    UsKeyboardState m_us;
+};
+
+} // namespace vext
