@@ -79,6 +79,8 @@ public:
     // Pad slots, 1 to 4. A slot the document holds no type for shows the default pad type.
     int GetPadType(int nSlot) const;
     void SetPadType(int nSlot, int nPadType);
+    // Buttons of the slot's pad type in the application's layout table.
+    int GetPadButtonCount(int nSlot) const;
 
     // Windows, through the attached views.
     bool IsPadViewOpen(int nSlot) const;
