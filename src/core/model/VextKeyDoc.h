@@ -82,6 +82,11 @@ public:
     // Buttons of the slot's pad type in the application's layout table.
     int GetPadButtonCount(int nSlot) const;
 
+    // The driver. Writes the key set as the driver's record, replacing the one it had, then
+    // makes the driver reload it. False, with the previous record left whole and the reason in
+    // *pError, when the record could not be written.
+    bool DownloadToDriver(std::string* pError = nullptr);
+
     // Windows, through the attached views.
     bool IsPadViewOpen(int nSlot) const;
     bool HasFunctionListView() const;

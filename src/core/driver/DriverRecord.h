@@ -1,0 +1,41 @@
+#pragma once
+
+// The driver record: the key set written as one registry tree under HKEY_LOCAL_MACHINE, in a
+// form the driver uses without the key-set file (links and mappings as positions in the
+// function table, keystrokes as key codes). Writing it replaces the whole tree in one
+// transaction, so the driver reads either the old key set or the new one.
+
+#include "platform/RegistryStore.h"
+
+#include <memory>
+#include <string>
+
+class CVextKeyDoc;
+
+namespace vext {
+
+// The record's root key below HKEY_LOCAL_MACHINE.
+inline constexpr char kDriverRecordPath[] =
+    "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM"
+    "\\Zelvan Vext\\VextKey";
+
+// Replaces the record with the document's key set. False when any part of it cannot be
+// written: then nothing changed and store.LastError() says why.
+bool WriteDriverRecord(const CVextKeyDoc& doc, RegistryStore& store);
+
+// Deletes the record with everything below it. True when no record is left, also when there
+// was none.
+bool DeleteDriverRecord(RegistryStore& store);
+
+// Opens the registry store the driver reads (RegistryStore::DefaultPath()).
+std::unique_ptr<RegistryStore> OpenDriverRegistry(std::string& strError);
+
+// Sends VEXT_IOCTL_DISABLE, then VEXT_IOCTL_ENABLE: the driver drops its key set and reads the
+// record again. Results are not examined; an absent driver simply misses them.
+void ReloadDriver();
+
+// The command-line unload: deletes the record, then reloads the driver. False with a reason when
+// the store cannot be opened or changed; the driver is told to reload either way.
+bool UnloadDriverKeySet(std::string& strError);
+
+} // namespace vext
