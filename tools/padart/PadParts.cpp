@@ -1,0 +1,77 @@
+#include "PadParts.h"
+
+#include <QPainterPathStroker>
+#include <QPen>
+#include <QRadialGradient>
+
+namespace vext::padart {
+
+QPainterPath CrossPath(QPointF c, double reach, double half, double corner) {
+    QPainterPath h;
+    h.addRoundedRect(QRectF(c.x() - reach, c.y() - half, 2 * reach, 2 * half), corner, corner);
+    QPainterPath v;
+    v.addRoundedRect(QRectF(c.x() - half, c.y() - reach, 2 * half, 2 * reach), corner, corner);
+    return h.united(v).simplified();
+}
+
+QPainterPath ArrowPath(QPointF tip, Direction d, double size) {
+    const double w = size * 0.62;
+    QPolygonF poly;
+    switch (d) {
+    case Direction::Left:
+        poly << tip << QPointF(tip.x() + size, tip.y() - w) << QPointF(tip.x() + size, tip.y() + w);
+        break;
+    case Direction::Right:
+        poly << tip << QPointF(tip.x() - size, tip.y() - w) << QPointF(tip.x() - size, tip.y() + w);
+        break;
+    case Direction::Down:
+        poly << tip << QPointF(tip.x() - w, tip.y() - size) << QPointF(tip.x() + w, tip.y() - size);
+        break;
+    case Direction::Up:
+        poly << tip << QPointF(tip.x() - w, tip.y() + size) << QPointF(tip.x() + w, tip.y() + size);
+        break;
+    }
+    QPainterPath p;
+    p.addPolygon(poly);
+    p.closeSubpath();
+    return p;
+}
+
+QPainterPath CirclePath(QPointF centre, double radius) {
+    QPainterPath p;
+    p.addEllipse(centre, radius, radius);
+    return p;
+}
+
+QPainterPath PillPath(QRectF rect) {
+    QPainterPath p;
+    const double r = std::min(rect.width(), rect.height()) / 2;
+    p.addRoundedRect(rect, r, r);
+    return p;
+}
+
+QPainterPath WithRim(const QPainterPath& shape) {
+    QPainterPathStroker stroker;
+    stroker.setWidth(1.0);
+    return shape.united(stroker.createStroke(shape)).simplified();
+}
+
+QColor Mix(QColor a, QColor b, double t) {
+    return QColor::fromRgbF(static_cast<float>(a.redF() + (b.redF() - a.redF()) * t),
+                            static_cast<float>(a.greenF() + (b.greenF() - a.greenF()) * t),
+                            static_cast<float>(a.blueF() + (b.blueF() - a.blueF()) * t));
+}
+
+void DrawDome(QPainter& painter, QPointF centre, double radius, QColor base, QColor rim) {
+    painter.save();
+    QRadialGradient g(centre + QPointF(-radius * 0.35, -radius * 0.45), radius * 1.5);
+    g.setColorAt(0, Mix(base, Qt::white, 0.38));
+    g.setColorAt(0.55, base);
+    g.setColorAt(1, Mix(base, Qt::black, 0.35));
+    painter.setBrush(g);
+    painter.setPen(QPen(rim, 1.0));
+    painter.drawEllipse(centre, radius - 0.5, radius - 0.5);
+    painter.restore();
+}
+
+} // namespace vext::padart

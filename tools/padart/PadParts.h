@@ -1,0 +1,28 @@
+// Shapes shared by the pad drawings: the direction cross, arrows, round buttons, pills.
+#pragma once
+
+#include <QColor>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointF>
+#include <QRectF>
+
+namespace vext::padart {
+
+enum class Direction { Left, Right, Down, Up };
+
+// A plus shape of arms reaching `reach` from the centre, `half` wide on each side.
+QPainterPath CrossPath(QPointF centre, double reach, double half, double corner);
+// A filled arrow head pointing in `d`, its tip `tip`, `size` long.
+QPainterPath ArrowPath(QPointF tip, Direction d, double size);
+QPainterPath CirclePath(QPointF centre, double radius);
+QPainterPath PillPath(QRectF rect);
+// Everything a filled shape touches when its rim is drawn with a one-pixel pen.
+QPainterPath WithRim(const QPainterPath& shape);
+
+QColor Mix(QColor a, QColor b, double t);
+
+// A domed round button: gradient body, darker rim.
+void DrawDome(QPainter& painter, QPointF centre, double radius, QColor base, QColor rim);
+
+} // namespace vext::padart
