@@ -206,8 +206,7 @@ bool WritePad(const PadDesign& design, const std::string& outDir, std::string& s
     p.setPen(QPen(QColor(0, 0, 0), 1.25 / s, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     design.PaintLines(p);
     p.restore();
-    strings += "# Pad type " + std::to_string(type) + ": kind,x,y,left,top,labelX,labelY," +
-               "labelAlign,name\n";
+    strings += "# Pad type " + std::to_string(type) + "\n";
     strings += std::to_string(200 + type) + "\t" + std::to_string(buttons.size()) + "\n";
     const int firstString = type == 0 ? 202 : 214;
     for (size_t i = 0; i < buttons.size(); ++i) {
