@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 
@@ -72,10 +71,13 @@ TEST(PadArtRepro, EveryPictureIsRegisteredInTheResourceFile) {
     text << qrc.rdbuf();
     const std::string xml = text.str();
     std::set<std::string> listed;
-    const std::regex file("<file>([^<]+)</file>");
-    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), file); it != std::sregex_iterator();
-         ++it) {
-        const std::string name = (*it)[1];
+    const std::string open = "<file>";
+    const std::string close = "</file>";
+    for (size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at)) {
+        at += open.size();
+        const size_t end = xml.find(close, at);
+        ASSERT_NE(end, std::string::npos);
+        const std::string name = xml.substr(at, end - at);
         EXPECT_TRUE(fs::exists(fs::path(ResDir()) / name)) << name << " is listed but missing";
         listed.insert(name);
     }
