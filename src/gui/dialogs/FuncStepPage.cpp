@@ -1,0 +1,124 @@
+#include "dialogs/FuncStepPage.h"
+
+#include "dialogs/StepListBox.h"
+#include "dialogs/StepStringDlg.h"
+#include "platform/StringTable.h"
+
+#include <QAction>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QLabel>
+#include <QPixmap>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Text(int nId) {
+    return QString::fromStdString(vext::StringResource(nId).value_or(""));
+}
+
+// Bitmap 234: four 14 x 12 images, add, delete, up, down.
+QIcon StripIcon(const QPixmap& strip, int nIndex) {
+    if (strip.isNull())
+        return {};
+    return QIcon(strip.copy(nIndex * 14, 0, 14, 12));
+}
+
+} // namespace
+
+CFuncStepPage::CFuncStepPage(QWidget* pParent)
+    : vext::CPropertyPage(QStringLiteral("Step Mode"), pParent), m_toolBar(new QToolBar(this)),
+      m_listSteps(new CStepListBox(this)) {
+    m_toolBar->setIconSize(QSize(14, 12));
+    const QPixmap strip(QStringLiteral(":/icons/234.png"));
+    const int commands[] = {kCmdAdd, kCmdDelete, kCmdMoveUp, kCmdMoveDown};
+    // Words stand in for the pictures only when the picture strip is missing.
+    const char* const names[] = {"Add", "Delete", "Up", "Down"};
+    m_toolBar->setToolButtonStyle(strip.isNull() ? Qt::ToolButtonTextOnly : Qt::ToolButtonIconOnly);
+    for (int i = 0; i < 4; ++i) {
+        const int id = commands[i];
+        QAction* pAction = m_toolBar->addAction(StripIcon(strip, i), QString::fromLatin1(names[i]));
+        pAction->setToolTip(Text(110 + i));
+        pAction->setData(id);
+        connect(pAction, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    m_listSteps->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_listSteps->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    connect(m_listSteps, &CStepListBox::Command, this, &CFuncStepPage::OnCommand);
+    connect(m_listSteps, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); });
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(new QLabel(QStringLiteral("Keystroke Strings"), this));
+    pLayout->addWidget(m_toolBar);
+    pLayout->addWidget(m_listSteps);
+}
+
+void CFuncStepPage::DoDataExchange(bool bSave) {
+    if (!m_pSteps)
+        return;
+    if (bSave) {
+        m_pSteps->clear();
+        for (int i = 0; i < m_listSteps->count(); ++i)
+            m_pSteps->push_back(m_listSteps->item(i)->text().toStdString());
+    } else {
+        m_listSteps->clear();
+        for (const std::string& step : *m_pSteps)
+            m_listSteps->addItem(QString::fromStdString(step));
+    }
+}
+
+bool CFuncStepPage::EnterStep(QString& strStep) {
+    if (m_fnEnterStep)
+        return m_fnEnterStep(this, strStep);
+    CStepStringDlg dlg(this);
+    dlg.m_strStep = strStep;
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    strStep = dlg.m_strStep;
+    return true;
+}
+
+void CFuncStepPage::OnCommand(int nId) {
+    const int index = m_listSteps->currentItem() ? m_listSteps->currentRow() : -1;
+    const int count = m_listSteps->count();
+    switch (nId) {
+    case kCmdAdd: {
+        QString str;
+        if (EnterStep(str))
+            m_listSteps->addItem(str);
+        break;
+    }
+    case kCmdDelete:
+        if (index < 0)
+            break;
+        delete m_listSteps->takeItem(index);
+        if (m_listSteps->count() > 0)
+            m_listSteps->setCurrentRow(std::min(index, m_listSteps->count() - 1));
+        break;
+    case kCmdMoveUp:
+        if (index <= 0)
+            break;
+        m_listSteps->MoveItem(index, index - 1);
+        break;
+    case kCmdMoveDown:
+        if (index < 0 || index >= count - 1)
+            break;
+        m_listSteps->MoveItem(index, index + 2);
+        break;
+    default:
+        break;
+    }
+}
+
+void CFuncStepPage::OnEdit() {
+    const int index = m_listSteps->currentItem() ? m_listSteps->currentRow() : -1;
+    if (index < 0)
+        return;
+    QString str = m_listSteps->item(index)->text();
+    if (!EnterStep(str))
+        return;
+    delete m_listSteps->takeItem(index);
+    m_listSteps->insertItem(index, str);
+    m_listSteps->setCurrentRow(index);
+}

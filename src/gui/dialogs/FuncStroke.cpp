@@ -1,0 +1,32 @@
+#include "dialogs/FuncStroke.h"
+
+#include "keys/KeyCaptureEdit.h"
+
+#include <QFontDatabase>
+#include <QLabel>
+#include <QVBoxLayout>
+
+CFuncStroke::CFuncStroke(QWidget* pParent)
+    : vext::CPropertyPage(QStringLiteral("Keystrokes"), pParent),
+      m_editRelease(new CKeyCaptureEdit(this)), m_editPress(new CKeyCaptureEdit(this)) {
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    for (CKeyCaptureEdit* pEdit : {m_editPress, m_editRelease}) {
+        pEdit->setFont(fixed);
+        pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    }
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(new QLabel(QStringLiteral("Press String"), this));
+    pLayout->addWidget(m_editPress);
+    pLayout->addWidget(new QLabel(QStringLiteral("Release String"), this));
+    pLayout->addWidget(m_editRelease);
+}
+
+void CFuncStroke::DoDataExchange(bool bSave) {
+    if (bSave) {
+        m_strPressString = m_editPress->toPlainText();
+        m_strReleaseString = m_editRelease->toPlainText();
+    } else {
+        m_editPress->setPlainText(m_strPressString);
+        m_editRelease->setPlainText(m_strReleaseString);
+    }
+}
