@@ -25,6 +25,9 @@
 #include <QTimer>
 #include <QToolBar>
 
+// The pictures and clips live in the GUI library's resources.
+static void InitResources() { Q_INIT_RESOURCE(vextkey); }
+
 namespace {
 
 QStringList TabTexts(const CFuncPropSheet& sheet) {
@@ -62,6 +65,8 @@ class FuncPropSheetTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { InitResources(); }
+
     void normalFunctionOpensWithKeystrokes() {
         CKeyFunction f;
         f.m_strDescription = "Jump";
@@ -75,6 +80,8 @@ private Q_SLOTS:
         QVERIFY(sheet.m_pageDesc.m_pCheckLoop->isChecked());
         QCOMPARE(sheet.m_pageDesc.m_pEditDescription->text(), QStringLiteral("Jump"));
         QCOMPARE(sheet.m_pageDesc.m_animate->GetClip(), 187);
+        QCOMPARE(sheet.m_pageDesc.m_animate->GetFrameCount(), 16);
+        QVERIFY(sheet.m_pageDesc.m_animate->IsPlaying());
         QCOMPARE(sheet.windowTitle(), QStringLiteral("Function Properties"));
     }
 
@@ -363,6 +370,7 @@ private Q_SLOTS:
         QCOMPARE(actions[2]->toolTip(), QStringLiteral("Move the selected step string up"));
         QCOMPARE(actions[3]->toolTip(), QStringLiteral("Move the selected step string down"));
         QCOMPARE(actions[2]->data().toInt(), 104);
+        QVERIFY(!actions[0]->icon().isNull());
     }
 
     void stepStringDialogCapturesKeys() {
