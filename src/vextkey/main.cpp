@@ -1,6 +1,12 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef VEXT_HAVE_GUI
+#include "app/VextKeyApp.h"
+
+#include <QApplication>
+#endif
+
 namespace {
 
 const char kUsage[] = "Usage: vextkey [-ld FILE | -ul | FILE]\n"
@@ -22,6 +28,19 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    std::fputs("vextkey: the configurator window is not built yet; try --help\n", stderr);
+#ifdef VEXT_HAVE_GUI
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Zelvan"));
+    QApplication::setApplicationName(QStringLiteral("VextKey"));
+    CVextKeyApp theApp;
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    if (!theApp.InitInstance(args)) {
+        return 0;
+    }
+    return theApp.ExitInstance(QApplication::exec());
+#else
+    std::fputs("vextkey: built without the configurator window; try --help\n", stderr);
     return 2;
+#endif
 }

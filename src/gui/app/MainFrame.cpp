@@ -1,0 +1,472 @@
+#include "app/MainFrame.h"
+
+#include "app/DriverRecord.h"
+#include "app/LockKeys.h"
+#include "app/VextKeyApp.h"
+#include "driver/DeviceChannel.h"
+#include "framework/CmdIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/MDIChildWnd.h"
+#include "framework/Resources.h"
+
+#include <cstdint>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+#include <QWhatsThis>
+
+using namespace vext;
+
+namespace {
+
+bool DriverPresent() {
+    return GetDriverVersion() != 0;
+}
+
+QString Stripped(int nId) {
+    QString s = ResString(nId);
+    s.remove('&');
+    return s;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame() {
+    setObjectName(QStringLiteral("MainFrame"));
+    setWindowTitle(ResString(IDR_MAINFRAME).section('\n', 0, 0));
+    setAcceptDrops(true);
+    resize(960, 680);
+
+    OnCommandId(ID_UNLOAD_KEYSET, [this] { OnUnloadKeySet(); });
+    OnUpdateId(ID_UNLOAD_KEYSET, [](CCmdUI& ui) { ui.Enable(DriverRecordExists()); });
+    OnCommandId(ID_VIEW_KEYSTROKE_VIEWER, [this] { OnKeystrokeViewer(); });
+    OnUpdateId(ID_VIEW_KEYSTROKE_VIEWER, [](CCmdUI& ui) {
+        CVextKeyApp* pApp = CVextKeyApp::Get();
+        ui.Enable(true);
+        ui.SetCheck(pApp && pApp->m_pViewerFrame != nullptr);
+    });
+    OnCommandId(ID_EMULATION, [this] { OnEmulation(); });
+    OnUpdateId(ID_EMULATION, [](CCmdUI& ui) {
+        if (!DriverPresent()) {
+            ui.SetCheck(0);
+            ui.Enable(false);
+            return;
+        }
+        ui.Enable(true);
+        ui.SetCheck(IsEmulationOn());
+    });
+    OnCommandId(ID_VIEW_TOOLBAR, [this] { m_pToolBar->setVisible(!m_pToolBar->isVisible()); });
+    OnUpdateId(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) {
+        ui.Enable(true);
+        ui.SetCheck(m_pToolBar && !m_pToolBar->isHidden());
+    });
+    OnCommandId(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(statusBar()->isHidden()); });
+    OnUpdateId(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) {
+        ui.Enable(true);
+        ui.SetCheck(!statusBar()->isHidden());
+    });
+    const auto help = [] { QDesktopServices::openUrl(QUrl(ResString(138))); };
+    OnCommandId(ID_HELP_FINDER, help);
+    OnCommandId(ID_HELP, help);
+    OnCommandId(ID_DEFAULT_HELP, help);
+    OnCommandId(ID_CONTEXT_HELP, [] { QWhatsThis::enterWhatsThisMode(); });
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::LoadFrame() {
+    BuildMenus();
+    BuildAccelerators();
+    BuildToolBar();
+    BuildStatusBar();
+    SetMenuResource(IDR_MAINFRAME);
+    QPixmap icon(QStringLiteral(":/icons/vextkey.png"));
+    if (!icon.isNull()) {
+        setWindowIcon(icon);
+    }
+    OnIdle();
+    return true;
+}
+
+void CMainFrame::BringToFront() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::BuildMenus() {
+    for (int nRes : {IDR_MAINFRAME, IDR_VEXTKEYTYPE, IDR_PADTYPE, IDR_VIEWERTYPE}) {
+        const bool bDoc = nRes != IDR_MAINFRAME;
+        QMenu* pFile = AddPopup(nRes, tr("&File"));
+        AddMenuItem(pFile, ID_FILE_NEW, tr("&New\tCtrl+N"));
+        AddMenuItem(pFile, ID_FILE_OPEN, tr("&Open...\tCtrl+O"));
+        if (bDoc) {
+            AddMenuItem(pFile, ID_FILE_CLOSE, tr("&Close"));
+            AddMenuItem(pFile, ID_FILE_SAVE, tr("&Save\tCtrl+S"));
+            AddMenuItem(pFile, ID_FILE_SAVE_AS, tr("Save &As..."));
+            pFile->addSeparator();
+            if (nRes == IDR_VEXTKEYTYPE) {
+                AddMenuItem(pFile, ID_FILE_SEND_MAIL, tr("Sen&d"));
+                pFile->addSeparator();
+            }
+            AddMenuItem(pFile, ID_FILE_PRINT, tr("&Print...\tCtrl+P"));
+            AddMenuItem(pFile, ID_FILE_PRINT_PREVIEW, tr("Print Pre&view"));
+            AddMenuItem(pFile, ID_FILE_PRINT_SETUP, tr("P&rint Setup..."));
+            pFile->addSeparator();
+            AddMenuItem(pFile, ID_CONFIGURE_VEXT, tr("Configure &Vext\tCtrl+G"));
+        } else {
+            pFile->addSeparator();
+            AddMenuItem(pFile, ID_FILE_PRINT_SETUP, tr("P&rint Setup..."));
+            pFile->addSeparator();
+        }
+        AddMenuItem(pFile, ID_UNLOAD_KEYSET, tr("&Unload KeySet\tCtrl+U"));
+        pFile->addSeparator();
+        AddRecentFileItems(pFile);
+        pFile->addSeparator();
+        AddMenuItem(pFile, ID_APP_EXIT, tr("E&xit"));
+
+        if (nRes == IDR_VEXTKEYTYPE) {
+            QMenu* pEdit = AddPopup(nRes, tr("&Edit"));
+            AddMenuItem(pEdit, ID_EDIT_CUT, tr("Cu&t\tCtrl+X"));
+            AddMenuItem(pEdit, ID_EDIT_COPY, tr("&Copy\tCtrl+C"));
+            AddMenuItem(pEdit, ID_EDIT_PASTE, tr("&Paste\tCtrl+V"));
+            pEdit->addSeparator();
+            AddMenuItem(pEdit, ID_FUNC_ADD, tr("&Add Function"));
+            AddMenuItem(pEdit, ID_FUNC_DELETE, tr("&Delete Function"));
+        }
+
+        QMenu* pView = AddPopup(nRes, tr("&View"));
+        AddMenuItem(pView, ID_VIEW_TOOLBAR, tr("&Toolbar"));
+        AddMenuItem(pView, ID_VIEW_STATUS_BAR, tr("&Status Bar"));
+        AddMenuItem(pView, ID_VIEW_KEYSTROKE_VIEWER, tr("&Keystroke Viewer"));
+        if (nRes == IDR_VEXTKEYTYPE || nRes == IDR_PADTYPE) {
+            AddMenuItem(pView, ID_VIEW_PAD1, tr("Pad &1"));
+            AddMenuItem(pView, ID_VIEW_PAD2, tr("Pad &2"));
+            AddMenuItem(pView, ID_VIEW_PAD3, tr("Pad &3"));
+            AddMenuItem(pView, ID_VIEW_PAD4, tr("Pad &4"));
+        }
+
+        QMenu* pOptions = AddPopup(nRes, tr("&Options"));
+        AddMenuItem(pOptions, ID_OPTIONS_PREFERENCES, tr("&Preferences"));
+        if (bDoc) {
+            AddMenuItem(pOptions, ID_OPTIONS_AUTO_MAPPING, tr("&Auto Mapping"));
+            QMenu* pWindow = AddPopup(nRes, tr("&Window"));
+            AddMenuItem(pWindow, ID_WINDOW_CASCADE, tr("&Cascade"));
+            AddMenuItem(pWindow, ID_WINDOW_TILE_HORZ, tr("&Tile"));
+            AddMenuItem(pWindow, ID_WINDOW_ARRANGE, tr("&Arrange Icons"));
+        }
+
+        QMenu* pHelp = AddPopup(nRes, tr("&Help"));
+        AddMenuItem(pHelp, ID_HELP_FINDER, tr("&Help Topics"));
+        pHelp->addSeparator();
+        AddMenuItem(pHelp, ID_HELP_HOME_PAGE, tr("Go To Zelvan Home Page"));
+        pHelp->addSeparator();
+        AddMenuItem(pHelp, ID_APP_ABOUT, tr("&About VextKey..."));
+    }
+    CommandAction(ID_EMULATION)->setCheckable(true);
+    CommandAction(ID_OPTIONS_AUTO_MAPPING)->setCheckable(true);
+    CommandAction(ID_VIEW_KEYSTROKE_VIEWER)->setCheckable(true);
+    CommandAction(ID_VIEW_TOOLBAR)->setCheckable(true);
+    CommandAction(ID_VIEW_STATUS_BAR)->setCheckable(true);
+    SetCommandText(ID_TIP_OF_THE_DAY, ResString(133));
+}
+
+void CMainFrame::BuildAccelerators() {
+    const struct {
+        QKeySequence keys;
+        int nID;
+    } table[] = {
+        {QKeySequence(Qt::ALT | Qt::Key_1), ID_VIEW_PAD1},
+        {QKeySequence(Qt::ALT | Qt::Key_2), ID_VIEW_PAD2},
+        {QKeySequence(Qt::ALT | Qt::Key_3), ID_VIEW_PAD3},
+        {QKeySequence(Qt::ALT | Qt::Key_4), ID_VIEW_PAD4},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), ID_FILE_NEW},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), ID_FILE_OPEN},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), ID_FILE_SAVE},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), ID_FILE_PRINT},
+        {QKeySequence(Qt::CTRL | Qt::Key_G), ID_CONFIGURE_VEXT},
+        {QKeySequence(Qt::CTRL | Qt::Key_U), ID_UNLOAD_KEYSET},
+        {QKeySequence(Qt::CTRL | Qt::Key_X), ID_EDIT_CUT},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Delete), ID_EDIT_CUT},
+        {QKeySequence(Qt::CTRL | Qt::Key_C), ID_EDIT_COPY},
+        {QKeySequence(Qt::CTRL | Qt::Key_Insert), ID_EDIT_COPY},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), ID_EDIT_PASTE},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_EDIT_PASTE},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), ID_EDIT_UNDO},
+        {QKeySequence(Qt::ALT | Qt::Key_Backspace), ID_EDIT_UNDO},
+        {QKeySequence(Qt::Key_Insert), ID_FUNC_ADD},
+        {QKeySequence(Qt::Key_Delete), ID_FUNC_DELETE},
+        {QKeySequence(Qt::Key_F1), ID_HELP},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F1), ID_CONTEXT_HELP},
+        {QKeySequence(Qt::Key_F6), ID_NEXT_PANE},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE},
+    };
+    for (const auto& entry : table) {
+        AddAccelerator(entry.keys, entry.nID);
+    }
+}
+
+void CMainFrame::BuildToolBar() {
+    m_pToolBar = addToolBar(tr("Toolbar"));
+    m_pToolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_pToolBar->setIconSize(QSize(16, 15));
+    m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_pToolBar->setMovable(true);
+
+    // The toolbar picture holds one 16 x 15 image per button, separators left out.
+    const int buttons[] = {ID_FILE_NEW,  ID_FILE_OPEN,   ID_FILE_SAVE,  ID_EDIT_CUT,
+                           ID_EDIT_COPY, ID_EDIT_PASTE,  ID_FILE_PRINT, ID_EMULATION,
+                           ID_APP_ABOUT, ID_CONTEXT_HELP};
+    const QStyle::StandardPixmap fallback[] = {QStyle::SP_FileIcon,
+                                               QStyle::SP_DialogOpenButton,
+                                               QStyle::SP_DialogSaveButton,
+                                               QStyle::SP_TrashIcon,
+                                               QStyle::SP_FileLinkIcon,
+                                               QStyle::SP_ArrowDown,
+                                               QStyle::SP_DriveFDIcon,
+                                               QStyle::SP_MediaPlay,
+                                               QStyle::SP_MessageBoxInformation,
+                                               QStyle::SP_TitleBarContextHelpButton};
+    QImage strip(QStringLiteral(":/bitmaps/128.bmp"));
+    for (size_t i = 0; i < std::size(buttons); ++i) {
+        QAction* pAction = CommandAction(buttons[i]);
+        const int nX = static_cast<int>(i) * 16;
+        if (!strip.isNull() && strip.width() >= nX + 16) {
+            QImage image = strip.copy(nX, 0, 16, 15).convertToFormat(QImage::Format_ARGB32);
+            // The toolbar's grey is its transparent colour.
+            const QRgb key = qRgb(192, 192, 192);
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if ((image.pixel(x, y) & 0xFFFFFF) == (key & 0xFFFFFF)) {
+                        image.setPixel(x, y, 0);
+                    }
+                }
+            }
+            pAction->setIcon(QPixmap::fromImage(image));
+        } else {
+            pAction->setIcon(style()->standardIcon(fallback[i]));
+        }
+        if (pAction->toolTip().isEmpty()) {
+            pAction->setToolTip(Stripped(buttons[i]));
+        }
+    }
+    m_pToolBar->addAction(CommandAction(ID_FILE_NEW));
+    m_pToolBar->addAction(CommandAction(ID_FILE_OPEN));
+    m_pToolBar->addAction(CommandAction(ID_FILE_SAVE));
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(CommandAction(ID_EDIT_CUT));
+    m_pToolBar->addAction(CommandAction(ID_EDIT_COPY));
+    m_pToolBar->addAction(CommandAction(ID_EDIT_PASTE));
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(CommandAction(ID_FILE_PRINT));
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(CommandAction(ID_EMULATION));
+    m_pToolBar->addSeparator();
+    m_pToolBar->addAction(CommandAction(ID_APP_ABOUT));
+    m_pToolBar->addAction(CommandAction(ID_CONTEXT_HELP));
+}
+
+void CMainFrame::BuildStatusBar() {
+    QStatusBar* pBar = statusBar();
+    pBar->showMessage(ResString(AFX_IDS_IDLEMESSAGE));
+    connect(pBar, &QStatusBar::messageChanged, pBar, [pBar](const QString& strText) {
+        if (strText.isEmpty()) {
+            pBar->showMessage(ResString(AFX_IDS_IDLEMESSAGE));
+        }
+    });
+    const auto makePane = [pBar](const QString& strSizeText, const char* pszName) {
+        auto* pLabel = new QLabel(pBar);
+        pLabel->setObjectName(QLatin1String(pszName));
+        pLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pLabel->setAlignment(Qt::AlignCenter);
+        pLabel->setMinimumWidth(pLabel->fontMetrics().horizontalAdvance(strSizeText) + 8);
+        pBar->addPermanentWidget(pLabel);
+        return pLabel;
+    };
+    m_pPaneSetName = makePane(ResString(123), "PaneKeySet");
+    m_pPaneCaps = makePane(ResString(ID_INDICATOR_CAPS), "PaneCaps");
+    m_pPaneNum = makePane(ResString(ID_INDICATOR_NUM), "PaneNum");
+    m_pPaneScroll = makePane(ResString(ID_INDICATOR_SCRL), "PaneScroll");
+}
+
+QLabel* CMainFrame::LockPane(int nIndicator) const {
+    switch (nIndicator) {
+    case ID_INDICATOR_CAPS:
+        return m_pPaneCaps;
+    case ID_INDICATOR_NUM:
+        return m_pPaneNum;
+    case ID_INDICATOR_SCRL:
+        return m_pPaneScroll;
+    default:
+        return nullptr;
+    }
+}
+
+bool CMainFrame::IsEmulationOn() {
+    CVextKeyApp* pApp = CVextKeyApp::Get();
+    if (pApp && pApp->m_bListHasFocus) {
+        return pApp->m_bSavedEmulation != 0;
+    }
+    int32_t nAnswer = 0;
+    uint32_t nSize = sizeof nAnswer;
+    DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nAnswer, &nSize);
+    return nAnswer != 0;
+}
+
+QString CMainFrame::KeySetPaneText() {
+    if (!DriverPresent()) {
+        return ResString(131);
+    }
+    if (!IsEmulationOn()) {
+        return ResString(132);
+    }
+    const std::optional<std::string> name = DriverSetName();
+    if (!name) {
+        return ResString(123);
+    }
+    return QString::fromStdString(*name);
+}
+
+void CMainFrame::OnUnloadKeySet() {
+    DeleteDriverRecord();
+}
+
+void CMainFrame::OnEmulation() {
+    if (!DriverPresent()) {
+        return;
+    }
+    CVextKeyApp* pApp = CVextKeyApp::Get();
+    if (pApp && pApp->m_bListHasFocus) {
+        pApp->m_bSavedEmulation = pApp->m_bSavedEmulation ? 0 : 1;
+        return;
+    }
+    int32_t nAnswer = 0;
+    uint32_t nSize = sizeof nAnswer;
+    DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nAnswer, &nSize);
+    DeviceControl(nAnswer != 0 ? VEXT_IOCTL_DISABLE : VEXT_IOCTL_ENABLE);
+}
+
+void CMainFrame::OnKeystrokeViewer() {
+    CVextKeyApp* pApp = CVextKeyApp::Get();
+    if (!pApp || !pApp->m_pViewerTemplate) {
+        return;
+    }
+    if (pApp->m_pViewerFrame) {
+        CMDIChildWnd* pFrame = pApp->m_pViewerFrame;
+        pApp->m_pViewerFrame = nullptr;
+        pFrame->DestroyFrame();
+        return;
+    }
+    if (CMDIChildWnd* pFrame = pApp->m_pViewerTemplate->CreateNewFrame(nullptr, nullptr)) {
+        pApp->m_pViewerTemplate->InitialUpdateFrame(pFrame, nullptr, true);
+    }
+}
+
+void CMainFrame::OnInitMenu() {
+    InsertTipCommand(menuBar());
+}
+
+void CMainFrame::InsertTipCommand(QMenuBar* pBar) {
+    const QString strPopup = ResString(137);
+    QMenu* pFound = nullptr;
+    for (QAction* pItem : pBar->actions()) {
+        if (pItem->menu() && pItem->text().left(256) == strPopup) {
+            pFound = pItem->menu();
+        }
+    }
+    const QString strItem = ResString(133);
+    QAction* pTip = CommandAction(ID_TIP_OF_THE_DAY);
+    if (pFound) {
+        const QList<QAction*> items = pFound->actions();
+        if (items.isEmpty() || items.front()->text() != strItem) {
+            QAction* pBefore = items.isEmpty() ? nullptr : items.front();
+            pFound->insertAction(pBefore, pTip);
+            pFound->insertSeparator(pBefore);
+        }
+        return;
+    }
+    if (!m_pTipPopup) {
+        m_pTipPopup = new QMenu(strPopup, this);
+        m_pTipPopup->addAction(pTip);
+    }
+    if (!pBar->actions().contains(m_pTipPopup->menuAction())) {
+        pBar->addMenu(m_pTipPopup);
+    }
+}
+
+void CMainFrame::OnIdle() {
+    CMDIFrameWnd::OnIdle();
+    UpdateStatusPanes();
+}
+
+void CMainFrame::UpdateStatusPanes() {
+    if (!m_pPaneSetName) {
+        return;
+    }
+    const QString strSet = KeySetPaneText();
+    if (m_pPaneSetName->text() != strSet) {
+        m_pPaneSetName->setText(strSet);
+    }
+    const LockKeyState locks = ReadLockKeys();
+    const auto show = [](QLabel* pPane, bool bOn, int nId) {
+        const QString strText = bOn ? ResString(nId) : QString();
+        if (pPane->text() != strText) {
+            pPane->setText(strText);
+        }
+    };
+    show(m_pPaneCaps, locks.bKnown && locks.bCaps, ID_INDICATOR_CAPS);
+    show(m_pPaneNum, locks.bKnown && locks.bNum, ID_INDICATOR_NUM);
+    show(m_pPaneScroll, locks.bKnown && locks.bScroll, ID_INDICATOR_SCRL);
+}
+
+void CMainFrame::changeEvent(QEvent* pEvent) {
+    CMDIFrameWnd::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::ActivationChange) {
+        const bool bActive = isActiveWindow();
+        if (bActive != m_bActive) {
+            m_bActive = bActive;
+            DeviceControl(bActive ? VEXT_IOCTL_APP_ACTIVE : VEXT_IOCTL_APP_INACTIVE);
+        }
+    }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent) {
+    if (pEvent->mimeData()->hasUrls()) {
+        for (const QUrl& url : pEvent->mimeData()->urls()) {
+            if (url.isLocalFile()) {
+                pEvent->acceptProposedAction();
+                return;
+            }
+        }
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* pEvent) {
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp || !pEvent->mimeData()->hasUrls()) {
+        return;
+    }
+    pEvent->acceptProposedAction();
+    BringToFront();
+    for (const QUrl& url : pEvent->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            pApp->OpenDocumentFile(url.toLocalFile());
+        }
+    }
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+// The main window: menus per active template, accelerators, toolbar, status bar with the name of
+// the key set the driver holds and the lock-key indicators, and the driver-wide commands
+// (Unload KeySet, emulation on/off, Keystroke Viewer). It tells the driver when the program
+// gains and loses the activation, and opens key-set files dropped on it.
+
+#include "framework/MDIFrameWnd.h"
+
+class QLabel;
+class QMenuBar;
+class QToolBar;
+
+class CMainFrame : public vext::CMDIFrameWnd {
+    Q_OBJECT
+
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Builds menus, toolbar and status bar; false when the frame cannot be made.
+    bool LoadFrame();
+    void BringToFront();
+
+    // Puts the Tip of the Day item into the popup titled string 137 of the bar, once.
+    void InsertTipCommand(QMenuBar* pBar);
+    // Status-bar pane 123: what the driver holds, or why it holds nothing.
+    static QString KeySetPaneText();
+    // Whether the driver emulates, as the toggle shows it (the remembered state while the
+    // function list has the focus).
+    static bool IsEmulationOn();
+
+    void OnUnloadKeySet();
+    void OnEmulation();
+    void OnKeystrokeViewer();
+
+    QToolBar* ToolBar() const { return m_pToolBar; }
+    QLabel* KeySetPane() const { return m_pPaneSetName; }
+    QLabel* LockPane(int nIndicator) const;
+
+    void OnIdle() override;
+
+protected:
+    void OnInitMenu() override;
+    void changeEvent(QEvent* pEvent) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
+
+private:
+    void BuildMenus();
+    void BuildAccelerators();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void UpdateStatusPanes();
+
+    QToolBar* m_pToolBar = nullptr;
+    QLabel* m_pPaneSetName = nullptr;
+    QLabel* m_pPaneCaps = nullptr;
+    QLabel* m_pPaneNum = nullptr;
+    QLabel* m_pPaneScroll = nullptr;
+    QMenu* m_pTipPopup = nullptr;
+    bool m_bActive = false;
+};

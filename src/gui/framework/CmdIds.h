@@ -1,0 +1,86 @@
+#pragma once
+
+// Command, resource and indicator numbers. The framework's own commands keep their classic
+// numbers so that menus, toolbars, accelerators and string prompts agree on them.
+
+namespace vext {
+
+enum : int {
+    // Resources shared by a menu, accelerator table, toolbar and document strings.
+    IDR_MAINFRAME = 128,
+    IDR_VEXTKEYTYPE = 129,
+    IDR_PADTYPE = 130,
+    IDR_VIEWERTYPE = 146,
+
+    // The application's commands.
+    ID_TIP_OF_THE_DAY = 127,
+    ID_FUNC_ADD = 32771,
+    ID_FUNC_DELETE = 32772,
+    ID_VIEW_PAD1 = 32774,
+    ID_VIEW_PAD2 = 32775,
+    ID_VIEW_PAD3 = 32776,
+    ID_VIEW_PAD4 = 32777,
+    ID_DROP_MOVE = 32782,
+    ID_DROP_COPY = 32783,
+    ID_DROP_SWAP = 32784,
+    ID_DROP_CANCEL = 32785,
+    ID_BUTTON_PROPERTIES = 32786,
+    ID_BUTTON_UNMAP = 32787,
+    ID_BUTTON_CANCEL = 32788,
+    ID_OPTIONS_PREFERENCES = 32789,
+    ID_OPTIONS_AUTO_MAPPING = 32790,
+    ID_CONFIGURE_VEXT = 32791,
+    ID_UNLOAD_KEYSET = 32792,
+    ID_VIEW_KEYSTROKE_VIEWER = 32793,
+    ID_PADTYPE_STANDARD = 32794,
+    ID_PADTYPE_CORVEL = 32795,
+    ID_PAD_UNMAP_ALL = 32796,
+    ID_EMULATION = 32797,
+    ID_HELP_HOME_PAGE = 32798,
+    ID_LIST_UNMAP_ALL = 32799,
+
+    // The framework's commands.
+    ID_FILE_NEW = 57600,
+    ID_FILE_OPEN = 57601,
+    ID_FILE_CLOSE = 57602,
+    ID_FILE_SAVE = 57603,
+    ID_FILE_SAVE_AS = 57604,
+    ID_FILE_PRINT_SETUP = 57606,
+    ID_FILE_PRINT = 57607,
+    ID_FILE_PRINT_PREVIEW = 57609,
+    ID_FILE_SEND_MAIL = 57612,
+    ID_FILE_MRU_FILE1 = 57616,
+    ID_FILE_MRU_FILE4 = 57619,
+    ID_EDIT_COPY = 57634,
+    ID_EDIT_CUT = 57635,
+    ID_EDIT_PASTE = 57637,
+    ID_EDIT_UNDO = 57643,
+    ID_WINDOW_ARRANGE = 57649,
+    ID_WINDOW_CASCADE = 57650,
+    ID_WINDOW_TILE_HORZ = 57651,
+    ID_APP_ABOUT = 57664,
+    ID_APP_EXIT = 57665,
+    ID_HELP_FINDER = 57667,
+    ID_CONTEXT_HELP = 57669,
+    ID_HELP = 57670,
+    ID_DEFAULT_HELP = 57671,
+    ID_NEXT_PANE = 57680,
+    ID_PREV_PANE = 57681,
+    ID_INDICATOR_CAPS = 59137,
+    ID_INDICATOR_NUM = 59138,
+    ID_INDICATOR_SCRL = 59139,
+    ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393,
+
+    // The framework's texts.
+    AFX_IDS_IDLEMESSAGE = 57345,
+    AFX_IDS_UNTITLED = 61443,
+    AFX_IDS_ALLFILTER = 61445,
+    AFX_IDS_SAVEFILE = 61446,
+    AFX_IDS_OPENFILE = 61447,
+    AFX_IDP_ASK_TO_SAVE = 61700,
+    AFX_IDP_FAILED_TO_OPEN_DOC = 61701,
+    AFX_IDP_FAILED_TO_SAVE_DOC = 61702,
+};
+
+} // namespace vext

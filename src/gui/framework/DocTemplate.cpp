@@ -1,0 +1,171 @@
+#include "framework/DocTemplate.h"
+
+#include "framework/CmdIds.h"
+#include "framework/Document.h"
+#include "framework/MDIChildWnd.h"
+#include "framework/MDIFrameWnd.h"
+#include "framework/Placement.h"
+#include "framework/Resources.h"
+#include "framework/View.h"
+#include "framework/WinApp.h"
+
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QTimer>
+
+namespace vext {
+
+namespace {
+
+std::vector<CDocument*>& PendingDeletes() {
+    static std::vector<CDocument*> docs;
+    return docs;
+}
+
+} // namespace
+
+void FlushDeletedDocuments() {
+    std::vector<CDocument*> docs;
+    docs.swap(PendingDeletes());
+    for (CDocument* pDoc : docs) {
+        delete pDoc;
+    }
+}
+
+CDocTemplate::CDocTemplate(int nIDResource, DocFactory fnDoc, FrameFactory fnFrame,
+                           ViewFactory fnView)
+    : m_nIDResource(nIDResource), m_fnDoc(std::move(fnDoc)), m_fnFrame(std::move(fnFrame)),
+      m_fnView(std::move(fnView)) {}
+
+CDocTemplate::~CDocTemplate() = default;
+
+QString CDocTemplate::GetDocString(int nIndex) const {
+    return DocString(m_nIDResource, nIndex);
+}
+
+CDocument* CDocTemplate::CreateNewDocument() {
+    if (!m_fnDoc) {
+        return nullptr;
+    }
+    std::unique_ptr<CDocument> pDoc = m_fnDoc();
+    if (!pDoc) {
+        return nullptr;
+    }
+    pDoc->SetDocTemplate(this);
+    m_docs.push_back(std::move(pDoc));
+    return m_docs.back().get();
+}
+
+CMDIChildWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc, CMDIChildWnd*) {
+    CMDIFrameWnd* pMain = AfxGetMainWnd();
+    if (!pMain || !m_fnFrame || !m_fnView) {
+        return nullptr;
+    }
+    CMDIChildWnd* pFrame = m_fnFrame();
+    if (!pFrame) {
+        return nullptr;
+    }
+    pFrame->SetMenuResource(m_nIDResource);
+    CView* pView = m_fnView();
+    pFrame->SetView(pView);
+    if (pDoc) {
+        pDoc->AddView(pView);
+    }
+    pMain->MdiArea()->addSubWindow(pFrame);
+    pFrame->hide();
+    pFrame->PreCreateWindow();
+    return pFrame;
+}
+
+void CDocTemplate::InitialUpdateFrame(CMDIChildWnd* pFrame, CDocument* pDoc, bool bMakeVisible) {
+    if (CView* pView = pFrame->GetActiveView()) {
+        pView->OnInitialUpdate();
+    }
+    if (pDoc) {
+        pDoc->UpdateFrameCounts();
+    }
+    if (bMakeVisible) {
+        ShowWithPlacement(pFrame);
+        if (QMdiArea* pArea = pFrame->mdiArea()) {
+            pArea->setActiveSubWindow(pFrame);
+        }
+        if (CView* pView = pFrame->GetActiveView()) {
+            pView->setFocus();
+        }
+    }
+}
+
+void CDocTemplate::SetDefaultTitle(CDocument* pDoc) {
+    QString strName = GetDocString(docName);
+    if (strName.isEmpty()) {
+        strName = ResString(AFX_IDS_UNTITLED);
+    }
+    pDoc->SetTitle(strName + QString::number(++m_nUntitledCount));
+}
+
+CDocument* CDocTemplate::OpenDocumentFile(const QString& strPath, bool bMakeVisible) {
+    CDocument* pDoc = CreateNewDocument();
+    if (!pDoc) {
+        return nullptr;
+    }
+    CMDIChildWnd* pFrame = CreateNewFrame(pDoc, nullptr);
+    if (!pFrame) {
+        RemoveDocument(pDoc);
+        return nullptr;
+    }
+    bool bOk;
+    if (strPath.isEmpty()) {
+        SetDefaultTitle(pDoc);
+        bOk = pDoc->OnNewDocument();
+    } else {
+        bOk = pDoc->OnOpenDocument(strPath);
+        if (bOk) {
+            pDoc->SetPathName(strPath);
+        }
+    }
+    if (!bOk) {
+        pDoc->OnCloseDocument();
+        return nullptr;
+    }
+    InitialUpdateFrame(pFrame, pDoc, bMakeVisible);
+    return pDoc;
+}
+
+std::vector<CDocument*> CDocTemplate::GetDocuments() const {
+    std::vector<CDocument*> docs;
+    for (const auto& pDoc : m_docs) {
+        docs.push_back(pDoc.get());
+    }
+    return docs;
+}
+
+void CDocTemplate::RemoveDocument(CDocument* pDoc) {
+    for (auto it = m_docs.begin(); it != m_docs.end(); ++it) {
+        if (it->get() == pDoc) {
+            // The caller may be running one of the document's own handlers: free it later.
+            PendingDeletes().push_back(it->release());
+            m_docs.erase(it);
+            if (PendingDeletes().size() == 1 && QCoreApplication::instance()) {
+                QTimer::singleShot(0, QCoreApplication::instance(), &FlushDeletedDocuments);
+            }
+            return;
+        }
+    }
+}
+
+bool CDocTemplate::SaveAllModified() {
+    for (CDocument* pDoc : GetDocuments()) {
+        if (!pDoc->SaveModified()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CDocTemplate::CloseAllDocuments() {
+    for (CDocument* pDoc : GetDocuments()) {
+        pDoc->OnCloseDocument();
+    }
+}
+
+} // namespace vext

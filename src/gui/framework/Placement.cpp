@@ -1,0 +1,83 @@
+#include "framework/Placement.h"
+
+#include <QRect>
+#include <QVariant>
+#include <QWidget>
+
+namespace vext {
+
+namespace {
+
+const char kPendingShow[] = "vextPendingShowCmd";
+
+} // namespace
+
+WindowPlacement GetWidgetPlacement(const QWidget* pWidget) {
+    WindowPlacement wp;
+    wp.length = WindowPlacement::kLength;
+    wp.flags = 0;
+    if (pWidget->isMinimized()) {
+        wp.showCmd = WindowPlacement::kShowMinimized;
+    } else if (pWidget->isMaximized()) {
+        wp.showCmd = WindowPlacement::kShowMaximized;
+    } else {
+        wp.showCmd = WindowPlacement::kShowNormal;
+    }
+    wp.minX = wp.minY = wp.maxX = wp.maxY = -1;
+    const QRect rc = pWidget->isWindow() ? pWidget->normalGeometry() : pWidget->geometry();
+    const QRect normal = rc.isValid() ? rc : pWidget->geometry();
+    wp.left = normal.left();
+    wp.top = normal.top();
+    wp.right = normal.left() + normal.width();
+    wp.bottom = normal.top() + normal.height();
+    return wp;
+}
+
+void SetWidgetPlacement(QWidget* pWidget, const WindowPlacement& wp) {
+    if (wp.IsEmpty()) {
+        return;
+    }
+    const int nWidth = wp.right - wp.left;
+    const int nHeight = wp.bottom - wp.top;
+    if (nWidth > 0 && nHeight > 0) {
+        pWidget->setGeometry(wp.left, wp.top, nWidth, nHeight);
+    }
+    if (!pWidget->isVisible()) {
+        pWidget->setProperty(kPendingShow, wp.showCmd);
+        return;
+    }
+    pWidget->setProperty(kPendingShow, QVariant());
+    switch (wp.showCmd) {
+    case WindowPlacement::kShowMinimized:
+    case 6: // minimize
+    case 7: // show minimised without activating
+        pWidget->showMinimized();
+        break;
+    case WindowPlacement::kShowMaximized:
+        pWidget->showMaximized();
+        break;
+    default:
+        pWidget->showNormal();
+        break;
+    }
+}
+
+void ShowWithPlacement(QWidget* pWidget) {
+    const QVariant pending = pWidget->property(kPendingShow);
+    pWidget->setProperty(kPendingShow, QVariant());
+    switch (pending.isValid() ? pending.toInt() : WindowPlacement::kShowNormal) {
+    case WindowPlacement::kShowMinimized:
+    case 6:
+    case 7:
+        pWidget->showMinimized();
+        break;
+    case WindowPlacement::kShowMaximized:
+        pWidget->showMaximized();
+        break;
+    default:
+        pWidget->show();
+        break;
+    }
+}
+
+} // namespace vext

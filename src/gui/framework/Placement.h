@@ -1,0 +1,20 @@
+#pragma once
+
+// Window placement records at the GUI's edge: a widget's normal rectangle and show state as the
+// key-set file stores them, and back. A child frame that is still hidden keeps the show state
+// until its first showing.
+
+#include "model/WindowPlacement.h"
+
+class QWidget;
+
+namespace vext {
+
+WindowPlacement GetWidgetPlacement(const QWidget* pWidget);
+// An empty record (length 0) changes nothing. A record that would hide the window shows it
+// normally: a window nobody can reach again is never what the file meant.
+void SetWidgetPlacement(QWidget* pWidget, const WindowPlacement& wp);
+// Shows a widget in the state SetWidgetPlacement left for it (normal when there is none).
+void ShowWithPlacement(QWidget* pWidget);
+
+} // namespace vext

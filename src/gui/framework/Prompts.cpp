@@ -1,0 +1,127 @@
+#include "framework/Prompts.h"
+
+#include "framework/CmdIds.h"
+#include "framework/Resources.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vext {
+
+namespace {
+
+PromptScript* g_pScript = nullptr;
+
+int DefaultAnswer(MsgButtons buttons) {
+    switch (buttons) {
+    case MsgButtons::Ok:
+        return IDOK;
+    case MsgButtons::YesNo:
+        return IDNO;
+    case MsgButtons::OkCancel:
+    case MsgButtons::YesNoCancel:
+        return IDCANCEL;
+    }
+    return IDCANCEL;
+}
+
+QString FileDialogAnswer(PromptScript* pScript, std::deque<QString>& names,
+                         const QString& strTitle) {
+    pScript->m_fileDialogTitles << strTitle;
+    if (names.empty()) {
+        ++pScript->m_nUnanswered;
+        return {};
+    }
+    QString strPath = names.front();
+    names.pop_front();
+    return strPath;
+}
+
+} // namespace
+
+PromptScript::PromptScript() : m_pPrevious(g_pScript) {
+    g_pScript = this;
+}
+
+PromptScript::~PromptScript() {
+    g_pScript = m_pPrevious;
+}
+
+int AfxMessageBox(const QString& strText, MsgButtons buttons, MsgIcon icon) {
+    if (g_pScript) {
+        g_pScript->m_messages.push_back({strText, buttons, icon});
+        if (g_pScript->m_answers.empty()) {
+            ++g_pScript->m_nUnanswered;
+            return DefaultAnswer(buttons);
+        }
+        const int nAnswer = g_pScript->m_answers.front();
+        g_pScript->m_answers.pop_front();
+        return nAnswer;
+    }
+
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(ResString(IDR_MAINFRAME).section('\n', 0, 0));
+    box.setText(strText);
+    switch (icon) {
+    case MsgIcon::None:
+        break;
+    case MsgIcon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case MsgIcon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case MsgIcon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MsgIcon::Stop:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    }
+    switch (buttons) {
+    case MsgButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MsgButtons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok:
+        return IDOK;
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    default:
+        return buttons == MsgButtons::Ok ? IDOK : (buttons == MsgButtons::YesNo ? IDNO : IDCANCEL);
+    }
+}
+
+int AfxMessageBox(int nIdString, MsgButtons buttons, MsgIcon icon) {
+    return AfxMessageBox(ResString(nIdString), buttons, icon);
+}
+
+QString PromptOpenFileName(QWidget* pParent, const QString& strTitle, const QString& strFilter) {
+    if (g_pScript) {
+        return FileDialogAnswer(g_pScript, g_pScript->m_fileNames, strTitle);
+    }
+    return QFileDialog::getOpenFileName(pParent, strTitle, QString(), strFilter);
+}
+
+QString PromptSaveFileName(QWidget* pParent, const QString& strTitle, const QString& strSuggested,
+                           const QString& strFilter) {
+    if (g_pScript) {
+        return FileDialogAnswer(g_pScript, g_pScript->m_fileNames, strTitle);
+    }
+    return QFileDialog::getSaveFileName(pParent, strTitle, strSuggested, strFilter);
+}
+
+} // namespace vext

@@ -1,0 +1,59 @@
+#pragma once
+
+// The application object of the document/view layer: the templates, the recent-file list, the
+// settings and the framework's New, Open and recent-file commands.
+
+#include "framework/CmdTarget.h"
+#include "framework/RecentFileList.h"
+
+#include <memory>
+#include <vector>
+
+#include <QString>
+
+class QSettings;
+
+namespace vext {
+
+class CDocTemplate;
+class CDocument;
+class CMDIFrameWnd;
+
+class CWinApp : public CCmdTarget {
+public:
+    CWinApp();
+    ~CWinApp() override;
+
+    CDocTemplate* AddDocTemplate(std::unique_ptr<CDocTemplate> pTemplate);
+    const std::vector<std::unique_ptr<CDocTemplate>>& GetTemplates() const { return m_templates; }
+
+    // An open document with that path is activated; otherwise the first template opens it.
+    virtual CDocument* OpenDocumentFile(const QString& strPath);
+    void OnFileNew();
+    void OnFileOpen();
+    void OnOpenRecentFile(int nID);
+    void AddToRecentFileList(const QString& strPath);
+    CRecentFileList* GetRecentFileList() const { return m_pRecentFileList.get(); }
+
+    // Asks about every modified document; false when the user cancelled.
+    bool SaveAllModified();
+    void CloseAllDocuments();
+
+    void LoadStdProfileSettings(int nMaxMRU);
+    void SaveStdProfileSettings();
+
+    CMDIFrameWnd* m_pMainWnd = nullptr;
+
+protected:
+    std::unique_ptr<CRecentFileList> m_pRecentFileList;
+
+private:
+    std::vector<std::unique_ptr<CDocTemplate>> m_templates;
+};
+
+CWinApp* AfxGetApp();
+CMDIFrameWnd* AfxGetMainWnd();
+// The program's settings: QSettings("Zelvan", "VextKey").
+std::unique_ptr<QSettings> AppSettings();
+
+} // namespace vext

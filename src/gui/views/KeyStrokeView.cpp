@@ -1,0 +1,29 @@
+#include "views/KeyStrokeView.h"
+
+#include "app/VextKeyApp.h"
+#include "framework/MDIChildWnd.h"
+
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+CKeyStrokeView::CKeyStrokeView(QWidget* pParent)
+    : CView(pParent), m_pEdit(new QPlainTextEdit(this)) {
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->addWidget(m_pEdit);
+    setFocusProxy(m_pEdit);
+}
+
+CKeyStrokeView::~CKeyStrokeView() {
+    CVextKeyApp* pApp = CVextKeyApp::Get();
+    if (pApp && pApp->m_pViewerFrame == GetParentFrame()) {
+        pApp->m_pViewerFrame = nullptr;
+    }
+}
+
+void CKeyStrokeView::OnInitialUpdate() {
+    CView::OnInitialUpdate();
+    if (CVextKeyApp* pApp = CVextKeyApp::Get()) {
+        pApp->m_pViewerFrame = GetParentFrame();
+    }
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+// The Keystroke Viewer (template 146): shows the keystrokes that arrive. It tells the
+// application while it exists so that the View menu can check its item.
+
+#include "framework/View.h"
+
+class QPlainTextEdit;
+
+class CKeyStrokeView : public vext::CView {
+    Q_OBJECT
+
+public:
+    explicit CKeyStrokeView(QWidget* pParent = nullptr);
+    ~CKeyStrokeView() override;
+
+    void OnInitialUpdate() override;
+
+protected:
+    QPlainTextEdit* m_pEdit;
+};
