@@ -1,0 +1,386 @@
+// The document/view layer through the real main frame: routing, updates, menus per template,
+// new and close with the "save changes?" prompt, and the recent-file list.
+
+#include "GuiTestSupport.h"
+#include "app/KeySetDocument.h"
+#include "app/MainFrame.h"
+#include "app/VextKeyApp.h"
+#include "framework/CmdIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/MDIChildWnd.h"
+#include "framework/Prompts.h"
+#include "framework/RecentFileList.h"
+#include "framework/View.h"
+#include "views/VextKeyView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QtTest>
+
+using namespace vext;
+
+namespace {
+
+// A command target whose handlers a test sets up and whose calls it records.
+class Target : public CCmdTarget {
+public:
+    explicit Target(QString strName, QStringList* pLog)
+        : m_strName(std::move(strName)), m_pLog(pLog) {}
+    void Handle(int nID) {
+        OnCommandId(nID, [this] { *m_pLog << m_strName; });
+    }
+    void Update(int nID, bool bEnable, bool bCheck) {
+        OnUpdateId(nID, [this, bEnable, bCheck](CCmdUI& ui) {
+            *m_pLog << m_strName + ":update";
+            ui.Enable(bEnable);
+            ui.SetCheck(bCheck);
+        });
+    }
+
+private:
+    QString m_strName;
+    QStringList* m_pLog;
+};
+
+// A view that handles Copy, to see a command reach the view before anything else.
+class CopyView : public CVextKeyView {
+public:
+    CopyView() {
+        OnCommandId(ID_EDIT_COPY, [this] { ++m_nCopies; });
+    }
+    int m_nCopies = 0;
+};
+
+QStringList MenuTitles(QMenuBar* pBar) {
+    QStringList titles;
+    for (QAction* pAction : pBar->actions()) {
+        titles << pAction->text();
+    }
+    return titles;
+}
+
+QStringList ItemTexts(QMenu* pMenu) {
+    QStringList texts;
+    for (QAction* pAction : pMenu->actions()) {
+        if (!pAction->isSeparator() && pAction->isVisible()) {
+            texts << pAction->text();
+        }
+    }
+    return texts;
+}
+
+QMenu* Popup(QMenuBar* pBar, const QString& strTitle) {
+    for (QAction* pAction : pBar->actions()) {
+        if (pAction->text() == strTitle) {
+            return pAction->menu();
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class FrameworkTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { test::GuiTestEnv::ClearSettings(); }
+    void cleanup() { test::Drain(); }
+
+    void routeGoesToFirstTargetWithHandler_data() {
+        QTest::addColumn<QStringList>("handlers");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("view first") << QStringList{"view", "doc", "app"} << "view";
+        QTest::newRow("document before frame") << QStringList{"doc", "frame", "main"} << "doc";
+        QTest::newRow("frame before main frame") << QStringList{"frame", "main"} << "frame";
+        QTest::newRow("application last") << QStringList{"app"} << "app";
+        QTest::newRow("nobody") << QStringList{} << "";
+    }
+    void routeGoesToFirstTargetWithHandler() {
+        QFETCH(QStringList, handlers);
+        QFETCH(QString, expected);
+        QStringList log;
+        Target view("view", &log), doc("doc", &log), frame("frame", &log), main("main", &log),
+            app("app", &log);
+        const std::vector<std::pair<QString, Target*>> targets = {
+            {"view", &view}, {"doc", &doc}, {"frame", &frame}, {"main", &main}, {"app", &app}};
+        std::vector<CCmdTarget*> route;
+        for (const auto& [name, pTarget] : targets) {
+            if (handlers.contains(name)) {
+                pTarget->Handle(100);
+            }
+            route.push_back(pTarget);
+        }
+        QCOMPARE(RouteCommand(route, 100), !expected.isEmpty());
+        QCOMPARE(log, expected.isEmpty() ? QStringList{} : QStringList{expected});
+    }
+
+    void updateRules() {
+        QStringList log;
+        Target view("view", &log), app("app", &log);
+        std::vector<CCmdTarget*> route = {&view, &app};
+
+        CCmdUI none(5);
+        RouteUpdate(route, none);
+        QVERIFY2(!none.m_bEnabled, "a command nobody handles is disabled");
+
+        app.Handle(5);
+        CCmdUI handled(5);
+        RouteUpdate(route, handled);
+        QVERIFY2(handled.m_bEnabled, "a handler anywhere on the route enables it");
+
+        // An update handler later on the route still decides over a command handler earlier.
+        view.Handle(6);
+        app.Update(6, false, true);
+        CCmdUI decided(6);
+        RouteUpdate(route, decided);
+        QVERIFY(!decided.m_bEnabled);
+        QVERIFY(decided.m_bChecked);
+    }
+
+    void startsWithMainMenuAndNoKeySet() {
+        auto pApp = test::StartApp();
+        QVERIFY(pApp);
+        CMainFrame* pMain = pApp->MainFrame();
+        QCOMPARE(pMain->CurrentMenuResource(), int(IDR_MAINFRAME));
+        QCOMPARE(MenuTitles(pMain->menuBar()),
+                 (QStringList{"&File", "&View", "&Options", "&Help"}));
+        QVERIFY(pMain->ChildFrames().empty());
+        QVERIFY(pMain->windowTitle().startsWith("VextKey"));
+        QMenu* pFile = Popup(pMain->menuBar(), "&File");
+        pMain->UpdateMenu(pFile);
+        QCOMPARE(ItemTexts(pFile),
+                 (QStringList{"&New\tCtrl+N", "&Open...\tCtrl+O", "P&rint Setup...",
+                              "&Unload KeySet\tCtrl+U", "Recent File", "E&xit"}));
+        test::StopApp(pApp);
+    }
+
+    void menusFollowTheActiveTemplate() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        QVERIFY(pMain->ExecuteCommand(ID_FILE_NEW));
+        QCOMPARE(pMain->CurrentMenuResource(), int(IDR_VEXTKEYTYPE));
+        QCOMPARE(MenuTitles(pMain->menuBar()),
+                 (QStringList{"&File", "&Edit", "&View", "&Options", "&Window", "&Help"}));
+        QMenu* pView = Popup(pMain->menuBar(), "&View");
+        QCOMPARE(ItemTexts(pView), (QStringList{"&Toolbar", "&Status Bar", "&Keystroke Viewer",
+                                                "Pad &1", "Pad &2", "Pad &3", "Pad &4"}));
+
+        QVERIFY(pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER));
+        QCOMPARE(pMain->CurrentMenuResource(), int(IDR_VIEWERTYPE));
+        QCOMPARE(MenuTitles(pMain->menuBar()),
+                 (QStringList{"&File", "&View", "&Options", "&Window", "&Help"}));
+        QCOMPARE(ItemTexts(Popup(pMain->menuBar(), "&View")),
+                 (QStringList{"&Toolbar", "&Status Bar", "&Keystroke Viewer"}));
+
+        // Closing every key set brings back the bare menu.
+        QVERIFY(pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER));
+        QVERIFY(pMain->ExecuteCommand(ID_FILE_CLOSE));
+        test::Drain();
+        QVERIFY(pMain->ChildFrames().empty());
+        QCOMPARE(pMain->CurrentMenuResource(), int(IDR_MAINFRAME));
+        test::StopApp(pApp);
+    }
+
+    void commandsReachTheActiveViewFirst() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        CopyView* pView = nullptr;
+        CDocTemplate* pTemplate = pApp->AddDocTemplate(std::make_unique<CDocTemplate>(
+            IDR_VEXTKEYTYPE, [] { return std::make_unique<KeySetDocument>(); },
+            [] { return new CMDIChildWnd; }, [&pView] { return pView = new CopyView; }));
+        pMain->UpdateCommand(ID_EDIT_COPY);
+        QVERIFY(!pMain->CommandAction(ID_EDIT_COPY)->isEnabled());
+        QVERIFY2(!pMain->ExecuteCommand(ID_EDIT_COPY), "disabled commands do nothing");
+
+        QVERIFY(pTemplate->OpenDocumentFile(QString()));
+        QVERIFY(pView);
+        pMain->UpdateCommand(ID_EDIT_COPY);
+        QVERIFY(pMain->CommandAction(ID_EDIT_COPY)->isEnabled());
+        pMain->CommandAction(ID_EDIT_COPY)->trigger();
+        QCOMPARE(pView->m_nCopies, 1);
+        // Undo has no handler anywhere: its keys do nothing.
+        QVERIFY(!pMain->ExecuteCommand(ID_EDIT_UNDO));
+        test::StopApp(pApp);
+    }
+
+    void newKeySetsAreNumbered() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        const auto docs = pApp->m_pListTemplate->GetDocuments();
+        QCOMPARE(int(docs.size()), 2);
+        QCOMPARE(docs[0]->GetTitle(), QString("KeySet1"));
+        QCOMPARE(docs[1]->GetTitle(), QString("KeySet2"));
+        QCOMPARE(pMain->MDIGetActive()->windowTitle(), QString("KeySet2"));
+        QCOMPARE(pMain->windowTitle(), QString("VextKey - KeySet2"));
+        test::StopApp(pApp);
+    }
+
+    void closingAModifiedKeySetAsks_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("cancel keeps it") << int(IDCANCEL) << false;
+        QTest::newRow("no discards it") << int(IDNO) << true;
+    }
+    void closingAModifiedKeySetAsks() {
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        CDocument* pDoc = pApp->m_pListTemplate->GetDocuments().front();
+        pDoc->SetModifiedFlag();
+        PromptScript script;
+        script.AnswerNext(answer);
+        pMain->MDIGetActive()->close();
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QCOMPARE(script.m_messages[0].strText, QString("Save changes to KeySet1?"));
+        QVERIFY(script.m_messages[0].buttons == MsgButtons::YesNoCancel);
+        QCOMPARE(pApp->m_pListTemplate->GetDocuments().empty(), closed);
+        QCOMPARE(pMain->ChildFrames().empty(), closed);
+        test::StopApp(pApp);
+    }
+
+    void unmodifiedKeySetClosesWithoutAsking() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        PromptScript script;
+        pMain->MDIGetActive()->close();
+        QVERIFY(script.m_messages.empty());
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+        test::StopApp(pApp);
+    }
+
+    void closingThePadWindowKeepsTheKeySet() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        auto* pDoc = dynamic_cast<KeySetDocument*>(pApp->m_pListTemplate->GetDocuments().front());
+        pDoc->SetModifiedFlag();
+        pDoc->TogglePadView(2);
+        QVERIFY(pDoc->IsPadViewOpen(2));
+        QCOMPARE(pMain->CurrentMenuResource(), int(IDR_PADTYPE));
+        PromptScript script;
+        pMain->MDIGetActive()->close();
+        QVERIFY2(script.m_messages.empty(), "the function list still shows the key set");
+        QVERIFY(!pDoc->IsPadViewOpen(2));
+        QCOMPARE(int(pApp->m_pListTemplate->GetDocuments().size()), 1);
+
+        // Closing the function list takes the pad windows with it, after asking once.
+        pDoc->TogglePadView(3);
+        pDoc->FunctionListView()->GetParentFrame()->close();
+        QCOMPARE(int(script.m_messages.size()), 1);
+        script.AnswerNext(IDNO);
+        pDoc->FunctionListView()->GetParentFrame()->close();
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+        test::Drain();
+        QVERIFY(pMain->ChildFrames().empty());
+        test::StopApp(pApp);
+    }
+
+    void exitAsksForEveryModifiedKeySet() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        for (CDocument* pDoc : pApp->m_pListTemplate->GetDocuments()) {
+            pDoc->SetModifiedFlag();
+        }
+        PromptScript script;
+        script.AnswerNext(IDNO);
+        script.AnswerNext(IDCANCEL);
+        QVERIFY(!pMain->close());
+        QCOMPARE(int(script.m_messages.size()), 2);
+        QCOMPARE(int(pApp->m_pListTemplate->GetDocuments().size()), 2);
+        script.AnswerNext(IDNO);
+        script.AnswerNext(IDNO);
+        QVERIFY(pMain->close());
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+        test::StopApp(pApp);
+    }
+
+    void saveAsCancelledKeepsTheKeySetOpen() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        pApp->m_pListTemplate->GetDocuments().front()->SetModifiedFlag();
+        PromptScript script;
+        script.AnswerNext(IDYES); // save first: the file dialog comes, and is cancelled
+        pMain->MDIGetActive()->close();
+        QCOMPARE(script.m_fileDialogTitles, QStringList{"Save As"});
+        QCOMPARE(int(pApp->m_pListTemplate->GetDocuments().size()), 1);
+        test::StopApp(pApp);
+    }
+
+    void recentFileListKeepsFourNewestFirst() {
+        CRecentFileList list(4);
+        for (const char* psz : {"/k/a.vks", "/k/b.vks", "/k/c.vks", "/k/d.vks", "/k/e.vks"}) {
+            list.Add(psz);
+        }
+        QCOMPARE(list.Files(), (QStringList{"/k/e.vks", "/k/d.vks", "/k/c.vks", "/k/b.vks"}));
+        list.Add("/k/c.vks");
+        QCOMPARE(list.Files(), (QStringList{"/k/c.vks", "/k/e.vks", "/k/d.vks", "/k/b.vks"}));
+        QCOMPARE(list.MenuText(0), QString("&1 /k/c.vks"));
+        list.Remove(1);
+        QSettings settings(test::TheGuiTestEnv().FilePath("mru.conf"), QSettings::IniFormat);
+        list.WriteList(settings);
+        QCOMPARE(settings.value("Recent File List/File1").toString(), QString("/k/c.vks"));
+        QCOMPARE(settings.value("Recent File List/File3").toString(), QString("/k/b.vks"));
+        QVERIFY(!settings.contains("Recent File List/File4"));
+        CRecentFileList back(4);
+        back.ReadList(settings);
+        QCOMPARE(back.Files(), list.Files());
+    }
+
+    void recentFilesShowInTheFileMenu() {
+        auto pSettings = AppSettings();
+        pSettings->setValue("Recent File List/File1", "/nowhere/One.vks");
+        pSettings->setValue("Recent File List/File2", "/nowhere/Two & Three.vks");
+        pSettings->sync();
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        QMenu* pFile = Popup(pMain->menuBar(), "&File");
+        pMain->UpdateMenu(pFile);
+        const QStringList items = ItemTexts(pFile);
+        QVERIFY(!items.contains("Recent File"));
+        QVERIFY(items.contains("&1 /nowhere/One.vks"));
+        QVERIFY(items.contains("&2 /nowhere/Two && Three.vks"));
+        // A recent file that is gone is reported and leaves the list.
+        PromptScript script;
+        QVERIFY(pMain->ExecuteCommand(ID_FILE_MRU_FILE1));
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QCOMPARE(script.m_messages[0].strText,
+                 QString("Cannot open the key set /nowhere/One.vks: the file does not exist."));
+        QCOMPARE(pApp->GetRecentFileList()->Files(), QStringList{"/nowhere/Two & Three.vks"});
+        test::StopApp(pApp);
+        QCOMPARE(AppSettings()->value("Recent File List/File1").toString(),
+                 QString("/nowhere/Two & Three.vks"));
+    }
+
+    void childFrameIsAThirdWideWithoutMaximize() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->resize(900, 600);
+        QTRY_VERIFY(pMain->MdiArea()->viewport()->width() > 0);
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        for (CMDIChildWnd* pFrame : pMain->ChildFrames()) {
+            QCOMPARE(pFrame->width(), pMain->MdiArea()->viewport()->width() / 3);
+            QVERIFY(!(pFrame->windowFlags() & Qt::WindowMaximizeButtonHint));
+            QVERIFY(pFrame->windowFlags() & Qt::WindowMinimizeButtonHint);
+            QVERIFY(pFrame->isVisible());
+        }
+        QCOMPARE(int(pMain->ChildFrames().size()), 2);
+        test::StopApp(pApp);
+    }
+};
+
+VEXT_GUI_TEST_MAIN(FrameworkTest)
+#include "FrameworkTest.moc"
