@@ -45,7 +45,11 @@ CMDIFrameWnd::CMDIFrameWnd() : m_pMdiArea(new QMdiArea(this)), m_pIdleTimer(new 
     OnCommandId(ID_APP_EXIT, [this] { close(); });
 }
 
-CMDIFrameWnd::~CMDIFrameWnd() = default;
+CMDIFrameWnd::~CMDIFrameWnd() {
+    // Closing the children while the window goes away must not reach the half-destroyed frame.
+    m_pIdleTimer->stop();
+    disconnect(m_pMdiArea, nullptr, this, nullptr);
+}
 
 CMDIChildWnd* CMDIFrameWnd::MDIGetActive() const {
     auto* pFrame = qobject_cast<CMDIChildWnd*>(m_pMdiArea->currentSubWindow());
