@@ -11,6 +11,8 @@
 #include "framework/CmdIds.h"
 #include "framework/Resources.h"
 #include "model/AppState.h"
+#include "pad/PadLayoutTable.h"
+#include "platform/StringTable.h"
 #include "views/KeyStrokeView.h"
 #include "views/VextKeyView.h"
 #include "views/VextPadFrame.h"
@@ -52,6 +54,9 @@ CVextKeyApp::CVextKeyApp() {
 CVextKeyApp::~CVextKeyApp() {
     m_pMainFrame.reset();
     vext::TheAppState().m_nDefaultPadType = 0;
+    if (vext::TheAppState().m_pPadLayouts == m_padLayouts.get()) {
+        vext::TheAppState().m_pPadLayouts = nullptr;
+    }
 }
 
 CVextKeyApp* CVextKeyApp::Get() {
@@ -99,6 +104,9 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
             pSettings->value(QStringLiteral("Preferences/DefaultPadtype"), 0).toInt();
     }
     vext::TheAppState().m_nDefaultPadType = m_nDefaultPadType;
+    m_padLayouts = std::make_unique<vext::PadLayoutTable>(
+        vext::PadLayoutTable::Build([](int nId) { return vext::StringResource(nId); }));
+    vext::TheAppState().m_pPadLayouts = m_padLayouts.get();
 
     m_pListTemplate = AddDocTemplate(std::make_unique<CKeySetDocTemplate>(
         vext::IDR_VEXTKEYTYPE, [] { return std::make_unique<vext::KeySetDocument>(); },
@@ -134,6 +142,10 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
 
 int CVextKeyApp::ExitInstance(int nExitCode) {
     SaveStdProfileSettings();
+    if (vext::TheAppState().m_pPadLayouts == m_padLayouts.get()) {
+        vext::TheAppState().m_pPadLayouts = nullptr;
+    }
+    m_padLayouts.reset();
     return nExitCode;
 }
 

@@ -15,6 +15,7 @@ class CMainFrame;
 class QPrinter;
 
 namespace vext {
+class PadLayoutTable;
 class CMDIChildWnd;
 class CDocTemplate;
 class InstanceGuard;
@@ -53,6 +54,7 @@ public:
     vext::CMDIChildWnd* m_pViewerFrame = nullptr;
     int m_nDefaultPadType = 0;
     int m_bSilent = 0;
+    std::unique_ptr<vext::PadLayoutTable> m_padLayouts;
     // Where tips.txt is read from; next to the program unless set otherwise.
     QString m_strTipsPath;
     // Whether start-up may offer the Tip of the Day (tests that do not answer it turn it off).
