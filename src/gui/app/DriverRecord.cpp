@@ -1,16 +1,52 @@
 #include "app/DriverRecord.h"
 
+#include "platform/RegistryStore.h"
+
 namespace vext {
 
-// The record store joins here with the driver download.
+namespace {
+
+const char kRecordKey[] = "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\"
+                          "Joystick\\OEM\\Zelvan Vext\\VextKey";
+
+// Reading never creates the store: a machine that never had a key set has no record.
+std::unique_ptr<RegistryStore> OpenStore(RegistryStore::OpenMode mode) {
+    std::string strError;
+    return RegistryStore::Open(RegistryStore::DefaultPath(), strError, mode);
+}
+
+} // namespace
+
 bool DriverRecordExists() {
-    return false;
+    auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
+    RegKey key;
+    return pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) == RegStatus::kOk;
 }
 
 std::optional<std::string> DriverSetName() {
-    return std::nullopt;
+    auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
+    RegKey key;
+    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) != RegStatus::kOk) {
+        return std::nullopt;
+    }
+    std::string strName;
+    if (key.QueryString("SetName", strName) != RegStatus::kOk) {
+        strName.clear();
+    }
+    return strName;
 }
 
-void DeleteDriverRecord() {}
+void DeleteDriverRecord() {
+    auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
+    RegKey key;
+    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) != RegStatus::kOk) {
+        return;
+    }
+    key.Close();
+    pStore.reset();
+    if (auto pWriter = OpenStore(RegistryStore::OpenMode::kReadWrite)) {
+        pWriter->DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecordKey);
+    }
+}
 
 } // namespace vext

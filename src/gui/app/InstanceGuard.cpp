@@ -62,14 +62,9 @@ bool InstanceGuard::Listen() {
     if (m_pServer->isListening()) {
         return true;
     }
+    // Listening replaces whatever sits at the path, so ask first: a live instance answers, a
+    // socket left behind by a crash does not.
     const QString strName = ServerName();
-    if (m_pServer->listen(strName)) {
-        return true;
-    }
-    if (m_pServer->serverError() != QAbstractSocket::AddressInUseError) {
-        return false;
-    }
-    // Someone holds the name: a live instance answers; a socket left by a crash does not.
     QLocalSocket probe;
     probe.connectToServer(strName);
     if (probe.waitForConnected(kTimeoutMs)) {

@@ -83,6 +83,8 @@ void CDocTemplate::InitialUpdateFrame(CMDIChildWnd* pFrame, CDocument* pDoc, boo
     }
     if (pDoc) {
         pDoc->UpdateFrameCounts();
+    } else {
+        pFrame->OnUpdateFrameTitle(0);
     }
     if (bMakeVisible) {
         ShowWithPlacement(pFrame);

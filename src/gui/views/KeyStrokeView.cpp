@@ -16,7 +16,7 @@ CKeyStrokeView::CKeyStrokeView(QWidget* pParent)
 
 CKeyStrokeView::~CKeyStrokeView() {
     CVextKeyApp* pApp = CVextKeyApp::Get();
-    if (pApp && pApp->m_pViewerFrame == GetParentFrame()) {
+    if (pApp && m_pFrame && pApp->m_pViewerFrame == m_pFrame) {
         pApp->m_pViewerFrame = nullptr;
     }
 }
@@ -24,6 +24,7 @@ CKeyStrokeView::~CKeyStrokeView() {
 void CKeyStrokeView::OnInitialUpdate() {
     CView::OnInitialUpdate();
     if (CVextKeyApp* pApp = CVextKeyApp::Get()) {
-        pApp->m_pViewerFrame = GetParentFrame();
+        m_pFrame = GetParentFrame();
+        pApp->m_pViewerFrame = m_pFrame;
     }
 }

@@ -7,6 +7,10 @@
 
 class QPlainTextEdit;
 
+namespace vext {
+class CMDIChildWnd;
+}
+
 class CKeyStrokeView : public vext::CView {
     Q_OBJECT
 
@@ -18,4 +22,6 @@ public:
 
 protected:
     QPlainTextEdit* m_pEdit;
+    // The frame this viewer registered; by the time the view is destroyed its frame is gone.
+    vext::CMDIChildWnd* m_pFrame = nullptr;
 };

@@ -1,0 +1,294 @@
+// The main frame against a fake driver: the emulation toggle and its focus rule, the key-set
+// name pane, Unload KeySet, activation reports, the Keystroke Viewer toggle and dropped files.
+
+#include "app/MainFrame.h"
+
+#include "FakeDeviceServer.h"
+#include "GuiTestSupport.h"
+#include "app/VextKeyApp.h"
+#include "driver/DeviceChannel.h"
+#include "framework/CmdIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/MDIChildWnd.h"
+#include "framework/Prompts.h"
+#include "platform/RegistryStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QUrl>
+#include <QtTest>
+
+using namespace vext;
+
+namespace {
+
+std::vector<uint32_t> Codes(const test::FakeDeviceServer& server) {
+    std::vector<uint32_t> codes;
+    for (const DeviceRequest& request : server.Requests()) {
+        codes.push_back(request.nCode);
+    }
+    return codes;
+}
+
+int Count(const std::vector<uint32_t>& codes, uint32_t nCode) {
+    return static_cast<int>(std::count(codes.begin(), codes.end(), nCode));
+}
+
+const char kRecordKey[] = "System\\CurrentControlSet\\Control\\MediaProperties\\"
+                          "PrivateProperties\\Joystick\\OEM\\Zelvan Vext\\VextKey";
+
+// Writes a driver record as a download leaves it; without a name when strName is null.
+void WriteRecord(const char* pszName) {
+    std::string strError;
+    auto pStore = RegistryStore::Open(RegistryStore::DefaultPath(), strError);
+    QVERIFY2(pStore, strError.c_str());
+    RegKey key;
+    QVERIFY(pStore->CreateKey(HKEY_LOCAL_MACHINE, kRecordKey, key) == RegStatus::kOk);
+    if (pszName) {
+        QVERIFY(key.SetString("SetName", pszName) == RegStatus::kOk);
+    }
+}
+
+bool RecordExists() {
+    std::string strError;
+    auto pStore = RegistryStore::Open(RegistryStore::DefaultPath(), strError);
+    RegKey key;
+    return pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) == RegStatus::kOk;
+}
+
+} // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { test::GuiTestEnv::ClearSettings(); }
+    void cleanup() { test::Drain(); }
+
+    void withoutDriverToggleIsGreyAndPaneSaysSo() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->OnIdle();
+        QAction* pToggle = pMain->CommandAction(ID_EMULATION);
+        QVERIFY(!pToggle->isEnabled());
+        QVERIFY(!pToggle->isChecked());
+        QCOMPARE(pMain->KeySetPane()->text(), QString("Driver not running"));
+        QVERIFY2(!pMain->CommandAction(ID_UNLOAD_KEYSET)->isEnabled(), "no record to unload");
+        QVERIFY(pMain->ToolBar()->actions().contains(pToggle));
+        // Pressing it anyway does nothing.
+        QVERIFY(!pMain->ExecuteCommand(ID_EMULATION));
+        test::StopApp(pApp);
+    }
+
+    void toggleFollowsTheDriver() {
+        test::FakeDeviceServer driver;
+        QVERIFY(driver.IsRunning());
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        QAction* pToggle = pMain->CommandAction(ID_EMULATION);
+
+        driver.SetEmulationEnabled(1);
+        pMain->OnIdle();
+        QVERIFY(pToggle->isEnabled());
+        QVERIFY(pToggle->isChecked());
+        QCOMPARE(pMain->KeySetPane()->text(), QString("No key set in the driver"));
+
+        pToggle->trigger();
+        QCOMPARE(driver.EmulationEnabled(), 0);
+        QCOMPARE(Count(Codes(driver), VEXT_IOCTL_DISABLE), 1);
+        pMain->OnIdle();
+        QVERIFY(!pToggle->isChecked());
+        QCOMPARE(pMain->KeySetPane()->text(), QString("Emulation off"));
+
+        pToggle->trigger();
+        QCOMPARE(driver.EmulationEnabled(), 1);
+        QCOMPARE(Count(Codes(driver), VEXT_IOCTL_ENABLE), 1);
+        test::StopApp(pApp);
+    }
+
+    void whileTheListHasFocusOnlyTheRememberedStateChanges() {
+        test::FakeDeviceServer driver;
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        QAction* pToggle = pMain->CommandAction(ID_EMULATION);
+        // The list switched the driver off when it took the focus and remembered "on".
+        driver.SetEmulationEnabled(0);
+        pApp->m_bListHasFocus = 1;
+        pApp->m_bSavedEmulation = 1;
+        pMain->OnIdle();
+        QVERIFY2(pToggle->isChecked(), "the toggle shows the remembered state");
+        QVERIFY(pMain->KeySetPane()->text() != QString("Emulation off"));
+
+        const size_t nBefore = driver.RequestCount();
+        pToggle->trigger();
+        QCOMPARE(pApp->m_bSavedEmulation, 0);
+        pToggle->trigger();
+        QCOMPARE(pApp->m_bSavedEmulation, 1);
+        const std::vector<uint32_t> codes = Codes(driver);
+        const std::vector<uint32_t> after(codes.begin() + static_cast<long>(nBefore), codes.end());
+        QCOMPARE(Count(after, VEXT_IOCTL_DISABLE) + Count(after, VEXT_IOCTL_ENABLE), 0);
+        QCOMPARE(driver.EmulationEnabled(), 0);
+        pApp->m_bListHasFocus = 0;
+        test::StopApp(pApp);
+    }
+
+    void paneNamesTheDriversKeySet() {
+        test::FakeDeviceServer driver;
+        WriteRecord("Racing Pads");
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->OnIdle();
+        QCOMPARE(pMain->KeySetPane()->text(), QString("Racing Pads"));
+        QVERIFY(pMain->CommandAction(ID_UNLOAD_KEYSET)->isEnabled());
+
+        // Unload removes the record and tells the driver nothing.
+        const size_t nBefore = driver.RequestCount();
+        PromptScript script;
+        QVERIFY(pMain->ExecuteCommand(ID_UNLOAD_KEYSET));
+        QVERIFY(!RecordExists());
+        QVERIFY(script.m_messages.empty());
+        const std::vector<uint32_t> codes = Codes(driver);
+        const std::vector<uint32_t> after(codes.begin() + static_cast<long>(nBefore), codes.end());
+        QCOMPARE(Count(after, VEXT_IOCTL_DISABLE) + Count(after, VEXT_IOCTL_ENABLE), 0);
+        pMain->OnIdle();
+        QCOMPARE(pMain->KeySetPane()->text(), QString("No key set in the driver"));
+        QVERIFY(!pMain->CommandAction(ID_UNLOAD_KEYSET)->isEnabled());
+        test::StopApp(pApp);
+    }
+
+    void recordWithoutNameShowsAnEmptyPane() {
+        test::FakeDeviceServer driver;
+        WriteRecord(nullptr);
+        auto pApp = test::StartApp();
+        pApp->MainFrame()->OnIdle();
+        QCOMPARE(pApp->MainFrame()->KeySetPane()->text(), QString());
+        pApp->MainFrame()->ExecuteCommand(ID_UNLOAD_KEYSET);
+        test::StopApp(pApp);
+    }
+
+    void unloadWorksWithoutDriver() {
+        WriteRecord("Left Over");
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->OnIdle();
+        QCOMPARE(pMain->KeySetPane()->text(), QString("Driver not running"));
+        QVERIFY2(pMain->CommandAction(ID_UNLOAD_KEYSET)->isEnabled(), "a record was left behind");
+        pMain->ExecuteCommand(ID_UNLOAD_KEYSET);
+        QVERIFY(!RecordExists());
+        test::StopApp(pApp);
+    }
+
+    void oldDriverCountsAsAbsent() {
+        test::FakeDeviceServer driver;
+        driver.SetVersion(0x1FF);
+        auto pApp = test::StartApp();
+        pApp->MainFrame()->OnIdle();
+        QVERIFY(!pApp->MainFrame()->CommandAction(ID_EMULATION)->isEnabled());
+        QCOMPARE(pApp->MainFrame()->KeySetPane()->text(), QString("Driver not running"));
+        test::StopApp(pApp);
+    }
+
+    void activationIsReportedToTheDriver() {
+        test::FakeDeviceServer driver;
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->activateWindow();
+        QTRY_VERIFY(Count(Codes(driver), VEXT_IOCTL_APP_ACTIVE) >= 1);
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(Count(Codes(driver), VEXT_IOCTL_APP_INACTIVE) >= 1);
+        pMain->activateWindow();
+        QTRY_VERIFY(Count(Codes(driver), VEXT_IOCTL_APP_ACTIVE) >= 2);
+        test::StopApp(pApp);
+    }
+
+    void keystrokeViewerToggles() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        QAction* pItem = pMain->CommandAction(ID_VIEW_KEYSTROKE_VIEWER);
+        pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        QVERIFY(pApp->m_pViewerFrame);
+        QCOMPARE(pApp->m_pViewerFrame->windowTitle(), QString("Keystroke Viewer"));
+        pMain->UpdateCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        QVERIFY(pItem->isChecked());
+        pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        QVERIFY(!pApp->m_pViewerFrame);
+        test::Drain();
+        QVERIFY(pMain->ChildFrames().empty());
+        pMain->UpdateCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        QVERIFY(!pItem->isChecked());
+
+        // Closing its window clears it as well.
+        pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        pApp->m_pViewerFrame->close();
+        test::Drain();
+        QVERIFY(!pApp->m_pViewerFrame);
+        test::StopApp(pApp);
+    }
+
+    void toolbarAndStatusBarToggle() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_VIEW_TOOLBAR);
+        QVERIFY(pMain->ToolBar()->isHidden());
+        pMain->UpdateCommand(ID_VIEW_TOOLBAR);
+        QVERIFY(!pMain->CommandAction(ID_VIEW_TOOLBAR)->isChecked());
+        pMain->ExecuteCommand(ID_VIEW_TOOLBAR);
+        QVERIFY(!pMain->ToolBar()->isHidden());
+        pMain->ExecuteCommand(ID_VIEW_STATUS_BAR);
+        QVERIFY(pMain->statusBar()->isHidden());
+        test::StopApp(pApp);
+    }
+
+    void toolbarHoldsItsButtonsInOrder() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        const int expected[] = {ID_FILE_NEW,   ID_FILE_OPEN,
+                                ID_FILE_SAVE,  0,
+                                ID_EDIT_CUT,   ID_EDIT_COPY,
+                                ID_EDIT_PASTE, 0,
+                                ID_FILE_PRINT, 0,
+                                ID_EMULATION,  0,
+                                ID_APP_ABOUT,  ID_CONTEXT_HELP};
+        const QList<QAction*> actions = pMain->ToolBar()->actions();
+        QCOMPARE(actions.size(), int(std::size(expected)));
+        for (int i = 0; i < actions.size(); ++i) {
+            if (expected[i] == 0) {
+                QVERIFY(actions[i]->isSeparator());
+            } else {
+                QCOMPARE(actions[i], pMain->CommandAction(expected[i]));
+                QVERIFY(!actions[i]->icon().isNull());
+                QVERIFY(!actions[i]->toolTip().isEmpty());
+            }
+        }
+        test::StopApp(pApp);
+    }
+
+    void droppedMissingFileIsReported() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        const QString strMissing = test::TheGuiTestEnv().FilePath("gone.vks");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(strMissing)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(pMain, &enter);
+        QVERIFY(enter.isAccepted());
+        PromptScript script;
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(pMain, &drop);
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QCOMPARE(script.m_messages[0].strText,
+                 QString("Cannot open the key set %1: the file does not exist.").arg(strMissing));
+        QVERIFY(script.m_messages[0].icon == MsgIcon::Stop);
+        test::StopApp(pApp);
+    }
+};
+
+VEXT_GUI_TEST_MAIN(MainFrameTest)
+#include "MainFrameTest.moc"

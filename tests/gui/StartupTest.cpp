@@ -1,0 +1,121 @@
+// Start-up: one instance per user (a second process hands over and ends), the shell's file
+// argument, and a named file that cannot be opened.
+
+#include "GuiTestSupport.h"
+#include "app/InstanceGuard.h"
+#include "app/MainFrame.h"
+#include "app/VextKeyApp.h"
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
+#include "framework/Prompts.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace vext;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() {
+        test::GuiTestEnv::ClearSettings();
+        AppSettings()->setValue("Tip/StartUp", 1);
+    }
+    void cleanup() { test::Drain(); }
+
+    void shellFileName_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("none") << QStringList{} << "";
+        QTest::newRow("plain") << QStringList{"a.vks"} << "a.vks";
+        QTest::newRow("other flag first") << QStringList{"/ld", "/x", "a"} << "a";
+        QTest::newRow("capital LD is no flag of ours") << QStringList{"/LD", "a"} << "a";
+        QTest::newRow("absolute path") << QStringList{"/home/u/Game.vks"} << "/home/u/Game.vks";
+        QTest::newRow("first of two") << QStringList{"a", "b"} << "a";
+    }
+    void shellFileName() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, file);
+        QCOMPARE(CVextKeyApp::ShellFileName(args), file);
+    }
+
+    void missingFileEndsStartUpAfterTheMessage() {
+        PromptScript script;
+        const QString strMissing = test::TheGuiTestEnv().FilePath("none.vks");
+        auto pApp = test::StartApp({strMissing});
+        QVERIFY(!pApp);
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QVERIFY(script.m_messages[0].strText.contains(strMissing));
+    }
+
+    void secondStartHandsOverAndEnds() {
+        auto pApp = test::StartApp();
+        QVERIFY(pApp);
+        QProcess second;
+        second.start(VEXTKEY_EXE, {"other.vks"});
+        QVERIFY(second.waitForStarted());
+        // The first instance takes the request (the file is missing: it says so).
+        PromptScript script;
+        QTRY_COMPARE_WITH_TIMEOUT(int(script.m_messages.size()), 1, 10000);
+        QVERIFY(script.m_messages[0].strText.contains("other.vks"));
+        // The first instance answers from its event loop: wait without blocking it.
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(pApp->MainFrame()->isVisible());
+        test::StopApp(pApp);
+    }
+
+    void secondStartWithoutFileOnlyRaises() {
+        auto pApp = test::StartApp();
+        PromptScript script;
+        QProcess second;
+        second.start(VEXTKEY_EXE, {});
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(script.m_messages.empty());
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+        test::StopApp(pApp);
+    }
+
+    void requestsReachTheGuard() {
+        InstanceGuard guard;
+        QVERIFY(guard.Listen());
+        QSignalSpy spy(&guard, &InstanceGuard::activationRequested);
+        bool bAnswered = false;
+        // The client blocks while waiting for the answer, so it runs from a second thread.
+        QThread* pThread = QThread::create(
+            [&bAnswered] { bAnswered = InstanceGuard::NotifyRunningInstance("/tmp/x y.vks"); });
+        pThread->start();
+        QTRY_COMPARE(spy.count(), 1);
+        QVERIFY(pThread->wait(10000));
+        delete pThread;
+        QVERIFY(bAnswered);
+        QCOMPARE(spy[0][0].toString(), QString("/tmp/x y.vks"));
+
+        // A second guard cannot take the name while the first holds it.
+        InstanceGuard other;
+        QVERIFY(!other.Listen());
+        QVERIFY(guard.IsListening());
+    }
+
+    void staleSocketIsTakenOver() {
+        {
+            // A listener that vanished without cleaning up leaves its socket file behind.
+            QFile stale(InstanceGuard::ServerName());
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+        }
+        InstanceGuard guard;
+        QVERIFY(guard.Listen());
+        QVERIFY(guard.IsListening());
+    }
+
+    void nothingRunningNobodyAnswers() {
+        QVERIFY(!InstanceGuard::NotifyRunningInstance(QString()));
+    }
+};
+
+VEXT_GUI_TEST_MAIN(StartupTest)
+#include "StartupTest.moc"
