@@ -7,6 +7,7 @@
 #include "GuiTestSupport.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverRecord.h"
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
@@ -38,16 +39,13 @@ int Count(const std::vector<uint32_t>& codes, uint32_t nCode) {
     return static_cast<int>(std::count(codes.begin(), codes.end(), nCode));
 }
 
-const char kRecordKey[] = "System\\CurrentControlSet\\Control\\MediaProperties\\"
-                          "PrivateProperties\\Joystick\\OEM\\Zelvan Vext\\VextKey";
-
 // Writes a driver record as a download leaves it; without a name when strName is null.
 void WriteRecord(const char* pszName) {
     std::string strError;
     auto pStore = RegistryStore::Open(RegistryStore::DefaultPath(), strError);
     QVERIFY2(pStore, strError.c_str());
     RegKey key;
-    QVERIFY(pStore->CreateKey(HKEY_LOCAL_MACHINE, kRecordKey, key) == RegStatus::kOk);
+    QVERIFY(pStore->CreateKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) == RegStatus::kOk);
     if (pszName) {
         QVERIFY(key.SetString("SetName", pszName) == RegStatus::kOk);
     }
@@ -57,7 +55,7 @@ bool RecordExists() {
     std::string strError;
     auto pStore = RegistryStore::Open(RegistryStore::DefaultPath(), strError);
     RegKey key;
-    return pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) == RegStatus::kOk;
+    return pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) == RegStatus::kOk;
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include "app/DriverRecord.h"
 
+#include "driver/DriverRecord.h"
 #include "platform/RegistryStore.h"
 
 namespace vext {
 
 namespace {
-
-const char kRecordKey[] = "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\"
-                          "Joystick\\OEM\\Zelvan Vext\\VextKey";
 
 // Reading never creates the store: a machine that never had a key set has no record.
 std::unique_ptr<RegistryStore> OpenStore(RegistryStore::OpenMode mode) {
@@ -20,13 +18,13 @@ std::unique_ptr<RegistryStore> OpenStore(RegistryStore::OpenMode mode) {
 bool DriverRecordExists() {
     auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
     RegKey key;
-    return pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) == RegStatus::kOk;
+    return pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) == RegStatus::kOk;
 }
 
 std::optional<std::string> DriverSetName() {
     auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
     RegKey key;
-    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) != RegStatus::kOk) {
+    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) != RegStatus::kOk) {
         return std::nullopt;
     }
     std::string strName;
@@ -36,16 +34,16 @@ std::optional<std::string> DriverSetName() {
     return strName;
 }
 
-void DeleteDriverRecord() {
+void RemoveDriverRecord() {
     auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
     RegKey key;
-    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordKey, key) != RegStatus::kOk) {
+    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) != RegStatus::kOk) {
         return;
     }
     key.Close();
     pStore.reset();
     if (auto pWriter = OpenStore(RegistryStore::OpenMode::kReadWrite)) {
-        pWriter->DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecordKey);
+        DeleteDriverRecord(*pWriter);
     }
 }
 

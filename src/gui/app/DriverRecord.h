@@ -13,6 +13,6 @@ bool DriverRecordExists();
 // The record's "SetName"; nullopt when the key cannot be opened, empty when it has no name.
 std::optional<std::string> DriverSetName();
 // Deletes the record key with everything below it.
-void DeleteDriverRecord();
+void RemoveDriverRecord();
 
 } // namespace vext

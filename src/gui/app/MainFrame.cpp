@@ -344,7 +344,7 @@ QString CMainFrame::KeySetPaneText() {
 }
 
 void CMainFrame::OnUnloadKeySet() {
-    DeleteDriverRecord();
+    RemoveDriverRecord();
 }
 
 void CMainFrame::OnEmulation() {
