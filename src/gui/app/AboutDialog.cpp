@@ -51,8 +51,13 @@ CAboutDialog::CAboutDialog(QWidget* pParent)
     connect(m_pOk, &QPushButton::clicked, this, &QDialog::accept);
 
     const CVersionInfo info(0x040904B0);
-    QPixmap picture(QStringLiteral(":/bitmaps/about.png"));
+    QPixmap picture(QStringLiteral(":/about/147.png"));
     if (!picture.isNull()) {
+        // The picture fills the lower part of the box, about 400 pixels wide.
+        constexpr int kPictureWidth = 393;
+        if (picture.width() > kPictureWidth) {
+            picture = picture.scaledToWidth(kPictureWidth, Qt::SmoothTransformation);
+        }
         m_pPicture->setPixmap(picture);
     }
     m_pMemory->setText(MemoryText());

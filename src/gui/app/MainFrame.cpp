@@ -16,6 +16,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -93,10 +94,11 @@ bool CMainFrame::LoadFrame() {
     BuildToolBar();
     BuildStatusBar();
     SetMenuResource(IDR_MAINFRAME);
-    QPixmap icon(QStringLiteral(":/icons/vextkey.png"));
-    if (!icon.isNull()) {
-        setWindowIcon(icon);
+    QIcon icon;
+    for (const char* pszSize : {"16", "32", "64", "256"}) {
+        icon.addFile(QStringLiteral(":/icons/vextkey-%1.png").arg(QLatin1String(pszSize)));
     }
+    setWindowIcon(icon);
     OnIdle();
     return true;
 }

@@ -2,8 +2,9 @@
 
 #include "platform/StringTable.h"
 
-inline void InitQtResources() {
-#if __has_include("qrc_vextkey.cpp")
+// The resources live in this static library; naming their initialiser keeps them linked in.
+static void InitQtResources() {
+#ifdef VEXT_HAVE_QRC
     Q_INIT_RESOURCE(vextkey);
 #endif
 }
