@@ -177,6 +177,16 @@ TEST_F(VextKeyDocTest, AddingAStepFunctionAppendsItsLinkedCompanion) {
     EXPECT_EQ(doc.FindFunction(77), nullptr);
 }
 
+TEST_F(VextKeyDocTest, EveryNonZeroModeGetsACompanion) {
+    doc.OnNewDocument();
+    CKeyFunction* pTwo = doc.AddFunction(MakeFunction("Two", 2));
+    CKeyFunction* pNegative = doc.AddFunction(MakeFunction("Negative", -1));
+    ASSERT_EQ(doc.m_functions.size(), 4u);
+    EXPECT_EQ(pTwo->m_nMode, 2); // kept as given
+    EXPECT_EQ(doc.m_functions[1]->m_nLinkCookie, pTwo->m_nCookie);
+    EXPECT_EQ(doc.m_functions[3]->m_nLinkCookie, pNegative->m_nCookie);
+}
+
 TEST_F(VextKeyDocTest, DeletingAStepFunctionWithItsLinkRemovesBothAndTheirMappings) {
     vext::test::FakeDocViews views;
     views.openPads = {1};

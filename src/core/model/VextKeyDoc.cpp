@@ -163,7 +163,8 @@ CKeyFunction* CVextKeyDoc::AddFunction(std::unique_ptr<CKeyFunction> pFunction) 
     pFunction->m_nCookie = NewCookie();
     pFunction->m_nLinkCookie = 0;
     CKeyFunction* pAdded = InsertFunction(m_functions.size(), std::move(pFunction));
-    if (pAdded->m_nMode > 0) {
+    // Any non-zero mode plays as Step, so a hand-made negative mode gets its companion too.
+    if (pAdded->IsStepMode()) {
         InsertCompanion(pAdded, m_functions.size());
     }
     SetModifiedFlag();
