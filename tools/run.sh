@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up what VextKey needs, builds it and starts it. Arguments go to vextkey.
+# Sets up what VextKey needs, builds it and starts it with the demo key set (or the arguments
+# given, which go to vextkey).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,7 +9,13 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVEXT_BUILD_TESTS=OFF -DVEXT_BUILD_BENCH=OFF >/dev/null
 cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)"
 
-if [ $# -eq 0 ]; then
-    set -- --help
+# The driver first, unless one runs already (or it is not built): the window works without it.
+vextd=build/release/src/vextd/vextd
+if [ -x "$vextd" ] && ! pgrep -u "$(id -u)" -x vextd >/dev/null 2>&1; then
+    "$vextd" >/dev/null 2>&1 &
+fi
+
+if [ $# -eq 0 ] && [ -f examples/Demo.vks ]; then
+    set -- examples/Demo.vks
 fi
 exec build/release/src/vextkey/vextkey "$@"

@@ -66,6 +66,7 @@ CMDIChildWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc, CMDIChildWnd*) {
         return nullptr;
     }
     pFrame->SetMenuResource(m_nIDResource);
+    pFrame->setWindowIcon(pMain->windowIcon());
     CView* pView = m_fnView();
     pFrame->SetView(pView);
     if (pDoc) {
