@@ -16,7 +16,10 @@
 
 namespace vext {
 class IDocViews;
-}
+class IKeySetSource;
+class IProgressFactory;
+class ProfileFile;
+} // namespace vext
 
 class CVextKeyDoc {
 public:
@@ -37,6 +40,8 @@ public:
     // Views.
     void AttachViews(vext::IDocViews* pViews) { m_pViews = pViews; }
     vext::IDocViews* Views() const { return m_pViews; }
+    // The progress window of file reads and writes; none is shown without it.
+    void AttachProgress(vext::IProgressFactory* pFactory) { m_pProgressFactory = pFactory; }
 
     // Document state.
     bool IsModified() const { return m_bModified; }
@@ -87,6 +92,18 @@ public:
     // *pError, when the record could not be written.
     bool DownloadToDriver(std::string* pError = nullptr);
 
+    // The key-set file. Both return false on failure and say why in GetFileError(); a failed
+    // save keeps the modified flag.
+    virtual bool OnOpenDocument(const std::string& strPath);
+    virtual bool OnSaveDocument(const std::string& strPath);
+    const std::string& GetFileError() const { return m_strFileError; }
+    // The reading steps after the file is parsed, from any source of its keys.
+    bool ReadKeySet(const vext::IKeySetSource& source);
+    static void ReadPlacement(const vext::IKeySetSource& source, const char* pszSection,
+                              const char* pszKey, vext::WindowPlacement& wp);
+    static void WritePlacement(vext::ProfileFile& file, const char* pszSection, const char* pszKey,
+                               const vext::WindowPlacement& wp);
+
     // Windows, through the attached views.
     bool IsPadViewOpen(int nSlot) const;
     bool HasFunctionListView() const;
@@ -98,7 +115,11 @@ private:
     CKeyFunction* InsertCompanion(CKeyFunction* pStep, size_t nIndex);
     void RemoveFunctionAt(size_t nIndex);
 
+    bool Refuse(std::string strError);
+
     vext::IDocViews* m_pViews = nullptr;
+    vext::IProgressFactory* m_pProgressFactory = nullptr;
+    std::string m_strFileError;
     bool m_bModified = false;
     std::string m_strTitle;
     std::string m_strPathName;

@@ -273,6 +273,14 @@ std::ptrdiff_t ProfileFile::FindKey(const Section& section, std::string_view key
     return it == section.keys->end() ? -1 : static_cast<std::ptrdiff_t>(it->second);
 }
 
+std::size_t ProfileFile::LineCount() const {
+    std::size_t n = m_preamble.size();
+    for (const auto& s : m_sections) {
+        n += 1 + s->body.size();
+    }
+    return n;
+}
+
 bool ProfileFile::HasSection(std::string_view section) const {
     return FindSection(section) != nullptr;
 }

@@ -50,6 +50,9 @@ public:
     // Whether the file was there when loaded (or has been written since).
     bool Exists() const { return m_bExists; }
 
+    // Lines of the text, blank ones included: an upper bound for any count the text can back.
+    std::size_t LineCount() const;
+
     bool HasSection(std::string_view section) const;
     bool HasKey(std::string_view section, std::string_view key) const;
 
