@@ -1,0 +1,156 @@
+#include "RecordReader.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace vext {
+namespace {
+
+std::string Numbered(const char* format, uint32_t n) {
+    char text[24];
+    std::snprintf(text, sizeof text, format, n);
+    return text;
+}
+
+class Reader {
+public:
+    explicit Reader(const RecordSource& source) : m_source(source) {}
+
+    bool Dword(const std::string& path, const char* name, uint32_t* pnValue) {
+        if (m_source.ReadDword(path, name, pnValue)) {
+            return true;
+        }
+        return Fail(path + "\\" + name + " is missing or not a number");
+    }
+
+    bool Codes(const std::string& path, const char* name, std::vector<uint8_t>* pCodes) {
+        if (!m_source.ReadBinary(path, name, pCodes)) {
+            return Fail(path + "\\" + name + " is missing or not binary");
+        }
+        if (pCodes->size() > kMaxRecordCodes) {
+            return Fail(path + "\\" + name + " holds too many key codes");
+        }
+        return true;
+    }
+
+    bool Count(const std::string& path, uint32_t nMax, uint32_t* pnCount) {
+        if (!Dword(path, "Count", pnCount)) {
+            return false;
+        }
+        if (*pnCount > nMax) {
+            return Fail(path + "\\Count " + std::to_string(*pnCount) + " is beyond reason");
+        }
+        return true;
+    }
+
+    bool Fail(std::string problem) {
+        if (m_strProblem.empty()) {
+            m_strProblem = std::move(problem);
+        }
+        return false;
+    }
+
+    bool Function(const std::string& path, DriverFunction* pFunction) {
+        uint32_t nMode = 0;
+        uint32_t nTurbo = 0;
+        uint32_t nLoop = 0;
+        uint32_t nStepDown = 0;
+        uint32_t nLink = 0;
+        if (!Dword(path, "Mode", &nMode) || !Dword(path, "Turbo", &nTurbo) ||
+            !Dword(path, "Loop", &nLoop) || !Dword(path, "StepDown", &nStepDown) ||
+            !Dword(path, "Link", &nLink)) {
+            return false;
+        }
+        pFunction->nMode = static_cast<int32_t>(nMode);
+        pFunction->bTurbo = nTurbo != 0;
+        pFunction->bLoop = nLoop != 0;
+        pFunction->bStepDown = nStepDown != 0;
+        // A link that names no function is dropped by the table.
+        pFunction->nLink = nLink <= kMaxRecordFunctions ? static_cast<int>(nLink) : -1;
+
+        const std::string data = path + "\\Data";
+        uint32_t nStrings = 0;
+        if (!Count(data, kMaxRecordStrings, &nStrings)) {
+            return false;
+        }
+        pFunction->strings.resize(nStrings);
+        for (uint32_t j = 0; j < nStrings; ++j) {
+            const std::string stringPath = data + "\\" + Numbered("String%03u", j);
+            StrokeBytes& strokes = pFunction->strings[j];
+            if (!Codes(stringPath, "Press", &strokes.press) ||
+                !Codes(stringPath, "Release", &strokes.release)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const std::string& Problem() const { return m_strProblem; }
+
+private:
+    const RecordSource& m_source;
+    std::string m_strProblem;
+};
+
+} // namespace
+
+RecordLoad ReadDriverRecord(const RecordSource& source) {
+    RecordLoad load;
+    load.pTable = std::make_shared<const KeySetTable>();
+    if (!source.HasRoot()) {
+        return load;
+    }
+    load.bFound = true;
+
+    Reader reader(source);
+    std::string strSetName;
+    if (!source.ReadString("", "SetName", &strSetName)) {
+        strSetName.clear(); // the name is for logs only
+    }
+
+    uint32_t nFunctions = 0;
+    std::vector<DriverFunction> functions;
+    bool bOk = reader.Count("Functions", kMaxRecordFunctions, &nFunctions);
+    for (uint32_t i = 0; bOk && i < nFunctions; ++i) {
+        DriverFunction function;
+        bOk = reader.Function("Functions\\" + Numbered("%04u", i), &function);
+        functions.push_back(std::move(function));
+    }
+
+    uint32_t nMappings = 0;
+    std::vector<std::pair<uint32_t, int>> mappings;
+    bOk = bOk && reader.Count("Mappings", kMaxRecordMappings, &nMappings);
+    for (uint32_t m = 0; bOk && m < nMappings; ++m) {
+        const std::string path = "Mappings\\" + Numbered("%04u", m);
+        if (!source.HasKey(path)) {
+            bOk = reader.Fail(path + " is missing");
+            break;
+        }
+        uint32_t nButtonId = 0;
+        uint32_t nFunction = 0;
+        const bool bHasButton = source.ReadDword(path, "ButtonID", &nButtonId);
+        const bool bHasFunction = source.ReadDword(path, "Function", &nFunction);
+        if (!bHasButton && !bHasFunction) {
+            continue; // a mapping whose function was gone when the set was written
+        }
+        if (!bHasButton || !bHasFunction) {
+            bOk = reader.Fail(path + " is incomplete");
+        } else if (nFunction >= nFunctions) {
+            bOk = reader.Fail(path + "\\Function " + std::to_string(nFunction) +
+                              " names no function");
+        } else {
+            mappings.emplace_back(nButtonId, static_cast<int>(nFunction));
+        }
+    }
+
+    if (!bOk) {
+        load.strProblem = reader.Problem();
+        return load;
+    }
+    load.pTable =
+        std::make_shared<const KeySetTable>(std::move(strSetName), std::move(functions), mappings);
+    return load;
+}
+
+} // namespace vext
