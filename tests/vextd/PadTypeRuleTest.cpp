@@ -1,0 +1,70 @@
+#include "PadTypeRule.h"
+
+#include "TempDir.h"
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+struct RuleCase {
+    const char* config;
+    const char* name;
+    int nButtons;
+    int nExpected;
+};
+
+class PadTypeRuleTest : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(PadTypeRuleTest, ChoosesType) {
+    PadTypeRule rule;
+    std::vector<std::string> warnings;
+    rule.Parse(GetParam().config, &warnings);
+    EXPECT_EQ(rule.TypeFor(GetParam().name, GetParam().nButtons), GetParam().nExpected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pads, PadTypeRuleTest,
+    ::testing::Values(RuleCase{"", "Any", 0, kPadStandard}, RuleCase{"", "Any", 9, kPadStandard},
+                      RuleCase{"", "Any", 10, kPadCorvel}, RuleCase{"", "Any", 32, kPadCorvel},
+                      RuleCase{"Big Pad = standard\n", "big pad", 14, kPadStandard},
+                      RuleCase{"  Small Pad  =  CORVEL \r\n", "Small Pad", 4, kPadCorvel},
+                      RuleCase{"Small Pad = 1\nSmall Pad = 0\n", "SMALL PAD", 4, kPadCorvel},
+                      RuleCase{"A=B Pad = 0\n", "A=B Pad", 12, kPadStandard},
+                      RuleCase{"# Small Pad = corvel\n", "Small Pad", 4, kPadStandard},
+                      RuleCase{"Other = corvel\n", "Small Pad", 4, kPadStandard}));
+
+TEST(PadTypeRuleTest, BadLinesAreSkippedWithAWarning) {
+    PadTypeRule rule;
+    std::vector<std::string> warnings;
+    rule.Parse("no equals sign\n= corvel\nPad = huge\nGood = corvel", &warnings);
+    EXPECT_EQ(rule.OverrideCount(), 1u);
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_NE(warnings[0].find("line 1"), std::string::npos);
+    EXPECT_NE(warnings[2].find("line 3"), std::string::npos);
+    EXPECT_EQ(rule.TypeFor("good", 2), kPadCorvel);
+}
+
+TEST(PadTypeRuleTest, LoadsAFileAndTakesAMissingOneAsEmpty) {
+    test::TempDir dir;
+    PadTypeRule rule;
+    std::vector<std::string> warnings;
+    EXPECT_TRUE(rule.Load(dir.file("absent.conf"), &warnings));
+    EXPECT_EQ(rule.OverrideCount(), 0u);
+    std::ofstream(dir.file("empty.conf")).flush();
+    EXPECT_TRUE(rule.Load(dir.file("empty.conf"), &warnings));
+    std::ofstream(dir.file("pads.conf")) << "Mine = corvel\n";
+    EXPECT_TRUE(rule.Load(dir.file("pads.conf"), &warnings));
+    EXPECT_EQ(rule.TypeFor("Mine", 1), kPadCorvel);
+    EXPECT_TRUE(warnings.empty());
+    // A directory where the file should be cannot be read.
+    EXPECT_FALSE(rule.Load(dir.path().string(), &warnings));
+    EXPECT_EQ(warnings.size(), 1u);
+}
+
+} // namespace
+} // namespace vext
