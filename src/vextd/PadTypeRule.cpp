@@ -70,7 +70,7 @@ bool PadTypeRule::Load(const std::string& path, std::vector<std::string>* pWarni
     if (std::filesystem::is_regular_file(path, error)) {
         in.open(path, std::ios::binary);
     }
-    if (!in) {
+    if (!in.is_open() || !in) {
         pWarnings->push_back("cannot read the pad configuration " + path);
         return false;
     }
