@@ -1,0 +1,169 @@
+#include "DriverService.h"
+
+#include "Log.h"
+#include "driver/DeviceChannel.h"
+
+#include <cstring>
+
+namespace vext {
+namespace {
+
+DeviceAnswer Done(std::optional<int32_t> nValue = std::nullopt) {
+    DeviceAnswer answer;
+    answer.bDone = true;
+    if (nValue) {
+        answer.data.resize(sizeof(int32_t));
+        const auto n = static_cast<uint32_t>(*nValue);
+        for (size_t i = 0; i < answer.data.size(); ++i) {
+            answer.data[i] = static_cast<uint8_t>(n >> (8 * i));
+        }
+    }
+    return answer;
+}
+
+int32_t ReadInt32(const std::vector<uint8_t>& buffer) {
+    uint32_t n = 0;
+    for (size_t i = 0; i < sizeof n; ++i) {
+        n |= static_cast<uint32_t>(buffer[i]) << (8 * i);
+    }
+    return static_cast<int32_t>(n);
+}
+
+} // namespace
+
+DriverService::DriverService(KeyOutput* pOutput, Nanos nRepeatInterval, Loader loader,
+                             PadTypeRule rule)
+    : m_engine(pOutput, nRepeatInterval), m_loader(std::move(loader)), m_rule(std::move(rule)) {}
+
+DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
+    const size_t nSize = request.buffer.size();
+    // Codes without data take no buffer; codes with an answer need room for 4 bytes.
+    const bool bNoBuffer = nSize == 0;
+    const bool bWord = nSize >= sizeof(int32_t);
+    switch (request.nCode) {
+    case VEXT_IOCTL_GET_VERSION:
+        return bWord ? Done(kDriverVersion) : DeviceAnswer{};
+    case VEXT_IOCTL_APP_ACTIVE:
+    case VEXT_IOCTL_APP_INACTIVE:
+        if (!bNoBuffer) {
+            return {};
+        }
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_bAppActive = request.nCode == VEXT_IOCTL_APP_ACTIVE;
+        }
+        LogDebug(request.nCode == VEXT_IOCTL_APP_ACTIVE ? "configurator active"
+                                                        : "configurator inactive");
+        return Done();
+    case VEXT_IOCTL_QUERY_ENABLED:
+        return bWord ? Done(IsEnabled() ? 1 : 0) : DeviceAnswer{};
+    case VEXT_IOCTL_DISABLE:
+        if (!bNoBuffer) {
+            return {};
+        }
+        Disable();
+        return Done();
+    case VEXT_IOCTL_ENABLE:
+        if (!bNoBuffer) {
+            return {};
+        }
+        Enable();
+        return Done();
+    case VEXT_IOCTL_GET_PAD_TYPE:
+        return bWord ? Done(PadTypeAnswer(ReadInt32(request.buffer))) : DeviceAnswer{};
+    default:
+        break;
+    }
+    if (m_extraHandler) {
+        if (std::optional<DeviceAnswer> answer = m_extraHandler(request)) {
+            return *answer;
+        }
+    }
+    LogDebug("refused unknown code " + std::to_string(request.nCode));
+    return {};
+}
+
+void DriverService::Enable() {
+    RecordLoad load = m_loader ? m_loader() : RecordLoad{};
+    if (!load.pTable) {
+        load.pTable = std::make_shared<const KeySetTable>();
+    }
+    if (!load.strProblem.empty()) {
+        LogError("the driver record is damaged, no functions loaded: " + load.strProblem);
+    } else if (!load.bFound) {
+        LogInfo("no key set downloaded; emulating nothing");
+    } else {
+        LogInfo("loaded key set \"" + load.pTable->SetName() +
+                "\": " + std::to_string(load.pTable->FunctionCount()) + " functions, " +
+                std::to_string(load.pTable->MappingCount()) + " mappings");
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.SetTable(load.pTable);
+    m_engine.SetEnabled(true);
+}
+
+void DriverService::Disable() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.SetEnabled(false);
+    LogDebug("emulation disabled");
+}
+
+bool DriverService::IsEnabled() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_engine.IsEnabled();
+}
+
+void DriverService::InputDown(uint32_t nButtonId, Nanos nNow) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.InputDown(nButtonId, nNow);
+}
+
+void DriverService::InputUp(uint32_t nButtonId, Nanos nNow) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.InputUp(nButtonId, nNow);
+}
+
+void DriverService::Tick(Nanos nNow) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.Tick(nNow);
+}
+
+std::optional<DriverService::Nanos> DriverService::NextDeadline() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_engine.NextDeadline();
+}
+
+void DriverService::SetPad(int nSlot, const PadInfo* pInfo) {
+    if (nSlot < 1 || nSlot > kPadSlots) {
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    auto& pad = m_pads[static_cast<size_t>(nSlot - 1)];
+    if (pInfo == nullptr) {
+        m_engine.ReleaseSlot(nSlot);
+        pad.reset();
+    } else {
+        pad = *pInfo;
+    }
+}
+
+int32_t DriverService::PadTypeAnswer(int32_t nSlot) const {
+    if (nSlot < 1 || nSlot > kPadSlots) {
+        return 0;
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto& pad = m_pads[static_cast<size_t>(nSlot - 1)];
+    return pad ? m_rule.TypeFor(pad->strName, pad->nButtons) + 1 : 0;
+}
+
+void DriverService::ReleaseAll() {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.ReleaseAll();
+}
+
+bool DriverService::IsAppActive() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bAppActive;
+}
+
+} // namespace vext
