@@ -1,0 +1,58 @@
+#pragma once
+
+// vextd's main thread: waits on the pads' device files, its own wake-up and its signals, and
+// on nothing else, so an idle driver costs next to no CPU. Auto-Repeat deadlines shorten the
+// wait; a slow periodic pump lets SDL notice pads that come and go.
+
+#include "DriverService.h"
+#include "PadManager.h"
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace vext {
+
+class DriverLoop {
+public:
+    static constexpr int kIdlePumpMs = 250;
+
+    DriverLoop(DriverService& service, PadManager& pads);
+    ~DriverLoop();
+    DriverLoop(const DriverLoop&) = delete;
+    DriverLoop& operator=(const DriverLoop&) = delete;
+
+    // SIGTERM and SIGINT must already be blocked in every thread (BlockStopSignals).
+    bool Init(std::string* pError);
+
+    // Runs until SIGTERM, SIGINT or RequestStop; releases every key on the way out.
+    void Run();
+
+    void RequestStop();
+
+    // Runs task on the loop's thread and waits for its answer; nothing when the loop did not
+    // get to it in time.
+    std::optional<DeviceAnswer> RunOnLoop(std::function<DeviceAnswer()> task,
+                                          std::chrono::milliseconds timeout);
+
+    // Blocks SIGTERM and SIGINT for the calling thread and the threads it starts later, so
+    // that only the loop's signalfd sees them.
+    static void BlockStopSignals();
+
+private:
+    void RunTasks();
+
+    DriverService& m_service;
+    PadManager& m_pads;
+    int m_nSignalFd = -1;
+    int m_nWakeFd = -1;
+    bool m_bStop = false;
+    std::mutex m_taskMutex;
+    std::deque<std::packaged_task<DeviceAnswer()>> m_tasks;
+};
+
+} // namespace vext

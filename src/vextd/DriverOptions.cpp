@@ -1,0 +1,165 @@
+#include "DriverOptions.h"
+
+#include <charconv>
+
+namespace vext {
+namespace {
+
+bool ParseInt(const std::string& text, int nMin, int nMax, int* pnValue) {
+    int nValue = 0;
+    const char* pEnd = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), pEnd, nValue);
+    if (text.empty() || result.ec != std::errc() || result.ptr != pEnd || nValue < nMin ||
+        nValue > nMax) {
+        return false;
+    }
+    *pnValue = nValue;
+    return true;
+}
+
+// "N" attaches N pads of 12 buttons; "12,8" one pad per count.
+bool ParseTestPads(const std::string& text, std::vector<int>* pPads) {
+    pPads->clear();
+    if (text.find(',') == std::string::npos) {
+        int nCount = 0;
+        if (!ParseInt(text, 0, 4, &nCount)) {
+            return false;
+        }
+        pPads->assign(static_cast<size_t>(nCount), 12);
+        return true;
+    }
+    size_t nStart = 0;
+    while (nStart <= text.size()) {
+        const size_t nComma = text.find(',', nStart);
+        const std::string item =
+            text.substr(nStart, nComma == std::string::npos ? std::string::npos : nComma - nStart);
+        int nButtons = 0;
+        if (!ParseInt(item, 0, 32, &nButtons)) {
+            return false;
+        }
+        pPads->push_back(nButtons);
+        if (nComma == std::string::npos) {
+            break;
+        }
+        nStart = nComma + 1;
+    }
+    return pPads->size() <= 4;
+}
+
+} // namespace
+
+bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOptions,
+                        std::string* pError) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::string value;
+        bool bHasValue = false;
+        if (const size_t nEqual = arg.find('=');
+            arg.rfind("--", 0) == 0 && nEqual != std::string::npos) {
+            value = arg.substr(nEqual + 1);
+            arg = arg.substr(0, nEqual);
+            bHasValue = true;
+        }
+        const auto takeValue = [&]() {
+            if (bHasValue) {
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                *pError = arg + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        const auto noValue = [&]() {
+            if (bHasValue) {
+                *pError = arg + " takes no value";
+                return false;
+            }
+            return true;
+        };
+        if (arg == "--socket") {
+            if (!takeValue()) {
+                return false;
+            }
+            pOptions->strSocket = value;
+            if (value.empty()) {
+                *pError = "--socket needs a path";
+                return false;
+            }
+        } else if (arg == "--registry") {
+            if (!takeValue()) {
+                return false;
+            }
+            pOptions->strRegistry = value;
+        } else if (arg == "--output") {
+            if (!takeValue()) {
+                return false;
+            }
+            pOptions->strOutput = value;
+        } else if (arg == "--pad-config") {
+            if (!takeValue()) {
+                return false;
+            }
+            pOptions->strPadConfig = value;
+        } else if (arg == "--repeat-ms") {
+            if (!takeValue()) {
+                return false;
+            }
+            if (!ParseInt(value, 1, 10000, &pOptions->nRepeatMs)) {
+                *pError = "--repeat-ms needs a number of milliseconds from 1 to 10000";
+                return false;
+            }
+        } else if (arg == "--test-virtual-pads") {
+            if (!takeValue()) {
+                return false;
+            }
+            if (!ParseTestPads(value, &pOptions->testPads)) {
+                *pError = "--test-virtual-pads needs a pad count (0 to 4) or up to four button "
+                          "counts (0 to 32) separated by commas";
+                return false;
+            }
+        } else if (arg == "--foreground" || arg == "-f") {
+            if (!noValue()) {
+                return false;
+            }
+            pOptions->bForeground = true;
+        } else if (arg == "--verbose" || arg == "-v") {
+            if (!noValue()) {
+                return false;
+            }
+            pOptions->bVerbose = true;
+        } else if (arg == "--help" || arg == "-h") {
+            pOptions->bHelp = true;
+        } else if (arg == "--version") {
+            pOptions->bVersion = true;
+        } else {
+            *pError = "unknown option \"" + arg + "\" (see --help)";
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string DriverUsage() {
+    return "Usage: vextd [options]\n"
+           "The VextKey keyboard-emulation driver: plays the downloaded key set's keystrokes\n"
+           "for the pads in slots 1 to 4.\n"
+           "\n"
+           "  --socket PATH      device channel socket (default $VEXT_DEVICE, else\n"
+           "                     $XDG_RUNTIME_DIR/vext/device)\n"
+           "  --registry PATH    registry store holding the driver record (default\n"
+           "                     $VEXT_REGISTRY, else ~/.local/state/vext/registry.sqlite)\n"
+           "  --output KIND      uinput (default), xtest, or record:PATH\n"
+           "  --repeat-ms N      Auto-Repeat interval in milliseconds (default 50)\n"
+           "  --pad-config PATH  pad type overrides (default ~/.config/vext/pads.conf)\n"
+           "  --foreground, -f   stay in the foreground (as under systemd)\n"
+           "  --verbose, -v      log every request and pad change\n"
+           "  --help, -h         show this text\n"
+           "  --version          show the version\n"
+           "\n"
+           "vextd refuses to run as root; set VEXTD_ALLOW_ROOT=1 only in throw-away\n"
+           "containers (CI) that have no other user.\n";
+}
+
+} // namespace vext

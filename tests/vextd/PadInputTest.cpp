@@ -1,0 +1,64 @@
+#include "PadInput.h"
+
+#include "model/ButtonId.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+struct AxisCase {
+    int nX;
+    int nY;
+    uint32_t nExpected;
+};
+
+class DirectionTest : public ::testing::TestWithParam<AxisCase> {};
+
+TEST_P(DirectionTest, TwentyPercentFromEitherEnd) {
+    EXPECT_EQ(DirectionBits(GetParam().nX, GetParam().nY), GetParam().nExpected)
+        << GetParam().nX << "," << GetParam().nY;
+}
+
+// The range is 0..65535 once shifted; 20 % of it is 13106, so the low thresholds lie at
+// 13106 (-19662 raw) and the high ones above 52429 (19661 raw).
+INSTANTIATE_TEST_SUITE_P(
+    Pads, DirectionTest,
+    ::testing::Values(AxisCase{0, 0, 0}, AxisCase{-1, -1, 0}, AxisCase{-32768, 0, kDirLeft},
+                      AxisCase{32767, 0, kDirRight}, AxisCase{0, 32767, kDirDown},
+                      AxisCase{0, -32768, kDirUp}, AxisCase{-19663, 0, kDirLeft},
+                      AxisCase{-19662, 0, 0}, AxisCase{19661, 0, 0}, AxisCase{19662, 0, kDirRight},
+                      AxisCase{0, 19662, kDirDown}, AxisCase{0, 19661, 0},
+                      AxisCase{0, -19663, kDirUp}, AxisCase{0, -19662, 0},
+                      AxisCase{-32768, -32768, kDirLeft | kDirUp},
+                      AxisCase{32767, 32767, kDirRight | kDirDown}));
+
+TEST(PadInputTest, DiffNamesEveryChangedInputInOrder) {
+    std::vector<std::pair<uint32_t, bool>> changes;
+    DiffInputs(3, 0b1010, 0b0110 | (1u << 31), kDirLeft, kDirRight | kDirUp,
+               [&](uint32_t nId, bool bDown) { changes.emplace_back(nId, bDown); });
+    const std::vector<std::pair<uint32_t, bool>> expected{
+        {MakeButtonId(3, 2, 1, kInputButton), true},
+        {MakeButtonId(3, 3, 1, kInputButton), false},
+        {MakeButtonId(3, 31, 1, kInputButton), true},
+        {MakeButtonId(3, 0, 0, kInputDirection), false},
+        {MakeButtonId(3, 0, 2, kInputDirection), true},
+        {MakeButtonId(3, 1, 2, kInputDirection), true},
+    };
+    EXPECT_EQ(changes, expected);
+    changes.clear();
+    DiffInputs(1, 5, 5, kDirDown, kDirDown,
+               [&](uint32_t nId, bool bDown) { changes.emplace_back(nId, bDown); });
+    EXPECT_TRUE(changes.empty());
+    DiffInputs(1, 0, 0, 0, kDirDown,
+               [&](uint32_t nId, bool bDown) { changes.emplace_back(nId, bDown); });
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].first, MakeButtonId(1, 1, 0, kInputDirection));
+}
+
+} // namespace
+} // namespace vext
