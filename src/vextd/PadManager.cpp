@@ -37,12 +37,14 @@ void PadManager::Shutdown() {
     if (!m_bInit) {
         return;
     }
+    m_bShuttingDown = true;
     for (int i = 0; i < kPadSlots; ++i) {
         if (m_slots[static_cast<size_t>(i)].pJoystick != nullptr) {
             Close(m_slots[static_cast<size_t>(i)].nInstance);
         }
     }
     SDL_Quit();
+    m_bShuttingDown = false;
     m_bInit = false;
 }
 
@@ -121,7 +123,7 @@ void PadManager::Close(int32_t nInstance) {
     LogInfo("pad left slot " + std::to_string(nSlot));
     m_callbacks.padChanged(nSlot, nullptr);
     // A pad that found no free slot may take this one.
-    for (int i = 0; i < SDL_NumJoysticks(); ++i) {
+    for (int i = 0; !m_bShuttingDown && i < SDL_NumJoysticks(); ++i) {
         Open(i);
     }
 }

@@ -63,6 +63,7 @@ private:
     Callbacks m_callbacks;
     std::array<Slot, kPadSlots> m_slots;
     bool m_bInit = false;
+    bool m_bShuttingDown = false;
 };
 
 } // namespace vext

@@ -1,3 +1,236 @@
-int main() {
+// vextd: the VextKey keyboard-emulation driver. Reads the pads, serves the device channel and
+// types the downloaded key set's keystrokes.
+
+#include "DeviceServer.h"
+#include "DriverLoop.h"
+#include "DriverOptions.h"
+#include "DriverService.h"
+#include "Log.h"
+#include "MonotonicClock.h"
+#include "OutputFactory.h"
+#include "PadManager.h"
+#include "StoreRecordSource.h"
+#include "TestCodes.h"
+#include "driver/DeviceChannel.h"
+#include "platform/RegistryStore.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vext {
+namespace {
+
+int32_t Arg(const DeviceRequest& request, size_t nIndex) {
+    uint32_t n = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        n |= static_cast<uint32_t>(request.buffer[nIndex * 4 + i]) << (8 * i);
+    }
+    return static_cast<int32_t>(n);
+}
+
+DeviceAnswer DoneWith(bool bDone, std::optional<int32_t> nValue = std::nullopt) {
+    DeviceAnswer answer;
+    answer.bDone = bDone;
+    if (bDone && nValue) {
+        const auto n = static_cast<uint32_t>(*nValue);
+        for (size_t i = 0; i < 4; ++i) {
+            answer.data.push_back(static_cast<uint8_t>(n >> (8 * i)));
+        }
+    }
+    return answer;
+}
+
+// The test codes, run on the loop thread where the pads live.
+std::optional<DeviceAnswer> HandleTestCode(const DeviceRequest& request, DriverLoop& loop,
+                                           PadManager& pads) {
+    size_t nArgs = 0;
+    switch (request.nCode) {
+    case kTestSetButton:
+    case kTestSetAxis:
+        nArgs = 3;
+        break;
+    case kTestUnplug:
+    case kTestPlug:
+        nArgs = 1;
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (request.buffer.size() < nArgs * 4) {
+        return DeviceAnswer{};
+    }
+    auto task = [&request, &pads]() -> DeviceAnswer {
+        switch (request.nCode) {
+        case kTestSetButton:
+            return DoneWith(
+                pads.SetVirtualButton(Arg(request, 0), Arg(request, 1), Arg(request, 2) != 0));
+        case kTestSetAxis:
+            return DoneWith(pads.SetVirtualAxis(Arg(request, 0), Arg(request, 1), Arg(request, 2)));
+        case kTestUnplug:
+            return DoneWith(pads.DetachVirtual(Arg(request, 0)));
+        default: {
+            const int nSlot = pads.AttachVirtual(Arg(request, 0), "VextKey Test Pad");
+            return DoneWith(request.buffer.size() >= 4, nSlot);
+        }
+        }
+    };
+    return loop.RunOnLoop(task, std::chrono::milliseconds(1000)).value_or(DeviceAnswer{});
+}
+
+// Detaches from the terminal; the parent exits once the child says it is serving (0) or has
+// failed. Returns the pipe the child reports on, or -1 in the foreground.
+int Daemonize() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return -1;
+    }
+    if (pid > 0) {
+        ::close(fds[1]);
+        char nStatus = 1;
+        const ssize_t n = ::read(fds[0], &nStatus, 1);
+        ::_exit(n == 1 ? nStatus : 1);
+    }
+    ::close(fds[0]);
+    ::setsid();
+    const int nNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (nNull >= 0) {
+        ::dup2(nNull, STDIN_FILENO);
+        ::dup2(nNull, STDOUT_FILENO);
+        ::close(nNull);
+    }
+    return fds[1];
+}
+
+void Report(int nFd, char nStatus) {
+    if (nFd >= 0) {
+        [[maybe_unused]] const ssize_t n = ::write(nFd, &nStatus, 1);
+        ::close(nFd);
+    }
+}
+
+int Run(const DriverOptions& options) {
+    SetVerboseLog(options.bVerbose);
+    if (::geteuid() == 0) {
+        const char* pAllow = std::getenv("VEXTD_ALLOW_ROOT");
+        if (pAllow == nullptr || std::strcmp(pAllow, "1") != 0) {
+            LogError("refusing to run as root: run vextd as the desktop user (see the README)");
+            return 1;
+        }
+        LogInfo("running as root because VEXTD_ALLOW_ROOT=1 (for throw-away containers only)");
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    const int nReportFd = options.bForeground ? -1 : Daemonize();
+    DriverLoop::BlockStopSignals();
+
+    std::string error;
+    const std::unique_ptr<KeyOutput> pOutput = MakeKeyOutput(options.strOutput, &error);
+    if (!pOutput) {
+        LogError(error);
+        Report(nReportFd, 1);
+        return 1;
+    }
+
+    PadTypeRule rule;
+    std::vector<std::string> warnings;
+    const std::string padConfig =
+        options.strPadConfig.empty() ? PadTypeRule::DefaultPath() : options.strPadConfig;
+    rule.Load(padConfig, &warnings);
+    for (const std::string& warning : warnings) {
+        LogError(warning);
+    }
+
+    const std::string registry =
+        options.strRegistry.empty() ? RegistryStore::DefaultPath() : options.strRegistry;
+    DriverService service(
+        pOutput.get(), static_cast<DriverService::Nanos>(options.nRepeatMs) * 1'000'000,
+        [registry] { return LoadRecordFromStore(registry); }, rule);
+
+    DriverService* pService = &service;
+    PadManager pads(
+        {[pService](int nSlot, const PadInfo* pInfo) { pService->SetPad(nSlot, pInfo); },
+         [pService](uint32_t nId, bool bDown) {
+             const auto nNow = MonotonicNanos();
+             if (bDown) {
+                 pService->InputDown(nId, nNow);
+             } else {
+                 pService->InputUp(nId, nNow);
+             }
+         }});
+    if (!pads.Init(&error)) {
+        LogError(error);
+        Report(nReportFd, 1);
+        return 1;
+    }
+    DriverLoop loop(service, pads);
+    if (!loop.Init(&error)) {
+        LogError(error);
+        Report(nReportFd, 1);
+        return 1;
+    }
+    for (const int nButtons : options.testPads) {
+        pads.AttachVirtual(nButtons, "VextKey Test Pad");
+    }
+    pads.Pump();
+    if (!options.testPads.empty()) {
+        service.SetExtraHandler([&loop, &pads](const DeviceRequest& request) {
+            return HandleTestCode(request, loop, pads);
+        });
+    }
+
+    service.Enable();
+
+    const std::string socket = options.strSocket.empty() ? DeviceSocketPath() : options.strSocket;
+    DeviceServer server;
+    if (!server.Start(
+            socket, [pService](const DeviceRequest& r) { return pService->Handle(r); }, &error)) {
+        LogError(error);
+        Report(nReportFd, 1);
+        return 1;
+    }
+    LogInfo("ready: serving " + socket + ", output " + pOutput->Name() + ", " +
+            std::to_string(pads.PadCount()) + " pads");
+    Report(nReportFd, 0);
+
+    loop.Run();
+    server.Stop();
+    service.ReleaseAll();
+    pads.Shutdown();
+    LogInfo("stopped; every key released");
     return 0;
+}
+
+} // namespace
+} // namespace vext
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    vext::DriverOptions options;
+    std::string error;
+    if (!vext::ParseDriverOptions(args, &options, &error)) {
+        std::fprintf(stderr, "vextd: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.bHelp) {
+        std::fputs(vext::DriverUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.bVersion) {
+        std::printf("vextd %d.%d (driver version %x.%02x)\n", VEXT_VERSION_MAJOR,
+                    VEXT_VERSION_MINOR, (vext::kDriverVersion >> 8) & 0xF,
+                    vext::kDriverVersion & 0xFF);
+        return 0;
+    }
+    return vext::Run(options);
 }

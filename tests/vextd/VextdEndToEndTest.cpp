@@ -1,0 +1,274 @@
+// vextd as a process: virtual pads pressed through the test codes, keys read back from the
+// record output, the key set written into a real registry store.
+
+#include "RecordWriter.h"
+#include "TempDir.h"
+#include "VextdProcess.h"
+#include "driver/DeviceChannel.h"
+#include "model/ButtonId.h"
+
+#include <csignal>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+constexpr uint8_t kA = 31;
+constexpr uint8_t kS = 32;
+constexpr uint8_t kD = 33;
+constexpr uint8_t kLeftArrow = 79;
+constexpr uint8_t kUpArrow = 83;
+constexpr int kWaitMs = 5000;
+
+uint32_t Button(int nSlot, int nButton) {
+    return MakeButtonId(nSlot, nButton, 1, kInputButton);
+}
+
+class VextdEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        vextd.strSocket = dir.file("run/device");
+        vextd.strRecord = dir.file("keys.log");
+    }
+
+    bool Start(const std::string& pads = "12,8", int nRepeatMs = 50) {
+        return vextd.Start({"--foreground", "--socket", vextd.strSocket, "--registry", registry,
+                            "--output", "record:" + vextd.strRecord, "--repeat-ms",
+                            std::to_string(nRepeatMs), "--pad-config", dir.file("pads.conf"),
+                            "--test-virtual-pads", pads},
+                           {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy"});
+    }
+
+    // A standard set: button 0 of slot 1 types A, button 1 types S; slot 2's button 0 a Step
+    // function over A, S, D (no Loop) with its companion on button 1; the X axis low end of
+    // slot 1 the left arrow, the Y axis low end the up arrow.
+    bool WriteStandardSet(bool bLoop = false) {
+        return test::WriteRecord(registry, "Standard",
+                                 {test::NormalKey(kA), test::NormalKey(kS),
+                                  test::StepKeys({kA, kS, kD}, bLoop, 3), test::CompanionOf(2),
+                                  test::NormalKey(kLeftArrow), test::NormalKey(kUpArrow)},
+                                 {{Button(1, 0), 0},
+                                  {Button(1, 1), 1},
+                                  {Button(2, 0), 2},
+                                  {Button(2, 1), 3},
+                                  {MakeButtonId(1, 0, 0, kInputDirection), 4},
+                                  {MakeButtonId(1, 1, 2, kInputDirection), 5}});
+    }
+
+    // Presses and releases a button; false when a request failed.
+    bool Click(int nSlot, int nButton) {
+        return vextd.Press(nSlot, nButton, true) && vextd.Press(nSlot, nButton, false);
+    }
+
+    test::TempDir dir;
+    std::string registry = dir.file("registry.sqlite");
+    test::VextdProcess vextd;
+};
+
+TEST_F(VextdEndToEndTest, NormalFunctionTypesOnPressAndRelease) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start()) << vextd.Log();
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    EXPECT_EQ(vextd.RecordText(), "31+");
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    // An unmapped button types nothing.
+    ASSERT_TRUE(Click(1, 5));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0);
+}
+
+TEST_F(VextdEndToEndTest, StepWithoutLoopStaysOnLastAndStepDownWalksBack) {
+    ASSERT_TRUE(WriteStandardSet(false));
+    ASSERT_TRUE(Start());
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(Click(2, 0));
+    }
+    ASSERT_TRUE(Click(2, 1));
+    ASSERT_TRUE(Click(2, 1));
+    ASSERT_TRUE(Click(2, 1));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33- 33+ 33- 33+ 33- 32+ 32- 31+ 31-");
+}
+
+TEST_F(VextdEndToEndTest, StepWithLoopWraps) {
+    ASSERT_TRUE(WriteStandardSet(true));
+    ASSERT_TRUE(Start());
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(Click(2, 0));
+    }
+    ASSERT_TRUE(Click(2, 1));
+    ASSERT_TRUE(Click(2, 1));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33- 31+ 31- 32+ 32- 31+ 31-");
+}
+
+TEST_F(VextdEndToEndTest, DirectionsBeyondTwentyPercent) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(vextd.Axis(1, 0, -19662)); // just inside the middle 60 %
+    EXPECT_EQ(vextd.RecordText(), "");
+    ASSERT_TRUE(vextd.Axis(1, 0, -32768));
+    ASSERT_TRUE(vextd.Axis(1, 1, -32768));
+    ASSERT_TRUE(vextd.Axis(1, 0, 0));
+    ASSERT_TRUE(vextd.Axis(1, 1, 0));
+    EXPECT_EQ(vextd.RecordText(), "79+ 83+ 79- 83-");
+}
+
+TEST_F(VextdEndToEndTest, AutoRepeatReplaysWhileHeld) {
+    test::RecordFunction repeating = test::NormalKey(kD, true);
+    ASSERT_TRUE(test::WriteRecord(registry, "Repeat", {repeating}, {{Button(1, 0), 0}}));
+    ASSERT_TRUE(Start("1", 20));
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    // Down, then (up, down) per replay: three replays.
+    ASSERT_TRUE(vextd.WaitForRecords(7, kWaitMs)) << vextd.RecordText();
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    const std::vector<test::KeyRecord> records = vextd.Records();
+    ASSERT_GE(records.size(), 8u);
+    EXPECT_EQ(vextd.RecordText().substr(0, 15), "33+ 33- 33+ 33-");
+    EXPECT_FALSE(records.back().bDown);
+    // Replay n comes no sooner than n intervals after the press.
+    for (size_t i = 2; i + 1 < records.size(); i += 2) {
+        EXPECT_GE(records[i].nTime - records[0].nTime, static_cast<int64_t>(i / 2) * 20'000'000)
+            << i;
+    }
+    // Released: nothing more comes.
+    const size_t nDone = records.size();
+    EXPECT_TRUE(vextd.Control(VEXT_IOCTL_APP_ACTIVE));
+    EXPECT_EQ(vextd.Records().size(), nDone);
+}
+
+TEST_F(VextdEndToEndTest, TwoInputsAtOnce) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.Press(1, 1, true));
+    ASSERT_TRUE(vextd.Press(2, 0, true));
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    ASSERT_TRUE(vextd.Press(2, 0, false));
+    ASSERT_TRUE(vextd.Press(1, 1, false));
+    EXPECT_EQ(vextd.RecordText(), "31+ 32+ 31- 32-");
+}
+
+TEST_F(VextdEndToEndTest, DisableWhileHeldReleasesAtOnce) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_DISABLE));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_QUERY_ENABLED), 0);
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    ASSERT_TRUE(Click(1, 1)); // disabled: nothing
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_QUERY_ENABLED), 1);
+    ASSERT_TRUE(Click(1, 1));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32-");
+}
+
+TEST_F(VextdEndToEndTest, UnplugWhileHeldReleases) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 1), 2); // 12 buttons: Corvel Pad
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.Press(1, 1, true));
+    ASSERT_TRUE(vextd.Press(2, 0, true));
+    ASSERT_TRUE(vextd.Unplug(1));
+    // A stays down: slot 2's Step function holds it too.
+    EXPECT_EQ(vextd.RecordText(), "31+ 32+ 32-");
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 1), 0);
+    // The other pad keeps its slot and its held input.
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 2), 1);
+    ASSERT_TRUE(vextd.Press(2, 0, false));
+    EXPECT_EQ(vextd.RecordText(), "31+ 32+ 32- 31-");
+}
+
+TEST_F(VextdEndToEndTest, EnableReloadsTheRecord) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(test::WriteRecord(registry, "Other", {test::NormalKey(kD)}, {{Button(1, 0), 0}}));
+    ASSERT_TRUE(Click(1, 0)); // still the old set until told
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_DISABLE));
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    ASSERT_TRUE(Click(1, 0));
+    ASSERT_TRUE(Click(1, 1)); // no longer mapped
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 33+ 33-");
+    EXPECT_NE(vextd.Log().find("loaded key set \"Other\": 1 functions, 1 mappings"),
+              std::string::npos);
+}
+
+TEST_F(VextdEndToEndTest, PadTypesAndOverride) {
+    std::ofstream(dir.file("pads.conf")) << "# test\nVextKey Test Pad = standard\n";
+    ASSERT_TRUE(Start("12,8"));
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 1), 1); // the override wins over 12 buttons
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 2), 1);
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 3), 0);
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_VERSION), 0x200);
+}
+
+TEST_F(VextdEndToEndTest, NoOrDamagedRecordPlaysNothingAndKeepsServing) {
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Click(1, 0));
+    EXPECT_NE(vextd.Log().find("no key set downloaded"), std::string::npos);
+    // A file that is no registry store at all.
+    std::ofstream(registry) << "not a database";
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    ASSERT_TRUE(Click(1, 0));
+    EXPECT_EQ(vextd.RecordText(), "");
+    EXPECT_NE(vextd.Log().find("damaged"), std::string::npos);
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_VERSION), 0x200);
+}
+
+TEST_F(VextdEndToEndTest, SignalReleasesHeldKeysAndExits) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.Press(2, 0, true));
+    EXPECT_EQ(vextd.Stop(SIGINT), 0);
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    EXPECT_NE(vextd.Log().find("every key released"), std::string::npos);
+    // The socket is gone with it.
+    EXPECT_NE(::access(vextd.strSocket.c_str(), F_OK), 0);
+}
+
+TEST_F(VextdEndToEndTest, TestCodesNeedTheTestOption) {
+    ASSERT_TRUE(vextd.Start({"--foreground", "--socket", vextd.strSocket, "--registry", registry,
+                             "--output", "record:" + vextd.strRecord},
+                            {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy"}))
+        << vextd.Log();
+    EXPECT_FALSE(vextd.Press(1, 0, true));
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 1), 0);
+}
+
+TEST_F(VextdEndToEndTest, RefusesRootWithoutTheOverride) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "runs as root only";
+    }
+    EXPECT_FALSE(vextd.Start(
+        {"--foreground", "--socket", vextd.strSocket, "--output", "record:" + vextd.strRecord},
+        {"VEXTD_ALLOW_ROOT=0"}));
+    EXPECT_EQ(vextd.Wait(), 1);
+    EXPECT_NE(vextd.Log().find("refusing to run as root"), std::string::npos);
+}
+
+TEST_F(VextdEndToEndTest, BadCommandLinesAndOutputs) {
+    test::VextdProcess other;
+    EXPECT_FALSE(other.Start({"--repeat-ms", "0"}));
+    EXPECT_EQ(other.Wait(), 2);
+    test::VextdProcess unknown;
+    EXPECT_FALSE(unknown.Start({"--foreground", "--socket", vextd.strSocket, "--output", "beep"},
+                               {"VEXTD_ALLOW_ROOT=1"}));
+    EXPECT_EQ(unknown.Wait(), 1);
+    EXPECT_NE(unknown.Log().find("unknown output"), std::string::npos);
+    test::VextdProcess uinput;
+    EXPECT_FALSE(uinput.Start({"--foreground", "--socket", vextd.strSocket, "--output", "uinput"},
+                              {"VEXTD_ALLOW_ROOT=1", "VEXTD_UINPUT=" + dir.file("no-uinput")}));
+    EXPECT_EQ(uinput.Wait(), 1);
+    EXPECT_NE(uinput.Log().find("no-uinput"), std::string::npos);
+}
+
+} // namespace
+} // namespace vext
