@@ -4,6 +4,7 @@
 #include "driver/DeviceProtocol.h"
 #include "driver/DeviceSocket.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -13,8 +14,10 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -43,7 +46,12 @@ bool VextdProcess::Start(const std::vector<std::string>& args,
     for (char** p = environ; *p != nullptr; ++p) {
         envp.emplace_back(*p);
     }
-    envp.insert(envp.end(), env.begin(), env.end());
+    // An override replaces the inherited value: getenv would find the first of two.
+    for (const std::string& e : env) {
+        const std::string name = e.substr(0, e.find('=') + 1);
+        std::erase_if(envp, [&](const std::string& old) { return old.rfind(name, 0) == 0; });
+        envp.push_back(e);
+    }
     std::vector<char*> cargv;
     for (std::string& a : argv) {
         cargv.push_back(a.data());
@@ -175,6 +183,15 @@ int VextdProcess::Stop(int nSignal) {
 int VextdProcess::Wait() {
     if (m_pid <= 0) {
         return -1;
+    }
+    // A driver that does not end in time is killed, so a failing test cannot hang the run.
+    const int nPidFd = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+    if (nPidFd >= 0) {
+        pollfd p{nPidFd, POLLIN, 0};
+        if (::poll(&p, 1, 30000) <= 0) {
+            ::kill(m_pid, SIGKILL);
+        }
+        ::close(nPidFd);
     }
     int nStatus = 0;
     const pid_t pid = ::waitpid(m_pid, &nStatus, 0);

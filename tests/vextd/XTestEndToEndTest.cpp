@@ -1,0 +1,101 @@
+// vextd's xtest output under Xvfb: a key pressed on a virtual pad arrives in an X client.
+
+#if VEXTD_HAVE_XTEST
+
+#include "RecordWriter.h"
+#include "TempDir.h"
+#include "VextdProcess.h"
+#include "XKeyClient.h"
+#include "model/ButtonId.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+// An Xvfb server of its own; the display number comes back through -displayfd.
+class Xvfb {
+public:
+    bool Start() {
+        int fds[2];
+        if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(fds) != 0) {
+            return false;
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp",
+                    "-screen", "0", "320x240x24", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        char c = 0;
+        while (::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        ::close(fds[0]);
+        m_strDisplay = ":" + number;
+        return !number.empty();
+    }
+    ~Xvfb() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    const std::string& Display() const { return m_strDisplay; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_strDisplay;
+};
+
+TEST(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
+    Xvfb xvfb;
+    if (!xvfb.Start()) {
+        GTEST_SKIP() << "Xvfb is not available";
+    }
+    test::XKeyClient client;
+    ASSERT_TRUE(client.Open(xvfb.Display()));
+
+    test::TempDir dir;
+    const std::string registry = dir.file("registry.sqlite");
+    // Button 0 types "{LShift+A}" as its press codes leave it: shift down, A down; the release
+    // lets go of both.
+    test::RecordFunction shiftA;
+    shiftA.strings.push_back({{0x2C, 0x1F}, {0x9F, 0xAC}});
+    ASSERT_TRUE(
+        test::WriteRecord(registry, "X", {shiftA}, {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
+    test::VextdProcess vextd;
+    vextd.strSocket = dir.file("run/device");
+    ASSERT_TRUE(
+        vextd.Start({"--foreground", "--socket", vextd.strSocket, "--registry", registry,
+                     "--output", "xtest", "--test-virtual-pads", "1"},
+                    {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy", "DISPLAY=" + xvfb.Display()}))
+        << vextd.Log();
+
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    std::vector<std::string> seen;
+    for (int i = 0; i < 4; ++i) {
+        seen.push_back(client.NextKey(5000));
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"+Shift_L", "+a", "-a", "-Shift_L"}));
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0);
+}
+
+} // namespace
+} // namespace vext
+
+#endif
