@@ -1,19 +1,13 @@
 #include "StoreRecordSource.h"
 
+#include "driver/DriverRecord.h"
+
 #include <filesystem>
 
 namespace vext {
-namespace {
-
-// Where a download puts the record, below HKEY_LOCAL_MACHINE.
-constexpr char kRecordPath[] =
-    "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM"
-    "\\Zelvan Vext\\VextKey";
-
-} // namespace
 
 StoreRecordSource::StoreRecordSource(RegistryStore* pStore) {
-    if (pStore->OpenKey(HKEY_LOCAL_MACHINE, kRecordPath, m_root) != RegStatus::kOk) {
+    if (pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, m_root) != RegStatus::kOk) {
         m_root.Close();
     }
 }

@@ -1,5 +1,6 @@
 #include "RecordWriter.h"
 
+#include "driver/DriverRecord.h"
 #include "platform/RegistryStore.h"
 
 #include <cstdio>
@@ -7,10 +8,6 @@
 
 namespace vext::test {
 namespace {
-
-constexpr char kRecordPath[] =
-    "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM"
-    "\\Zelvan Vext\\VextKey";
 
 std::string Numbered(const char* format, size_t n) {
     char text[32];
@@ -55,9 +52,9 @@ bool WriteRecord(const std::string& path, const std::string& setName,
         return false;
     }
     RegTransaction transaction(*pStore);
-    pStore->DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecordPath);
+    pStore->DeleteKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath);
     RegKey root;
-    bool bOk = pStore->CreateKey(HKEY_LOCAL_MACHINE, kRecordPath, root) == RegStatus::kOk &&
+    bool bOk = pStore->CreateKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, root) == RegStatus::kOk &&
                root.SetString("SetName", setName) == RegStatus::kOk;
     RegKey list;
     bOk = bOk && root.CreateSubKey("Functions", list) == RegStatus::kOk &&
