@@ -47,7 +47,11 @@ bool VextdProcess::Start(const std::vector<std::string>& args,
         envp.emplace_back(*p);
     }
     // An override replaces the inherited value: getenv would find the first of two.
-    for (const std::string& e : env) {
+    std::vector<std::string> overrides{"SDL_VIDEODRIVER=dummy", "SDL_AUDIODRIVER=dummy",
+                                       std::string("LSAN_OPTIONS=suppressions=") +
+                                           VEXTD_LSAN_SUPPRESSIONS};
+    overrides.insert(overrides.end(), env.begin(), env.end());
+    for (const std::string& e : overrides) {
         const std::string name = e.substr(0, e.find('=') + 1);
         std::erase_if(envp, [&](const std::string& old) { return old.rfind(name, 0) == 0; });
         envp.push_back(e);
