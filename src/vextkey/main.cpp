@@ -1,5 +1,9 @@
+#include "app/CommandLineModes.h"
+#include "app/VextKeyCommandLineInfo.h"
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #ifdef VEXT_HAVE_GUI
 #include "app/VextKeyApp.h"
@@ -17,7 +21,10 @@ const char kUsage[] = "Usage: vextkey [-ld FILE | -ul | FILE]\n"
                       "  FILE      open the key set FILE in the configurator\n"
                       "  --help    show this text\n"
                       "\n"
-                      "Flags may also begin with \"/\", as in /ld and /ul.\n";
+                      "Flags may also begin with \"/\", as in /ld and /ul.\n"
+                      "-ld and -ul need no display and print nothing when they succeed; on a\n"
+                      "failure they print one line on stderr and exit with status 1 (2 when -ld\n"
+                      "has no file).\n";
 
 } // namespace
 
@@ -28,6 +35,19 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+
+    // The two driver modes run before any window system is touched.
+    CVextKeyCommandLineInfo info;
+    info.ParseCommandLine(argc, argv);
+    int nExitCode = 0;
+    std::string strError;
+    if (vext::RunCommandLineMode(info, nExitCode, strError)) {
+        if (!strError.empty()) {
+            std::fprintf(stderr, "vextkey: %s\n", strError.c_str());
+        }
+        return nExitCode;
+    }
+
 #ifdef VEXT_HAVE_GUI
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Zelvan"));

@@ -1,0 +1,68 @@
+#include "app/CommandLineModes.h"
+
+#include "driver/DriverRecord.h"
+#include "model/AppState.h"
+#include "model/KeySetFile.h"
+#include "model/VextKeyDoc.h"
+#include "platform/ProfileFile.h"
+
+namespace vext {
+
+int LoadAndDownload(const std::string& strPath, std::string& strError) {
+    strError.clear();
+    if (strPath.empty()) {
+        strError = "-ld needs the key-set file to load";
+        return kExitNoFile;
+    }
+    ProfileFile file;
+    const FileStatus status = file.Load(strPath);
+    if (!status.ok()) {
+        strError = status.message;
+        return kExitFailed;
+    }
+    if (!file.Exists()) {
+        strError = strPath + ": no such file";
+        return kExitFailed;
+    }
+    const std::string strVersion =
+        file.GetString("File_Information", "file_version", "", ProfileFile::kBufferSize);
+    if (strVersion != kKeySetFileVersion) {
+        strError = strPath + ": not a key-set file of this version (file_version \"" + strVersion +
+                   "\", expected \"" + std::string(kKeySetFileVersion) + "\")";
+        return kExitFailed;
+    }
+
+    CVextKeyDoc doc;
+    if (!doc.OnOpenDocument(strPath)) {
+        strError = doc.GetFileError().empty() ? strPath + ": cannot be read" : doc.GetFileError();
+        return kExitFailed;
+    }
+    doc.SetPathName(strPath, false);
+    if (!doc.DownloadToDriver(&strError)) {
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+int Unload(std::string& strError) {
+    return UnloadDriverKeySet(strError) ? kExitOk : kExitFailed;
+}
+
+bool RunCommandLineMode(const CVextKeyCommandLineInfo& info, int& nExitCode,
+                        std::string& strError) {
+    strError.clear();
+    switch (info.m_nAction) {
+    case CVextKeyCommandLineInfo::kActionLoad:
+        TheAppState().m_bSilent = true;
+        nExitCode = LoadAndDownload(info.m_strFileName, strError);
+        return true;
+    case CVextKeyCommandLineInfo::kActionUnload:
+        TheAppState().m_bSilent = true;
+        nExitCode = Unload(strError);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace vext

@@ -1,0 +1,28 @@
+#pragma once
+
+// The two command-line modes that act on the driver without any window: load a key-set file
+// and download it ("ld"), or unload the driver's key set ("ul").
+
+#include "app/VextKeyCommandLineInfo.h"
+
+#include <string>
+
+namespace vext {
+
+// Exit codes of the modes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1; // the file or the store could not be used
+inline constexpr int kExitNoFile = 2; // "ld" without a file name
+
+// Runs the mode the command line asks for, silently (AppState's m_bSilent is set). Returns false
+// for an interactive start, which it leaves untouched. Otherwise sets nExitCode, and on a
+// failure strError to one line saying what went wrong.
+bool RunCommandLineMode(const CVextKeyCommandLineInfo& info, int& nExitCode, std::string& strError);
+
+// The load mode on its own: reads the file's version, opens it silently, downloads it.
+int LoadAndDownload(const std::string& strPath, std::string& strError);
+
+// The unload mode on its own: deletes the driver record, then sends disable and enable.
+int Unload(std::string& strError);
+
+} // namespace vext
