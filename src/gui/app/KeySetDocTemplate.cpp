@@ -1,28 +1,30 @@
 #include "app/KeySetDocTemplate.h"
 
+#include "framework/CmdIds.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
+#include "model/KeySetFile.h"
 
-#include <QFileInfo>
-
-namespace {
-
-bool HasCurrentFileVersion(const QString&) {
-    return true;
-}
-
-} // namespace
+#include <QFile>
 
 vext::CDocument* CKeySetDocTemplate::OpenDocumentFile(const QString& strPath, bool bMakeVisible) {
     if (!strPath.isEmpty()) {
-        const QFileInfo info(strPath);
-        if (!info.exists()) {
-            vext::AfxMessageBox(vext::FormatResString(120, strPath), vext::MsgButtons::Ok,
-                                vext::MsgIcon::Stop);
+        const QByteArray path = QFile::encodeName(strPath);
+        const vext::KeySetOpenCheck check = vext::CheckKeySetFile(path.constData());
+        switch (check.verdict) {
+        case vext::KeySetOpenCheck::kOpen:
+            break;
+        case vext::KeySetOpenCheck::kMissingFile:
+            vext::AfxMessageBox(vext::FormatResString(check.nMessageId, strPath),
+                                vext::MsgButtons::Ok, vext::MsgIcon::Stop);
             return nullptr;
-        }
-        if (info.size() != 0 && !HasCurrentFileVersion(strPath)) {
-            vext::AfxMessageBox(119, vext::MsgButtons::Ok, vext::MsgIcon::Stop);
+        case vext::KeySetOpenCheck::kOtherVersion:
+            vext::AfxMessageBox(check.nMessageId, vext::MsgButtons::Ok, vext::MsgIcon::Stop);
+            return nullptr;
+        case vext::KeySetOpenCheck::kCannotRead:
+            vext::AfxMessageBox(vext::FormatResString(vext::AFX_IDP_FAILED_TO_OPEN_DOC,
+                                                      QString::fromStdString(check.strMessage)),
+                                vext::MsgButtons::Ok, vext::MsgIcon::Stop);
             return nullptr;
         }
     }

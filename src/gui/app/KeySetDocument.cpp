@@ -1,10 +1,13 @@
 #include "app/KeySetDocument.h"
 
 #include "app/VextKeyApp.h"
+#include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/MDIFrameWnd.h"
 #include "framework/Placement.h"
+#include "framework/Prompts.h"
+#include "framework/Resources.h"
 #include "framework/WinApp.h"
 #include "views/VextKeyView.h"
 #include "views/VextPadView.h"
@@ -13,6 +16,7 @@ namespace vext {
 
 KeySetDocument::KeySetDocument() : m_pDoc(std::make_unique<CVextKeyDoc>()) {
     m_pDoc->AttachViews(this);
+    m_pDoc->AttachProgress(&m_progress);
 }
 
 KeySetDocument::~KeySetDocument() {
@@ -49,13 +53,24 @@ bool KeySetDocument::OnNewDocument() {
     return m_pDoc->OnNewDocument();
 }
 
-bool KeySetDocument::OnOpenDocument(const QString&) {
-    // Reading key-set files joins here with the file reader.
+bool KeySetDocument::OnOpenDocument(const QString& strPath) {
+    if (m_pDoc->OnOpenDocument(strPath.toStdString())) {
+        return true;
+    }
+    // A damaged or unreadable file says why; one of another version was refused before.
+    if (!GetFileError().isEmpty()) {
+        AfxMessageBox(FormatResString(AFX_IDP_FAILED_TO_OPEN_DOC, GetFileError()), MsgButtons::Ok,
+                      MsgIcon::Stop);
+    }
     return false;
 }
 
-bool KeySetDocument::OnSaveDocument(const QString&) {
-    return false;
+bool KeySetDocument::OnSaveDocument(const QString& strPath) {
+    return m_pDoc->OnSaveDocument(strPath.toStdString());
+}
+
+QString KeySetDocument::GetFileError() const {
+    return QString::fromStdString(m_pDoc->GetFileError());
 }
 
 bool KeySetDocument::ClosesWithFrame(CMDIChildWnd* pFrame) const {

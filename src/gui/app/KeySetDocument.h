@@ -3,6 +3,7 @@
 // The key-set document in the window layer: the core's CVextKeyDoc with the frames and views
 // that show it. It answers the core document's questions about its windows.
 
+#include "dialogs/ProgressFactory.h"
 #include "framework/Document.h"
 #include "model/DocViews.h"
 #include "model/VextKeyDoc.h"
@@ -32,6 +33,7 @@ public:
     bool OnNewDocument() override;
     bool OnOpenDocument(const QString& strPath) override;
     bool OnSaveDocument(const QString& strPath) override;
+    QString GetFileError() const override;
     // Closing the function list closes the pad windows and the document with it.
     bool ClosesWithFrame(CMDIChildWnd* pFrame) const override;
 
@@ -59,6 +61,7 @@ public:
     void AddToRecentFileList(const std::string& strPath) override;
 
 private:
+    ProgressDlgFactory m_progress;
     std::unique_ptr<CVextKeyDoc> m_pDoc;
 };
 

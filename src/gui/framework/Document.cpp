@@ -10,6 +10,7 @@
 #include "framework/WinApp.h"
 
 #include <algorithm>
+#include <map>
 
 #include <QFileInfo>
 
@@ -96,7 +97,8 @@ bool CDocument::DoSave(const QString& strPath, bool bReplace) {
         }
     }
     if (!OnSaveDocument(strNewName)) {
-        AfxMessageBox(AFX_IDP_FAILED_TO_SAVE_DOC, MsgButtons::Ok, MsgIcon::Stop);
+        AfxMessageBox(FormatResString(AFX_IDP_FAILED_TO_SAVE_DOC, GetFileError()), MsgButtons::Ok,
+                      MsgIcon::Stop);
         return false;
     }
     if (bReplace) {
@@ -151,13 +153,16 @@ std::vector<CMDIChildWnd*> CDocument::GetFrames() const {
 }
 
 void CDocument::UpdateFrameCounts() {
+    // Frames of one kind are numbered when there are several; other kinds title themselves.
     const std::vector<CMDIChildWnd*> frames = GetFrames();
-    int nWindow = frames.size() > 1 ? 1 : 0;
+    std::map<int, int> kinds;
     for (CMDIChildWnd* pFrame : frames) {
-        pFrame->OnUpdateFrameTitle(nWindow);
-        if (nWindow > 0) {
-            ++nWindow;
-        }
+        ++kinds[pFrame->GetMenuResource()];
+    }
+    std::map<int, int> next;
+    for (CMDIChildWnd* pFrame : frames) {
+        const int nKind = pFrame->GetMenuResource();
+        pFrame->OnUpdateFrameTitle(kinds[nKind] > 1 ? ++next[nKind] : 0);
     }
 }
 

@@ -31,6 +31,8 @@ public:
     virtual bool OnNewDocument() = 0;
     virtual bool OnOpenDocument(const QString& strPath) = 0;
     virtual bool OnSaveDocument(const QString& strPath) = 0;
+    // Why the last open or save failed, when the document knows.
+    virtual QString GetFileError() const { return {}; }
     // Closes every frame that shows the document, then lets the template free it.
     virtual void OnCloseDocument();
 

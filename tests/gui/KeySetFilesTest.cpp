@@ -1,0 +1,178 @@
+// Opening and saving key sets through the windows: the template's checks (messages 119 and 120),
+// an empty file, save and reopen with the pad windows, and a damaged file.
+
+#include "GuiTestSupport.h"
+#include "app/KeySetDocument.h"
+#include "app/MainFrame.h"
+#include "app/VextKeyApp.h"
+#include "framework/CmdIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/MDIChildWnd.h"
+#include "framework/Prompts.h"
+#include "model/ButtonId.h"
+#include "model/KeySetFile.h"
+#include "views/VextKeyView.h"
+
+#include <QFile>
+#include <QtTest>
+
+using namespace vext;
+
+namespace {
+
+KeySetDocument* OnlyKeySet(CVextKeyApp& app) {
+    const auto docs = app.m_pListTemplate->GetDocuments();
+    return docs.size() == 1 ? dynamic_cast<KeySetDocument*>(docs.front()) : nullptr;
+}
+
+QString Path(const char* pszName) {
+    return test::TheGuiTestEnv().FilePath(pszName);
+}
+
+} // namespace
+
+class KeySetFilesTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { test::GuiTestEnv::ClearSettings(); }
+    void cleanup() { test::Drain(); }
+
+    void missingFileIsRefusedWith120() {
+        auto pApp = test::StartApp();
+        PromptScript script;
+        const QString strPath = Path("missing.vks");
+        QVERIFY(!pApp->OpenDocumentFile(strPath));
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QCOMPARE(script.m_messages[0].strText,
+                 QString("Cannot open the key set %1: the file does not exist.").arg(strPath));
+        QVERIFY(script.m_messages[0].icon == MsgIcon::Stop);
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+        test::StopApp(pApp);
+    }
+
+    void otherVersionIsRefusedWith119_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("older version")
+            << QByteArray("[File_Information]\nfile_version=VextKey Key Set File Version 1.0\n");
+        QTest::newRow("other case")
+            << QByteArray("[File_Information]\nfile_version=vextkey key set file version 2.0\n");
+        QTest::newRow("no version") << QByteArray("[File_Information]\nnum_pads=4\n");
+        QTest::newRow("not a key set") << QByteArray("hello\n");
+    }
+    void otherVersionIsRefusedWith119() {
+        QFETCH(QByteArray, text);
+        auto pApp = test::StartApp();
+        const QString strPath = test::WriteFile(Path("other.vks"), text);
+        PromptScript script;
+        QVERIFY(!pApp->OpenDocumentFile(strPath));
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QCOMPARE(script.m_messages[0].strText,
+                 QString("This key set was saved by a different version of VextKey and cannot be "
+                         "opened."));
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+        QVERIFY(pApp->MainFrame()->ChildFrames().empty());
+        test::StopApp(pApp);
+    }
+
+    void emptyFileOpensAsANewKeySet() {
+        auto pApp = test::StartApp();
+        const QString strPath = test::WriteFile(Path("Empty.vks"), QByteArray());
+        PromptScript script;
+        QVERIFY(pApp->OpenDocumentFile(strPath));
+        QVERIFY(script.m_messages.empty());
+        KeySetDocument* pDoc = OnlyKeySet(*pApp);
+        QVERIFY(pDoc);
+        QCOMPARE(pDoc->GetTitle(), QString("Empty"));
+        QCOMPARE(pDoc->GetPathName(), strPath);
+        QVERIFY(!pDoc->IsModified());
+        QCOMPARE(int(pDoc->Doc().m_padTypes.size()), 4);
+        QVERIFY(pDoc->Doc().m_functions.empty());
+        QCOMPARE(pApp->GetRecentFileList()->Files().value(0), strPath);
+        QCOMPARE(pApp->MainFrame()->MDIGetActive()->windowTitle(), QString("Empty"));
+        test::StopApp(pApp);
+    }
+
+    void saveAndReopen() {
+        const QString strPath = Path("Racing.vks");
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        KeySetDocument* pDoc = OnlyKeySet(*pApp);
+        auto pJump = std::make_unique<CKeyFunction>();
+        pJump->m_strDescription = "Jump";
+        pJump->m_strPress = "{Space}";
+        const int nJump = pDoc->Doc().AddFunction(std::move(pJump))->m_nCookie;
+        auto pGears = std::make_unique<CKeyFunction>();
+        pGears->m_strDescription = "Gears";
+        pGears->m_nMode = CKeyFunction::kModeStep;
+        pGears->m_bLoop = 1;
+        pGears->m_steps = {"1", "2", "3"};
+        pDoc->Doc().AddFunction(std::move(pGears));
+        const uint32_t nButton = MakeButtonId(1, 0, 1, kInputButton);
+        QVERIFY(pDoc->Doc().MapButton(nJump, nButton));
+        pDoc->TogglePadView(2);
+        QVERIFY(pDoc->IsModified());
+
+        PromptScript script;
+        script.FileNameNext(strPath);
+        pDoc->FunctionListView()->GetParentFrame()->setFocus();
+        QVERIFY(pDoc->DoSave(QString()));
+        QVERIFY(script.m_messages.empty());
+        QCOMPARE(script.m_fileDialogTitles, QStringList{"Save As"});
+        QVERIFY(!pDoc->IsModified());
+        QCOMPARE(pDoc->GetTitle(), QString("Racing"));
+        QVERIFY2(pMain->isEnabled(), "the progress window gave the main window back");
+        QFile file(strPath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.startsWith("[Window_Information]"));
+        QVERIFY(text.contains(QByteArray("file_version=") + QByteArray(kKeySetFileVersion.data())));
+
+        pDoc->OnCloseDocument();
+        test::Drain();
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+
+        QVERIFY(pApp->OpenDocumentFile(strPath));
+        pDoc = OnlyKeySet(*pApp);
+        QVERIFY(pDoc);
+        QVERIFY(!pDoc->IsModified());
+        QCOMPARE(int(pDoc->Doc().m_functions.size()), 3); // Gears brings its companion
+        QCOMPARE(pDoc->Doc().m_functions[0]->m_strDescription, std::string("Jump"));
+        QCOMPARE(pDoc->Doc().m_functions[1]->m_steps, (std::vector<std::string>{"1", "2", "3"}));
+        QVERIFY(pDoc->Doc().FindMappedFunction(1, 0, 1, kInputButton));
+        QVERIFY2(pDoc->IsPadViewOpen(2), "pad windows open again as they were saved");
+        QVERIFY(!pDoc->IsPadViewOpen(1));
+        QVERIFY(pMain->isEnabled());
+        test::StopApp(pApp);
+    }
+
+    void openingAnOpenFileActivatesIt() {
+        auto pApp = test::StartApp();
+        const QString strPath = test::WriteFile(Path("Twice.vks"), QByteArray());
+        CDocument* pFirst = pApp->OpenDocumentFile(strPath);
+        QVERIFY(pFirst);
+        QCOMPARE(pApp->OpenDocumentFile(strPath), pFirst);
+        QCOMPARE(int(pApp->m_pListTemplate->GetDocuments().size()), 1);
+        test::StopApp(pApp);
+    }
+
+    void damagedFileSaysWhy() {
+        auto pApp = test::StartApp();
+        const QString strPath =
+            test::WriteFile(Path("damaged.vks"), QByteArray("[File_Information]\nfile_version=") +
+                                                     QByteArray(kKeySetFileVersion.data()) +
+                                                     "\nnum_functions=100000000\nnum_pads=4\n");
+        PromptScript script;
+        QVERIFY(!pApp->OpenDocumentFile(strPath));
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QVERIFY2(script.m_messages[0].strText.startsWith("The key set could not be opened."),
+                 qPrintable(script.m_messages[0].strText));
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+        QVERIFY(pApp->MainFrame()->isEnabled());
+        test::StopApp(pApp);
+    }
+};
+
+VEXT_GUI_TEST_MAIN(KeySetFilesTest)
+#include "KeySetFilesTest.moc"
