@@ -51,6 +51,7 @@ class CopyView : public CVextKeyView {
 public:
     CopyView() {
         OnCommandId(ID_EDIT_COPY, [this] { ++m_nCopies; });
+        OnUpdateId(ID_EDIT_COPY, [](CCmdUI& ui) { ui.Enable(true); });
     }
     int m_nCopies = 0;
 };

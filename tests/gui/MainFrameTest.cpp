@@ -12,6 +12,7 @@
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/Prompts.h"
+#include "model/AppState.h"
 #include "platform/RegistryStore.h"
 
 #include <QAction>
@@ -115,22 +116,22 @@ private Q_SLOTS:
         QAction* pToggle = pMain->CommandAction(ID_EMULATION);
         // The list switched the driver off when it took the focus and remembered "on".
         driver.SetEmulationEnabled(0);
-        pApp->m_bListHasFocus = 1;
-        pApp->m_bSavedEmulation = 1;
+        TheAppState().m_bListHasFocus = 1;
+        TheAppState().m_bSavedEmulation = 1;
         pMain->OnIdle();
         QVERIFY2(pToggle->isChecked(), "the toggle shows the remembered state");
         QVERIFY(pMain->KeySetPane()->text() != QString("Emulation off"));
 
         const size_t nBefore = driver.RequestCount();
         pToggle->trigger();
-        QCOMPARE(pApp->m_bSavedEmulation, 0);
+        QCOMPARE(TheAppState().m_bSavedEmulation, 0);
         pToggle->trigger();
-        QCOMPARE(pApp->m_bSavedEmulation, 1);
+        QCOMPARE(TheAppState().m_bSavedEmulation, 1);
         const std::vector<uint32_t> codes = Codes(driver);
         const std::vector<uint32_t> after(codes.begin() + static_cast<long>(nBefore), codes.end());
         QCOMPARE(Count(after, VEXT_IOCTL_DISABLE) + Count(after, VEXT_IOCTL_ENABLE), 0);
         QCOMPARE(driver.EmulationEnabled(), 0);
-        pApp->m_bListHasFocus = 0;
+        TheAppState().m_bListHasFocus = 0;
         test::StopApp(pApp);
     }
 

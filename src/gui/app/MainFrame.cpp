@@ -8,6 +8,7 @@
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/Resources.h"
+#include "model/AppState.h"
 
 #include <cstdint>
 
@@ -321,9 +322,9 @@ QLabel* CMainFrame::LockPane(int nIndicator) const {
 }
 
 bool CMainFrame::IsEmulationOn() {
-    CVextKeyApp* pApp = CVextKeyApp::Get();
-    if (pApp && pApp->m_bListHasFocus) {
-        return pApp->m_bSavedEmulation != 0;
+    const AppState& app = TheAppState();
+    if (app.m_bListHasFocus) {
+        return app.m_bSavedEmulation != 0;
     }
     int32_t nAnswer = 0;
     uint32_t nSize = sizeof nAnswer;
@@ -353,9 +354,9 @@ void CMainFrame::OnEmulation() {
     if (!DriverPresent()) {
         return;
     }
-    CVextKeyApp* pApp = CVextKeyApp::Get();
-    if (pApp && pApp->m_bListHasFocus) {
-        pApp->m_bSavedEmulation = pApp->m_bSavedEmulation ? 0 : 1;
+    AppState& app = TheAppState();
+    if (app.m_bListHasFocus) {
+        app.m_bSavedEmulation = app.m_bSavedEmulation ? 0 : 1;
         return;
     }
     int32_t nAnswer = 0;

@@ -92,8 +92,8 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
 
     m_bAutoMapping = 0;
     m_pViewerFrame = nullptr;
-    m_bListHasFocus = 0;
-    m_bSavedEmulation = 0;
+    vext::TheAppState().m_bListHasFocus = 0;
+    vext::TheAppState().m_bSavedEmulation = 0;
     m_bSilent = 0;
     vext::TheAppState().m_bSilent = false;
 

@@ -49,8 +49,6 @@ public:
     vext::CDocTemplate* m_pPadTemplate = nullptr;
     vext::CDocTemplate* m_pViewerTemplate = nullptr;
     int m_bAutoMapping = 0;
-    int m_bSavedEmulation = 0;
-    int m_bListHasFocus = 0;
     vext::CMDIChildWnd* m_pViewerFrame = nullptr;
     int m_nDefaultPadType = 0;
     int m_bSilent = 0;

@@ -2,8 +2,10 @@
 
 namespace vext {
 
+// Later entries come first: a derived class's handlers, registered after its base's, win.
 bool CCmdTarget::OnCommand(int nID) {
-    for (const CommandEntry& e : m_commands) {
+    for (auto it = m_commands.rbegin(); it != m_commands.rend(); ++it) {
+        const CommandEntry& e = *it;
         if (nID >= e.nFirst && nID <= e.nLast) {
             e.fnHandler(nID);
             return true;
@@ -13,7 +15,8 @@ bool CCmdTarget::OnCommand(int nID) {
 }
 
 bool CCmdTarget::OnUpdateCommand(CCmdUI& cmdUI) {
-    for (const UpdateEntry& e : m_updates) {
+    for (auto it = m_updates.rbegin(); it != m_updates.rend(); ++it) {
+        const UpdateEntry& e = *it;
         if (cmdUI.m_nID >= e.nFirst && cmdUI.m_nID <= e.nLast) {
             e.fnHandler(cmdUI);
             return true;

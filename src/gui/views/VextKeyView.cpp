@@ -1,29 +1,293 @@
 #include "views/VextKeyView.h"
 
 #include "app/KeySetDocument.h"
+#include "dialogs/FuncPropSheet.h"
+#include "framework/CmdIds.h"
+#include "framework/MDIFrameWnd.h"
+#include "framework/Resources.h"
+#include "framework/WinApp.h"
+#include "model/ButtonId.h"
+#include "model/TransferBlock.h"
+#include "model/VextKeyDoc.h"
+#include "views/FunctionListCtrl.h"
 
-#include <QListView>
+#include <memory>
+#include <vector>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QPixmap>
+#include <QToolBar>
 #include <QVBoxLayout>
 
-CVextKeyView::CVextKeyView(QWidget* pParent) : CView(pParent), m_pList(new QListView(this)) {
+using namespace vext;
+
+namespace {
+
+// Bitmap 21128: six 16 x 15 images: add, delete, pad 1 to pad 4.
+QIcon ToolIcon(const QPixmap& strip, int nIndex) {
+    if (strip.isNull())
+        return {};
+    return QIcon(strip.copy(nIndex * 16, 0, 16, 15));
+}
+
+} // namespace
+
+CVextKeyView::CVextKeyView(QWidget* pParent)
+    : CView(pParent), m_pToolBar(new QToolBar(this)), m_pList(new CFunctionListCtrl(this)) {
+    InitAppResources();
+    const QPixmap strip(QStringLiteral(":/icons/21128.png"));
+    m_pToolBar->setIconSize(QSize(16, 15));
+    struct Button {
+        int nID;
+        int nTip;
+        const char* pszText;
+    };
+    const Button buttons[] = {{ID_FUNC_ADD, 104, "Add"}, {ID_FUNC_DELETE, 105, "Delete"},
+                              {0, 0, nullptr},           {ID_VIEW_PAD1, 106, "1"},
+                              {ID_VIEW_PAD2, 107, "2"},  {ID_VIEW_PAD3, 108, "3"},
+                              {ID_VIEW_PAD4, 109, "4"}};
+    int image = 0;
+    for (const Button& b : buttons) {
+        if (b.nID == 0) {
+            m_pToolBar->addSeparator();
+            continue;
+        }
+        QAction* pAction = m_pToolBar->addAction(ToolIcon(strip, image++), b.pszText);
+        pAction->setData(b.nID);
+        pAction->setToolTip(ResString(b.nTip));
+        pAction->setCheckable(b.nID >= ID_VIEW_PAD1);
+        const int id = b.nID;
+        connect(pAction, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    m_pToolBar->setToolButtonStyle(strip.isNull() ? Qt::ToolButtonTextOnly
+                                                  : Qt::ToolButtonIconOnly);
+
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->setSpacing(1);
+    pLayout->addWidget(m_pToolBar);
     pLayout->addWidget(m_pList);
     setFocusProxy(m_pList);
+
+    m_pList->m_fnContextMenu = [this](const QPoint& pos) { ShowListMenu(pos); };
+    m_pList->m_fnPasteDrop = [this](const QMimeData& data) { PasteFromData(&data); };
+    connect(m_pList, &CFunctionListCtrl::ItemDoubleClicked, this,
+            [this] { EditSelectedFunction(); });
+
+    OnCommandId(ID_FUNC_ADD, [this] { AddFunction(); });
+    OnCommandId(ID_FUNC_DELETE, [this] { DeleteSelectedFunction(); });
+    OnCommandRange(ID_VIEW_PAD1, ID_VIEW_PAD4, [this](int nID) {
+        if (CVextKeyDoc* pDoc = GetDoc())
+            pDoc->TogglePadView(nID - ID_VIEW_PAD1 + 1);
+    });
+    OnUpdateRange(ID_VIEW_PAD1, ID_VIEW_PAD4, [this](CCmdUI& ui) {
+        CVextKeyDoc* pDoc = GetDoc();
+        ui.Enable(pDoc != nullptr);
+        ui.SetCheck(pDoc && pDoc->IsPadViewOpen(ui.m_nID - ID_VIEW_PAD1 + 1) ? 1 : 0);
+    });
+    OnCommandId(ID_EDIT_COPY, [this] { CopyFunction(); });
+    OnCommandId(ID_EDIT_CUT, [this] { CutFunction(); });
+    OnCommandId(ID_EDIT_PASTE, [this] { PasteFunction(); });
+    OnUpdateId(ID_EDIT_COPY, [this](CCmdUI& ui) { ui.Enable(m_pList->GetSelectedItem() >= 0); });
+    OnUpdateId(ID_EDIT_CUT, [this](CCmdUI& ui) { ui.Enable(m_pList->GetSelectedItem() >= 0); });
+    OnUpdateId(ID_EDIT_PASTE, [](CCmdUI& ui) { ui.Enable(ClipboardHasFunctionBlock()); });
+    OnCommandId(ID_LIST_UNMAP_ALL, [this] { UnmapAllMappedButtons(); });
+    OnUpdateId(ID_LIST_UNMAP_ALL, [this](CCmdUI& ui) {
+        CVextKeyDoc* pDoc = GetDoc();
+        const int row = m_pList->GetSelectedItem();
+        ui.Enable(pDoc && row >= 0 && pDoc->IsFunctionMapped(m_pList->GetItemData(row)));
+    });
+    OnUpdateId(ID_FILE_SAVE, [this](CCmdUI& ui) {
+        CVextKeyDoc* pDoc = GetDoc();
+        ui.Enable(pDoc && pDoc->IsModified());
+    });
 }
 
-vext::KeySetDocument* CVextKeyView::GetKeySetDocument() const {
-    return dynamic_cast<vext::KeySetDocument*>(GetDocument());
+CVextKeyView::~CVextKeyView() = default;
+
+KeySetDocument* CVextKeyView::GetKeySetDocument() const {
+    return dynamic_cast<KeySetDocument*>(GetDocument());
 }
 
-void CVextKeyView::OnFunctionInserted(int) {}
-
-void CVextKeyView::OnFunctionRemoved(int) {}
-
-void CVextKeyView::OnFunctionChanged(int) {}
-
-int CVextKeyView::FindFunctionItem(int) const {
-    return -1;
+CVextKeyDoc* CVextKeyView::GetDoc() const {
+    KeySetDocument* pDoc = GetKeySetDocument();
+    return pDoc ? &pDoc->Doc() : nullptr;
 }
 
-void CVextKeyView::CheckPadButton(int, int) {}
+QAction* CVextKeyView::ToolAction(int nID) const {
+    for (QAction* pAction : m_pToolBar->actions()) {
+        if (pAction->data().toInt() == nID)
+            return pAction;
+    }
+    return nullptr;
+}
+
+void CVextKeyView::OnInitialUpdate() {
+    CVextKeyDoc* pDoc = GetDoc();
+    m_pList->Create(pDoc);
+    if (pDoc) {
+        for (std::size_t i = 0; i < pDoc->m_functions.size(); ++i)
+            m_pList->InsertItem(static_cast<int>(i), pDoc->m_functions[i]->m_nCookie);
+    }
+    CView::OnInitialUpdate();
+}
+
+void CVextKeyView::OnFunctionInserted(int nIndex) {
+    CVextKeyDoc* pDoc = GetDoc();
+    if (!pDoc || nIndex < 0 || nIndex >= static_cast<int>(pDoc->m_functions.size()))
+        return;
+    m_pList->InsertItem(nIndex, pDoc->m_functions[static_cast<std::size_t>(nIndex)]->m_nCookie);
+}
+
+void CVextKeyView::OnFunctionRemoved(int nIndex) {
+    m_pList->DeleteItem(nIndex);
+}
+
+void CVextKeyView::OnFunctionChanged(int nIndex) {
+    m_pList->RedrawItem(nIndex);
+}
+
+int CVextKeyView::FindFunctionItem(int nCookie) const {
+    return m_pList->FindItem(nCookie);
+}
+
+void CVextKeyView::CheckPadButton(int nSlot, int nCheck) {
+    if (nSlot < 1 || nSlot > CVextKeyDoc::kSlotCount)
+        return;
+    if (QAction* pAction = ToolAction(ID_VIEW_PAD1 + nSlot - 1))
+        pAction->setChecked(nCheck != 0);
+}
+
+bool CVextKeyView::RunSheet(CFuncPropSheet& sheet) {
+    if (m_fnRunSheet)
+        return m_fnRunSheet(sheet);
+    return sheet.exec() == QDialog::Accepted;
+}
+
+int CVextKeyView::AddFunction() {
+    CVextKeyDoc* pDoc = GetDoc();
+    if (!pDoc)
+        return 0;
+    auto pFunction = std::make_unique<CKeyFunction>();
+    CFuncPropSheet sheet(window());
+    sheet.LoadFrom(*pFunction);
+    if (!RunSheet(sheet))
+        return 0;
+    sheet.SaveTo(*pFunction);
+    if (pFunction->m_strDescription.empty())
+        return 0;
+    CKeyFunction* pAdded = pDoc->AddFunction(std::move(pFunction));
+    m_pList->viewport()->update();
+    return pAdded ? pAdded->m_nCookie : 0;
+}
+
+void CVextKeyView::EditSelectedFunction() {
+    CVextKeyDoc* pDoc = GetDoc();
+    const int row = m_pList->GetSelectedItem();
+    if (!pDoc || row < 0)
+        return;
+    CKeyFunction* pFunction = pDoc->EditTarget(m_pList->GetItemData(row));
+    if (!pFunction)
+        return;
+    const int32_t nOldMode = pFunction->m_nMode;
+    const std::vector<std::string> oldSteps = pFunction->m_steps;
+    CFuncPropSheet sheet(window());
+    sheet.LoadFrom(*pFunction);
+    if (!RunSheet(sheet)) {
+        // Steps saved by leaving the Step Mode page stay even when the sheet is cancelled; the
+        // key set has changed then and must say so, or closing it would lose them silently.
+        if (pFunction->m_steps != oldSteps)
+            pDoc->SetModifiedFlag();
+        return;
+    }
+    sheet.SaveTo(*pFunction);
+    pDoc->FinishEdit(pFunction, nOldMode);
+    m_pList->viewport()->update();
+}
+
+void CVextKeyView::DeleteSelectedFunction() {
+    CVextKeyDoc* pDoc = GetDoc();
+    const int row = m_pList->GetSelectedItem();
+    if (!pDoc || row < 0)
+        return;
+    pDoc->DeleteFunction(m_pList->GetItemData(row), true);
+}
+
+void CVextKeyView::CopyFunction() {
+    m_pList->CopySelection();
+}
+
+void CVextKeyView::CutFunction() {
+    if (m_pList->CopySelection())
+        DeleteSelectedFunction();
+}
+
+void CVextKeyView::PasteFunction() {
+    PasteFromData(QApplication::clipboard()->mimeData());
+}
+
+bool CVextKeyView::PasteFromData(const QMimeData* pData) {
+    CVextKeyDoc* pDoc = GetDoc();
+    const std::vector<uint8_t> block = TransferBlockOf(pData);
+    if (!pDoc || block.empty())
+        return false;
+    const bool bPasted = PasteFunctionBlock(*pDoc, block) != nullptr;
+    m_pList->viewport()->update();
+    return bPasted;
+}
+
+void CVextKeyView::UnmapAllMappedButtons() {
+    CVextKeyDoc* pDoc = GetDoc();
+    const int row = m_pList->GetSelectedItem();
+    if (!pDoc || row < 0)
+        return;
+    const int cookie = m_pList->GetItemData(row);
+    std::vector<uint32_t> buttons;
+    pDoc->m_mappings.ForEach([&](const MappingTable::Entry& e) {
+        if (e.nCookie == cookie)
+            buttons.push_back(e.nButtonId);
+    });
+    for (uint32_t id : buttons) {
+        pDoc->UnmapButton(id);
+        if (IDocViews* pViews = pDoc->Views())
+            pViews->RefreshPadButton(ButtonSlot(id), ButtonKind(id), ButtonX(id), ButtonY(id));
+    }
+    m_pList->RedrawItem(row);
+}
+
+void CVextKeyView::SelectFunction(int nCookie) {
+    m_pList->SetSelectedItem(FindFunctionItem(nCookie));
+}
+
+void CVextKeyView::ShowListMenu(const QPoint& globalPos) {
+    CMDIFrameWnd* pFrame = AfxGetMainWnd();
+    if (!pFrame)
+        return;
+    // Menu 139: its commands go through the main frame's routing to the active view.
+    QMenu menu(this);
+    const struct {
+        int nID;
+        const char* pszText;
+    } items[] = {{ID_EDIT_CUT, "Cu&t"},
+                 {ID_EDIT_COPY, "&Copy"},
+                 {ID_EDIT_PASTE, "&Paste"},
+                 {0, nullptr},
+                 {ID_LIST_UNMAP_ALL, "&Unmap All Mapped Buttons"}};
+    for (const auto& item : items) {
+        if (item.nID == 0) {
+            menu.addSeparator();
+            continue;
+        }
+        QAction* pAction = pFrame->CommandAction(item.nID);
+        if (pAction->text().isEmpty())
+            pFrame->SetCommandText(item.nID, QString::fromUtf8(item.pszText));
+        menu.addAction(pAction);
+    }
+    pFrame->UpdateMenu(&menu);
+    m_pLastMenu = &menu;
+    menu.exec(globalPos);
+    m_pLastMenu = nullptr;
+}

@@ -1,11 +1,22 @@
 #pragma once
 
-// The function list of a key set (template 129). For now an empty list that answers the
-// document's questions as a list without items; the function list builds on this class.
+// The function list of a key set (template 129): a toolbar (Add Function, Delete Function,
+// Pad 1 to Pad 4) above the list of the key set's functions. It runs the commands that create,
+// edit, delete, cut, copy and paste functions and opens and closes the pad windows.
 
 #include "framework/View.h"
 
-class QListView;
+#include <cstdint>
+#include <functional>
+#include <span>
+
+class CFuncPropSheet;
+class CFunctionListCtrl;
+class CVextKeyDoc;
+class QAction;
+class QMenu;
+class QMimeData;
+class QToolBar;
 
 namespace vext {
 class KeySetDocument;
@@ -16,8 +27,15 @@ class CVextKeyView : public vext::CView {
 
 public:
     explicit CVextKeyView(QWidget* pParent = nullptr);
+    ~CVextKeyView() override;
 
     vext::KeySetDocument* GetKeySetDocument() const;
+    CVextKeyDoc* GetDoc() const;
+    CFunctionListCtrl* ListCtrl() const { return m_pList; }
+    QToolBar* ToolBar() const { return m_pToolBar; }
+    QAction* ToolAction(int nID) const;
+
+    void OnInitialUpdate() override;
 
     // The document's function list changed (index in the document's order).
     virtual void OnFunctionInserted(int nIndex);
@@ -28,6 +46,32 @@ public:
     // Lights or clears the "Pad n" toolbar button of a slot.
     virtual void CheckPadButton(int nSlot, int nCheck);
 
+    // Function commands. AddFunction returns the new function's cookie, or 0.
+    int AddFunction();
+    void EditSelectedFunction();
+    void DeleteSelectedFunction();
+    void CopyFunction();
+    void CutFunction();
+    void PasteFunction();
+    // Adds a function from a function block; false when the data holds none.
+    bool PasteFromData(const QMimeData* pData);
+    void UnmapAllMappedButtons();
+    // Selects the row of a function.
+    void SelectFunction(int nCookie);
+
+    // Runs the property sheet; true for OK. Tests answer it without a modal loop.
+    std::function<bool(CFuncPropSheet& sheet)> m_fnRunSheet;
+
 protected:
-    QListView* m_pList;
+    void ShowListMenu(const QPoint& globalPos);
+
+public:
+    // The context menu while it is open (tests close it).
+    QMenu* m_pLastMenu = nullptr;
+
+private:
+    bool RunSheet(CFuncPropSheet& sheet);
+
+    QToolBar* m_pToolBar;
+    CFunctionListCtrl* m_pList;
 };
