@@ -2,12 +2,15 @@
 
 #include "app/VextKeyApp.h"
 #include "framework/MDIChildWnd.h"
+#include "keys/KeyCaptureEdit.h"
 
-#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 CKeyStrokeView::CKeyStrokeView(QWidget* pParent)
-    : CView(pParent), m_pEdit(new QPlainTextEdit(this)) {
+    : CView(pParent), m_pEdit(new CKeyCaptureEdit(this)) {
+    // One keystroke per line.
+    m_pEdit->m_bNewLinePerKey = true;
+    m_pEdit->setObjectName(QStringLiteral("KeystrokeField"));
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pEdit);

@@ -5,7 +5,7 @@
 
 #include "framework/View.h"
 
-class QPlainTextEdit;
+class CKeyCaptureEdit;
 
 namespace vext {
 class CMDIChildWnd;
@@ -19,9 +19,10 @@ public:
     ~CKeyStrokeView() override;
 
     void OnInitialUpdate() override;
+    CKeyCaptureEdit* Field() const { return m_pEdit; }
 
 protected:
-    QPlainTextEdit* m_pEdit;
+    CKeyCaptureEdit* m_pEdit;
     // The frame this viewer registered; by the time the view is destroyed its frame is gone.
     vext::CMDIChildWnd* m_pFrame = nullptr;
 };
