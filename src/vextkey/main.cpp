@@ -6,9 +6,11 @@
 #include <string>
 
 #ifdef VEXT_HAVE_GUI
+#include "app/InstanceGuard.h"
 #include "app/VextKeyApp.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #endif
 
 namespace {
@@ -39,6 +41,16 @@ int main(int argc, char** argv) {
     // The two driver modes run before any window system is touched.
     CVextKeyCommandLineInfo info;
     info.ParseCommandLine(argc, argv);
+#ifdef VEXT_HAVE_GUI
+    if (info.m_nAction != CVextKeyCommandLineInfo::kActionNone) {
+        // A running configurator comes forward and this start does nothing else. The check
+        // needs the per-user socket only, no display.
+        QCoreApplication core(argc, argv);
+        if (vext::InstanceGuard::NotifyRunningInstance(QString())) {
+            return 0;
+        }
+    }
+#endif
     int nExitCode = 0;
     std::string strError;
     if (vext::RunCommandLineMode(info, nExitCode, strError)) {

@@ -5,9 +5,11 @@
 #include "app/InstanceGuard.h"
 #include "app/MainFrame.h"
 #include "app/VextKeyApp.h"
+#include "driver/DriverRecord.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
 #include "framework/Prompts.h"
+#include "platform/RegistryStore.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -78,6 +80,35 @@ private Q_SLOTS:
         QVERIFY(script.m_messages.empty());
         QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
         test::StopApp(pApp);
+    }
+
+    void secondStartWithUnloadDoesNothingElse() {
+        std::string strError;
+        {
+            auto pStore = RegistryStore::Open(RegistryStore::DefaultPath(), strError);
+            QVERIFY2(pStore, strError.c_str());
+            RegKey key;
+            QVERIFY(pStore->CreateKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) ==
+                    RegStatus::kOk);
+        }
+        auto pApp = test::StartApp();
+        QProcess second;
+        second.start(VEXTKEY_EXE, {"-ul"});
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 0);
+        auto pStore = RegistryStore::Open(RegistryStore::DefaultPath(), strError);
+        RegKey key;
+        QVERIFY2(pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) == RegStatus::kOk,
+                 "the record is still there");
+        test::StopApp(pApp);
+
+        // Without a running instance the same command unloads.
+        QProcess alone;
+        alone.start(VEXTKEY_EXE, {"-ul"});
+        QVERIFY(alone.waitForFinished(10000));
+        QCOMPARE(alone.exitCode(), 0);
+        RegKey gone;
+        QVERIFY(pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, gone) != RegStatus::kOk);
     }
 
     void requestsReachTheGuard() {
