@@ -70,6 +70,8 @@ RecordLoad LoadRecordFromStore(const std::string& path) {
         load.strProblem = "cannot open the registry store " + path + ": " + strError;
         return load;
     }
+    // One snapshot for the whole record: a download committing meanwhile is seen whole or not.
+    const RegReadSnapshot snapshot(*pStore);
     const StoreRecordSource source(pStore.get());
     return ReadDriverRecord(source);
 }

@@ -728,3 +728,41 @@ TEST(RegistryHive, NamesParseBothWays) {
 }
 
 } // namespace
+
+namespace vext {
+namespace {
+
+TEST_F(RegistryStoreTest, AReadSnapshotSeesOneCommittedState) {
+    RegKey writerKey;
+    ASSERT_EQ(m_store->CreateKey(HKEY_LOCAL_MACHINE, "Software\\Snap", writerKey), RegStatus::kOk);
+    ASSERT_EQ(writerKey.SetDword("Count", 1), RegStatus::kOk);
+
+    std::string error;
+    auto reader = RegistryStore::Open(m_strPath, error, RegistryStore::OpenMode::kReadOnly);
+    ASSERT_TRUE(reader) << error;
+    RegKey readerKey;
+    ASSERT_EQ(reader->OpenKey(HKEY_LOCAL_MACHINE, "Software\\Snap", readerKey), RegStatus::kOk);
+    uint32_t nValue = 0;
+    {
+        RegReadSnapshot snapshot(*reader);
+        ASSERT_TRUE(snapshot.IsActive());
+        ASSERT_EQ(readerKey.QueryDword("Count", nValue), RegStatus::kOk);
+        EXPECT_EQ(nValue, 1u);
+
+        // A whole new record commits while the reader is half-way through.
+        RegTransaction transaction(*m_store);
+        ASSERT_EQ(writerKey.SetDword("Count", 2), RegStatus::kOk);
+        ASSERT_EQ(writerKey.SetString("Name", "second"), RegStatus::kOk);
+        ASSERT_TRUE(transaction.Commit());
+
+        ASSERT_EQ(readerKey.QueryDword("Count", nValue), RegStatus::kOk);
+        EXPECT_EQ(nValue, 1u);
+        std::string strName;
+        EXPECT_EQ(readerKey.QueryString("Name", strName), RegStatus::kNotFound);
+    }
+    ASSERT_EQ(readerKey.QueryDword("Count", nValue), RegStatus::kOk);
+    EXPECT_EQ(nValue, 2u);
+}
+
+} // namespace
+} // namespace vext

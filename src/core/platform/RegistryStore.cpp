@@ -975,4 +975,17 @@ bool RegTransaction::Commit() {
     return m_store.Commit();
 }
 
+RegReadSnapshot::RegReadSnapshot(RegistryStore& store) : m_store(store) {
+    // Inside a write transaction the reads already see one state of their own.
+    if (m_store.m_nTransactionDepth == 0 && sqlite3_get_autocommit(m_store.m_pDb)) {
+        m_bActive = m_store.Exec("BEGIN DEFERRED");
+    }
+}
+
+RegReadSnapshot::~RegReadSnapshot() {
+    if (m_bActive && !sqlite3_get_autocommit(m_store.m_pDb)) {
+        m_store.Exec("ROLLBACK");
+    }
+}
+
 } // namespace vext

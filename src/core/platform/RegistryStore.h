@@ -146,6 +146,7 @@ public:
 private:
     friend class RegKey;
     friend class RegTransaction;
+    friend class RegReadSnapshot;
     struct Statements;
 
     RegistryStore();
@@ -195,6 +196,22 @@ public:
     // False, with everything dropped, when the transaction could not start, a change in it
     // failed or the commit itself failed.
     bool Commit();
+
+private:
+    RegistryStore& m_store;
+    bool m_bActive = false;
+};
+
+// Makes every read during its life see the store as one committed state, so a reader never sees
+// a download half-written by another process. Make no changes through the store meanwhile.
+class RegReadSnapshot {
+public:
+    explicit RegReadSnapshot(RegistryStore& store);
+    ~RegReadSnapshot();
+    RegReadSnapshot(const RegReadSnapshot&) = delete;
+    RegReadSnapshot& operator=(const RegReadSnapshot&) = delete;
+
+    bool IsActive() const { return m_bActive; }
 
 private:
     RegistryStore& m_store;
