@@ -61,42 +61,6 @@ QPainterPath ShoulderButtonPath(int k) {
     return p;
 }
 
-QPainterPath ArmPath(Direction d) {
-    const QPainterPath cross = CrossPath(kCross, 27, 8, 3);
-    QRectF r;
-    switch (d) {
-    case Direction::Left:
-        r = QRectF(kCross.x() - 30, kCross.y() - 10, 21, 20);
-        break;
-    case Direction::Right:
-        r = QRectF(kCross.x() + 9, kCross.y() - 10, 21, 20);
-        break;
-    case Direction::Down:
-        r = QRectF(kCross.x() - 10, kCross.y() + 9, 20, 21);
-        break;
-    case Direction::Up:
-        r = QRectF(kCross.x() - 10, kCross.y() - 30, 20, 21);
-        break;
-    }
-    QPainterPath box;
-    box.addRect(r);
-    return cross.intersected(box).simplified();
-}
-
-QPointF ArrowTip(Direction d) {
-    switch (d) {
-    case Direction::Left:
-        return kCross + QPointF(-23, 0);
-    case Direction::Right:
-        return kCross + QPointF(23, 0);
-    case Direction::Down:
-        return kCross + QPointF(0, 23);
-    case Direction::Up:
-        break;
-    }
-    return kCross + QPointF(0, -23);
-}
-
 class CorvelPad : public PadDesign {
 public:
     CorvelPad() {
@@ -148,7 +112,7 @@ public:
             b.x = arm.x;
             b.y = arm.y;
             b.rect = arm.rect;
-            b.shape = ArmPath(arm.d);
+            b.shape = ArmPath(kCross, arm.d);
             b.labelLeft = true;
             b.laneY = arm.laneY;
             m_buttons.push_back(b);
@@ -225,7 +189,7 @@ public:
                                    Direction::Up};
         for (int k = 0; k < 4; ++k) {
             p.setBrush(LabelColour(10 + k, active, state, QColor(168, 172, 184)));
-            p.drawPath(ArrowPath(ArrowTip(dirs[k]), dirs[k], 7));
+            p.drawPath(ArrowPath(ArrowTip(kCross, dirs[k]), dirs[k], 7));
         }
 
         for (int i = 0; i < 4; ++i) {
@@ -273,7 +237,7 @@ public:
         const Direction dirs[4] = {Direction::Left, Direction::Right, Direction::Down,
                                    Direction::Up};
         for (Direction d : dirs) {
-            p.drawPath(ArrowPath(ArrowTip(d), d, 7));
+            p.drawPath(ArrowPath(ArrowTip(kCross, d), d, 7));
         }
         for (const Face& f : kFaces) {
             const QPointF c = Centre(f.rect);

@@ -74,4 +74,40 @@ void DrawDome(QPainter& painter, QPointF centre, double radius, QColor base, QCo
     painter.restore();
 }
 
+QPainterPath ArmPath(QPointF centre, Direction d) {
+    const QPainterPath cross = CrossPath(centre, 27, 8, 3);
+    QRectF r;
+    switch (d) {
+    case Direction::Left:
+        r = QRectF(centre.x() - 30, centre.y() - 10, 21, 20);
+        break;
+    case Direction::Right:
+        r = QRectF(centre.x() + 9, centre.y() - 10, 21, 20);
+        break;
+    case Direction::Down:
+        r = QRectF(centre.x() - 10, centre.y() + 9, 20, 21);
+        break;
+    case Direction::Up:
+        r = QRectF(centre.x() - 10, centre.y() - 30, 20, 21);
+        break;
+    }
+    QPainterPath box;
+    box.addRect(r);
+    return cross.intersected(box).simplified();
+}
+
+QPointF ArrowTip(QPointF centre, Direction d) {
+    switch (d) {
+    case Direction::Left:
+        return centre + QPointF(-23, 0);
+    case Direction::Right:
+        return centre + QPointF(23, 0);
+    case Direction::Down:
+        return centre + QPointF(0, 23);
+    case Direction::Up:
+        break;
+    }
+    return centre + QPointF(0, -23);
+}
+
 } // namespace vext::padart

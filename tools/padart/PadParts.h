@@ -13,6 +13,10 @@ enum class Direction { Left, Right, Down, Up };
 
 // A plus shape of arms reaching `reach` from the centre, `half` wide on each side.
 QPainterPath CrossPath(QPointF centre, double reach, double half, double corner);
+// One arm of the standard direction cross around `centre`, as the button of direction `d`.
+QPainterPath ArmPath(QPointF centre, Direction d);
+// Where the arrow on that arm points to.
+QPointF ArrowTip(QPointF centre, Direction d);
 // A filled arrow head pointing in `d`, its tip `tip`, `size` long.
 QPainterPath ArrowPath(QPointF tip, Direction d, double size);
 QPainterPath CirclePath(QPointF centre, double radius);

@@ -66,42 +66,6 @@ QPainterPath ShoulderPath(bool left) {
     return s.createStroke(ShoulderCentreLine(left, 0)).simplified();
 }
 
-QPainterPath ArmPath(Direction d) {
-    const QPainterPath cross = CrossPath(kCross, 27, 8, 3);
-    QRectF r;
-    switch (d) {
-    case Direction::Left:
-        r = QRectF(kCross.x() - 30, kCross.y() - 10, 21, 20);
-        break;
-    case Direction::Right:
-        r = QRectF(kCross.x() + 9, kCross.y() - 10, 21, 20);
-        break;
-    case Direction::Down:
-        r = QRectF(kCross.x() - 10, kCross.y() + 9, 20, 21);
-        break;
-    case Direction::Up:
-        r = QRectF(kCross.x() - 10, kCross.y() - 30, 20, 21);
-        break;
-    }
-    QPainterPath box;
-    box.addRect(r);
-    return cross.intersected(box).simplified();
-}
-
-QPointF ArrowTip(Direction d) {
-    switch (d) {
-    case Direction::Left:
-        return kCross + QPointF(-23, 0);
-    case Direction::Right:
-        return kCross + QPointF(23, 0);
-    case Direction::Down:
-        return kCross + QPointF(0, 23);
-    case Direction::Up:
-        break;
-    }
-    return kCross + QPointF(0, -23);
-}
-
 QRect RectAround(const QPainterPath& shape, QSize size) {
     const QPointF c = shape.boundingRect().center();
     return QRect(static_cast<int>(std::lround(c.x() - size.width() / 2.0)),
@@ -156,7 +120,7 @@ public:
             b.kind = 2;
             b.x = arm.x;
             b.y = arm.y;
-            b.shape = ArmPath(arm.d);
+            b.shape = ArmPath(kCross, arm.d);
             b.labelLeft = true;
             b.laneY = arm.laneY;
             const int cx = static_cast<int>(kCross.x());
@@ -246,7 +210,7 @@ public:
                                    Direction::Up};
         for (int k = 0; k < 4; ++k) {
             p.setBrush(LabelColour(8 + k, active, state, QColor(150, 154, 166)));
-            p.drawPath(ArrowPath(ArrowTip(dirs[k]), dirs[k], 7));
+            p.drawPath(ArrowPath(ArrowTip(kCross, dirs[k]), dirs[k], 7));
         }
 
         for (int i = 0; i < 6; ++i) {
@@ -272,7 +236,7 @@ public:
         const Direction dirs[4] = {Direction::Left, Direction::Right, Direction::Down,
                                    Direction::Up};
         for (Direction d : dirs) {
-            p.drawPath(ArrowPath(ArrowTip(d), d, 7));
+            p.drawPath(ArrowPath(ArrowTip(kCross, d), d, 7));
         }
         const QPen pen = p.pen();
         for (const Face& f : kFaces) {
