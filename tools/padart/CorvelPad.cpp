@@ -178,19 +178,9 @@ public:
         p.setPen(Qt::NoPen);
         p.setBrush(kDark);
         p.drawPath(CrossPath(kCross, 27, 8, 3));
-        QLinearGradient crossFill(0, kCross.y() - 27, 0, kCross.y() + 27);
-        crossFill.setColorAt(0, QColor(92, 95, 106));
-        crossFill.setColorAt(1, QColor(56, 58, 66));
-        p.setBrush(crossFill);
-        p.drawPath(CrossPath(kCross, 26, 7, 2.2));
-        p.setBrush(QColor(46, 48, 55));
-        p.drawEllipse(kCross, 4, 4);
-        const Direction dirs[4] = {Direction::Left, Direction::Right, Direction::Down,
-                                   Direction::Up};
-        for (int k = 0; k < 4; ++k) {
-            p.setBrush(LabelColour(10 + k, active, state, QColor(168, 172, 184)));
-            p.drawPath(ArrowPath(ArrowTip(kCross, dirs[k]), dirs[k], 7));
-        }
+        DrawCrossFace(
+            p, kCross, QColor(92, 95, 106), QColor(56, 58, 66), QColor(46, 48, 55),
+            [&](int k) { return LabelColour(10 + k, active, state, QColor(168, 172, 184)); });
 
         for (int i = 0; i < 4; ++i) {
             const QPointF c = Centre(kFaces[i].rect);

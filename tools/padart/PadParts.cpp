@@ -1,5 +1,6 @@
 #include "PadParts.h"
 
+#include <QLinearGradient>
 #include <QPainterPathStroker>
 #include <QPen>
 #include <QRadialGradient>
@@ -108,6 +109,22 @@ QPointF ArrowTip(QPointF centre, Direction d) {
         break;
     }
     return centre + QPointF(0, -23);
+}
+
+void DrawCrossFace(QPainter& painter, QPointF centre, QColor top, QColor bottom, QColor hub,
+                   const std::function<QColor(int)>& arrowColour) {
+    QLinearGradient crossFill(0, centre.y() - 27, 0, centre.y() + 27);
+    crossFill.setColorAt(0, top);
+    crossFill.setColorAt(1, bottom);
+    painter.setBrush(crossFill);
+    painter.drawPath(CrossPath(centre, 26, 7, 2.2));
+    painter.setBrush(hub);
+    painter.drawEllipse(centre, 4, 4);
+    const Direction dirs[4] = {Direction::Left, Direction::Right, Direction::Down, Direction::Up};
+    for (int k = 0; k < 4; ++k) {
+        painter.setBrush(arrowColour(k));
+        painter.drawPath(ArrowPath(ArrowTip(centre, dirs[k]), dirs[k], 7));
+    }
 }
 
 } // namespace vext::padart

@@ -1,6 +1,8 @@
 // Shapes shared by the pad drawings: the direction cross, arrows, round buttons, pills.
 #pragma once
 
+#include <functional>
+
 #include <QColor>
 #include <QPainter>
 #include <QPainterPath>
@@ -25,6 +27,11 @@ QPainterPath PillPath(QRectF rect);
 QPainterPath WithRim(const QPainterPath& shape);
 
 QColor Mix(QColor a, QColor b, double t);
+
+// The raised face of the direction cross with its hub and the four arrows (left, right, down,
+// up), arrow k filled with arrowColour(k).
+void DrawCrossFace(QPainter& painter, QPointF centre, QColor top, QColor bottom, QColor hub,
+                   const std::function<QColor(int)>& arrowColour);
 
 // A domed round button: gradient body, darker rim.
 void DrawDome(QPainter& painter, QPointF centre, double radius, QColor base, QColor rim);

@@ -199,19 +199,9 @@ public:
         p.setPen(Qt::NoPen);
         p.setBrush(kEdge);
         p.drawPath(cross);
-        QLinearGradient crossFill(0, kCross.y() - 27, 0, kCross.y() + 27);
-        crossFill.setColorAt(0, QColor(88, 91, 102));
-        crossFill.setColorAt(1, QColor(54, 56, 64));
-        p.setBrush(crossFill);
-        p.drawPath(CrossPath(kCross, 26, 7, 2.2));
-        p.setBrush(QColor(44, 46, 52));
-        p.drawEllipse(kCross, 4, 4);
-        const Direction dirs[4] = {Direction::Left, Direction::Right, Direction::Down,
-                                   Direction::Up};
-        for (int k = 0; k < 4; ++k) {
-            p.setBrush(LabelColour(8 + k, active, state, QColor(150, 154, 166)));
-            p.drawPath(ArrowPath(ArrowTip(kCross, dirs[k]), dirs[k], 7));
-        }
+        DrawCrossFace(
+            p, kCross, QColor(88, 91, 102), QColor(54, 56, 64), QColor(44, 46, 52),
+            [&](int k) { return LabelColour(8 + k, active, state, QColor(150, 154, 166)); });
 
         for (int i = 0; i < 6; ++i) {
             const QPointF c = Centre(kFaces[i].rect);
