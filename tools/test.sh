@@ -17,7 +17,8 @@ done
 tools/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B "$build" -G Ninja -DVEXT_SANITIZE=$sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -G Ninja -DVEXT_SANITIZE=$sanitize -DVEXT_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$jobs"
 
 export QT_QPA_PLATFORM=offscreen

@@ -78,8 +78,9 @@ void KeyEventToText(uint32_t nVirtualKey, uint32_t nKeyData, std::string& strTex
     const bool bCtrl = g_bLastWasKey && state.IsCtrlDown();
     const bool bAlt = g_bLastWasKey && state.IsAltDown();
     std::string text;
+    // Appending, not assigning a literal: GCC 12 at -O3 warns falsely (-Wrestrict) on the latter.
     if (bCtrl || bAlt || g_bLeftShiftDown || g_bRightShiftDown) {
-        text = "{";
+        text += '{';
         if (bCtrl)
             text += "Ctrl+";
         if (bAlt)
@@ -92,7 +93,7 @@ void KeyEventToText(uint32_t nVirtualKey, uint32_t nKeyData, std::string& strTex
 
     if (const vext::KeyName* row = vext::NamedKeyForVirtualKey(nVirtualKey)) {
         if (text.empty())
-            text = "{";
+            text += '{';
         text += row->name;
         text += '}';
         strText = text;

@@ -343,7 +343,11 @@ bool ProfileFile::SetString(std::string_view section, std::string_view key,
             EndLine(*last);
         }
         auto added = std::make_unique<Section>();
-        added->header.text = "[" + std::string(section) + "]";
+        // Appended to an empty string: GCC 12 at -O3 warns falsely (-Wrestrict) on assigning a
+        // literal or on "literal" + string here.
+        added->header.text += '[';
+        added->header.text.append(section);
+        added->header.text += ']';
         added->header.eol = m_newline;
         added->name = std::string(section);
         added->body.push_back(Line::Make(std::move(keyLine), m_newline));
