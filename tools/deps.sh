@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev libsdl2-dev libsqlite3-dev libxtst-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth

@@ -4,10 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DVEXT_BUILD_TESTS=OFF -DVEXT_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)"
+tools/build-release.sh
 
 # The driver first, unless one runs already (or it is not built): the window works without it.
 vextd=build/release/src/vextd/vextd
