@@ -1,6 +1,7 @@
 #include "app/KeySetDocument.h"
 
 #include "app/VextKeyApp.h"
+#include "driver/DeviceChannel.h"
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
@@ -17,10 +18,25 @@ namespace vext {
 KeySetDocument::KeySetDocument() : m_pDoc(std::make_unique<CVextKeyDoc>()) {
     m_pDoc->AttachViews(this);
     m_pDoc->AttachProgress(&m_progress);
+    OnCommandId(ID_CONFIGURE_VEXT, [this] { OnConfigureVext(); });
+    OnUpdateId(ID_CONFIGURE_VEXT, [](CCmdUI& ui) { ui.Enable(GetDriverVersion() != 0); });
 }
 
 KeySetDocument::~KeySetDocument() {
     m_pDoc->AttachViews(nullptr);
+}
+
+void KeySetDocument::OnConfigureVext() {
+    std::string strError;
+    const bool bDone = m_pDoc->DownloadToDriver(&strError);
+    // The status bar names the key set the driver now holds at once, not at the next idle tick.
+    if (CMDIFrameWnd* pMain = AfxGetMainWnd()) {
+        pMain->OnIdle();
+    }
+    if (!bDone) {
+        AfxMessageBox(FormatResString(150, QString::fromStdString(strError)), MsgButtons::Ok,
+                      MsgIcon::Stop);
+    }
 }
 
 bool KeySetDocument::IsModified() const {

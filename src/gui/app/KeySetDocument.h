@@ -37,6 +37,9 @@ public:
     // Closing the function list closes the pad windows and the document with it.
     bool ClosesWithFrame(CMDIChildWnd* pFrame) const override;
 
+    // Configure Vext: hands the key set to the driver, or says why it could not.
+    void OnConfigureVext();
+
     CVextKeyView* FunctionListView() const;
     CVextPadView* PadView(int nSlot) const;
 
