@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
@@ -12,11 +13,23 @@ namespace vext {
 namespace {
 
 constexpr int kTimeoutMs = 2000;
-// A request is one line: "OPEN\t<path>" or "RAISE". Nothing longer is a request of ours.
+// A request is one line: "OPEN\t<path>", "RAISE", "LOAD\t<path>" or "UNLOAD". Nothing longer
+// is a request of ours. OPEN and RAISE are answered "OK" at once; LOAD and UNLOAD are answered
+// "DONE\t<exit code>\t<error>" once carried out.
 constexpr qint64 kMaxRequest = 8192;
 const QByteArray kOpen = "OPEN\t";
 const QByteArray kRaise = "RAISE";
+const QByteArray kLoad = "LOAD\t";
+const QByteArray kUnload = "UNLOAD";
+const QByteArray kDone = "DONE\t";
 const QByteArray kAnswer = "OK\n";
+constexpr int kExitFailed = 1;
+
+QByteArray OneLine(QByteArray text) {
+    text.replace('\n', ' ');
+    text.replace('\r', ' ');
+    return text;
+}
 
 } // namespace
 
@@ -58,6 +71,43 @@ bool InstanceGuard::NotifyRunningInstance(const QString& strFile) {
     return socket.read(kAnswer.size()) == kAnswer;
 }
 
+std::optional<InstanceGuard::ModeResult>
+InstanceGuard::ForwardMode(Mode mode, const QString& strFile, int nAnswerMs) {
+    QLocalSocket socket;
+    socket.connectToServer(ServerName());
+    if (!socket.waitForConnected(kTimeoutMs)) {
+        return std::nullopt;
+    }
+    const QByteArray request = mode == Mode::Load ? kLoad + OneLine(strFile.toUtf8()) : kUnload;
+    socket.write(request + '\n');
+
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray answer;
+    while (!answer.contains('\n') && answer.size() <= kMaxRequest) {
+        const qint64 nLeft = nAnswerMs - timer.elapsed();
+        if (nLeft <= 0 || !socket.waitForReadyRead(static_cast<int>(nLeft))) {
+            if (socket.state() != QLocalSocket::ConnectedState && timer.elapsed() < nAnswerMs) {
+                return ModeResult{kExitFailed, QStringLiteral("the running VextKey ended before "
+                                                              "it carried out the request")};
+            }
+            return ModeResult{kExitFailed,
+                              QStringLiteral("the running VextKey did not answer within %1 "
+                                             "seconds")
+                                  .arg(nAnswerMs / 1000)};
+        }
+        answer += socket.readAll();
+    }
+    const QList<QByteArray> fields = answer.left(answer.indexOf('\n')).split('\t');
+    bool bNumber = false;
+    const int nCode = fields.size() == 3 ? fields[1].toInt(&bNumber) : 0;
+    if (!answer.startsWith(kDone) || !bNumber) {
+        return ModeResult{kExitFailed, QStringLiteral("the running VextKey cannot carry out -ld "
+                                                      "or -ul; close it and try again")};
+    }
+    return ModeResult{nCode, QString::fromUtf8(fields[2])};
+}
+
 bool InstanceGuard::Listen() {
     if (m_pServer->isListening()) {
         return true;
@@ -92,7 +142,14 @@ void InstanceGuard::OnNewConnection() {
                 }
                 return;
             }
-            QByteArray line = guard->readLine(kMaxRequest).trimmed();
+            const QByteArray line = guard->readLine(kMaxRequest).trimmed();
+            if (line.startsWith(kLoad) || line == kUnload) {
+                guard->write(Answer(line));
+                guard->flush();
+                guard->disconnectFromServer();
+                return;
+            }
+            // The answer goes first: opening a file may run a modal loop for a while.
             guard->write(kAnswer);
             guard->flush();
             guard->disconnectFromServer();
@@ -103,6 +160,17 @@ void InstanceGuard::OnNewConnection() {
             }
         });
     }
+}
+
+QByteArray InstanceGuard::Answer(const QByteArray& line) {
+    ModeResult result{kExitFailed, QStringLiteral("this VextKey cannot carry out -ld or -ul")};
+    if (m_fnRunMode) {
+        result = line == kUnload
+                     ? m_fnRunMode(Mode::Unload, QString())
+                     : m_fnRunMode(Mode::Load, QString::fromUtf8(line.mid(kLoad.size())));
+    }
+    return kDone + QByteArray::number(result.nExitCode) + '\t' +
+           OneLine(result.strError.toUtf8()).replace('\t', ' ') + '\n';
 }
 
 } // namespace vext

@@ -2,6 +2,11 @@
 
 // One interactive VextKey per user. The first instance listens on a per-user local socket; a
 // later start connects, asks it to come forward (handing over a file to open, if any) and ends.
+// A later start with -ld or -ul hands that request over instead: the running instance carries it
+// out and answers with the result, so the later start's exit code tells the truth.
+
+#include <functional>
+#include <optional>
 
 #include <QObject>
 #include <QString>
@@ -24,6 +29,19 @@ public:
     // an instance took the request.
     static bool NotifyRunningInstance(const QString& strFile);
 
+    // What a command-line mode handed over to the running instance came to.
+    struct ModeResult {
+        int nExitCode = 0;
+        QString strError; // one line; empty on success
+    };
+    enum class Mode { Load, Unload };
+    // Hands -ld strFile (an absolute path) or -ul to a running instance and waits up to
+    // nAnswerMs for its result. Nothing when no instance runs: the caller runs the mode itself.
+    static std::optional<ModeResult> ForwardMode(Mode mode, const QString& strFile,
+                                                 int nAnswerMs = 10000);
+    // Carries out a handed-over mode in the running instance.
+    std::function<ModeResult(Mode mode, const QString& strFile)> m_fnRunMode;
+
     // Becomes the running instance. False when another instance already is one.
     bool Listen();
     bool IsListening() const;
@@ -33,6 +51,7 @@ Q_SIGNALS:
 
 private:
     void OnNewConnection();
+    QByteArray Answer(const QByteArray& line);
 
     QLocalServer* m_pServer;
 };

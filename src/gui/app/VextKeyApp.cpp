@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/ChildFrame.h"
+#include "app/CommandLineModes.h"
 #include "app/InstanceGuard.h"
 #include "app/KeySetDocTemplate.h"
 #include "app/KeySetDocument.h"
@@ -90,6 +91,10 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
         return false;
     }
 
+    m_pInstance->m_fnRunMode = [](vext::InstanceGuard::Mode mode, const QString& strFile) {
+        return RunHandedOverMode(mode, strFile);
+    };
+
     m_bAutoMapping = 0;
     m_pViewerFrame = nullptr;
     vext::TheAppState().m_bListHasFocus = 0;
@@ -138,6 +143,21 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
     m_pMainFrame->show();
     ShowTipAtStartup();
     return true;
+}
+
+vext::InstanceGuard::ModeResult CVextKeyApp::RunHandedOverMode(vext::InstanceGuard::Mode mode,
+                                                               const QString& strFile) {
+    // Exactly what the mode does on its own, in a document of its own: the open key sets and
+    // this instance's own state stay as they are.
+    vext::AppState& state = vext::TheAppState();
+    const bool bWasSilent = state.m_bSilent;
+    state.m_bSilent = true;
+    std::string strError;
+    const int nExitCode = mode == vext::InstanceGuard::Mode::Load
+                              ? vext::LoadAndDownload(strFile.toStdString(), strError)
+                              : vext::Unload(strError);
+    state.m_bSilent = bWasSilent;
+    return {nExitCode, QString::fromStdString(strError)};
 }
 
 int CVextKeyApp::ExitInstance(int nExitCode) {

@@ -4,6 +4,7 @@
 // windows read, and the application-wide commands (About, Tip of the Day, Preferences, Auto
 // Mapping, home page, Print Setup; New and Open come from the framework).
 
+#include "app/InstanceGuard.h"
 #include "framework/WinApp.h"
 
 #include <memory>
@@ -18,7 +19,6 @@ namespace vext {
 class PadLayoutTable;
 class CMDIChildWnd;
 class CDocTemplate;
-class InstanceGuard;
 } // namespace vext
 
 class CVextKeyApp : public vext::CWinApp {
@@ -34,6 +34,9 @@ public:
     // Writes the settings the framework keeps; returns nExitCode.
     int ExitInstance(int nExitCode = 0);
     void ShowTipAtStartup();
+    // A -ld or -ul that a later start handed over.
+    static vext::InstanceGuard::ModeResult RunHandedOverMode(vext::InstanceGuard::Mode mode,
+                                                             const QString& strFile);
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     // The file an interactive command line names: the first argument that is not a flag.
