@@ -24,6 +24,7 @@ const char kUsage[] =
     "  delete KEY       delete KEY with every key below it\n"
     "  --registry PATH  use the store at PATH instead of $VEXT_REGISTRY, else\n"
     "                   $XDG_STATE_HOME/vext/registry.sqlite\n"
+    "  --version        show the version\n"
     "  --help           show this text\n"
     "\n"
     "KEY is a full path beginning with HKEY_LOCAL_MACHINE\\ or HKEY_CURRENT_USER\\ (HKLM\\ and\n"
@@ -55,6 +56,10 @@ int main(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             return Usage(stdout, 0);
+        }
+        if (arg == "--version") {
+            std::printf("vext-reg %d.%d\n", VEXT_VERSION_MAJOR, VEXT_VERSION_MINOR);
+            return 0;
         }
         if (arg == "--registry") {
             if (i + 1 >= argc) {

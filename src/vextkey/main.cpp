@@ -1,4 +1,5 @@
 #include "app/CommandLineModes.h"
+#include "app/DriverStatus.h"
 #include "app/VextKeyCommandLineInfo.h"
 
 #include <cstdio>
@@ -11,22 +12,35 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #endif
 
 namespace {
 
-const char kUsage[] = "Usage: vextkey [-ld FILE | -ul | FILE]\n"
-                      "Configure keyboard emulation for game pads.\n"
-                      "\n"
-                      "  -ld FILE  load the key set FILE and download it to the driver, then exit\n"
-                      "  -ul       unload the driver's key set, then exit\n"
-                      "  FILE      open the key set FILE in the configurator\n"
-                      "  --help    show this text\n"
-                      "\n"
-                      "Flags may also begin with \"/\", as in /ld and /ul.\n"
-                      "-ld and -ul need no display and print nothing when they succeed; on a\n"
-                      "failure they print one line on stderr and exit with status 1 (2 when -ld\n"
-                      "has no file).\n";
+const char kUsage[] =
+    "Usage: vextkey [-ld FILE | -ul | --status | FILE]\n"
+    "Configure keyboard emulation for game pads.\n"
+    "\n"
+    "  -ld FILE   load the key set FILE and download it to the driver, then exit\n"
+    "  -ul        unload the driver's key set, then exit\n"
+    "  --status   tell whether the driver runs, what it plays and which pads it sees, then exit\n"
+    "  FILE       open the key set FILE in the configurator\n"
+    "  --version  show the version\n"
+    "  --help     show this text\n"
+    "\n"
+    "Flags may also begin with \"/\", as in /ld and /ul.\n"
+    "-ld, -ul and --status need no display. -ld and -ul print nothing when they succeed; on a\n"
+    "failure they print one line on stderr and exit with status 1 (2 when -ld has no file).\n"
+    "While a configurator window runs, -ld and -ul are carried out by it, with the same result.\n"
+    "--status prints one fact per line and exits with 0 when the driver answers, else 3.\n";
+
+int PrintStatus() {
+    const vext::DriverStatusReport report = vext::ReadDriverStatus();
+    for (const std::string& line : report.lines) {
+        std::printf("%s\n", line.c_str());
+    }
+    return report.bDriverAnswers ? vext::kExitOk : vext::kExitNoDriver;
+}
 
 } // namespace
 
@@ -36,18 +50,35 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("vextkey %d.%d\n", VEXT_VERSION_MAJOR, VEXT_VERSION_MINOR);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--status") == 0) {
+            return PrintStatus();
+        }
     }
 
     // The two driver modes run before any window system is touched.
     CVextKeyCommandLineInfo info;
     info.ParseCommandLine(argc, argv);
 #ifdef VEXT_HAVE_GUI
-    if (info.m_nAction != CVextKeyCommandLineInfo::kActionNone) {
-        // A running configurator comes forward and this start does nothing else. The check
-        // needs the per-user socket only, no display.
+    const bool bLoad = info.m_nAction == CVextKeyCommandLineInfo::kActionLoad;
+    const bool bUnload = info.m_nAction == CVextKeyCommandLineInfo::kActionUnload;
+    if ((bLoad && !info.m_strFileName.empty()) || bUnload) {
+        // A running configurator carries the mode out, so that the record and the window's
+        // view of it never disagree; that needs the per-user socket only, no display.
         QCoreApplication core(argc, argv);
-        if (vext::InstanceGuard::NotifyRunningInstance(QString())) {
-            return 0;
+        const QString strFile =
+            bLoad ? QFileInfo(QString::fromStdString(info.m_strFileName)).absoluteFilePath()
+                  : QString();
+        const auto result = vext::InstanceGuard::ForwardMode(
+            bLoad ? vext::InstanceGuard::Mode::Load : vext::InstanceGuard::Mode::Unload, strFile);
+        if (result) {
+            if (!result->strError.isEmpty()) {
+                std::fprintf(stderr, "vextkey: %s\n", result->strError.toLocal8Bit().constData());
+            }
+            return result->nExitCode;
         }
     }
 #endif

@@ -1,0 +1,104 @@
+#include "app/DriverStatus.h"
+
+#include "driver/DeviceChannel.h"
+#include "driver/DriverRecord.h"
+#include "model/VextKeyDoc.h"
+#include "platform/RegistryStore.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace vext {
+
+namespace {
+
+std::string VersionText(int nVersion) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%x.%02x", (nVersion >> 8) & 0xF, nVersion & 0xFF);
+    return text;
+}
+
+std::string CountText(const RegKey& root, const char* pszSubKey, const char* pszNoun) {
+    RegKey key;
+    uint32_t nCount = 0;
+    if (root.OpenSubKey(pszSubKey, key) != RegStatus::kOk ||
+        key.QueryDword("Count", nCount) != RegStatus::kOk) {
+        return std::string("no ") + pszNoun + "s";
+    }
+    return std::to_string(nCount) + " " + pszNoun + (nCount == 1 ? "" : "s");
+}
+
+std::string KeySetLine() {
+    const std::string strPath = RegistryStore::DefaultPath();
+    std::error_code ec;
+    if (!std::filesystem::exists(strPath, ec)) {
+        return "key set: none";
+    }
+    std::string strError;
+    auto pStore = RegistryStore::Open(strPath, strError, RegistryStore::OpenMode::kReadOnly);
+    if (!pStore) {
+        return "key set: unknown (" + strError + ")";
+    }
+    RegKey root;
+    if (pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, root) != RegStatus::kOk) {
+        return "key set: none";
+    }
+    std::string strName;
+    if (root.QueryString("SetName", strName) != RegStatus::kOk) {
+        strName.clear();
+    }
+    return "key set: \"" + strName + "\" (" + CountText(root, "Functions", "function") + ", " +
+           CountText(root, "Mappings", "mapping") + ")";
+}
+
+} // namespace
+
+std::string PadTypeName(int nPadType) {
+    switch (nPadType) {
+    case 0:
+        return "Standard Vext Pad";
+    case 1:
+        return "Corvel Pad";
+    default:
+        return "pad type " + std::to_string(nPadType);
+    }
+}
+
+DriverStatusReport ReadDriverStatus() {
+    DriverStatusReport report;
+    const int nVersion = GetDriverVersion();
+    report.bDriverAnswers = nVersion != 0;
+    if (!report.bDriverAnswers) {
+        report.lines.push_back("driver: not running (no driver answers at " + DeviceSocketPath() +
+                               ")");
+        report.lines.push_back(KeySetLine());
+        return report;
+    }
+    report.lines.push_back("driver: running, version " + VersionText(nVersion));
+
+    int32_t nEnabled = 0;
+    uint32_t nSize = sizeof nEnabled;
+    const bool bKnown = DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nEnabled, &nSize) != 0;
+    report.lines.push_back(std::string("emulation: ") + (!bKnown         ? "unknown"
+                                                         : nEnabled != 0 ? "on"
+                                                                         : "off"));
+    report.lines.push_back(KeySetLine());
+
+    for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
+        int32_t nAnswer = nSlot;
+        nSize = sizeof nAnswer;
+        std::string strPad = "none";
+        if (DeviceQuery(VEXT_IOCTL_GET_PAD_TYPE, &nAnswer, &nSize) == 0 ||
+            nSize != sizeof nAnswer) {
+            strPad = "unknown";
+        } else if (nAnswer != 0) {
+            strPad = PadTypeName(nAnswer - 1);
+        }
+        report.lines.push_back("slot " + std::to_string(nSlot) + ": " + strPad);
+    }
+    return report;
+}
+
+} // namespace vext
