@@ -1,0 +1,174 @@
+// The user's road with real processes: vextd with a virtual pad, the window opens a key set and
+// hands it over with Configure Vext, the pad plays it; then, beside the running window, -ld,
+// -ul and --status from the command line, and a download the store refuses.
+
+#include "GuiTestSupport.h"
+#include "VextdProcess.h"
+#include "app/MainFrame.h"
+#include "app/VextKeyApp.h"
+#include "driver/DriverRecord.h"
+#include "framework/CmdIds.h"
+#include "framework/Prompts.h"
+#include "model/AppState.h"
+#include "platform/RegistryStore.h"
+
+#include <csignal>
+#include <string>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using namespace vext;
+
+namespace {
+
+struct Run {
+    int nExitCode = -1;
+    QString strOut;
+    QString strErr;
+};
+
+// vextkey as a second process. The event loop keeps turning while it runs, so that this
+// process's window can answer what the second one hands over.
+Run RunVextkey(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(VEXTKEY_EXE), args);
+    Run run;
+    if (!process.waitForStarted(5000)) {
+        return run;
+    }
+    if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 20000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.nExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.strOut = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.strErr = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+std::string RecordName() {
+    std::string strError;
+    auto pStore = RegistryStore::Open(RegistryStore::DefaultPath(), strError,
+                                      RegistryStore::OpenMode::kReadOnly);
+    RegKey key;
+    std::string strName;
+    if (pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) == RegStatus::kOk &&
+        key.QueryString("SetName", strName) == RegStatus::kOk) {
+        return strName;
+    }
+    return "(none)";
+}
+
+QString DataFile(const char* pszName) {
+    return QStringLiteral(VEXT_TEST_DATA_DIR "/") + QLatin1String(pszName);
+}
+
+} // namespace
+
+class JourneyTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void journey() {
+        test::GuiTestEnv::ClearSettings();
+        test::VextdProcess vextd;
+        vextd.strSocket = qgetenv("VEXT_DEVICE").toStdString();
+        vextd.strRecord = test::TheGuiTestEnv().FilePath(QStringLiteral("keys.log")).toStdString();
+        QVERIFY2(vextd.Start({"--foreground", "--socket", vextd.strSocket, "--registry",
+                              qgetenv("VEXT_REGISTRY").toStdString(), "--output",
+                              "record:" + vextd.strRecord, "--test-virtual-pads", "12,8"},
+                             {"VEXTD_ALLOW_ROOT=1"}),
+                 vextd.Log().c_str());
+
+        // The window: open a key set and hand it to the driver through the menu command.
+        auto pApp = test::StartApp({DataFile("keyset/golden.vks")});
+        QVERIFY(pApp);
+        CMainFrame* pMain = pApp->MainFrame();
+        QAction* pConfigure = pMain->CommandAction(ID_CONFIGURE_VEXT);
+        pMain->UpdateCommand(ID_CONFIGURE_VEXT);
+        QVERIFY2(pConfigure->isEnabled(), "Configure Vext needs the running driver");
+        pConfigure->trigger();
+        QCOMPARE(RecordName(), std::string("golden"));
+        QCOMPARE(pMain->KeySetPane()->text(), QString("golden"));
+        // The user goes to the game: the function list gives up the focus, and with it its hold
+        // on the driver's emulation.
+        QTRY_VERIFY(TheAppState().m_bListHasFocus);
+        QApplication::focusWidget()->clearFocus();
+        QVERIFY(!TheAppState().m_bListHasFocus);
+
+        // Button 0 of pad 1 is "Cycle", whose first step is "A".
+        QVERIFY(vextd.Press(1, 0, true));
+        QVERIFY(vextd.Press(1, 0, false));
+        QVERIFY(vextd.WaitForRecords(2, 5000));
+        QCOMPARE(vextd.RecordText(), std::string("31+ 31-"));
+
+        Run status = RunVextkey({QStringLiteral("--status")});
+        QCOMPARE(status.nExitCode, 0);
+        QVERIFY2(status.strOut.contains("driver: running, version 2.00\n"),
+                 qPrintable(status.strOut));
+        QVERIFY2(status.strOut.contains("emulation: on\n"), qPrintable(status.strOut));
+        QVERIFY2(status.strOut.contains("key set: \"golden\" (3 functions, 4 mappings)\n"),
+                 qPrintable(status.strOut));
+        QVERIFY2(
+            status.strOut.contains("slot 1: Corvel Pad\nslot 2: Standard Vext Pad\nslot 3: none\n"),
+            qPrintable(status.strOut));
+
+        // Beside the running window: another key set from a script changes what the pad plays.
+        const Run load = RunVextkey(
+            {QStringLiteral("-ld"), QStringLiteral(VEXT_SOURCE_DIR "/examples/Demo.vks")});
+        QCOMPARE(load.nExitCode, 0);
+        QVERIFY2(load.strErr.isEmpty(), qPrintable(load.strErr));
+        QCOMPARE(RecordName(), std::string("Demo"));
+        QVERIFY(vextd.Press(1, 0, true));
+        QVERIFY(vextd.Press(1, 0, false));
+        QVERIFY(vextd.WaitForRecords(4, 5000));
+        QCOMPARE(vextd.RecordText(2), std::string("61+ 61-"));
+
+        const Run missing = RunVextkey({QStringLiteral("-ld"), QStringLiteral("missing.vks")});
+        QCOMPARE(missing.nExitCode, 1);
+        QVERIFY2(missing.strErr.contains("missing.vks: no such file"), qPrintable(missing.strErr));
+        QCOMPARE(RecordName(), std::string("Demo"));
+
+        // A download the store refuses (another writer holds it) says so and keeps the record.
+        {
+            sqlite3* pDb = nullptr;
+            QCOMPARE(sqlite3_open(qgetenv("VEXT_REGISTRY").constData(), &pDb), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(pDb, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+            PromptScript prompts;
+            pConfigure->trigger();
+            sqlite3_exec(pDb, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(pDb);
+            QCOMPARE(prompts.m_messages.size(), std::size_t(1));
+            QVERIFY2(prompts.m_messages[0].strText.contains("keeps the key set it had"),
+                     qPrintable(prompts.m_messages[0].strText));
+            QCOMPARE(RecordName(), std::string("Demo"));
+        }
+
+        QCOMPARE(RunVextkey({QStringLiteral("-ul")}).nExitCode, 0);
+        QCOMPARE(RecordName(), std::string("(none)"));
+        status = RunVextkey({QStringLiteral("--status")});
+        QVERIFY2(status.strOut.contains("key set: none\n"), qPrintable(status.strOut));
+
+        QCOMPARE(vextd.Stop(SIGTERM), 0);
+        status = RunVextkey({QStringLiteral("--status")});
+        QCOMPARE(status.nExitCode, 3);
+        QVERIFY2(status.strOut.startsWith("driver: not running"), qPrintable(status.strOut));
+        test::StopApp(pApp);
+    }
+
+    void withoutInstanceTheModesRunAlone() {
+        const Run missing = RunVextkey({QStringLiteral("-ld"), QStringLiteral("missing.vks")});
+        QCOMPARE(missing.nExitCode, 1);
+        QVERIFY2(missing.strErr.contains("missing.vks: no such file"), qPrintable(missing.strErr));
+    }
+};
+
+VEXT_GUI_TEST_MAIN(JourneyTest)
+#include "JourneyTest.moc"
