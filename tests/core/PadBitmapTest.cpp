@@ -107,5 +107,24 @@ TEST(PadBitmap, NearWhiteIsInkUnlessTheCallerSaysOtherwise) {
     EXPECT_EQ(TracePadRegion(Picture({",#,"}), darkIsBackground), (Points{{0, 0}, {2, 0}}));
 }
 
+TEST(PadBitmap, SurroundingBackgroundStopsAtTheButtonsEdge) {
+    // An arc: the white inside its curve touches the edge and is outside; the white dot in the
+    // closed ring is the button's own.
+    const DibImage image = Picture({
+        ",#...#,",
+        ",#...#,",
+        ",##.##,",
+        ",,,,,,,",
+    });
+    const std::vector<bool> outside = SurroundingBackground(image, IsPlainBackground);
+    EXPECT_TRUE(outside[3]);
+    EXPECT_TRUE(outside[2 * 7 + 3]);
+    EXPECT_FALSE(outside[1]);
+    const DibImage ring = Picture({"###", "#.#", "###"});
+    EXPECT_EQ(SurroundingBackground(ring, IsPlainBackground), std::vector<bool>(9, false));
+    EXPECT_EQ(TracePadRows(image, IsPlainBackground),
+              (std::vector<PadSpan>{{0, 1, 5}, {1, 1, 5}, {2, 1, 5}}));
+}
+
 } // namespace
 } // namespace vext

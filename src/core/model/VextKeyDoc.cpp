@@ -239,7 +239,7 @@ int CVextKeyDoc::GetPadType(int nSlot) const {
     return vext::TheAppState().m_nDefaultPadType;
 }
 
-void CVextKeyDoc::SetPadType(int nSlot, int nPadType) {
+void CVextKeyDoc::SetPadType(int nSlot, int nPadType, bool bMarkModified) {
     if (nSlot < 1 || nSlot > kSlotCount) {
         return;
     }
@@ -248,7 +248,9 @@ void CVextKeyDoc::SetPadType(int nSlot, int nPadType) {
         m_padTypes.push_back(vext::TheAppState().m_nDefaultPadType);
     }
     m_padTypes[nIndex] = nPadType;
-    SetModifiedFlag();
+    if (bMarkModified) {
+        SetModifiedFlag();
+    }
 }
 
 bool CVextKeyDoc::IsPadViewOpen(int nSlot) const {

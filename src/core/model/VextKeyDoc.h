@@ -83,7 +83,8 @@ public:
 
     // Pad slots, 1 to 4. A slot the document holds no type for shows the default pad type.
     int GetPadType(int nSlot) const;
-    void SetPadType(int nSlot, int nPadType);
+    // Marks the key set modified unless told not to (a pad window recording what it shows).
+    void SetPadType(int nSlot, int nPadType, bool bMarkModified = true);
     // Buttons of the slot's pad type in the application's layout table.
     int GetPadButtonCount(int nSlot) const;
 

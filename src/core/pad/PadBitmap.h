@@ -38,4 +38,20 @@ using BackgroundTest = std::function<bool(Rgb)>;
 std::vector<PadPoint> TracePadRegion(const DibImage& image,
                                      const BackgroundTest& isBackground = IsPureWhite);
 
+// The same outline as row spans: for every row with a non-background pixel, its leftmost and
+// rightmost such pixel (both included), top to bottom. What a button's hit region is made of.
+struct PadSpan {
+    int y = 0;
+    int left = 0;
+    int right = 0;
+    bool operator==(const PadSpan&) const = default;
+};
+std::vector<PadSpan> TracePadRows(const DibImage& image,
+                                  const BackgroundTest& isBackground = IsPureWhite);
+
+// The background pixels that touch the image's edge through other background pixels: what lies
+// around the button, as opposed to background colour inside it (a highlight, the inside of an
+// arc's curve is still outside). Row by row from the top, Width() per row.
+std::vector<bool> SurroundingBackground(const DibImage& image, const BackgroundTest& isBackground);
+
 } // namespace vext

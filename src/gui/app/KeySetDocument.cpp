@@ -10,7 +10,9 @@
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
+#include "views/PadButton.h"
 #include "views/VextKeyView.h"
+#include "views/VextPadFrame.h"
 #include "views/VextPadView.h"
 
 namespace vext {
@@ -147,8 +149,8 @@ void KeySetDocument::TogglePadView(int nSlot) {
     if (!pFrame) {
         return;
     }
-    if (auto* pPad = qobject_cast<CVextPadView*>(pFrame->GetActiveView())) {
-        pPad->SetSlot(nSlot);
+    if (auto* pPadFrame = qobject_cast<CVextPadFrame*>(pFrame)) {
+        pPadFrame->SetSlot(nSlot);
     }
     WindowPlacement wp = m_pDoc->m_padPlacements[static_cast<size_t>(nSlot - 1)];
     if (!wp.IsEmpty()) {
@@ -156,20 +158,18 @@ void KeySetDocument::TogglePadView(int nSlot) {
         SetWidgetPlacement(pFrame, wp);
     }
     pApp->m_pPadTemplate->InitialUpdateFrame(pFrame, this, true);
-    if (CVextKeyView* pList = FunctionListView()) {
-        pList->CheckPadButton(nSlot, 1);
-    }
 }
 
 void KeySetDocument::CheckPadButton(int nSlot, int nCheck) {
-    if (CVextPadView* pPad = PadView(nSlot)) {
-        pPad->CheckPadButton(nCheck);
+    if (CVextKeyView* pList = FunctionListView()) {
+        pList->CheckPadButton(nSlot, nCheck);
     }
 }
 
 void KeySetDocument::RefreshPadButton(int nSlot, int nKind, int nX, int nY) {
-    if (CVextPadView* pPad = PadView(nSlot)) {
-        pPad->RefreshPadButton(nKind, nX, nY);
+    CVextPadView* pPad = PadView(nSlot);
+    if (CPadButton* pButton = pPad ? pPad->FindButton(nKind, nX, nY) : nullptr) {
+        pButton->Refresh();
     }
 }
 

@@ -3,8 +3,10 @@
 #include "framework/CmdIds.h"
 #include "framework/Resources.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QMenu>
 #include <QMessageBox>
 
 namespace vext {
@@ -122,6 +124,33 @@ QString PromptSaveFileName(QWidget* pParent, const QString& strTitle, const QStr
         return FileDialogAnswer(g_pScript, g_pScript->m_fileNames, strTitle);
     }
     return QFileDialog::getSaveFileName(pParent, strTitle, strSuggested, strFilter);
+}
+
+int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) {
+    if (g_pScript) {
+        PromptScript::Menu record{{}, globalPos};
+        for (QAction* pAction : menu.actions()) {
+            if (!pAction->isSeparator()) {
+                record.items.push_back({pAction->data().toInt(), pAction->text(),
+                                        pAction->isEnabled(), menu.defaultAction() == pAction});
+            }
+        }
+        g_pScript->m_menus.push_back(record);
+        if (g_pScript->m_menuChoices.empty()) {
+            ++g_pScript->m_nUnanswered;
+            return 0;
+        }
+        const int nChoice = g_pScript->m_menuChoices.front();
+        g_pScript->m_menuChoices.pop_front();
+        for (const PromptScript::MenuItem& item : record.items) {
+            if (item.nId == nChoice) {
+                return item.bEnabled ? nChoice : 0;
+            }
+        }
+        return 0;
+    }
+    const QAction* pChosen = menu.exec(globalPos);
+    return pChosen ? pChosen->data().toInt() : 0;
 }
 
 } // namespace vext

@@ -6,9 +6,11 @@
 #include <deque>
 #include <vector>
 
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
+class QMenu;
 class QWidget;
 
 namespace vext {
@@ -28,6 +30,10 @@ QString PromptOpenFileName(QWidget* pParent, const QString& strTitle, const QStr
 QString PromptSaveFileName(QWidget* pParent, const QString& strTitle, const QString& strSuggested,
                            const QString& strFilter);
 
+// Shows a popup menu at a screen point and returns the command ID (the data of its actions) the
+// user chose, or 0 when the menu was closed without a choice. Actions without an ID are ignored.
+int TrackPopupMenu(QMenu& menu, const QPoint& globalPos);
+
 // Answers prompts in tests. Unanswered message boxes take Cancel (or OK when there is no
 // Cancel); unanswered file dialogs are cancelled. Everything asked is recorded.
 class PromptScript {
@@ -39,6 +45,9 @@ public:
 
     void AnswerNext(int nAnswer) { m_answers.push_back(nAnswer); }
     void FileNameNext(const QString& strPath) { m_fileNames.push_back(strPath); }
+    // The next popup menu chooses this command (0: closed without a choice). A disabled item
+    // cannot be chosen: the menu then returns 0, as a real one would.
+    void MenuChoiceNext(int nId) { m_menuChoices.push_back(nId); }
 
     struct Message {
         QString strText;
@@ -46,6 +55,17 @@ public:
         MsgIcon icon;
     };
     std::vector<Message> m_messages;
+    struct MenuItem {
+        int nId;
+        QString strText;
+        bool bEnabled;
+        bool bDefault;
+    };
+    struct Menu {
+        std::vector<MenuItem> items;
+        QPoint pos;
+    };
+    std::vector<Menu> m_menus;
     QStringList m_fileDialogTitles;
     int m_nUnanswered = 0;
 
@@ -53,7 +73,9 @@ private:
     friend int AfxMessageBox(const QString&, MsgButtons, MsgIcon);
     friend QString PromptOpenFileName(QWidget*, const QString&, const QString&);
     friend QString PromptSaveFileName(QWidget*, const QString&, const QString&, const QString&);
+    friend int TrackPopupMenu(QMenu&, const QPoint&);
     std::deque<int> m_answers;
+    std::deque<int> m_menuChoices;
     std::deque<QString> m_fileNames;
     PromptScript* m_pPrevious;
 };

@@ -1,15 +1,21 @@
 #include "views/VextKeyView.h"
 
 #include "app/KeySetDocument.h"
+#include "app/VextKeyApp.h"
 #include "dialogs/FuncPropSheet.h"
+#include "driver/PadStates.h"
 #include "framework/CmdIds.h"
 #include "framework/MDIFrameWnd.h"
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
+#include "model/AppState.h"
 #include "model/ButtonId.h"
 #include "model/TransferBlock.h"
 #include "model/VextKeyDoc.h"
+#include "pad/PadLayoutTable.h"
 #include "views/FunctionListCtrl.h"
+#include "views/PadButton.h"
+#include "views/VextPadView.h"
 
 #include <memory>
 #include <vector>
@@ -19,6 +25,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QPixmap>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -36,7 +43,8 @@ QIcon ToolIcon(const QPixmap& strip, int nIndex) {
 } // namespace
 
 CVextKeyView::CVextKeyView(QWidget* pParent)
-    : CView(pParent), m_pToolBar(new QToolBar(this)), m_pList(new CFunctionListCtrl(this)) {
+    : CView(pParent), m_pToolBar(new QToolBar(this)), m_pList(new CFunctionListCtrl(this)),
+      m_pPollTimer(new QTimer(this)) {
     InitAppResources();
     const QPixmap strip(QStringLiteral(":/icons/21128.png"));
     m_pToolBar->setIconSize(QSize(16, 15));
@@ -133,6 +141,68 @@ void CVextKeyView::OnInitialUpdate() {
             m_pList->InsertItem(static_cast<int>(i), pDoc->m_functions[i]->m_nCookie);
     }
     CView::OnInitialUpdate();
+    connect(m_pPollTimer, &QTimer::timeout, this, [this] { PollPads(); });
+    m_pPollTimer->start(kPollIntervalMs);
+}
+
+void CVextKeyView::PollPads() {
+    KeySetDocument* pKeySet = GetKeySetDocument();
+    CVextKeyDoc* pDoc = GetDoc();
+    CVextKeyApp* pApp = CVextKeyApp::Get();
+    if (!pKeySet || !pDoc) {
+        return;
+    }
+    const bool bAutoMapping = pApp && pApp->m_bAutoMapping && m_pList->hasFocus();
+    bool bPadWindow = false;
+    for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
+        bPadWindow = bPadWindow || pKeySet->PadView(nSlot) != nullptr;
+    }
+    // Nothing would light or be mapped: the driver is not asked.
+    PadStates states;
+    if ((!bAutoMapping && !bPadWindow) || !QueryPadStates(&states)) {
+        return;
+    }
+    const PadPoller::Poll poll = m_poller.Update(states);
+    const int nRow = m_pList->GetSelectedItem();
+    const PadLayoutTable* pLayouts = TheAppState().m_pPadLayouts;
+    for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
+        const PadPoller::SlotPoll& pad = poll[static_cast<size_t>(nSlot - 1)];
+        if (!pad.bPresent || pDoc->m_padTypes.empty()) {
+            continue;
+        }
+        if (CVextPadView* pView = pKeySet->PadView(nSlot)) {
+            for (CPadButton* pButton : pView->Buttons()) {
+                const bool bButton = pButton->Kind() == kInputButton && pad.bButtonsChanged;
+                const bool bDirection =
+                    pButton->Kind() == kInputDirection && pad.bDirectionsChanged;
+                if (bButton || bDirection) {
+                    const bool bPressed =
+                        (pButton->Mask() & (bButton ? pad.nButtons : pad.nDirections)) != 0;
+                    pButton->SetHighlight(bPressed);
+                    pButton->setDown(bPressed);
+                }
+            }
+        }
+        const CPadLayout* pLayout =
+            (pLayouts ? *pLayouts : AppPadLayouts()).Find(pDoc->GetPadType(nSlot));
+        if (!bAutoMapping || !pad.Changed() || nRow < 0 || !pLayout) {
+            continue;
+        }
+        // Every input down after the change maps to the row selected when the poll began; the
+        // selection then moves on by one row (or goes, after the last).
+        const int nCookie = m_pList->GetItemData(nRow);
+        for (uint32_t nButtonId : ActiveButtonIds(nSlot, *pLayout, pad.nButtons, pad.nDirections)) {
+            pDoc->MapButton(nCookie, nButtonId);
+            m_pList->RedrawItem(nRow);
+            if (nRow + 1 < m_pList->GetItemCount()) {
+                m_pList->SetSelectedItem(nRow + 1);
+            } else {
+                m_pList->ClearSelectedItem(nRow);
+            }
+            pKeySet->RefreshPadButton(nSlot, ButtonKind(nButtonId), ButtonX(nButtonId),
+                                      ButtonY(nButtonId));
+        }
+    }
 }
 
 void CVextKeyView::OnFunctionInserted(int nIndex) {

@@ -5,6 +5,7 @@
 // edit, delete, cut, copy and paste functions and opens and closes the pad windows.
 
 #include "framework/View.h"
+#include "pad/PadPolling.h"
 
 #include <cstdint>
 #include <functional>
@@ -16,6 +17,7 @@ class CVextKeyDoc;
 class QAction;
 class QMenu;
 class QMimeData;
+class QTimer;
 class QToolBar;
 
 namespace vext {
@@ -59,6 +61,11 @@ public:
     // Selects the row of a function.
     void SelectFunction(int nCookie);
 
+    // One tick of the pad polling: pressed pad inputs light their buttons in open pad windows,
+    // and with Auto Mapping on (and the list focused) are mapped to the selected function.
+    void PollPads();
+    static constexpr int kPollIntervalMs = 100;
+
     // Runs the property sheet; true for OK. Tests answer it without a modal loop.
     std::function<bool(CFuncPropSheet& sheet)> m_fnRunSheet;
 
@@ -74,4 +81,6 @@ private:
 
     QToolBar* m_pToolBar;
     CFunctionListCtrl* m_pList;
+    QTimer* m_pPollTimer;
+    vext::PadPoller m_poller;
 };

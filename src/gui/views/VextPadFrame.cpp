@@ -1,20 +1,36 @@
 #include "views/VextPadFrame.h"
 
-#include "framework/Document.h"
-#include "views/VextPadView.h"
+#include "app/KeySetDocument.h"
+#include "framework/Placement.h"
+#include "model/VextKeyDoc.h"
+
+#include <QMoveEvent>
 
 CVextPadFrame::CVextPadFrame(QWidget* pParent) : CMDIChildWnd(pParent) {}
 
 void CVextPadFrame::PreCreateWindow() {
     setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    resize(320, 240);
 }
 
 void CVextPadFrame::OnUpdateFrameTitle(int) {
-    auto* pView = qobject_cast<CVextPadView*>(GetActiveView());
-    vext::CDocument* pDoc = GetActiveDocument();
-    if (pView && pDoc) {
-        setWindowTitle(QStringLiteral("%1 : Slot %2").arg(pDoc->GetTitle()).arg(pView->GetSlot()));
+    if (vext::CDocument* pDoc = GetActiveDocument(); pDoc && m_nSlot != 0) {
+        setWindowTitle(QStringLiteral("%1 : Slot %2").arg(pDoc->GetTitle()).arg(m_nSlot));
+    }
+}
+
+void CVextPadFrame::FitToView() {
+    const QSize size = sizeHint();
+    setFixedSize(size);
+}
+
+void CVextPadFrame::moveEvent(QMoveEvent* pEvent) {
+    CMDIChildWnd::moveEvent(pEvent);
+    auto* pDoc = dynamic_cast<vext::KeySetDocument*>(GetActiveDocument());
+    // A position is worth keeping, not a change of the key set: the modified flag stays.
+    if (pDoc && m_nSlot >= 1 && m_nSlot <= CVextKeyDoc::kSlotCount && !isMinimized() &&
+        !IsDestroying()) {
+        pDoc->Doc().m_padPlacements[static_cast<size_t>(m_nSlot - 1)] =
+            vext::GetWidgetPlacement(this);
     }
 }

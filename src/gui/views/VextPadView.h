@@ -1,28 +1,74 @@
 #pragma once
 
-// One pad slot's window content (template 130). For now it shows which slot it stands for; the
-// pad picture and its buttons build on this class.
+// One pad slot of a key set (template 130): the picture of the slot's pad type with a live
+// button over each of its buttons. Its popup switches the slot's pad type and unmaps all
+// buttons; its frame is sized so that the window shows exactly the picture.
 
 #include "framework/View.h"
 
-class QLabel;
+#include <vector>
+
+#include <QImage>
+#include <QPixmap>
+
+class CPadButton;
+class CPadButtonInfo;
+class CVextKeyDoc;
+class CVextKeyView;
+
+namespace vext {
+class KeySetDocument;
+}
 
 class CVextPadView : public vext::CView {
     Q_OBJECT
 
 public:
     explicit CVextPadView(QWidget* pParent = nullptr);
+    ~CVextPadView() override;
+
+    vext::KeySetDocument* GetKeySetDocument() const;
+    CVextKeyDoc* GetDoc() const;
+    CVextKeyView* FunctionListView() const;
 
     int GetSlot() const { return m_nSlot; }
-    void SetSlot(int nSlot);
+    int GetPadType() const { return m_nPadType; }
+    const QPixmap& Picture() const { return m_picture; }
+    // Layout entry nIndex of the view's pad type, or null.
+    const CPadButtonInfo* LayoutEntry(int nIndex) const;
 
     void OnInitialUpdate() override;
-    // Highlights the pad button for a pressed input (nCheck 0 clears).
-    virtual void CheckPadButton(int nCheck);
-    // A mapping changed: redraw the button (kind, x, y).
-    virtual void RefreshPadButton(int nKind, int nX, int nY);
+
+    // Shows pad type nPadType: its picture, sized windows, the document told. False (nothing
+    // changed) when the program has no picture for it. Buttons are made by the callers.
+    bool LoadPad(int nPadType);
+    void CreateButtons();
+    void DestroyButtons();
+    void RefreshButtons();
+    CPadButton* FindButton(int nKind, int nX, int nY) const;
+    const std::vector<CPadButton*>& Buttons() const { return m_buttons; }
+
+    // The view's commands.
+    void SwitchPadType(int nPadType);
+    void UnmapAllButtons();
+    // The pad-type popup at a screen point, unless a button lies there.
+    void ShowPadMenu(const QPoint& globalPos);
 
 protected:
-    int m_nSlot = 1;
-    QLabel* m_pLabel;
+    void paintEvent(QPaintEvent* pEvent) override;
+    void contextMenuEvent(QContextMenuEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void dragEnterEvent(QDragEnterEvent* pEvent) override;
+    void dragMoveEvent(QDragMoveEvent* pEvent) override;
+    void dropEvent(QDropEvent* pEvent) override;
+
+private:
+    void SizeToPicture();
+    void OnFrameClosing();
+
+    int m_nSlot = 0;
+    int m_nPadType = -1;
+    QPixmap m_picture;
+    std::vector<CPadButton*> m_buttons;
+    bool m_bToldOpen = false;
 };

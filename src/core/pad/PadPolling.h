@@ -1,0 +1,54 @@
+#pragma once
+
+// The configurator's reading of the pads' live state: which inputs are down, which changed since
+// the last poll, and which layout entries they light or map. The driver answers the positions
+// (driver/PadStates.h); everything here is arithmetic on them.
+
+#include "driver/PadStates.h"
+#include "pad/PadLayout.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vext {
+
+// Direction bits of a pad's X and Y positions: 1 left, 2 right, 4 down, 8 up, each when the
+// position lies within 20 % of the range from that end (the low ends measured from zero).
+uint32_t DirectionBits(const PadState& state);
+
+// Whether a layout entry's input is down in the button bits B or the direction bits D.
+bool IsInputActive(const CPadButtonInfo& info, uint32_t nButtons, uint32_t nDirections);
+
+// The button IDs of slot nSlot whose layout entries are active, in layout order.
+std::vector<uint32_t> ActiveButtonIds(int nSlot, const CPadLayout& layout, uint32_t nButtons,
+                                      uint32_t nDirections);
+
+// Remembers the last input state of each slot, so that a poll tells what changed. Nothing is
+// known at first: the first poll that finds a pad counts as a change.
+class PadPoller {
+public:
+    struct SlotPoll {
+        bool bPresent = false; // the driver answered for this slot
+        uint32_t nButtons = 0;
+        uint32_t nDirections = 0;
+        bool bButtonsChanged = false;
+        bool bDirectionsChanged = false;
+
+        bool Changed() const { return bButtonsChanged || bDirectionsChanged; }
+    };
+    using Poll = std::array<SlotPoll, 4>;
+
+    // A slot without a pad keeps its previous state.
+    Poll Update(const PadStates& states);
+
+private:
+    struct Previous {
+        bool bKnown = false;
+        uint32_t nButtons = 0;
+        uint32_t nDirections = 0;
+    };
+    std::array<Previous, 4> m_previous;
+};
+
+} // namespace vext

@@ -1,0 +1,276 @@
+// The pad windows in the running application: the picture and its frame through a pad-type
+// switch, the buttons' looks, tooltips, drops and menus, double clicks, saved placements, and
+// live pads lighting buttons and mapping them with Auto Mapping.
+
+#include "FakeDeviceServer.h"
+#include "GuiTestSupport.h"
+#include "app/KeySetDocument.h"
+#include "app/MainFrame.h"
+#include "app/VextKeyApp.h"
+#include "dialogs/FuncPropSheet.h"
+#include "framework/CmdIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/MDIChildWnd.h"
+#include "framework/Prompts.h"
+#include "model/ButtonId.h"
+#include "model/TransferBlock.h"
+#include "model/VextKeyDoc.h"
+#include "views/FunctionListCtrl.h"
+#include "views/PadButton.h"
+#include "views/VextKeyView.h"
+#include "views/VextPadFrame.h"
+#include "views/VextPadView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QToolBar>
+#include <QtTest>
+
+using namespace vext;
+
+namespace {
+
+// golden.vks: Fire (cookie 1), Cycle (Step, 2) and its companion (3). Slot 1 is a Standard Vext
+// Pad with button A mapped to Cycle and "down" to the companion; slot 2 a Corvel Pad.
+QString Golden() {
+    return QStringLiteral(VEXT_SOURCE_DIR "/tests/data/keyset/golden.vks");
+}
+
+QMimeData* FunctionData(CVextKeyView* pList, int nCookie) {
+    pList->SelectFunction(nCookie);
+    return pList->ListCtrl()->MakeSelectionData();
+}
+
+} // namespace
+
+class PadViewTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<CVextKeyApp> m_pApp;
+    KeySetDocument* m_pKeySet = nullptr;
+    CVextKeyDoc* m_pDoc = nullptr;
+    CVextKeyView* m_pList = nullptr;
+
+    CVextPadView* OpenPad(int nSlot) {
+        if (!m_pDoc->IsPadViewOpen(nSlot)) {
+            m_pDoc->TogglePadView(nSlot);
+        }
+        return m_pKeySet->PadView(nSlot);
+    }
+
+private Q_SLOTS:
+    void init() {
+        test::GuiTestEnv::ClearSettings();
+        m_pApp = test::StartApp({Golden()});
+        QVERIFY(m_pApp);
+        m_pKeySet = dynamic_cast<KeySetDocument*>(m_pApp->m_pListTemplate->GetDocuments().at(0));
+        m_pDoc = &m_pKeySet->Doc();
+        m_pList = m_pKeySet->FunctionListView();
+        QApplication::clipboard()->clear();
+    }
+    void cleanup() {
+        m_pKeySet->SetModifiedFlag(false);
+        test::StopApp(m_pApp);
+    }
+
+    void pictureFrameAndPadTypeSwitch() {
+        CVextPadView* pView = OpenPad(1);
+        QVERIFY(pView);
+        CMDIChildWnd* pFrame = pView->GetParentFrame();
+        QCOMPARE(pFrame->windowTitle(), QString("golden : Slot 1"));
+        QVERIFY(!pFrame->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(m_pList->ToolAction(ID_VIEW_PAD1)->isChecked());
+        QCOMPARE(pView->size(), QSize(329, 203));
+        QCOMPARE(pView->Buttons().size(), std::size_t(12));
+        QVERIFY(!m_pDoc->IsModified());
+
+        pView->OnCommand(ID_PADTYPE_CORVEL);
+        QCOMPARE(pView->size(), QSize(298, 287));
+        QCOMPARE(pFrame->size(), pFrame->sizeHint());
+        QCOMPARE(pView->Buttons().size(), std::size_t(14));
+        QCOMPARE(m_pDoc->GetPadType(1), 1);
+        QVERIFY(m_pDoc->IsModified());
+        QVERIFY2(pView->FindButton(1, 0, 1)->IsMapped(), "the slot keeps its mappings");
+
+        m_pDoc->SetModifiedFlag(false);
+        pView->OnCommand(ID_PADTYPE_CORVEL);
+        QVERIFY(!m_pDoc->IsModified());
+
+        // Closed by its own close box: the toolbar's Pad button comes up.
+        pFrame->close();
+        test::Drain();
+        QVERIFY(!m_pDoc->IsPadViewOpen(1));
+        QVERIFY(!m_pList->ToolAction(ID_VIEW_PAD1)->isChecked());
+    }
+
+    void tooltipsAndMenus() {
+        CVextPadView* pView = OpenPad(1);
+        CPadButton* pA = pView->FindButton(1, 0, 1);
+        CPadButton* pB = pView->FindButton(1, 1, 1);
+        QCOMPARE(pA->TooltipText(), QString("Cycle (Step Up)"));
+        QCOMPARE(pView->FindButton(2, 1, 0)->TooltipText(), QString("Cycle (Step Down)"));
+        QCOMPARE(pB->TooltipText(), QString("B"));
+
+        // A right click on an unmapped button offers nothing; on a mapped one, Unmap first.
+        PromptScript script;
+        QTest::mouseClick(pB, Qt::RightButton, {}, pB->Outline().boundingRect().center());
+        QVERIFY(script.m_menus.empty());
+        script.MenuChoiceNext(ID_BUTTON_UNMAP);
+        QTest::mouseClick(pA, Qt::RightButton, {}, pA->Outline().boundingRect().center());
+        QCOMPARE(script.m_menus.size(), std::size_t(1));
+        QVERIFY(script.m_menus[0].items[0].bDefault);
+        QVERIFY(!pA->IsMapped());
+        QVERIFY(m_pDoc->IsModified());
+
+        // The view's popup: between the buttons only, pad types checked, Unmap All grayed once
+        // nothing of the view is mapped.
+        pView->ShowPadMenu(pA->mapToGlobal(pA->Outline().boundingRect().center()));
+        QCOMPARE(script.m_menus.size(), std::size_t(1));
+        pView->OnCommand(ID_PAD_UNMAP_ALL);
+        pView->ShowPadMenu(pView->mapToGlobal(QPoint(2, 2)));
+        QCOMPARE(script.m_menus.size(), std::size_t(2));
+        QVERIFY(script.m_menus[1].items[0].bEnabled);
+        QVERIFY(!script.m_menus[1].items[2].bEnabled);
+    }
+
+    void dropsMoveCopyAndSwap() {
+        CVextPadView* pView = OpenPad(1);
+        CPadButton* pA = pView->FindButton(1, 0, 1);
+        CPadButton* pB = pView->FindButton(1, 1, 1);
+        CPadButton* pC = pView->FindButton(1, 2, 1);
+        const uint32_t idA = pA->ButtonId();
+        int32_t nCookie = 0;
+
+        // Left drag: move; with Ctrl at entry: copy. The drag's block leaves the clipboard.
+        std::unique_ptr<QMimeData> pFromA(pA->MakeDragData());
+        QApplication::clipboard()->setMimeData(pA->MakeDragData());
+        QCOMPARE(pB->DragEffect(pFromA.get(), false), Qt::MoveAction);
+        pB->Drop(pFromA.get(), false, false, {});
+        QVERIFY(pB->IsMapped() && !pA->IsMapped());
+        const QMimeData* pClip = QApplication::clipboard()->mimeData();
+        QVERIFY(!pClip || !pClip->hasFormat(kTransferMimeType));
+        std::unique_ptr<QMimeData> pFromB(pB->MakeDragData());
+        pC->Drop(pFromB.get(), false, true, {});
+        QVERIFY(pB->IsMapped() && pC->IsMapped());
+
+        // Onto itself: nothing. A function from the list maps it.
+        pC->Drop(std::unique_ptr<QMimeData>(pC->MakeDragData()).get(), false, false, {});
+        QVERIFY(pC->IsMapped());
+        pA->Drop(std::unique_ptr<QMimeData>(FunctionData(m_pList, 1)).get(), false, false, {});
+        QVERIFY(m_pDoc->m_mappings.Lookup(idA, nCookie) && nCookie == 1);
+
+        // Right drag: the popup, Swap only onto a mapped button.
+        PromptScript script;
+        CPadButton* pX = pView->FindButton(1, 3, 1);
+        script.MenuChoiceNext(ID_DROP_SWAP);
+        pX->Drop(pFromB.get(), true, false, {});
+        QTRY_COMPARE(script.m_menus.size(), std::size_t(1));
+        QVERIFY(!script.m_menus[0].items[2].bEnabled);
+        QVERIFY(script.m_menus[0].items[0].bDefault);
+        QVERIFY(!pX->IsMapped());
+        script.MenuChoiceNext(ID_DROP_SWAP);
+        pA->Drop(pFromB.get(), true, false, {});
+        QTRY_COMPARE(script.m_menus.size(), std::size_t(2));
+        QVERIFY(m_pDoc->m_mappings.Lookup(idA, nCookie) && nCookie == 2);
+        QCOMPARE(pB->TooltipText(), QString("Fire"));
+
+        // A block of another key set is refused everywhere.
+        const std::vector<uint8_t> foreign = BuildButtonBlock(idA, "other");
+        QMimeData other;
+        other.setData(kTransferMimeType, QByteArray(reinterpret_cast<const char*>(foreign.data()),
+                                                    static_cast<qsizetype>(foreign.size())));
+        QCOMPARE(pX->DragEffect(&other, false), Qt::IgnoreAction);
+    }
+
+    void doubleClickEditsOrCreates() {
+        CVextPadView* pView = OpenPad(1);
+        CPadButton* pB = pView->FindButton(1, 1, 1);
+        const QPoint at = pB->Outline().boundingRect().center();
+        m_pList->m_fnRunSheet = [](CFuncPropSheet& sheet) {
+            sheet.reject();
+            return false;
+        };
+        QTest::mouseDClick(pB, Qt::LeftButton, {}, at);
+        QVERIFY(!pB->IsMapped());
+        m_pList->m_fnRunSheet = [](CFuncPropSheet& sheet) {
+            sheet.show();
+            sheet.m_pageDesc.m_pEditDescription->setText(QStringLiteral("Duck"));
+            sheet.accept();
+            return true;
+        };
+        QTest::mouseDClick(pB, Qt::LeftButton, {}, at);
+        QVERIFY(pB->IsMapped());
+        QCOMPARE(pB->TooltipText(), QString("Duck"));
+
+        // On a mapped button the sheet edits the mapped function.
+        QString strEdited;
+        m_pList->m_fnRunSheet = [&strEdited](CFuncPropSheet& sheet) {
+            sheet.show();
+            strEdited = sheet.m_pageDesc.m_pEditDescription->text();
+            return false;
+        };
+        QTest::mouseDClick(pB, Qt::LeftButton, {}, at);
+        QCOMPARE(strEdited, QString("Duck"));
+    }
+
+    void placementSavedAndRestored() {
+        CVextPadView* pView = OpenPad(3);
+        CMDIChildWnd* pFrame = pView->GetParentFrame();
+        pFrame->move(123, 45);
+        QCOMPARE(m_pDoc->m_padPlacements[2].left, 123);
+        QVERIFY2(!m_pDoc->IsModified(), "a move is no change of the key set");
+
+        const QString strCopy = test::TheGuiTestEnv().FilePath(QStringLiteral("moved.vks"));
+        QVERIFY(m_pKeySet->DoSave(strCopy, false));
+        m_pKeySet->OnCloseDocument();
+        test::Drain();
+        auto* pReopened = dynamic_cast<KeySetDocument*>(m_pApp->OpenDocumentFile(strCopy));
+        QVERIFY(pReopened);
+        m_pKeySet = pReopened;
+        CVextPadView* pAgain = pReopened->PadView(3);
+        QVERIFY2(pAgain, "the pad window opens with its key set");
+        QCOMPARE(pAgain->GetParentFrame()->pos(), QPoint(123, 45));
+        QVERIFY(!pAgain->GetParentFrame()->isMinimized());
+    }
+
+    void livePadsLightAndAutoMap() {
+        test::FakeDeviceServer driver;
+        CVextPadView* pView = OpenPad(1);
+        CPadButton* pA = pView->FindButton(1, 0, 1);
+        CPadButton* pLeft = pView->FindButton(2, 0, 0);
+        driver.SetPadState(1, {true, 0x1, 0, 500, 0, 1000, 0, 1000});
+        m_pList->PollPads();
+        QVERIFY(pA->IsHighlighted() && pA->isDown());
+        QVERIFY(pLeft->IsHighlighted());
+        driver.SetPadState(1, {true, 0, 500, 500, 0, 1000, 0, 1000});
+        m_pList->PollPads();
+        QVERIFY(!pA->IsHighlighted() && !pA->isDown() && !pLeft->isDown());
+
+        // Auto Mapping: two inputs in one poll map to the selected row, which moves on once;
+        // on the last row the selection goes, and further presses map nothing.
+        m_pApp->m_bAutoMapping = 1;
+        m_pList->ListCtrl()->setFocus();
+        QTRY_VERIFY(m_pList->ListCtrl()->hasFocus());
+        m_pList->ListCtrl()->SetSelectedItem(0);
+        driver.SetPadState(1, {true, 0x6, 500, 500, 0, 1000, 0, 1000});
+        m_pList->PollPads();
+        QCOMPARE(pView->FindButton(1, 1, 1)->TooltipText(), QString("Fire"));
+        QCOMPARE(pView->FindButton(1, 2, 1)->TooltipText(), QString("Fire"));
+        QCOMPARE(m_pList->ListCtrl()->GetSelectedItem(), 1);
+
+        m_pList->ListCtrl()->SetSelectedItem(2);
+        driver.SetPadState(1, {true, 0x8, 500, 500, 0, 1000, 0, 1000});
+        m_pList->PollPads();
+        QVERIFY(pView->FindButton(1, 3, 1)->IsMapped());
+        QCOMPARE(m_pList->ListCtrl()->GetSelectedItem(), -1);
+        driver.SetPadState(1, {true, 0x10, 500, 500, 0, 1000, 0, 1000});
+        m_pList->PollPads();
+        QVERIFY(!pView->FindButton(1, 4, 1)->IsMapped());
+    }
+};
+
+VEXT_GUI_TEST_MAIN(PadViewTest)
+#include "PadViewTest.moc"
