@@ -4,8 +4,10 @@
 
 #include "GuiTestSupport.h"
 #include "VextdProcess.h"
+#include "app/DriverLauncher.h"
 #include "app/MainFrame.h"
 #include "app/VextKeyApp.h"
+#include "driver/DeviceChannel.h"
 #include "driver/DriverRecord.h"
 #include "framework/CmdIds.h"
 #include "framework/Prompts.h"
@@ -17,6 +19,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QtTest>
@@ -68,6 +72,48 @@ std::string RecordName() {
 
 QString DataFile(const char* pszName) {
     return QStringLiteral(VEXT_TEST_DATA_DIR "/") + QLatin1String(pszName);
+}
+
+// Puts a vextd stand-in first on PATH (this build's vextd, in the foreground behind a shell,
+// on the test's socket and store) and triggers Start Driver; the stand-in's pid, once the
+// command is enabled again.
+QString StartDriverThroughStandIn(CMainFrame* pMain, const std::string& strRecord) {
+    const QString strBin = test::TheGuiTestEnv().FilePath(QStringLiteral("bin"));
+    const QString strPidFile = test::TheGuiTestEnv().FilePath(QStringLiteral("vextd.pid"));
+    QDir().mkpath(strBin);
+    QFile script(strBin + QStringLiteral("/vextd"));
+    if (!script.open(QIODevice::WriteOnly)) {
+        return {};
+    }
+    script.write(QStringLiteral("#!/bin/sh\n"
+                                "export VEXTD_ALLOW_ROOT=1 SDL_VIDEODRIVER=dummy "
+                                "LSAN_OPTIONS=suppressions=%1\n"
+                                "%2 --foreground --socket \"$VEXT_DEVICE\" --registry "
+                                "\"$VEXT_REGISTRY\" --output record:%3 --test-virtual-pads 1 "
+                                "2>%4.log &\n"
+                                "echo $! >%4\n")
+                     .arg(QStringLiteral(VEXTD_LSAN_SUPPRESSIONS), QStringLiteral(VEXTD_PATH),
+                          QString::fromStdString(strRecord), strPidFile)
+                     .toLocal8Bit());
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", strBin.toLocal8Bit() + ':' + oldPath);
+
+    QAction* pStart = pMain->CommandAction(ID_START_DRIVER);
+    pMain->UpdateCommand(ID_START_DRIVER);
+    const bool bEnabled = pStart->isEnabled();
+    PromptScript prompts;
+    pStart->trigger();
+    const bool bDone = QTest::qWaitFor([pMain] { return !pMain->DriverStarter().IsRunning(); });
+    qputenv("PATH", oldPath);
+    pMain->UpdateCommand(ID_START_DRIVER);
+    QFile pid(strPidFile);
+    if (!bEnabled || !bDone || !prompts.m_messages.empty() || pStart->isEnabled() ||
+        GetDriverVersion() == 0 || !pid.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QString::fromLatin1(pid.readAll().trimmed());
 }
 
 } // namespace
@@ -160,6 +206,16 @@ private Q_SLOTS:
         status = RunVextkey({QStringLiteral("--status")});
         QCOMPARE(status.nExitCode, 3);
         QVERIFY2(status.strOut.startsWith("driver: not running"), qPrintable(status.strOut));
+
+        // Without a driver the pane says how to get one, and Options > Start Driver starts it.
+        pMain->OnIdle();
+        QVERIFY(!pMain->KeySetPane()->toolTip().isEmpty());
+        const QString strPid = StartDriverThroughStandIn(pMain, vextd.strRecord);
+        QVERIFY(!strPid.isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(pMain->KeySetPane()->text(), QString("No key set in the driver"),
+                                  5000);
+        QVERIFY(pMain->KeySetPane()->toolTip().isEmpty());
+        ::kill(strPid.toInt(), SIGTERM);
         test::StopApp(pApp);
     }
 

@@ -11,7 +11,9 @@
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
+#include "framework/MDIFrameWnd.h"
 #include "framework/Prompts.h"
+#include "framework/WinApp.h"
 #include "model/ButtonId.h"
 #include "model/TransferBlock.h"
 #include "model/VextKeyDoc.h"
@@ -24,6 +26,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QToolBar>
@@ -234,6 +237,36 @@ private Q_SLOTS:
         QVERIFY2(pAgain, "the pad window opens with its key set");
         QCOMPARE(pAgain->GetParentFrame()->pos(), QPoint(123, 45));
         QVERIFY(!pAgain->GetParentFrame()->isMinimized());
+    }
+
+    // Placements saved without windows (all zeros) or as slivers open at the default place.
+    void degeneratePlacementsAreIgnored() {
+        QFile golden(Golden());
+        QVERIFY(golden.open(QIODevice::ReadOnly));
+        QByteArray text = golden.readAll();
+        text.replace("MainWindow=2C 0 1 FFFFFFFF FFFFFFFF FFFFFFFF FFFFFFFF 10 20 1F0 150",
+                     "MainWindow=0 0 0 0 0 0 0 0 0 0 0");
+        text.replace("FFFFFFFF 0 0 280 1E0", "FFFFFFFF 0 0 1E 1E");
+        text.replace("FFFFFFFF 14 28 C8 A0", "FFFFFFFF 14 28 14 28");
+        const QString strPath = test::TheGuiTestEnv().FilePath(QStringLiteral("sliver.vks"));
+        QFile sliver(strPath);
+        QVERIFY(sliver.open(QIODevice::WriteOnly) && sliver.write(text) == text.size());
+        sliver.close();
+
+        CMDIFrameWnd* pMain = AfxGetMainWnd();
+        const QSize mainSize = pMain->size();
+        auto* pDoc = dynamic_cast<KeySetDocument*>(m_pApp->OpenDocumentFile(strPath));
+        QVERIFY(pDoc);
+        test::Drain();
+        QCOMPARE(pMain->size(), mainSize);
+        const QSize listSize = pDoc->FunctionListView()->GetParentFrame()->size();
+        QVERIFY2(listSize.width() >= 100 && listSize.height() >= 60,
+                 qPrintable(QStringLiteral("%1x%2").arg(listSize.width()).arg(listSize.height())));
+        QVERIFY(pDoc->PadView(2));
+        QCOMPARE(pDoc->PadView(2)->GetParentFrame()->size(),
+                 pDoc->PadView(2)->GetParentFrame()->sizeHint());
+        pDoc->OnCloseDocument();
+        test::Drain();
     }
 
     void livePadsLightAndAutoMap() {

@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include "app/DriverLauncher.h"
 #include "app/DriverRecord.h"
 #include "app/LockKeys.h"
 #include "app/VextKeyApp.h"
@@ -7,6 +8,7 @@
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
+#include "framework/Prompts.h"
 #include "framework/Resources.h"
 #include "model/AppState.h"
 
@@ -33,6 +35,8 @@
 using namespace vext;
 
 namespace {
+
+constexpr int kNoDriverNoticeMs = 20000;
 
 bool DriverPresent() {
     return GetDriverVersion() != 0;
@@ -69,6 +73,11 @@ CMainFrame::CMainFrame() {
         }
         ui.Enable(true);
         ui.SetCheck(IsEmulationOn());
+    });
+    m_pDriverLauncher = new DriverLauncher(this);
+    OnCommandId(ID_START_DRIVER, [this] { OnStartDriver(); });
+    OnUpdateId(ID_START_DRIVER, [this](CCmdUI& ui) {
+        ui.Enable(!m_pDriverLauncher->IsRunning() && !DriverPresent());
     });
     OnCommandId(ID_VIEW_TOOLBAR, [this] { m_pToolBar->setVisible(!m_pToolBar->isVisible()); });
     OnUpdateId(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) {
@@ -167,6 +176,7 @@ void CMainFrame::BuildMenus() {
 
         QMenu* pOptions = AddPopup(nRes, tr("&Options"));
         AddMenuItem(pOptions, ID_OPTIONS_PREFERENCES, tr("&Preferences"));
+        AddMenuItem(pOptions, ID_START_DRIVER, ResString(160));
         if (bDoc) {
             AddMenuItem(pOptions, ID_OPTIONS_AUTO_MAPPING, tr("&Auto Mapping"));
             QMenu* pWindow = AddPopup(nRes, tr("&Window"));
@@ -418,6 +428,15 @@ void CMainFrame::OnIdle() {
     UpdateStatusPanes();
 }
 
+void CMainFrame::OnStartDriver() {
+    m_pDriverLauncher->Start([this](bool bOk, const QString& strError) {
+        if (!bOk) {
+            AfxMessageBox(strError, MsgButtons::Ok, MsgIcon::Stop);
+        }
+        UpdateStatusPanes();
+    });
+}
+
 void CMainFrame::UpdateStatusPanes() {
     if (!m_pPaneSetName) {
         return;
@@ -425,6 +444,12 @@ void CMainFrame::UpdateStatusPanes() {
     const QString strSet = KeySetPaneText();
     if (m_pPaneSetName->text() != strSet) {
         m_pPaneSetName->setText(strSet);
+        const bool bNoDriver = !DriverPresent();
+        m_pPaneSetName->setToolTip(bNoDriver ? ResString(167) : QString());
+        if (bNoDriver && !m_bNoDriverNoticed) {
+            m_bNoDriverNoticed = true;
+            statusBar()->showMessage(ResString(166), kNoDriverNoticeMs);
+        }
     }
     const LockKeyState locks = ReadLockKeys();
     const auto show = [](QLabel* pPane, bool bOn, int nId) {

@@ -7,6 +7,10 @@
 
 #include "framework/MDIFrameWnd.h"
 
+namespace vext {
+class DriverLauncher;
+}
+
 class QLabel;
 class QMenuBar;
 class QToolBar;
@@ -33,9 +37,11 @@ public:
     void OnUnloadKeySet();
     void OnEmulation();
     void OnKeystrokeViewer();
+    void OnStartDriver();
 
     QToolBar* ToolBar() const { return m_pToolBar; }
     QLabel* KeySetPane() const { return m_pPaneSetName; }
+    const vext::DriverLauncher& DriverStarter() const { return *m_pDriverLauncher; }
     QLabel* LockPane(int nIndicator) const;
 
     void OnIdle() override;
@@ -59,5 +65,7 @@ private:
     QLabel* m_pPaneNum = nullptr;
     QLabel* m_pPaneScroll = nullptr;
     QMenu* m_pTipPopup = nullptr;
+    vext::DriverLauncher* m_pDriverLauncher = nullptr;
     bool m_bActive = false;
+    bool m_bNoDriverNoticed = false; // said once per run, in the status bar
 };

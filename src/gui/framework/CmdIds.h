@@ -38,6 +38,7 @@ enum : int {
     ID_EMULATION = 32797,
     ID_HELP_HOME_PAGE = 32798,
     ID_LIST_UNMAP_ALL = 32799,
+    ID_START_DRIVER = 32800,
 
     // The framework's commands.
     ID_FILE_NEW = 57600,

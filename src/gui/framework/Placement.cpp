@@ -1,6 +1,7 @@
 #include "framework/Placement.h"
 
 #include <QRect>
+#include <QSize>
 #include <QVariant>
 #include <QWidget>
 
@@ -9,6 +10,9 @@ namespace vext {
 namespace {
 
 const char kPendingShow[] = "vextPendingShowCmd";
+constexpr int kMinPlacementWidth = 100;
+constexpr int kMinPlacementHeight = 60;
+constexpr long long kMaxPlacementSide = 32767;
 
 } // namespace
 
@@ -33,15 +37,26 @@ WindowPlacement GetWidgetPlacement(const QWidget* pWidget) {
     return wp;
 }
 
-void SetWidgetPlacement(QWidget* pWidget, const WindowPlacement& wp) {
+bool IsUsablePlacement(const QWidget* pWidget, const WindowPlacement& wp) {
     if (wp.IsEmpty()) {
+        return false;
+    }
+    // A window smaller than this could not be grabbed and dragged back to a useful size.
+    const QSize floor = pWidget->minimumSize()
+                            .expandedTo(pWidget->minimumSizeHint())
+                            .expandedTo(QSize(kMinPlacementWidth, kMinPlacementHeight));
+    const long long nWidth = static_cast<long long>(wp.right) - wp.left;
+    const long long nHeight = static_cast<long long>(wp.bottom) - wp.top;
+    return nWidth >= floor.width() && nHeight >= floor.height() && nWidth <= kMaxPlacementSide &&
+           nHeight <= kMaxPlacementSide;
+}
+
+void SetWidgetPlacement(QWidget* pWidget, const WindowPlacement& wp) {
+    // Saved by a save without windows, or by another tool: the default place serves better.
+    if (!IsUsablePlacement(pWidget, wp)) {
         return;
     }
-    const int nWidth = wp.right - wp.left;
-    const int nHeight = wp.bottom - wp.top;
-    if (nWidth > 0 && nHeight > 0) {
-        pWidget->setGeometry(wp.left, wp.top, nWidth, nHeight);
-    }
+    pWidget->setGeometry(wp.left, wp.top, wp.right - wp.left, wp.bottom - wp.top);
     if (!pWidget->isVisible()) {
         pWidget->setProperty(kPendingShow, wp.showCmd);
         return;

@@ -11,8 +11,12 @@ class QWidget;
 namespace vext {
 
 WindowPlacement GetWidgetPlacement(const QWidget* pWidget);
-// An empty record (length 0) changes nothing. A record that would hide the window shows it
-// normally: a window nobody can reach again is never what the file meant.
+// Whether a saved record describes a window the user could work with: not empty, not smaller
+// than the widget's minimum size (all zeros included), not absurdly large.
+bool IsUsablePlacement(const QWidget* pWidget, const WindowPlacement& wp);
+// A record that is not usable changes nothing: the window keeps its default size and place. A
+// record that would hide the window shows it normally: a window nobody can reach again is never
+// what the file meant.
 void SetWidgetPlacement(QWidget* pWidget, const WindowPlacement& wp);
 // Shows a widget in the state SetWidgetPlacement left for it (normal when there is none).
 void ShowWithPlacement(QWidget* pWidget);
