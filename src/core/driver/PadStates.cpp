@@ -1,25 +1,9 @@
 #include "driver/PadStates.h"
 
 #include "driver/DeviceChannel.h"
+#include "driver/WireWords.h"
 
 namespace vext {
-namespace {
-
-void PutU32(uint32_t value, std::vector<uint8_t>* pOut) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        pOut->push_back(static_cast<uint8_t>(value >> shift));
-    }
-}
-
-uint32_t GetU32(std::span<const uint8_t> bytes, size_t offset) {
-    uint32_t value = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        value |= static_cast<uint32_t>(bytes[offset + i]) << (8 * i);
-    }
-    return value;
-}
-
-} // namespace
 
 std::vector<uint8_t> EncodePadStates(const PadStates& states) {
     std::vector<uint8_t> bytes;
