@@ -7,6 +7,10 @@ packages=(
     qt6-base-dev libsdl2-dev libsqlite3-dev libxtst-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth
+    # tools/package.sh and tools/check-install.sh: the Debian package and the installed tree
+    dpkg-dev file desktop-file-utils shared-mime-info libglib2.0-bin groff-base
+    # File > Send mails a key set through xdg-email
+    xdg-utils
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

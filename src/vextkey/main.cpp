@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #endif
 
 namespace {
@@ -95,6 +96,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Zelvan"));
     QApplication::setApplicationName(QStringLiteral("VextKey"));
+    // Lets the desktop match the window to vextkey.desktop (its icon and name on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("vextkey"));
     CVextKeyApp theApp;
     QStringList args = QApplication::arguments();
     args.removeFirst();

@@ -119,7 +119,7 @@ TEST(PadArtFormat, AnimationStripsMatchTheirIndexAndMove) {
 }
 
 TEST(PadArtFormat, IconsAndAboutPictureExist) {
-    for (int size : {16, 32, 64, 256}) {
+    for (int size : {16, 32, 48, 64, 128, 256}) {
         const QImage icon(
             QString::fromStdString(ResDir() + "/icons/vextkey-" + std::to_string(size) + ".png"));
         EXPECT_EQ(icon.size(), QSize(size, size));

@@ -691,7 +691,7 @@ bool WriteBulbAndIcon(const std::string& outDir, std::string& error) {
     if (!SaveBmp(bulb, kWhite, outDir + "/bitmaps/125.bmp", error)) {
         return false;
     }
-    for (int size : {16, 32, 64, 256}) {
+    for (int size : {16, 32, 48, 64, 128, 256}) {
         if (!SavePng(AppIcon(size), outDir + "/icons/vextkey-" + std::to_string(size) + ".png",
                      error)) {
             return false;

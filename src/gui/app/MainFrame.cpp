@@ -3,6 +3,7 @@
 #include "app/DriverLauncher.h"
 #include "app/DriverRecord.h"
 #include "app/LockKeys.h"
+#include "app/Manual.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
 #include "framework/CmdIds.h"
@@ -15,7 +16,6 @@
 #include <cstdint>
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -89,10 +89,9 @@ CMainFrame::CMainFrame() {
         ui.Enable(true);
         ui.SetCheck(!statusBar()->isHidden());
     });
-    const auto help = [] { QDesktopServices::openUrl(QUrl(ResString(138))); };
-    OnCommandId(ID_HELP_FINDER, help);
-    OnCommandId(ID_HELP, help);
-    OnCommandId(ID_DEFAULT_HELP, help);
+    OnCommandId(ID_HELP_FINDER, [this] { OnHelp(false); });
+    OnCommandId(ID_DEFAULT_HELP, [this] { OnHelp(false); });
+    OnCommandId(ID_HELP, [this] { OnHelp(true); });
     OnCommandId(ID_CONTEXT_HELP, [] { QWhatsThis::enterWhatsThisMode(); });
 }
 
@@ -373,6 +372,13 @@ void CMainFrame::OnEmulation() {
     uint32_t nSize = sizeof nAnswer;
     DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nAnswer, &nSize);
     DeviceControl(nAnswer != 0 ? VEXT_IOCTL_DISABLE : VEXT_IOCTL_ENABLE);
+}
+
+void CMainFrame::OnHelp(bool bActiveTopic) {
+    CVextKeyApp* pApp = CVextKeyApp::Get();
+    CMDIChildWnd* pActive = bActiveTopic ? MDIGetActive() : nullptr;
+    OpenManualPage(pApp ? pApp->m_strManualDir : QString(),
+                   HelpTopicPage(pActive ? pActive->GetMenuResource() : 0));
 }
 
 void CMainFrame::OnKeystrokeViewer() {

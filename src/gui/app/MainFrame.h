@@ -38,6 +38,8 @@ public:
     void OnEmulation();
     void OnKeystrokeViewer();
     void OnStartDriver();
+    // Help Topics opens the manual's contents; Help (F1) the page about the window in front.
+    void OnHelp(bool bActiveTopic);
 
     QToolBar* ToolBar() const { return m_pToolBar; }
     QLabel* KeySetPane() const { return m_pPaneSetName; }

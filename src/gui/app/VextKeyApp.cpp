@@ -7,6 +7,7 @@
 #include "app/KeySetDocTemplate.h"
 #include "app/KeySetDocument.h"
 #include "app/MainFrame.h"
+#include "app/Manual.h"
 #include "app/TipDialog.h"
 #include "dialogs/PrefSheet.h"
 #include "framework/CmdIds.h"
@@ -42,13 +43,13 @@ CVextKeyApp::CVextKeyApp() {
     });
 
     const QString strDir = QCoreApplication::applicationDirPath();
-    m_strTipsPath = QDir(strDir).filePath(QStringLiteral("tips.txt"));
-    if (!QFileInfo::exists(m_strTipsPath)) {
-        const QString strShared =
-            QDir(strDir).filePath(QStringLiteral("../share/vextkey/tips.txt"));
-        if (QFileInfo::exists(strShared)) {
-            m_strTipsPath = QDir::cleanPath(strShared);
-        }
+    m_strTipsPath = vext::FindDataFile(strDir, QStringLiteral("tips.txt"));
+    if (m_strTipsPath.isEmpty()) {
+        m_strTipsPath = QDir(strDir).filePath(QStringLiteral("tips.txt"));
+    }
+    const QString strManual = vext::FindDataFile(strDir, QStringLiteral("manual/index.html"));
+    if (!strManual.isEmpty()) {
+        m_strManualDir = QFileInfo(strManual).path();
     }
 }
 
@@ -65,29 +66,49 @@ CVextKeyApp* CVextKeyApp::Get() {
 }
 
 QString CVextKeyApp::ShellFileName(const QStringList& args) {
+    const QStringList files = ShellFileNames(args);
+    return files.isEmpty() ? QString() : files.front();
+}
+
+QStringList CVextKeyApp::ShellFileNames(const QStringList& args) {
+    QStringList files;
     for (const QString& strArg : args) {
-        if (!strArg.startsWith('-') && !strArg.startsWith('/')) {
-            return strArg;
-        }
         // An absolute path is a file, not a flag written with "/".
-        if (strArg.startsWith('/') && strArg.indexOf('/', 1) > 0) {
-            return strArg;
+        if ((!strArg.startsWith('-') && !strArg.startsWith('/')) ||
+            (strArg.startsWith('/') && strArg.indexOf('/', 1) > 0)) {
+            files.append(strArg);
         }
     }
-    return {};
+    return files;
+}
+
+bool CVextKeyApp::HandOverToRunningInstance(const QStringList& files) {
+    if (files.isEmpty()) {
+        return vext::InstanceGuard::NotifyRunningInstance(QString());
+    }
+    // The first request tells whether an instance runs; it takes the others as well.
+    if (!vext::InstanceGuard::NotifyRunningInstance(files.front())) {
+        return false;
+    }
+    for (qsizetype i = 1; i < files.size(); ++i) {
+        vext::InstanceGuard::NotifyRunningInstance(files[i]);
+    }
+    return true;
 }
 
 bool CVextKeyApp::InitInstance(const QStringList& args) {
-    // One instance: a running one comes forward, takes the file and this start ends.
-    QString strFile = ShellFileName(args);
-    const QString strAbsolute =
-        strFile.isEmpty() ? QString() : QFileInfo(strFile).absoluteFilePath();
+    // One instance: a running one comes forward, takes the files and this start ends. It may
+    // run in another folder, so it gets absolute paths.
+    QStringList files = ShellFileNames(args);
+    for (QString& strFile : files) {
+        strFile = QFileInfo(strFile).absoluteFilePath();
+    }
     m_pInstance = std::make_unique<vext::InstanceGuard>();
-    if (vext::InstanceGuard::NotifyRunningInstance(strAbsolute)) {
+    if (HandOverToRunningInstance(files)) {
         return false;
     }
     if (!m_pInstance->Listen()) {
-        vext::InstanceGuard::NotifyRunningInstance(strAbsolute);
+        HandOverToRunningInstance(files);
         return false;
     }
 
@@ -136,8 +157,13 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
                          }
                      });
 
-    // Start-up never makes an empty key set: no file, nothing opens.
-    if (!strFile.isEmpty() && !OpenDocumentFile(strFile)) {
+    // Start-up never makes an empty key set: no file, nothing opens. Of several files (a
+    // selection opened from a file manager) one that opens is enough to go on.
+    bool bOpened = files.isEmpty();
+    for (const QString& strFile : files) {
+        bOpened = OpenDocumentFile(strFile) != nullptr || bOpened;
+    }
+    if (!bOpened) {
         return false;
     }
     m_pMainFrame->show();

@@ -39,8 +39,13 @@ public:
                                                              const QString& strFile);
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
-    // The file an interactive command line names: the first argument that is not a flag.
+    // The files an interactive command line names: the arguments that are not flags.
+    static QStringList ShellFileNames(const QStringList& args);
+    // The first of them, or an empty text.
     static QString ShellFileName(const QStringList& args);
+    // Hands the files (or, with none, a request to come forward) to a running instance. False
+    // when no instance took the first request.
+    static bool HandOverToRunningInstance(const QStringList& files);
 
     void OnAppAbout();
     void OnTipOfTheDay();
@@ -58,6 +63,8 @@ public:
     std::unique_ptr<vext::PadLayoutTable> m_padLayouts;
     // Where tips.txt is read from; next to the program unless set otherwise.
     QString m_strTipsPath;
+    // The folder of the manual's HTML pages; empty when the manual is not there.
+    QString m_strManualDir;
     // Whether start-up may offer the Tip of the Day (tests that do not answer it turn it off).
     bool m_bOfferTip = true;
 

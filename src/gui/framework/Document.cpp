@@ -1,11 +1,13 @@
 #include "framework/Document.h"
 
 #include "framework/CmdIds.h"
+#include "framework/CommandRunner.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/MDIFrameWnd.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
+#include "framework/ShellStrings.h"
 #include "framework/View.h"
 #include "framework/WinApp.h"
 
@@ -24,6 +26,8 @@ CDocument::CDocument() {
             OnCloseDocument();
         }
     });
+    OnCommandId(ID_FILE_SEND_MAIL, [this] { OnFileSendMail(); });
+    OnUpdateId(ID_FILE_SEND_MAIL, [this](CCmdUI& ui) { OnUpdateFileSendMail(ui); });
 }
 
 CDocument::~CDocument() {
@@ -114,6 +118,66 @@ bool CDocument::DoFileSave() {
         return DoSave(QString());
     }
     return DoSave(strPath);
+}
+
+void CDocument::OnUpdateFileSendMail(CCmdUI& cmdUI) const {
+    cmdUI.Enable(!GetPathName().isEmpty() &&
+                 !TheCommandRunner().FindProgram(QLatin1String(kMailProgram)).isEmpty());
+}
+
+void CDocument::OnFileSendMail() {
+    if (IsModified()) {
+        const QString strName =
+            GetPathName().isEmpty() ? GetTitle() : QFileInfo(GetPathName()).fileName();
+        switch (AfxMessageBox(FormatResString(IDS_SEND_SAVE_FIRST, strName),
+                              MsgButtons::YesNoCancel, MsgIcon::Question)) {
+        case IDYES:
+            if (!DoFileSave()) {
+                return;
+            }
+            break;
+        case IDNO:
+            break;
+        default:
+            return;
+        }
+    }
+    const QString strPath = GetPathName();
+    if (strPath.isEmpty()) {
+        return;
+    }
+    const QFileInfo file(strPath);
+    if (!file.isFile()) {
+        AfxMessageBox(FormatResString(IDS_SEND_FILE_GONE, strPath), MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    CommandRunner& runner = TheCommandRunner();
+    const QString strMailer = runner.FindProgram(QLatin1String(kMailProgram));
+    if (strMailer.isEmpty()) {
+        return;
+    }
+    const QStringList args{QStringLiteral("--subject"),
+                           FormatResString(IDS_SEND_SUBJECT, GetTitle()),
+                           QStringLiteral("--attach"), file.absoluteFilePath()};
+    // The document may be closed before the mail program ends: the answer needs none of it.
+    runner.Start(strMailer, args, [](int nExitCode, const QString& strError) {
+        if (nExitCode == 0) {
+            return;
+        }
+        // xdg-email's status 3: no tool to open a mail with. Its stderr then lists every
+        // browser it tried; its last line is the one that says what went wrong.
+        constexpr int kNoMailTool = 3;
+        const QStringList lines = strError.split('\n', Qt::SkipEmptyParts);
+        QString strWhy;
+        if (nExitCode == kNoMailTool) {
+            strWhy = ResString(IDS_SEND_NO_MAILER);
+        } else if (!lines.isEmpty()) {
+            strWhy = lines.back().trimmed();
+        } else {
+            strWhy = FormatResString(IDS_SEND_EXIT_STATUS, QString::number(nExitCode));
+        }
+        AfxMessageBox(FormatResString(IDS_SEND_FAILED, strWhy), MsgButtons::Ok, MsgIcon::Stop);
+    });
 }
 
 void CDocument::UpdateAllViews(CView* pSender, int nHint) {

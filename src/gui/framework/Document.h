@@ -46,6 +46,13 @@ public:
     bool DoSave(const QString& strPath, bool bReplace = true);
     bool DoFileSave();
 
+    // File Send Mail: attaches the saved file to a new mail through xdg-email, after offering
+    // to save changes first. Enabled while xdg-email is there and the document has a file.
+    void OnFileSendMail();
+    void OnUpdateFileSendMail(CCmdUI& cmdUI) const;
+    // The program that Send runs.
+    static constexpr const char* kMailProgram = "xdg-email";
+
     void UpdateAllViews(CView* pSender, int nHint = 0);
     void AddView(CView* pView);
     void RemoveView(CView* pView);

@@ -1,0 +1,63 @@
+#include "framework/CommandRunner.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QProcess>
+#include <QStandardPaths>
+
+namespace vext {
+
+namespace {
+
+class SystemRunner : public CommandRunner {
+public:
+    QString FindProgram(const QString& strProgram) const override {
+        return QStandardPaths::findExecutable(strProgram);
+    }
+
+    void Start(const QString& strProgram, const QStringList& args, Finished fnFinished) override {
+        // Not parented: a mail client that xdg-email waits for must outlive this window, and
+        // a QProcess that is destroyed kills what it started. A running one is left behind at
+        // exit on purpose.
+        auto* pProcess = new QProcess;
+        pProcess->setProcessChannelMode(QProcess::SeparateChannels);
+        pProcess->setStandardOutputFile(QProcess::nullDevice());
+        auto finish = [pProcess, fnFinished](int nExitCode, const QString& strError) {
+            pProcess->disconnect();
+            pProcess->deleteLater();
+            if (fnFinished) {
+                fnFinished(nExitCode, strError);
+            }
+        };
+        QObject::connect(pProcess, &QProcess::finished, pProcess,
+                         [pProcess, finish](int nExitCode, QProcess::ExitStatus status) {
+                             const QString strError =
+                                 QString::fromLocal8Bit(pProcess->readAllStandardError()).trimmed();
+                             finish(status == QProcess::NormalExit ? nExitCode : -1, strError);
+                         });
+        QObject::connect(pProcess, &QProcess::errorOccurred, pProcess,
+                         [pProcess, finish](QProcess::ProcessError error) {
+                             if (error == QProcess::FailedToStart) {
+                                 finish(-1, pProcess->errorString());
+                             }
+                         });
+        pProcess->start(strProgram, args);
+    }
+};
+
+CommandRunner* g_pRunner = nullptr;
+
+} // namespace
+
+CommandRunner& TheCommandRunner() {
+    static SystemRunner system;
+    return g_pRunner ? *g_pRunner : system;
+}
+
+CommandRunner* SetCommandRunner(CommandRunner* pRunner) {
+    CommandRunner* pPrevious = g_pRunner;
+    g_pRunner = pRunner;
+    return pPrevious;
+}
+
+} // namespace vext

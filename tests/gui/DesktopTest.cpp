@@ -1,0 +1,251 @@
+// The desktop services: File Send through xdg-email (behind the command-runner seam), Help
+// opening the manual, where the data files are found, and files handed over from a file manager.
+
+#include "GuiTestSupport.h"
+#include "app/MainFrame.h"
+#include "app/Manual.h"
+#include "app/VextKeyApp.h"
+#include "framework/CmdIds.h"
+#include "framework/CommandRunner.h"
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
+#include "framework/Prompts.h"
+#include "framework/WinApp.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+using namespace vext;
+
+namespace {
+
+// Records what would be started; answers with the exit code the test chose.
+class FakeRunner : public CommandRunner {
+public:
+    FakeRunner() : m_pPrevious(SetCommandRunner(this)) {}
+    ~FakeRunner() override { SetCommandRunner(m_pPrevious); }
+
+    QString FindProgram(const QString& strProgram) const override {
+        return m_bMailer && strProgram == QLatin1String("xdg-email")
+                   ? QStringLiteral("/usr/bin/xdg-email")
+                   : QString();
+    }
+    void Start(const QString& strProgram, const QStringList& args, Finished fnFinished) override {
+        m_started.append(QStringList{strProgram} + args);
+        fnFinished(m_nExitCode, m_strError);
+    }
+
+    bool m_bMailer = true;
+    int m_nExitCode = 0;
+    QString m_strError;
+    QList<QStringList> m_started;
+
+private:
+    CommandRunner* m_pPrevious;
+};
+
+// Takes the URLs that would go to the desktop's browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> m_urls;
+
+public Q_SLOTS:
+    void Open(const QUrl& url) { m_urls.append(url); }
+};
+
+CDocument* OnlyDocument(CVextKeyApp& app) {
+    const std::vector<CDocument*> docs = app.m_pListTemplate->GetDocuments();
+    return docs.size() == 1 ? docs.front() : nullptr;
+}
+
+bool SendEnabled(CVextKeyApp& app) {
+    app.MainFrame()->UpdateCommand(ID_FILE_SEND_MAIL);
+    return app.MainFrame()->CommandAction(ID_FILE_SEND_MAIL)->isEnabled();
+}
+
+} // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { test::GuiTestEnv::ClearSettings(); }
+    void cleanup() { test::Drain(); }
+
+    void sendNeedsAFileAndTheMailer() {
+        FakeRunner runner;
+        auto pApp = test::StartApp();
+        pApp->OnFileNew();
+        CDocument* pDoc = OnlyDocument(*pApp);
+        QVERIFY(pDoc);
+        QVERIFY2(!SendEnabled(*pApp), "a key set without a file cannot be attached");
+        QVERIFY(pDoc->DoSave(test::TheGuiTestEnv().FilePath("Sent.vks")));
+        QVERIFY(SendEnabled(*pApp));
+        runner.m_bMailer = false;
+        QVERIFY2(!SendEnabled(*pApp), "no xdg-email, no Send");
+        test::StopApp(pApp);
+    }
+
+    void sendAttachesTheSavedFile_data() {
+        QTest::addColumn<bool>("modified");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<bool>("modifiedAfter");
+        QTest::newRow("saved") << false << 0 << true << false;
+        QTest::newRow("changed, save first") << true << int(IDYES) << true << false;
+        QTest::newRow("changed, send the saved file") << true << int(IDNO) << true << true;
+        QTest::newRow("changed, cancel") << true << int(IDCANCEL) << false << true;
+    }
+    void sendAttachesTheSavedFile() {
+        QFETCH(bool, modified);
+        QFETCH(int, answer);
+        QFETCH(bool, started);
+        QFETCH(bool, modifiedAfter);
+        FakeRunner runner;
+        auto pApp = test::StartApp();
+        pApp->OnFileNew();
+        CDocument* pDoc = OnlyDocument(*pApp);
+        const QString strPath = test::TheGuiTestEnv().FilePath("Racing.vks");
+        QVERIFY(pDoc->DoSave(strPath));
+        pDoc->SetModifiedFlag(modified);
+
+        PromptScript script;
+        if (answer != 0) {
+            script.AnswerNext(answer);
+        }
+        QVERIFY(pApp->MainFrame()->ExecuteCommand(ID_FILE_SEND_MAIL));
+        QCOMPARE(int(script.m_messages.size()), modified ? 1 : 0);
+        if (modified) {
+            QVERIFY(script.m_messages[0].strText.contains("Racing.vks"));
+        }
+        // Only saving clears the flag: Yes saved before sending.
+        QCOMPARE(pDoc->IsModified(), modifiedAfter);
+        if (!started) {
+            QVERIFY(runner.m_started.isEmpty());
+        } else {
+            QCOMPARE(runner.m_started.size(), 1);
+            QCOMPARE(runner.m_started[0],
+                     (QStringList{"/usr/bin/xdg-email", "--subject", "VextKey key set Racing",
+                                  "--attach", QFileInfo(strPath).absoluteFilePath()}));
+        }
+        test::StopApp(pApp);
+    }
+
+    void aFailedMailerIsReported_data() {
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("no mail program") << 3 << "w3m: not found\nxdg-email: no method"
+                                         << "No mail program is set up";
+        QTest::newRow("its last word") << 4 << "grep: noise\nxdg-email: failed\n"
+                                       << "\nxdg-email: failed";
+        QTest::newRow("silent") << 1 << ""
+                                << "xdg-email ended with status 1.";
+    }
+    void aFailedMailerIsReported() {
+        QFETCH(int, exitCode);
+        QFETCH(QString, error);
+        QFETCH(QString, shown);
+        FakeRunner runner;
+        runner.m_nExitCode = exitCode;
+        runner.m_strError = error;
+        auto pApp = test::StartApp();
+        pApp->OnFileNew();
+        QVERIFY(OnlyDocument(*pApp)->DoSave(test::TheGuiTestEnv().FilePath("Fails.vks")));
+        PromptScript script;
+        pApp->MainFrame()->ExecuteCommand(ID_FILE_SEND_MAIL);
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QVERIFY(script.m_messages[0].strText.contains(shown));
+        QVERIFY2(!script.m_messages[0].strText.contains("noise"), "only the line that says why");
+        test::StopApp(pApp);
+    }
+
+    void helpOpensTheManualPageOfTheWindowInFront() {
+        QTemporaryDir manual;
+        for (const char* pszPage : {"index.html", "functions.html", "pads.html"}) {
+            test::WriteFile(manual.filePath(pszPage), "<html></html>");
+        }
+        UrlCatcher browser;
+        auto pApp = test::StartApp();
+        pApp->m_strManualDir = manual.path();
+        CMainFrame* pMain = pApp->MainFrame();
+        const auto opened = [&browser] {
+            return browser.m_urls.isEmpty() ? QString() : browser.m_urls.takeLast().toString();
+        };
+        const QString strBase = QUrl::fromLocalFile(manual.path()).toString();
+
+        QVERIFY(pMain->ExecuteCommand(ID_HELP));
+        QCOMPARE(opened(), strBase + "/index.html");
+        pApp->OnFileNew();
+        QVERIFY(pMain->ExecuteCommand(ID_HELP));
+        QCOMPARE(opened(), strBase + "/functions.html");
+        QVERIFY(pMain->ExecuteCommand(ID_HELP_FINDER));
+        QCOMPARE(opened(), strBase + "/index.html");
+        pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        QVERIFY(pMain->ExecuteCommand(ID_HELP));
+        QCOMPARE(opened(), strBase + "/index.html"); // its page is missing here: the contents
+
+        PromptScript script;
+        pApp->m_strManualDir = manual.filePath("nowhere");
+        pMain->ExecuteCommand(ID_HELP_FINDER);
+        QVERIFY(browser.m_urls.isEmpty());
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QVERIFY(script.m_messages[0].strText.contains(InstalledManualDir()));
+        test::StopApp(pApp);
+    }
+
+    void dataFilesAreFoundInTheBuildTreeAndInstalled() {
+        QTemporaryDir root;
+        const QDir dir(root.path());
+        dir.mkpath("build/manual");
+        dir.mkpath("usr/share/vextkey/manual");
+        test::WriteFile(dir.filePath("build/manual/index.html"), "x");
+        test::WriteFile(dir.filePath("usr/share/vextkey/manual/index.html"), "x");
+        dir.mkpath("usr/bin");
+        dir.mkpath("elsewhere");
+        QCOMPARE(FindDataFile(dir.filePath("build"), "manual/index.html"),
+                 dir.filePath("build/manual/index.html"));
+        QCOMPARE(FindDataFile(dir.filePath("usr/bin"), "manual/index.html"),
+                 dir.filePath("usr/share/vextkey/manual/index.html"));
+        QCOMPARE(FindDataFile(dir.filePath("elsewhere"), "no-such-file.txt"), QString());
+    }
+
+    void severalRelativeFilesReachTheRunningWindow() {
+        auto pApp = test::StartApp();
+        QTemporaryDir folder;
+        for (const char* pszName : {"one.vks", "two.vks"}) {
+            pApp->OnFileNew();
+            CDocument* pDoc = pApp->m_pListTemplate->GetDocuments().back();
+            QVERIFY(pDoc->DoSave(folder.filePath(pszName)));
+        }
+        pApp->CloseAllDocuments();
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
+
+        QProcess second;
+        second.setWorkingDirectory(folder.path());
+        second.start(VEXTKEY_EXE, {"one.vks", "two.vks"});
+        QTRY_COMPARE_WITH_TIMEOUT(int(pApp->m_pListTemplate->GetDocuments().size()), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(second.exitCode(), 0);
+        QStringList paths;
+        for (CDocument* pDoc : pApp->m_pListTemplate->GetDocuments()) {
+            paths.append(pDoc->GetPathName());
+        }
+        paths.sort();
+        QCOMPARE(paths, (QStringList{folder.filePath("one.vks"), folder.filePath("two.vks")}));
+        test::StopApp(pApp);
+    }
+};
+
+VEXT_GUI_TEST_MAIN(DesktopTest)
+#include "DesktopTest.moc"
