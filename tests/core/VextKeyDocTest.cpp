@@ -6,6 +6,7 @@
 #include "model/AppState.h"
 #include "model/ButtonId.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -291,6 +292,41 @@ TEST_F(VextKeyDocTest, StepToStepRedrawsBothItems) {
     doc.FinishEdit(f, 1);
     EXPECT_EQ(views.calls, (std::vector<std::string>{"FunctionChanged 0", "FunctionChanged 1"}));
     EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(VextKeyDocTest, ALinkToItselfOrToNoCookieIsNoLink) {
+    // A damaged file: a Step function linked to itself, and a function without a cookie.
+    doc.OnNewDocument();
+    const auto add = [&](const char* name, int32_t nMode, int32_t nCookie, int32_t nLink) {
+        doc.m_functions.push_back(MakeFunction(name, nMode));
+        doc.m_functions.back()->m_nCookie = nCookie;
+        doc.m_functions.back()->m_nLinkCookie = nLink;
+        return doc.m_functions.back().get();
+    };
+    CKeyFunction* self = add("Self", 1, 3, 3);
+    add("Nameless", 0, 0, 0);
+    add("Plain", 0, 4, 0);
+    add("Twin", 0, 3, 0);
+    doc.MapButton(3, MakeButtonId(1, 0, 1, 1));
+    const auto names = [&] {
+        std::vector<std::string> out;
+        for (const auto& f : doc.m_functions) {
+            out.push_back(f->m_strDescription);
+        }
+        return out;
+    };
+
+    self->m_nMode = 0;
+    doc.FinishEdit(self, 1);
+    EXPECT_EQ(names(), (std::vector<std::string>{"Self", "Nameless", "Plain", "Twin"}));
+    EXPECT_EQ(self->m_nLinkCookie, 0);
+    EXPECT_TRUE(doc.IsFunctionMapped(3));
+
+    EXPECT_TRUE(doc.DeleteFunction(4, true));
+    EXPECT_EQ(names(), (std::vector<std::string>{"Self", "Nameless", "Twin"}));
+    self->m_nLinkCookie = 3;
+    EXPECT_TRUE(doc.DeleteFunction(3, true));
+    EXPECT_EQ(names(), (std::vector<std::string>{"Nameless", "Twin"}));
 }
 
 TEST_F(VextKeyDocTest, DeleteContentsEmptiesEverythingForReuse) {
