@@ -58,6 +58,29 @@ TEST_F(VextKeyDocTest, NewCookieCountsFromOneAndMarksModified) {
     EXPECT_EQ(doc.m_nLastCookie, 2);
 }
 
+TEST_F(VextKeyDocTest, NewCookieHandsOutTheNextUnusedPositiveCookie) {
+    struct Case {
+        int32_t nLast;
+        std::vector<int32_t> used; // by functions, and the last one by a mapping
+        int32_t nExpected;
+    };
+    const Case cases[] = {{INT32_MAX, {}, 1}, {INT32_MAX, {1, 2}, 3}, {-7, {}, 1}, {4, {5, 6}, 7}};
+    for (const Case& c : cases) {
+        doc.OnNewDocument();
+        for (size_t i = 0; i < c.used.size(); ++i) {
+            if (i + 1 == c.used.size()) {
+                doc.MapButton(c.used[i], MakeButtonId(1, 0, 1, 1));
+            } else {
+                doc.m_functions.push_back(MakeFunction("Used", 0));
+                doc.m_functions.back()->m_nCookie = c.used[i];
+            }
+        }
+        doc.m_nLastCookie = c.nLast;
+        EXPECT_EQ(doc.NewCookie(), c.nExpected) << c.nLast;
+        EXPECT_EQ(doc.m_nLastCookie, c.nExpected);
+    }
+}
+
 TEST_F(VextKeyDocTest, NewDocumentWithoutDriverHasFourSlotsOfTheDefaultType) {
     vext::TheAppState().m_nDefaultPadType = 1;
     doc.m_padPlacements[2].length = 44;

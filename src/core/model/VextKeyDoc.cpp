@@ -5,6 +5,8 @@
 #include "model/ButtonId.h"
 #include "model/DocViews.h"
 
+#include <cstdint>
+
 CVextKeyDoc::CVextKeyDoc() = default;
 
 CVextKeyDoc::~CVextKeyDoc() = default;
@@ -61,7 +63,17 @@ bool CVextKeyDoc::OnNewDocument() {
 
 int CVextKeyDoc::NewCookie() {
     SetModifiedFlag();
-    return ++m_nLastCookie;
+    // Counts up from the last cookie, skipping any a hand-edited file already gave a function or
+    // a mapping; past the largest it starts again at 1, since cookies are positive.
+    const auto bUsed = [this](int32_t nCookie) {
+        return FindFunctionIndex(nCookie) >= 0 || IsFunctionMapped(nCookie);
+    };
+    int32_t nCookie = m_nLastCookie;
+    do {
+        nCookie = nCookie > 0 && nCookie < INT32_MAX ? nCookie + 1 : 1;
+    } while (bUsed(nCookie));
+    m_nLastCookie = nCookie;
+    return nCookie;
 }
 
 CKeyFunction* CVextKeyDoc::FindFunction(int nCookie) const {
