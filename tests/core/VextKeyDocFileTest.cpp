@@ -473,6 +473,8 @@ TEST_F(KeySetFileDoc, ImpossibleCountsAreRefused) {
         {"huge functions", "num_functions=2000000000\r\n", ""},
         {"hex wraps negative", "num_functions=0xFFFFFFFF\r\n", ""},
         {"more functions than lines", "num_functions=9\r\n", ""},
+        {"blank lines are no functions", "num_functions=100\r\n",
+         "[Func_0000]\r\n" + std::string(200, '\n') + "[func_0000]\r\n[Pad_Types]\r\n"},
         {"negative mappings", "num_mappings=-5\r\n", ""},
         {"huge mappings", "num_mappings=4294967295\r\n", ""},
         {"huge step count", "num_functions=1\r\n",

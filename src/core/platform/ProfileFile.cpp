@@ -285,6 +285,15 @@ bool ProfileFile::HasSection(std::string_view section) const {
     return FindSection(section) != nullptr;
 }
 
+std::size_t ProfileFile::CountSections(std::string_view prefix) const {
+    const NoCaseEqual equal;
+    return static_cast<std::size_t>(
+        std::count_if(m_index.begin(), m_index.end(), [&](const auto& entry) {
+            return entry.first.size() >= prefix.size() &&
+                   equal(std::string_view(entry.first).substr(0, prefix.size()), prefix);
+        }));
+}
+
 bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {
     const Section* s = FindSection(section);
     return s != nullptr && FindKey(*s, key) >= 0;

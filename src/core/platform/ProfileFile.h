@@ -54,6 +54,8 @@ public:
     std::size_t LineCount() const;
 
     bool HasSection(std::string_view section) const;
+    // Sections whose names begin with prefix (any case), sections of equal names counted once.
+    std::size_t CountSections(std::string_view prefix) const;
     bool HasKey(std::string_view section, std::string_view key) const;
 
     // GetPrivateProfileStringA for one key: the value, or the default when the section or key
