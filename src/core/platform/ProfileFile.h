@@ -39,7 +39,8 @@ public:
     static constexpr std::size_t kMaxFileBytes = 256u << 20;
 
     // Reads the file at path; later writes go back to it. A missing file is no error: it reads
-    // as empty and every read gives its default. Text that is not UTF-8 is Windows-1252.
+    // as empty and every read gives its default. Text that starts with the UTF-16LE
+    // byte-order mark is UTF-16LE; other text that is not UTF-8 is Windows-1252.
     FileStatus Load(const std::string& path);
     // Starts an empty file at path that replaces whatever is there on the next Flush.
     void Create(const std::string& path);
