@@ -6,6 +6,8 @@
 #include "model/VextKeyDoc.h"
 #include "views/FunctionListModel.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -15,6 +17,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPixmap>
+#include <QPointer>
 
 namespace vext {
 
@@ -27,8 +30,21 @@ std::vector<uint8_t> TransferBlockOf(const QMimeData* pData) {
 }
 
 bool ClipboardHasFunctionBlock() {
-    const std::vector<uint8_t> block = TransferBlockOf(QApplication::clipboard()->mimeData());
-    return IsFunctionBlock(block);
+    // Paste's update handler asks on every idle pass; the clipboard, which any program can fill
+    // with a large block, is read again only after it changed.
+    static QPointer<QClipboard> s_pWatched;
+    static std::optional<bool> s_bCached;
+    QClipboard* pClipboard = QApplication::clipboard();
+    if (s_pWatched != pClipboard) {
+        s_pWatched = pClipboard;
+        s_bCached.reset();
+        QObject::connect(pClipboard, &QClipboard::dataChanged, pClipboard,
+                         [] { s_bCached.reset(); });
+    }
+    if (!s_bCached) {
+        s_bCached = IsFunctionBlock(TransferBlockOf(pClipboard->mimeData()));
+    }
+    return *s_bCached;
 }
 
 } // namespace vext
