@@ -177,6 +177,10 @@ void CFunctionListCtrl::ShowContextMenu(const QPoint& globalPos) {
 
 void CFunctionListCtrl::focusInEvent(QFocusEvent* pEvent) {
     QListView::focusInEvent(pEvent);
+    // A popup (a menu, a combo list) borrows the focus and gives it back: the list never lost
+    // it, and emulation stays off meanwhile so a pad cannot type into the menu.
+    if (pEvent->reason() == Qt::PopupFocusReason && vext::TheAppState().m_bListHasFocus)
+        return;
     vext::AppState& app = vext::TheAppState();
     if (DriverPresent()) {
         int32_t enabled = 0;
@@ -190,6 +194,8 @@ void CFunctionListCtrl::focusInEvent(QFocusEvent* pEvent) {
 
 void CFunctionListCtrl::focusOutEvent(QFocusEvent* pEvent) {
     QListView::focusOutEvent(pEvent);
+    if (pEvent->reason() == Qt::PopupFocusReason)
+        return;
     vext::AppState& app = vext::TheAppState();
     if (DriverPresent())
         DeviceControl(app.m_bSavedEmulation ? VEXT_IOCTL_ENABLE : VEXT_IOCTL_DISABLE);
