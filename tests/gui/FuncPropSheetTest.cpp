@@ -316,6 +316,29 @@ private Q_SLOTS:
         QCOMPARE(steps, std::vector<std::string>({"1*", "*"}));
     }
 
+    void stepListActsOnlyOnASelectedStep() {
+        std::vector<std::string> steps{"1", "2", "3"};
+        CFuncStepPage page;
+        page.m_pSteps = &steps;
+        page.DoDataExchange(false);
+        page.m_fnEnterStep = [](QWidget*, QString&) { return true; };
+        page.show();
+        CStepListBox* pList = page.m_listSteps;
+        // Ctrl+click deselects the row but leaves it current, as taking the focus by keyboard
+        // makes a row current without selecting it.
+        pList->setCurrentRow(1);
+        QTest::mouseClick(pList->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          pList->visualItemRect(pList->item(1)).center());
+        QCOMPARE(pList->currentRow(), 1);
+        QVERIFY(pList->selectedItems().isEmpty());
+        for (int nId :
+             {CFuncStepPage::kCmdDelete, CFuncStepPage::kCmdMoveUp, CFuncStepPage::kCmdMoveDown})
+            page.OnCommand(nId);
+        QTest::keyClick(pList, Qt::Key_Delete);
+        page.OnEdit();
+        QCOMPARE(Items(pList), QStringList({"1", "2", "3"}));
+    }
+
     void insertAndDeleteKeysOnRelease() {
         std::vector<std::string> steps{"1", "2"};
         CFuncStepPage page;
