@@ -20,13 +20,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
 // The pictures and clips live in the GUI library's resources.
-static void InitResources() { Q_INIT_RESOURCE(vextkey); }
+static void InitResources() {
+    Q_INIT_RESOURCE(vextkey);
+}
 
 namespace {
 
@@ -168,6 +171,27 @@ private Q_SLOTS:
         sheet.SaveTo(f);
         QCOMPARE(f.m_strPress, std::string("{F1}"));
         QCOMPARE(f.m_strRelease, std::string("X"));
+    }
+
+    void clickedKeystrokesTabKeepsTheFocus() {
+        CKeyFunction f;
+        CFuncPropSheet sheet;
+        sheet.LoadFrom(f);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        sheet.m_pageDesc.m_pEditDescription->setFocus();
+        QTRY_VERIFY(sheet.m_pageDesc.m_pEditDescription->hasFocus());
+        QTabBar* pBar = sheet.TabWidget()->tabBar();
+        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(1).center());
+        QCOMPARE(sheet.TabWidget()->currentWidget(), &sheet.m_pageStroke);
+        QVERIFY(pBar->hasFocus());
+        // Tab goes to the press field before the release field.
+        QWidget* pNext = pBar;
+        do
+            pNext = pNext->nextInFocusChain();
+        while (pNext != sheet.m_pageStroke.m_editPress &&
+               pNext != sheet.m_pageStroke.m_editRelease);
+        QCOMPARE(pNext, sheet.m_pageStroke.m_editPress);
     }
 
     void okOnTheDescriptionPageSavesIt() {
