@@ -9,6 +9,7 @@
 #include "app/TipDialog.h"
 #include "dialogs/PrefSheet.h"
 #include "framework/CmdIds.h"
+#include "framework/FileOperation.h"
 #include "framework/Resources.h"
 #include "model/AppState.h"
 #include "pad/PadLayoutTable.h"
@@ -124,12 +125,7 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
         return false;
     }
     QObject::connect(m_pInstance.get(), &vext::InstanceGuard::activationRequested,
-                     m_pMainFrame.get(), [this](const QString& strPath) {
-                         m_pMainFrame->BringToFront();
-                         if (!strPath.isEmpty()) {
-                             OpenDocumentFile(strPath);
-                         }
-                     });
+                     m_pMainFrame.get(), [this](const QString& strPath) { OnHandOver(strPath); });
 
     // Start-up never makes an empty key set: no file, nothing opens.
     if (!strFile.isEmpty() && !OpenDocumentFile(strFile)) {
@@ -138,6 +134,13 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
     m_pMainFrame->show();
     ShowTipAtStartup();
     return true;
+}
+
+void CVextKeyApp::OnHandOver(const QString& strPath) {
+    m_pMainFrame->BringToFront();
+    if (!strPath.isEmpty()) {
+        vext::FileOperation::WhenFinished([this, strPath] { OpenDocumentFile(strPath); });
+    }
 }
 
 int CVextKeyApp::ExitInstance(int nExitCode) {

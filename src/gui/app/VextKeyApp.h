@@ -34,6 +34,9 @@ public:
     // Writes the settings the framework keeps; returns nExitCode.
     int ExitInstance(int nExitCode = 0);
     void ShowTipAtStartup();
+    // A later start handed over strPath (empty: only come forward). A key set being read or
+    // written is finished first.
+    void OnHandOver(const QString& strPath);
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     // The file an interactive command line names: the first argument that is not a flag.
