@@ -103,6 +103,11 @@ public:
         }
         return n + 1;
     }
+    size_t CountSections(std::string_view prefix) const override {
+        vext::ProfileFile file;
+        file.Load(m_path);
+        return file.CountSections(prefix);
+    }
 
 private:
     std::string Load() const {

@@ -264,8 +264,10 @@ TEST_P(MisbehavingDriver, IsAFailedCallThatTouchesNothing) {
 
     ExpectQueryFailsUntouched(VEXT_IOCTL_QUERY_ENABLED);
     EXPECT_EQ(GetDriverVersion(), 0);
-    // The request did reach the driver: the failure is in the answer.
-    EXPECT_TRUE(server.WaitForRequests(2, 5s));
+    // The request did reach the driver: the failure is in the answer. One that went unanswered
+    // keeps further queries away for a while.
+    EXPECT_TRUE(
+        server.WaitForRequests(GetParam().mode == FakeDeviceServer::Mode::kSilent ? 1 : 2, 5s));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -304,6 +306,35 @@ TEST(DeviceChannel, EveryCallIsItsOwnConnection) {
     server.SetMode(FakeDeviceServer::Mode::kAnswer);
     EXPECT_EQ(DeviceControl(VEXT_IOCTL_ENABLE), 1);
     EXPECT_EQ(server.RequestCount(), 2u);
+}
+
+TEST(DeviceChannel, ASilentDriverIsNotQueriedForAWhile) {
+    auto now = std::chrono::steady_clock::now();
+    SetDeviceBackOffClock([&now] { return now; });
+    struct RealClockAgain {
+        ~RealClockAgain() { SetDeviceBackOffClock({}); }
+    } realClockAgain;
+    FakeDeviceServer server;
+    ASSERT_TRUE(server.IsRunning());
+
+    for (const bool bControlEnds : {false, true}) {
+        const size_t nAsked = server.RequestCount() + 1;
+        server.SetMode(FakeDeviceServer::Mode::kSilent);
+        EXPECT_EQ(GetDriverVersion(), 0); // waits out the timeout once
+        ASSERT_TRUE(server.WaitForRequests(nAsked, 5s));
+        server.SetMode(FakeDeviceServer::Mode::kAnswer);
+        now += 2900ms;
+        EXPECT_EQ(GetDriverVersion(), 0);
+        ExpectQueryFailsUntouched(VEXT_IOCTL_QUERY_ENABLED);
+        EXPECT_EQ(server.RequestCount(), nAsked);
+        // A control is still sent, and an answer ends the back-off; else time does.
+        if (bControlEnds) {
+            EXPECT_EQ(DeviceControl(VEXT_IOCTL_ENABLE), 1);
+        } else {
+            now += 200ms;
+        }
+        EXPECT_EQ(GetDriverVersion(), 0x200);
+    }
 }
 
 // --- Where the socket is ------------------------------------------------------------------

@@ -152,10 +152,18 @@ TEST_F(KeyEventToTextTest, ShiftFlagsJoinEvenAModifierAlone) {
               (Texts{"", "", "{LShift+Ctrl}", "{LShift}"}));
 }
 
-TEST_F(KeyEventToTextTest, CtrlStateIsReadAtTheKeyRelease) {
-    // Ctrl let go before the key: the keystroke is the key alone, and Ctrl's release is spent.
+TEST_F(KeyEventToTextTest, QuickChordsKeepTheirModifiers) {
+    // A chord sent at once lets go of its modifiers before its key comes up.
     EXPECT_EQ(Play({Down(kCtrl), WithCtrl(Down('A')), Up(kCtrl), Up('A')}),
-              (Texts{"", "", "", "A"}));
+              (Texts{"", "", "", "{Ctrl+A}"}));
+    EXPECT_EQ(Play({Down(kShift, kScanLeftShift), Down(kF5), Up(kShift, kScanLeftShift), Up(kF5)}),
+              (Texts{"", "", "", "{LShift+F5}"}));
+    EXPECT_EQ(Play({Down(kAlt), WithAlt(Down(kF5)), Up(kAlt), Up(kF5), Down(kF5), Up(kF5)}),
+              (Texts{"", "", "", "{Alt+F5}", "", "{F5}"}));
+    // Keys rolled over: only the last one pressed kept its chord.
+    EXPECT_EQ(
+        Play({Down(kCtrl), WithCtrl(Down('A')), WithCtrl(Down('B')), Up(kCtrl), Up('A'), Up('B')}),
+        (Texts{"", "", "", "", "A", "{Ctrl+B}"}));
 }
 
 TEST_F(KeyEventToTextTest, ShiftWithAnotherScanCodeIsDropped) {

@@ -1,6 +1,7 @@
 #include "platform/TextEncoding.h"
 
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,23 @@ TEST(TextEncoding, DecodesWindows1252) {
     EXPECT_EQ(Cp1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D");
     EXPECT_EQ(Cp1252ToUtf8("\xA0\xFF"), "\xC2\xA0\xC3\xBF");
     EXPECT_TRUE(IsValidUtf8(Cp1252ToUtf8(std::string("\x80\x81\xFE\xFF\x00x", 6))));
+}
+
+TEST(TextEncoding, DecodesUtf16LittleEndian) {
+    using namespace std::string_literals;
+    const std::pair<std::string, std::string> cases[] = {
+        {"A\0\xE9\0"s, "A\xC3\xA9"},
+        {"\x3C\xD8\xAE\xDF"s, "\xF0\x9F\x8E\xAE"}, // a surrogate pair
+        {"\x3C\xD8"
+         "A\0"s,
+         "\xEF\xBF\xBD"
+         "A"},                         // its first half alone
+        {"\xAE\xDF"s, "\xEF\xBF\xBD"}, // its second half alone
+        {"A\0B"s, "A\xEF\xBF\xBD"},    // an odd last byte
+    };
+    for (const auto& [bytes, utf8] : cases) {
+        EXPECT_EQ(Utf16LeToUtf8(bytes), utf8);
+    }
 }
 
 TEST(TextEncoding, ToUtf8KeepsUtf8AndDecodesTheRest) {

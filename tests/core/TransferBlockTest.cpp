@@ -5,6 +5,7 @@
 #include "model/VextKeyDoc.h"
 
 #include <cstdint>
+#include <fstream>
 #include <initializer_list>
 #include <memory>
 #include <set>
@@ -172,6 +173,39 @@ TEST(TransferBlock, StepCountsTheBlockCannotHoldAreRefused) {
         EXPECT_FALSE(ReadFunctionBlock(block, g)) << count;
         ExpectSameFunction(g, Sentinel());
     }
+}
+
+// Resets the peak resident size the kernel keeps for this process; false where it cannot.
+bool ResetPeakMemory() {
+    std::ofstream refs("/proc/self/clear_refs");
+    return static_cast<bool>(refs << "5" << std::flush);
+}
+
+// The peak resident size since the last reset, in bytes (VmHWM).
+long long PeakMemory() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoll(line.substr(6)) * 1024;
+        }
+    }
+    return -1;
+}
+
+TEST(TransferBlock, ACountTheBytesDoNotBackCostsNoMemory) {
+    // Any program can offer such a block on the clipboard: five empty strings, then 10 MB of
+    // text without a NUL, and a step count as large as the text.
+    constexpr uint32_t kText = 10u << 20;
+    Bytes block = Block({0, 0, 0, 0, 1, 0, 0, 0, 0, kText, 1, 0}, {"", "", "", "", ""});
+    block.resize(block.size() + kText, 'A');
+    if (!ResetPeakMemory() || PeakMemory() < 0) {
+        GTEST_SKIP() << "the kernel does not report peak memory here";
+    }
+    const long long nBefore = PeakMemory();
+    EXPECT_FALSE(IsFunctionBlock(block));
+    CKeyFunction f;
+    EXPECT_FALSE(ReadFunctionBlock(block, f));
+    EXPECT_LT(PeakMemory() - nBefore, 32ll << 20);
 }
 
 TEST(TransferBlock, StringRunningPastTheEndIsRefused) {

@@ -473,6 +473,8 @@ TEST_F(KeySetFileDoc, ImpossibleCountsAreRefused) {
         {"huge functions", "num_functions=2000000000\r\n", ""},
         {"hex wraps negative", "num_functions=0xFFFFFFFF\r\n", ""},
         {"more functions than lines", "num_functions=9\r\n", ""},
+        {"blank lines are no functions", "num_functions=100\r\n",
+         "[Func_0000]\r\n" + std::string(200, '\n') + "[func_0000]\r\n[Pad_Types]\r\n"},
         {"negative mappings", "num_mappings=-5\r\n", ""},
         {"huge mappings", "num_mappings=4294967295\r\n", ""},
         {"huge step count", "num_functions=1\r\n",
@@ -535,6 +537,26 @@ TEST_F(KeySetFileDoc, ValuesFollowTheProfileRulesOnTheWayBack) {
     EXPECT_EQ(read->m_functions[0]->m_strDescription, "quoted");
     EXPECT_EQ(read->m_functions[0]->m_strPress, "A");
     EXPECT_EQ(read->m_functions[0]->m_strRelease, "B");
+}
+
+TEST_F(KeySetFileDoc, Utf16FileIsDecodedAndSavedAsUtf8) {
+    // "Unicode" as a Windows editor writes it: the mark FF FE, then UTF-16LE.
+    std::u16string text;
+    for (char c : KeySet("num_functions=1\r\n", "[Func_0000]\r\nDescription=Caf")) {
+        text += static_cast<char16_t>(c);
+    }
+    text += u"\u00E9 \U0001F3AE\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    const std::string path = dir.file("unicode.vks");
+    WriteBytes(path, bytes);
+    ASSERT_TRUE(Open(path));
+    EXPECT_EQ(read->m_functions[0]->m_strDescription, "Caf\xC3\xA9 \xF0\x9F\x8E\xAE");
+    ASSERT_TRUE(read->OnSaveDocument(path));
+    EXPECT_EQ(ReadBytes(path).rfind("[Window_Information]\r\n", 0), 0u);
 }
 
 TEST_F(KeySetFileDoc, Windows1252FileIsDecoded) {

@@ -6,6 +6,7 @@
 #include "model/AppState.h"
 #include "model/ButtonId.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,29 @@ TEST_F(VextKeyDocTest, NewCookieCountsFromOneAndMarksModified) {
     EXPECT_EQ(doc.NewCookie(), 2);
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.m_nLastCookie, 2);
+}
+
+TEST_F(VextKeyDocTest, NewCookieHandsOutTheNextUnusedPositiveCookie) {
+    struct Case {
+        int32_t nLast;
+        std::vector<int32_t> used; // by functions, and the last one by a mapping
+        int32_t nExpected;
+    };
+    const Case cases[] = {{INT32_MAX, {}, 1}, {INT32_MAX, {1, 2}, 3}, {-7, {}, 1}, {4, {5, 6}, 7}};
+    for (const Case& c : cases) {
+        doc.OnNewDocument();
+        for (size_t i = 0; i < c.used.size(); ++i) {
+            if (i + 1 == c.used.size()) {
+                doc.MapButton(c.used[i], MakeButtonId(1, 0, 1, 1));
+            } else {
+                doc.m_functions.push_back(MakeFunction("Used", 0));
+                doc.m_functions.back()->m_nCookie = c.used[i];
+            }
+        }
+        doc.m_nLastCookie = c.nLast;
+        EXPECT_EQ(doc.NewCookie(), c.nExpected) << c.nLast;
+        EXPECT_EQ(doc.m_nLastCookie, c.nExpected);
+    }
 }
 
 TEST_F(VextKeyDocTest, NewDocumentWithoutDriverHasFourSlotsOfTheDefaultType) {
@@ -291,6 +315,41 @@ TEST_F(VextKeyDocTest, StepToStepRedrawsBothItems) {
     doc.FinishEdit(f, 1);
     EXPECT_EQ(views.calls, (std::vector<std::string>{"FunctionChanged 0", "FunctionChanged 1"}));
     EXPECT_TRUE(doc.IsModified());
+}
+
+TEST_F(VextKeyDocTest, ALinkToItselfOrToNoCookieIsNoLink) {
+    // A damaged file: a Step function linked to itself, and a function without a cookie.
+    doc.OnNewDocument();
+    const auto add = [&](const char* name, int32_t nMode, int32_t nCookie, int32_t nLink) {
+        doc.m_functions.push_back(MakeFunction(name, nMode));
+        doc.m_functions.back()->m_nCookie = nCookie;
+        doc.m_functions.back()->m_nLinkCookie = nLink;
+        return doc.m_functions.back().get();
+    };
+    CKeyFunction* self = add("Self", 1, 3, 3);
+    add("Nameless", 0, 0, 0);
+    add("Plain", 0, 4, 0);
+    add("Twin", 0, 3, 0);
+    doc.MapButton(3, MakeButtonId(1, 0, 1, 1));
+    const auto names = [&] {
+        std::vector<std::string> out;
+        for (const auto& f : doc.m_functions) {
+            out.push_back(f->m_strDescription);
+        }
+        return out;
+    };
+
+    self->m_nMode = 0;
+    doc.FinishEdit(self, 1);
+    EXPECT_EQ(names(), (std::vector<std::string>{"Self", "Nameless", "Plain", "Twin"}));
+    EXPECT_EQ(self->m_nLinkCookie, 0);
+    EXPECT_TRUE(doc.IsFunctionMapped(3));
+
+    EXPECT_TRUE(doc.DeleteFunction(4, true));
+    EXPECT_EQ(names(), (std::vector<std::string>{"Self", "Nameless", "Twin"}));
+    self->m_nLinkCookie = 3;
+    EXPECT_TRUE(doc.DeleteFunction(3, true));
+    EXPECT_EQ(names(), (std::vector<std::string>{"Nameless", "Twin"}));
 }
 
 TEST_F(VextKeyDocTest, DeleteContentsEmptiesEverythingForReuse) {

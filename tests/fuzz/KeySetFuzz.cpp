@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     CHECK(doc.m_padTypes.size() <= CVextKeyDoc::kSlotCount);
     CHECK(doc.m_functions.size() <= file.LineCount());
+    CHECK(doc.m_functions.size() <= file.CountSections("Func_") + 16);
     CHECK(doc.m_mappings.GetCount() <= file.LineCount());
     size_t nSteps = 0;
     for (const auto& f : doc.m_functions) {

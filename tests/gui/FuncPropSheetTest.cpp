@@ -20,13 +20,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 
 // The pictures and clips live in the GUI library's resources.
-static void InitResources() { Q_INIT_RESOURCE(vextkey); }
+static void InitResources() {
+    Q_INIT_RESOURCE(vextkey);
+}
 
 namespace {
 
@@ -168,6 +171,27 @@ private Q_SLOTS:
         sheet.SaveTo(f);
         QCOMPARE(f.m_strPress, std::string("{F1}"));
         QCOMPARE(f.m_strRelease, std::string("X"));
+    }
+
+    void clickedKeystrokesTabKeepsTheFocus() {
+        CKeyFunction f;
+        CFuncPropSheet sheet;
+        sheet.LoadFrom(f);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        sheet.m_pageDesc.m_pEditDescription->setFocus();
+        QTRY_VERIFY(sheet.m_pageDesc.m_pEditDescription->hasFocus());
+        QTabBar* pBar = sheet.TabWidget()->tabBar();
+        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->tabRect(1).center());
+        QCOMPARE(sheet.TabWidget()->currentWidget(), &sheet.m_pageStroke);
+        QVERIFY(pBar->hasFocus());
+        // Tab goes to the press field before the release field.
+        QWidget* pNext = pBar;
+        do
+            pNext = pNext->nextInFocusChain();
+        while (pNext != sheet.m_pageStroke.m_editPress &&
+               pNext != sheet.m_pageStroke.m_editRelease);
+        QCOMPARE(pNext, sheet.m_pageStroke.m_editPress);
     }
 
     void okOnTheDescriptionPageSavesIt() {
@@ -314,6 +338,29 @@ private Q_SLOTS:
 
         page.DoDataExchange(true);
         QCOMPARE(steps, std::vector<std::string>({"1*", "*"}));
+    }
+
+    void stepListActsOnlyOnASelectedStep() {
+        std::vector<std::string> steps{"1", "2", "3"};
+        CFuncStepPage page;
+        page.m_pSteps = &steps;
+        page.DoDataExchange(false);
+        page.m_fnEnterStep = [](QWidget*, QString&) { return true; };
+        page.show();
+        CStepListBox* pList = page.m_listSteps;
+        // Ctrl+click deselects the row but leaves it current, as taking the focus by keyboard
+        // makes a row current without selecting it.
+        pList->setCurrentRow(1);
+        QTest::mouseClick(pList->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          pList->visualItemRect(pList->item(1)).center());
+        QCOMPARE(pList->currentRow(), 1);
+        QVERIFY(pList->selectedItems().isEmpty());
+        for (int nId :
+             {CFuncStepPage::kCmdDelete, CFuncStepPage::kCmdMoveUp, CFuncStepPage::kCmdMoveDown})
+            page.OnCommand(nId);
+        QTest::keyClick(pList, Qt::Key_Delete);
+        page.OnEdit();
+        QCOMPARE(Items(pList), QStringList({"1", "2", "3"}));
     }
 
     void insertAndDeleteKeysOnRelease() {

@@ -20,6 +20,7 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QTest>
 #include <QVBoxLayout>
@@ -282,6 +283,38 @@ private Q_SLOTS:
         QTRY_VERIFY(pOther->hasFocus());
         QCOMPARE(server.EmulationEnabled(), 0);
         QCOMPARE(Codes(server).back(), uint32_t(VEXT_IOCTL_DISABLE));
+    }
+
+    void aPopupLeavesEmulationOff() {
+        vext::test::FakeDeviceServer server;
+        QVERIFY(server.IsRunning());
+        server.SetEmulationEnabled(1);
+        QWidget window;
+        auto* pLayout = new QVBoxLayout(&window);
+        auto* pList = new CFunctionListCtrl(&window);
+        auto* pOther = new QLineEdit(&window);
+        pLayout->addWidget(pList);
+        pLayout->addWidget(pOther);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        pList->setFocus();
+        QTRY_VERIFY(pList->hasFocus());
+        QCOMPARE(server.EmulationEnabled(), 0);
+
+        // A menu opened over the list takes the keyboard: a pad must not type into it.
+        QMenu menu;
+        menu.addAction(QStringLiteral("Cu&t"));
+        menu.popup(pList->mapToGlobal(QPoint(5, 5)));
+        QTRY_VERIFY(menu.isVisible());
+        QCOMPARE(server.EmulationEnabled(), 0);
+        QCOMPARE(vext::TheAppState().m_bListHasFocus, 1);
+        menu.close();
+        QTRY_VERIFY(pList->hasFocus());
+        QCOMPARE(server.EmulationEnabled(), 0);
+
+        pOther->setFocus();
+        QTRY_VERIFY(pOther->hasFocus());
+        QCOMPARE(server.EmulationEnabled(), 1);
     }
 
     void withoutDriverFocusOnlySetsTheFlag() {

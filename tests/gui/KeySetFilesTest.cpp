@@ -14,6 +14,7 @@
 #include "views/VextKeyView.h"
 
 #include <QFile>
+#include <QTimer>
 #include <QtTest>
 
 using namespace vext;
@@ -154,6 +155,32 @@ private Q_SLOTS:
         QVERIFY(pFirst);
         QCOMPARE(pApp->OpenDocumentFile(strPath), pFirst);
         QCOMPARE(int(pApp->m_pListTemplate->GetDocuments().size()), 1);
+        test::StopApp(pApp);
+    }
+
+    void closeAndHandOverWaitForTheLoad() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->show();
+        const QByteArray keySet = QByteArray("[File_Information]\nfile_version=") +
+                                  QByteArray(kKeySetFileVersion.data()) +
+                                  "\nnum_functions=1\nnum_pads=4\n[Func_0000]\nDescription=Jump\n";
+        const QString strPath = test::WriteFile(Path("Loading.vks"), keySet);
+        const QString strOther = test::WriteFile(Path("Other.vks"), keySet);
+        // Both arrive while the progress window dispatches events during the load.
+        QTimer::singleShot(0, pMain, [&] {
+            pApp->OnHandOver(strOther);
+            pMain->close();
+        });
+        auto* pDoc = dynamic_cast<KeySetDocument*>(pApp->OpenDocumentFile(strPath));
+        QVERIFY(pDoc);
+        QCOMPARE(int(pApp->m_pListTemplate->GetDocuments().size()), 1);
+        QCOMPARE(pDoc->Doc().m_functions.at(0)->m_strDescription, std::string("Jump"));
+        QVERIFY(pMain->isVisible());
+        // Then the handed-over file opens, and the program closes.
+        QTRY_VERIFY(!pMain->isVisible());
+        QVERIFY(pApp->GetRecentFileList()->Files().contains(strOther));
+        QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
         test::StopApp(pApp);
     }
 

@@ -7,7 +7,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <span>
+#include <string>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -20,16 +23,61 @@ constexpr auto kDeviceTimeout = std::chrono::milliseconds(100);
 
 constexpr int kMinDriverVersion = 0x200;
 
+// After a driver let a request time out, queries to it are not sent for this long: the window
+// asks several times a second, and a hung driver would make every one of them wait out the
+// timeout. A missing driver refuses at once and never starts this.
+constexpr auto kSilentBackOff = std::chrono::seconds(3);
+
+struct BackOff {
+    std::mutex mutex;
+    std::function<vext::DeviceClock::time_point()> fnNow;
+    std::string strPath; // the socket that went silent
+    vext::DeviceClock::time_point until{};
+};
+
+BackOff& TheBackOff() {
+    static BackOff backOff;
+    return backOff;
+}
+
+vext::DeviceClock::time_point BackOffNow(const BackOff& b) {
+    return b.fnNow ? b.fnNow() : vext::DeviceClock::now();
+}
+
+bool IsBackingOff(const std::string& strPath) {
+    BackOff& b = TheBackOff();
+    const std::lock_guard lock(b.mutex);
+    return b.strPath == strPath && BackOffNow(b) < b.until;
+}
+
+void NoteOutcome(const std::string& strPath, bool bTimedOut) {
+    BackOff& b = TheBackOff();
+    const std::lock_guard lock(b.mutex);
+    if (bTimedOut) {
+        b.strPath = strPath;
+        b.until = BackOffNow(b) + kSilentBackOff;
+    } else if (b.strPath == strPath) {
+        b.strPath.clear();
+    }
+}
+
+enum class Outcome { kAnswered, kFailed, kTimedOut };
+
 // One connection, one request, one answer. *pAnswer is set only on a complete, valid answer.
-bool Exchange(int nCode, std::span<const uint8_t> buffer, vext::DeviceAnswer* pAnswer) {
+Outcome ExchangeOnce(const std::string& strPath, int nCode, std::span<const uint8_t> buffer,
+                     vext::DeviceAnswer* pAnswer) {
     const auto deadline = vext::DeviceClock::now() + kDeviceTimeout;
+    // Whatever failed, it failed for lack of time when the whole time is used up.
+    const auto failed = [&] {
+        return vext::DeviceClock::now() >= deadline ? Outcome::kTimedOut : Outcome::kFailed;
+    };
     std::vector<uint8_t> request;
     if (nCode < 0 || !vext::EncodeDeviceRequest(static_cast<uint32_t>(nCode), buffer, &request)) {
-        return false;
+        return Outcome::kFailed;
     }
-    const int fd = vext::ConnectUnixSocket(vext::DeviceSocketPath(), deadline);
+    const int fd = vext::ConnectUnixSocket(strPath, deadline);
     if (fd < 0) {
-        return false;
+        return failed();
     }
     // Only a driver run by this user may tell us anything; another user's socket at our path
     // is not our driver.
@@ -38,22 +86,37 @@ bool Exchange(int nCode, std::span<const uint8_t> buffer, vext::DeviceAnswer* pA
                            vext::ReceiveToEnd(fd, vext::kDeviceMaxFrame, &received, deadline);
     vext::CloseFd(fd);
     if (!bReceived) {
-        return false;
+        return failed();
     }
     vext::DeviceAnswer answer;
     if (vext::DecodeDeviceAnswer(received, static_cast<uint32_t>(buffer.size()), &answer) !=
         vext::FrameResult::kComplete) {
-        return false;
+        return Outcome::kFailed;
     }
     *pAnswer = std::move(answer);
-    return true;
+    return Outcome::kAnswered;
+}
+
+// Queries are skipped while the driver is backed off from; controls are always sent, so that
+// a command (the "-ld" download's reload among them) is never dropped for an earlier hiccup.
+bool Exchange(int nCode, std::span<const uint8_t> buffer, vext::DeviceAnswer* pAnswer,
+              bool bQuery) {
+    const std::string strPath = vext::DeviceSocketPath();
+    if (bQuery && IsBackingOff(strPath)) {
+        return false;
+    }
+    const Outcome outcome = ExchangeOnce(strPath, nCode, buffer, pAnswer);
+    if (outcome != Outcome::kFailed) {
+        NoteOutcome(strPath, outcome == Outcome::kTimedOut);
+    }
+    return outcome == Outcome::kAnswered;
 }
 
 } // namespace
 
 int DeviceControl(int nCode) {
     vext::DeviceAnswer answer;
-    return Exchange(nCode, {}, &answer) && answer.bDone ? 1 : 0;
+    return Exchange(nCode, {}, &answer, false) && answer.bDone ? 1 : 0;
 }
 
 int DeviceQuery(int nCode, void* pBuffer, uint32_t* pnSize) {
@@ -62,7 +125,7 @@ int DeviceQuery(int nCode, void* pBuffer, uint32_t* pnSize) {
     }
     const std::span<const uint8_t> buffer(static_cast<const uint8_t*>(pBuffer), *pnSize);
     vext::DeviceAnswer answer;
-    if (!Exchange(nCode, buffer, &answer) || !answer.bDone) {
+    if (!Exchange(nCode, buffer, &answer, true) || !answer.bDone) {
         return 0;
     }
     if (!answer.data.empty()) {
@@ -87,6 +150,12 @@ int GetDriverVersion() {
 }
 
 namespace vext {
+
+void SetDeviceBackOffClock(std::function<DeviceClock::time_point()> fnNow) {
+    BackOff& b = TheBackOff();
+    const std::lock_guard lock(b.mutex);
+    b.fnNow = std::move(fnNow);
+}
 
 std::string DeviceSocketPath() {
     const char* device = std::getenv("VEXT_DEVICE");

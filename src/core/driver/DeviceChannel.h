@@ -4,9 +4,13 @@
 // connection, sends one request, reads the answer and closes: the driver may come and go while
 // the program runs. A missing, refusing or silent driver (no answer within 100 ms), or one that
 // answers nonsense, is a failed open: the call returns 0 and leaves the caller's buffer
-// untouched. The wire format is in docs/device-channel.md.
+// untouched. A driver that lets a request time out is not queried again for three seconds (its
+// queries fail at once meanwhile); controls are still sent. The wire format is in
+// docs/device-channel.md.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // Control codes, passed unchanged as the request code.
@@ -33,6 +37,10 @@ int DeviceQuery(int nCode, void* pBuffer, uint32_t* pnSize);
 int GetDriverVersion();
 
 namespace vext {
+
+// The clock the back-off after a timeout is measured with; empty for the steady clock. Tests
+// give a fake one so that no test waits for the back-off to pass.
+void SetDeviceBackOffClock(std::function<std::chrono::steady_clock::time_point()> fnNow);
 
 // Where the driver's socket is: $VEXT_DEVICE, else $XDG_RUNTIME_DIR/vext/device, else
 // /tmp/vext-<uid>/device.

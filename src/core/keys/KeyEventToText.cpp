@@ -18,6 +18,18 @@ constexpr uint32_t kScanLeftShift = 0x2A;
 constexpr uint32_t kScanRightShift = 0x36;
 constexpr uint32_t kKeyUpBit = 0x80000000u;
 
+// The modifiers held while the last key that is not a modifier was down. A chord typed quickly
+// (by a macro keyboard, or xdotool) lets go of its modifiers before its key comes up, yet they
+// were held as it was typed.
+struct Chord {
+    uint32_t nKey = 0;
+    bool bCtrl = false;
+    bool bAlt = false;
+    bool bLeftShift = false;
+    bool bRightShift = false;
+};
+Chord g_chord;
+
 bool IsModifier(uint32_t nVirtualKey) {
     return nVirtualKey == kVkCtrl || nVirtualKey == kVkAlt || nVirtualKey == kVkLeftShift ||
            nVirtualKey == kVkRightShift;
@@ -69,25 +81,41 @@ void KeyEventToText(uint32_t nVirtualKey, uint32_t nKeyData, std::string& strTex
 
     if (!bUp) {
         g_bLastWasKey = !bModifier;
+        if (!bModifier) {
+            // A repeated down of the same key adds to what its chord held.
+            if (g_chord.nKey != nVirtualKey)
+                g_chord = Chord{nVirtualKey};
+            g_chord.bCtrl = g_chord.bCtrl || state.IsCtrlDown();
+            g_chord.bAlt = g_chord.bAlt || state.IsAltDown();
+            g_chord.bLeftShift = g_chord.bLeftShift || g_bLeftShiftDown;
+            g_chord.bRightShift = g_chord.bRightShift || g_bRightShiftDown;
+        }
         return;
     }
     // A modifier released after a key was typed under it has already served in that keystroke.
     if (bModifier && g_bLastWasKey)
         return;
 
-    const bool bCtrl = g_bLastWasKey && state.IsCtrlDown();
-    const bool bAlt = g_bLastWasKey && state.IsAltDown();
+    Chord held;
+    if (!bModifier && g_chord.nKey == nVirtualKey) {
+        held = g_chord;
+        g_chord = Chord{};
+    }
+    const bool bCtrl = g_bLastWasKey && (state.IsCtrlDown() || held.bCtrl);
+    const bool bAlt = g_bLastWasKey && (state.IsAltDown() || held.bAlt);
+    const bool bLeftShift = g_bLeftShiftDown || held.bLeftShift;
+    const bool bRightShift = g_bRightShiftDown || held.bRightShift;
     std::string text;
     // Appending, not assigning a literal: GCC 12 at -O3 warns falsely (-Wrestrict) on the latter.
-    if (bCtrl || bAlt || g_bLeftShiftDown || g_bRightShiftDown) {
+    if (bCtrl || bAlt || bLeftShift || bRightShift) {
         text += '{';
         if (bCtrl)
             text += "Ctrl+";
         if (bAlt)
             text += "Alt+";
-        if (g_bLeftShiftDown)
+        if (bLeftShift)
             text += "LShift+";
-        if (g_bRightShiftDown)
+        if (bRightShift)
             text += "RShift+";
     }
 
@@ -122,6 +150,7 @@ void ResetCaptureFlags() {
     g_bLeftShiftDown = false;
     g_bRightShiftDown = false;
     g_bLastWasKey = false;
+    g_chord = Chord{};
 }
 
 } // namespace vext

@@ -1,8 +1,9 @@
 #pragma once
 
 // Turns the key events of a keystroke field's keyboard hook into keystroke text. A keystroke is
-// finished when its key comes up; modifiers held under it join it as a group ("{Ctrl+Return}"),
-// and a modifier pressed and released alone is a keystroke of its own ("{Ctrl}").
+// finished when its key comes up; modifiers held under it, when it went down or came up, join it
+// as a group ("{Ctrl+Return}"), and a modifier pressed and released alone is a keystroke of its
+// own ("{Ctrl}").
 
 #include <cstdint>
 #include <string>
@@ -28,7 +29,8 @@ void KeyEventToText(uint32_t nVirtualKey, uint32_t nKeyData, std::string& strTex
 
 namespace vext {
 
-// Puts the three capture flags back to their start values (all clear).
+// Puts the three capture flags back to their start values (all clear), and forgets the
+// modifiers held under the last key.
 void ResetCaptureFlags();
 
 } // namespace vext

@@ -11,7 +11,7 @@ class IKeyboardState {
 public:
     virtual ~IKeyboardState() = default;
 
-    // Whether the key is physically down at this moment (not as of the event being handled).
+    // Whether the key is down as of the key event being handled (its own modifier state).
     virtual bool IsCtrlDown() const = 0;
     virtual bool IsAltDown() const = 0;
 

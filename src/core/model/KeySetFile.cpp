@@ -133,6 +133,10 @@ std::size_t ProfileFileSource::LineCount() const {
     return m_file.LineCount();
 }
 
+std::size_t ProfileFileSource::CountSections(std::string_view prefix) const {
+    return m_file.CountSections(prefix);
+}
+
 std::string FormatPlacement(const WindowPlacement& wp) {
     std::string text;
     for (const int32_t value : wp.Values()) {

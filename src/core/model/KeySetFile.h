@@ -47,6 +47,8 @@ public:
                            int32_t nDefault) const = 0;
     // Lines of the file: no count in it can truly be larger.
     virtual std::size_t LineCount() const = 0;
+    // Sections whose names begin with prefix (any case), equal names counted once.
+    virtual std::size_t CountSections(std::string_view prefix) const = 0;
 };
 
 // A source over a parsed profile file, the reader's normal source.
@@ -57,6 +59,7 @@ public:
                           std::string_view strDefault) const override;
     int32_t GetInt(std::string_view section, std::string_view key, int32_t nDefault) const override;
     std::size_t LineCount() const override;
+    std::size_t CountSections(std::string_view prefix) const override;
 
 private:
     const ProfileFile& m_file;

@@ -75,8 +75,6 @@ public:
         return true;
     }
 
-    std::size_t Remaining() const { return m_at < m_block.size() ? m_block.size() - m_at : 0; }
-
 private:
     std::span<const uint8_t> m_block;
     std::size_t m_at;
@@ -87,29 +85,46 @@ struct ParsedFunction {
     FunctionBlockSource source;
 };
 
+// The title, the four strings of a function and its steps.
+constexpr uint64_t kFixedStrings = 5;
+
+// Whether the block holds nCount NUL-terminated strings from offset at; counts them without
+// keeping any, so a header's count costs nothing before the bytes are known to back it.
+bool HoldsStrings(std::span<const uint8_t> block, std::size_t at, uint64_t nCount) {
+    for (uint64_t i = 0; i < nCount; ++i) {
+        if (at >= block.size()) {
+            return false;
+        }
+        const void* nul = std::memchr(block.data() + at, 0, block.size() - at);
+        if (!nul) {
+            return false;
+        }
+        at = static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - block.data()) + 1;
+    }
+    return true;
+}
+
+bool IsWholeFunctionBlock(std::span<const uint8_t> block) {
+    return block.size() >= kTransferHeaderSize && GetU32(block, kKindAt) == 0 &&
+           HoldsStrings(block, kTransferHeaderSize, kFixedStrings + GetU32(block, kStepCountAt));
+}
+
 std::unique_ptr<ParsedFunction> ParseFunctionBlock(std::span<const uint8_t> block) {
-    if (block.size() < kTransferHeaderSize || GetU32(block, kKindAt) != 0) {
+    if (!IsWholeFunctionBlock(block)) {
         return nullptr;
     }
     const uint32_t nSteps = GetU32(block, kStepCountAt);
     StringCursor cursor(block, kTransferHeaderSize);
-    // Every string takes at least its NUL: a count the block cannot hold is refused before any
-    // memory is set aside for it.
-    if (cursor.Remaining() < 5 || nSteps > cursor.Remaining() - 5) {
-        return nullptr;
-    }
     auto parsed = std::make_unique<ParsedFunction>();
     CKeyFunction& f = parsed->f;
-    if (!cursor.Next(parsed->source.strTitle) || !cursor.Next(f.m_strDescription) ||
-        !cursor.Next(f.m_strComments) || !cursor.Next(f.m_strPress) ||
-        !cursor.Next(f.m_strRelease)) {
-        return nullptr;
-    }
+    cursor.Next(parsed->source.strTitle);
+    cursor.Next(f.m_strDescription);
+    cursor.Next(f.m_strComments);
+    cursor.Next(f.m_strPress);
+    cursor.Next(f.m_strRelease);
     f.m_steps.resize(nSteps);
     for (std::string& step : f.m_steps) {
-        if (!cursor.Next(step)) {
-            return nullptr;
-        }
+        cursor.Next(step);
     }
     parsed->source.nSourceList = GetU32(block, kSourceListAt);
     f.m_nMode = GetI32(block, kModeAt);
@@ -220,7 +235,7 @@ std::optional<ButtonBlock> ReadButtonBlock(std::span<const uint8_t> block) {
 }
 
 bool IsFunctionBlock(std::span<const uint8_t> block) {
-    return ParseFunctionBlock(block) != nullptr;
+    return IsWholeFunctionBlock(block);
 }
 
 std::optional<std::string> BlockDocumentTitle(std::span<const uint8_t> block) {

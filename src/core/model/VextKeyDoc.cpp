@@ -5,6 +5,8 @@
 #include "model/ButtonId.h"
 #include "model/DocViews.h"
 
+#include <cstdint>
+
 CVextKeyDoc::CVextKeyDoc() = default;
 
 CVextKeyDoc::~CVextKeyDoc() = default;
@@ -61,7 +63,17 @@ bool CVextKeyDoc::OnNewDocument() {
 
 int CVextKeyDoc::NewCookie() {
     SetModifiedFlag();
-    return ++m_nLastCookie;
+    // Counts up from the last cookie, skipping any a hand-edited file already gave a function or
+    // a mapping; past the largest it starts again at 1, since cookies are positive.
+    const auto bUsed = [this](int32_t nCookie) {
+        return FindFunctionIndex(nCookie) >= 0 || IsFunctionMapped(nCookie);
+    };
+    int32_t nCookie = m_nLastCookie;
+    do {
+        nCookie = nCookie > 0 && nCookie < INT32_MAX ? nCookie + 1 : 1;
+    } while (bUsed(nCookie));
+    m_nLastCookie = nCookie;
+    return nCookie;
 }
 
 CKeyFunction* CVextKeyDoc::FindFunction(int nCookie) const {
@@ -176,10 +188,10 @@ bool CVextKeyDoc::DeleteFunction(int nCookie, bool bWithLinked) {
     if (nIndex < 0) {
         return false;
     }
-    const int32_t nLink = m_functions[static_cast<size_t>(nIndex)]->m_nLinkCookie;
+    const int32_t nLink = LinkOf(*m_functions[static_cast<size_t>(nIndex)]);
     RemoveFunctionAt(static_cast<size_t>(nIndex));
 
-    const int nLinkedIndex = FindFunctionIndex(nLink);
+    const int nLinkedIndex = nLink != 0 ? FindFunctionIndex(nLink) : -1;
     SetModifiedFlag();
     if (bWithLinked && nLinkedIndex >= 0) {
         RemoveFunctionAt(static_cast<size_t>(nLinkedIndex));
@@ -187,7 +199,7 @@ bool CVextKeyDoc::DeleteFunction(int nCookie, bool bWithLinked) {
 
     m_mappings.RemoveIf(
         [&](const vext::MappingTable::Entry& e) {
-            return e.nCookie == nCookie || (bWithLinked && e.nCookie == nLink);
+            return e.nCookie == nCookie || (bWithLinked && nLink != 0 && e.nCookie == nLink);
         },
         [&](const vext::MappingTable::Entry& e) {
             const int nSlot = vext::ButtonSlot(e.nButtonId);
@@ -197,6 +209,10 @@ bool CVextKeyDoc::DeleteFunction(int nCookie, bool bWithLinked) {
             }
         });
     return true;
+}
+
+int32_t CVextKeyDoc::LinkOf(const CKeyFunction& f) {
+    return f.m_nLinkCookie == f.m_nCookie ? 0 : f.m_nLinkCookie;
 }
 
 CKeyFunction* CVextKeyDoc::EditTarget(int nCookie) const {
@@ -215,7 +231,11 @@ void CVextKeyDoc::FinishEdit(CKeyFunction* pFunction, int32_t nOldMode) {
     const bool bWasStep = nOldMode != 0;
     const bool bIsStep = pFunction->IsStepMode();
     if (bWasStep && !bIsStep) {
-        DeleteFunction(pFunction->m_nLinkCookie, false);
+        // The companion goes; a link naming the function itself names none, or the function
+        // being edited would delete itself.
+        if (const int32_t nLink = LinkOf(*pFunction); nLink != 0) {
+            DeleteFunction(nLink, false);
+        }
         pFunction->m_nLinkCookie = 0;
     } else if (!bWasStep && bIsStep) {
         InsertCompanion(pFunction, static_cast<size_t>(nIndex) + 1);

@@ -114,6 +114,8 @@ public:
 private:
     CKeyFunction* InsertFunction(size_t nIndex, std::unique_ptr<CKeyFunction> pFunction);
     CKeyFunction* InsertCompanion(CKeyFunction* pStep, size_t nIndex);
+    // The cookie f links to, 0 for none; a link naming f itself (a damaged file) names none.
+    static int32_t LinkOf(const CKeyFunction& f);
     void RemoveFunctionAt(size_t nIndex);
 
     bool Refuse(std::string strError);

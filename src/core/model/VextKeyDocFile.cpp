@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -20,6 +21,7 @@ constexpr const char* kFileInformation = "File_Information";
 constexpr const char* kPadTypes = "Pad_Types";
 constexpr const char* kButtonMappings = "Button_Mappings";
 constexpr const char* kEmptyPlacement = "0,0,0,0,0,0,0,0,0,0,0";
+constexpr size_t kMissingSectionsTolerated = 16;
 
 std::string Numbered(const char* pszFormat, long long n) {
     char text[48];
@@ -164,15 +166,20 @@ bool CVextKeyDoc::ReadKeySet(const vext::IKeySetSource& source) {
     if (source.GetString(kFileInformation, "file_version", "") != vext::kKeySetFileVersion) {
         return Refuse("The file is not a key set of this version of VextKey.");
     }
-    // Every mapping and function takes at least one line, so larger counts are damage; reading
-    // them would only allocate and loop for nothing.
+    // Every mapping and function takes a line and every function a section of its own, so larger
+    // counts are damage; reading them would only allocate and loop for nothing. A file that lost
+    // a few of its function sections still opens, with empty functions in their places.
     const size_t nLines = source.LineCount();
-    for (const auto& [pszKey, nCount] :
-         {std::pair{"num_functions", nFunctions}, std::pair{"num_mappings", nMappings}}) {
-        if (nCount < 0 || static_cast<size_t>(nCount) > nLines) {
+    const size_t nSections = source.CountSections("Func_");
+    for (const auto& [pszKey, nCount, nMost, nHas, pszWhat] :
+         {std::tuple{"num_functions", nFunctions, nLines, nLines, " lines."},
+          std::tuple{"num_functions", nFunctions, nSections + kMissingSectionsTolerated, nSections,
+                     " function sections."},
+          std::tuple{"num_mappings", nMappings, nLines, nLines, " lines."}}) {
+        if (nCount < 0 || static_cast<size_t>(nCount) > nMost) {
             return Refuse("The key set is damaged: \"" + std::string(pszKey) + "\" is " +
-                          std::to_string(nCount) + " but the file has " + std::to_string(nLines) +
-                          " lines.");
+                          std::to_string(nCount) + " but the file has " + std::to_string(nHas) +
+                          pszWhat);
         }
     }
 

@@ -9,6 +9,8 @@ namespace vext {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// What a Windows editor's "Unicode" (UTF-16LE) starts with.
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 // Sections longer than this get a hash index of their keys; shorter ones are scanned.
 constexpr std::size_t kScanLimit = 48;
 
@@ -183,7 +185,11 @@ void ProfileFile::Parse(std::string_view bytes) {
         bytes.remove_prefix(kBom.size());
     }
     std::string decoded;
-    if (!IsValidUtf8(bytes)) {
+    if (bytes.substr(0, kUtf16LeBom.size()) == kUtf16LeBom) {
+        // Read as the Windows profile services read it; written back, it is UTF-8.
+        decoded = Utf16LeToUtf8(bytes.substr(kUtf16LeBom.size()));
+        bytes = decoded;
+    } else if (!IsValidUtf8(bytes)) {
         decoded = Cp1252ToUtf8(bytes);
         bytes = decoded;
     }
@@ -283,6 +289,15 @@ std::size_t ProfileFile::LineCount() const {
 
 bool ProfileFile::HasSection(std::string_view section) const {
     return FindSection(section) != nullptr;
+}
+
+std::size_t ProfileFile::CountSections(std::string_view prefix) const {
+    const NoCaseEqual equal;
+    return static_cast<std::size_t>(
+        std::count_if(m_index.begin(), m_index.end(), [&](const auto& entry) {
+            return entry.first.size() >= prefix.size() &&
+                   equal(std::string_view(entry.first).substr(0, prefix.size()), prefix);
+        }));
 }
 
 bool ProfileFile::HasKey(std::string_view section, std::string_view key) const {

@@ -39,7 +39,8 @@ public:
     static constexpr std::size_t kMaxFileBytes = 256u << 20;
 
     // Reads the file at path; later writes go back to it. A missing file is no error: it reads
-    // as empty and every read gives its default. Text that is not UTF-8 is Windows-1252.
+    // as empty and every read gives its default. Text that starts with the UTF-16LE
+    // byte-order mark is UTF-16LE; other text that is not UTF-8 is Windows-1252.
     FileStatus Load(const std::string& path);
     // Starts an empty file at path that replaces whatever is there on the next Flush.
     void Create(const std::string& path);
@@ -54,6 +55,8 @@ public:
     std::size_t LineCount() const;
 
     bool HasSection(std::string_view section) const;
+    // Sections whose names begin with prefix (any case), sections of equal names counted once.
+    std::size_t CountSections(std::string_view prefix) const;
     bool HasKey(std::string_view section, std::string_view key) const;
 
     // GetPrivateProfileStringA for one key: the value, or the default when the section or key

@@ -19,8 +19,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
     } else if (cp < 0x800) {
         out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
+    } else if (cp < 0x10000) {
         out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
@@ -92,6 +97,32 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
         } else {
             AppendUtf8(out, b);
         }
+    }
+    return out;
+}
+
+std::string Utf16LeToUtf8(std::string_view bytes) {
+    constexpr char32_t kReplacement = 0xFFFD;
+    const auto unit = [&](std::size_t i) {
+        return static_cast<char32_t>(static_cast<uint8_t>(bytes[i]) |
+                                     static_cast<uint8_t>(bytes[i + 1]) << 8);
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2 + bytes.size() / 8);
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement; // half a pair is no character
+        }
+        AppendUtf8(out, cp);
+    }
+    if (i < bytes.size()) {
+        AppendUtf8(out, kReplacement); // an odd last byte
     }
     return out;
 }

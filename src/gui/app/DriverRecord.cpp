@@ -3,6 +3,9 @@
 #include "driver/DriverRecord.h"
 #include "platform/RegistryStore.h"
 
+#include <string>
+#include <unistd.h>
+
 namespace vext {
 
 namespace {
@@ -18,7 +21,15 @@ std::unique_ptr<RegistryStore> OpenStore(RegistryStore::OpenMode mode) {
 bool DriverRecordExists() {
     auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
     RegKey key;
-    return pStore && pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) == RegStatus::kOk;
+    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) != RegStatus::kOk) {
+        return false;
+    }
+    // Full access: the store and its folder (where its journal goes) must take writes too, or
+    // the record could be seen but not removed.
+    const std::string strPath = pStore->Path();
+    const size_t nSlash = strPath.find_last_of('/');
+    const std::string strFolder = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash + 1);
+    return ::access(strPath.c_str(), W_OK) == 0 && ::access(strFolder.c_str(), W_OK) == 0;
 }
 
 std::optional<std::string> DriverSetName() {

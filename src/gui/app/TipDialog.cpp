@@ -6,6 +6,9 @@
 
 #include <cstring>
 #include <ctime>
+#include <iomanip>
+#include <locale>
+#include <sstream>
 #include <sys/stat.h>
 
 #include <QCheckBox>
@@ -128,9 +131,12 @@ QString CTipDialog::TimeStampText(const QString& strPath) {
     }
     std::tm local{};
     localtime_r(&st.st_mtime, &local);
-    char szText[64] = {};
-    std::strftime(szText, sizeof szText, "%a %b %e %H:%M:%S %Y", &local);
-    return QString::fromLatin1(szText).trimmed();
+    // In the C locale, as the C library's standard date text: a stamp written with the user's
+    // day and month names would change with the language and make the tips start over.
+    std::ostringstream text;
+    text.imbue(std::locale::classic());
+    text << std::put_time(&local, "%a %b %e %H:%M:%S %Y");
+    return QString::fromLatin1(text.str()).trimmed();
 }
 
 void CTipDialog::GetNextTipString() {

@@ -11,6 +11,7 @@
 #include "app/TipDialog.h"
 #include "dialogs/PrefSheet.h"
 #include "framework/CmdIds.h"
+#include "framework/FileOperation.h"
 #include "framework/Resources.h"
 #include "model/AppState.h"
 #include "pad/PadLayoutTable.h"
@@ -150,12 +151,7 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
         return false;
     }
     QObject::connect(m_pInstance.get(), &vext::InstanceGuard::activationRequested,
-                     m_pMainFrame.get(), [this](const QString& strPath) {
-                         m_pMainFrame->BringToFront();
-                         if (!strPath.isEmpty()) {
-                             OpenDocumentFile(strPath);
-                         }
-                     });
+                     m_pMainFrame.get(), [this](const QString& strPath) { OnHandOver(strPath); });
 
     // Start-up never makes an empty key set: no file, nothing opens. Of several files (a
     // selection opened from a file manager) one that opens is enough to go on.
@@ -184,6 +180,13 @@ vext::InstanceGuard::ModeResult CVextKeyApp::RunHandedOverMode(vext::InstanceGua
                               : vext::Unload(strError);
     state.m_bSilent = bWasSilent;
     return {nExitCode, QString::fromStdString(strError)};
+}
+
+void CVextKeyApp::OnHandOver(const QString& strPath) {
+    m_pMainFrame->BringToFront();
+    if (!strPath.isEmpty()) {
+        vext::FileOperation::WhenFinished([this, strPath] { OpenDocumentFile(strPath); });
+    }
 }
 
 int CVextKeyApp::ExitInstance(int nExitCode) {

@@ -37,6 +37,9 @@ public:
     // A -ld or -ul that a later start handed over.
     static vext::InstanceGuard::ModeResult RunHandedOverMode(vext::InstanceGuard::Mode mode,
                                                              const QString& strFile);
+    // A later start handed over strPath (empty: only come forward). A key set being read or
+    // written is finished first.
+    void OnHandOver(const QString& strPath);
 
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     // The files an interactive command line names: the arguments that are not flags.

@@ -80,7 +80,7 @@ bool CFuncStepPage::EnterStep(QString& strStep) {
 }
 
 void CFuncStepPage::OnCommand(int nId) {
-    const int index = m_listSteps->currentItem() ? m_listSteps->currentRow() : -1;
+    const int index = m_listSteps->SelectedRow();
     const int count = m_listSteps->count();
     switch (nId) {
     case kCmdAdd: {
@@ -112,7 +112,7 @@ void CFuncStepPage::OnCommand(int nId) {
 }
 
 void CFuncStepPage::OnEdit() {
-    const int index = m_listSteps->currentItem() ? m_listSteps->currentRow() : -1;
+    const int index = m_listSteps->SelectedRow();
     if (index < 0)
         return;
     QString str = m_listSteps->item(index)->text();

@@ -7,8 +7,10 @@
 #include <QVBoxLayout>
 
 CFuncStroke::CFuncStroke(QWidget* pParent)
-    : vext::CPropertyPage(QStringLiteral("Keystrokes"), pParent),
-      m_editRelease(new CKeyCaptureEdit(this)), m_editPress(new CKeyCaptureEdit(this)) {
+    : vext::CPropertyPage(QStringLiteral("Keystrokes"), pParent), m_editRelease(nullptr),
+      m_editPress(new CKeyCaptureEdit(this)) {
+    // Made after the press field, so the focus goes from press to release.
+    m_editRelease = new CKeyCaptureEdit(this);
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (CKeyCaptureEdit* pEdit : {m_editPress, m_editRelease}) {
         pEdit->setFont(fixed);

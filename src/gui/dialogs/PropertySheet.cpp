@@ -3,6 +3,7 @@
 #include "dialogs/PropertyPage.h"
 
 #include <QDialogButtonBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -12,6 +13,9 @@ CPropertySheet::CPropertySheet(const QString& strCaption, QWidget* pParent)
     : QDialog(pParent), m_pTabs(new QTabWidget(this)),
       m_pButtons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setWindowTitle(strCaption);
+    // A clicked tab takes the focus, as a property sheet's tab does; otherwise the focus would
+    // drop into the page's first field, and a keystroke field there would capture every key.
+    m_pTabs->tabBar()->setFocusPolicy(Qt::StrongFocus);
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pTabs);
     pLayout->addWidget(m_pButtons);

@@ -21,6 +21,11 @@ CStepListBox::CStepListBox(QWidget* pParent) : QListWidget(pParent) {
     setDragDropMode(QAbstractItemView::DragDrop);
 }
 
+int CStepListBox::SelectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
 void CStepListBox::MoveItem(int nSource, int nBefore) {
     if (nSource < 0 || nSource >= count() || nBefore < 0 || nBefore > count())
         return;
@@ -54,7 +59,7 @@ void CStepListBox::keyReleaseEvent(QKeyEvent* pEvent) {
 }
 
 void CStepListBox::startDrag(Qt::DropActions) {
-    const int row = currentRow();
+    const int row = SelectedRow();
     if (row < 0)
         return;
     auto* pData = new QMimeData;

@@ -11,6 +11,9 @@ class CStepListBox : public QListWidget {
 public:
     explicit CStepListBox(QWidget* pParent = nullptr);
 
+    // The selected step, or -1. The current row alone is no selection: the list gets one without
+    // selecting it when it takes the focus, and keeps it when Ctrl+click deselects the row.
+    int SelectedRow() const;
     // Moves item nSource to stand before item nBefore (the count for the end) and selects it.
     // Dropping an item on itself or just below itself changes nothing.
     void MoveItem(int nSource, int nBefore);

@@ -2,6 +2,7 @@
 
 #include "framework/CmdIds.h"
 #include "framework/Document.h"
+#include "framework/FileOperation.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/MDIFrameWnd.h"
 #include "framework/Placement.h"
@@ -107,6 +108,7 @@ void CDocTemplate::SetDefaultTitle(CDocument* pDoc) {
 }
 
 CDocument* CDocTemplate::OpenDocumentFile(const QString& strPath, bool bMakeVisible) {
+    const FileOperation operation;
     CDocument* pDoc = CreateNewDocument();
     if (!pDoc) {
         return nullptr;

@@ -3,6 +3,7 @@
 #include "framework/CmdIds.h"
 #include "framework/CommandRunner.h"
 #include "framework/DocTemplate.h"
+#include "framework/FileOperation.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/MDIFrameWnd.h"
 #include "framework/Prompts.h"
@@ -100,6 +101,7 @@ bool CDocument::DoSave(const QString& strPath, bool bReplace) {
             strNewName += m_pDocTemplate->GetDocString(CDocTemplate::filterExt);
         }
     }
+    const FileOperation operation;
     if (!OnSaveDocument(strNewName)) {
         AfxMessageBox(FormatResString(AFX_IDP_FAILED_TO_SAVE_DOC, GetFileError()), MsgButtons::Ok,
                       MsgIcon::Stop);

@@ -2,6 +2,7 @@
 
 #include "framework/CmdIds.h"
 #include "framework/Document.h"
+#include "framework/FileOperation.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/Resources.h"
 #include "framework/View.h"
@@ -264,8 +265,24 @@ void CMDIFrameWnd::OnSubWindowActivated(QMdiSubWindow*) {
 }
 
 void CMDIFrameWnd::closeEvent(QCloseEvent* pEvent) {
+    // A close asked for while a file is read or written, or while this one waits for answers,
+    // must not free the documents in use below: it waits, or is the one already running.
+    if (m_bClosing || FileOperation::IsRunning()) {
+        pEvent->ignore();
+        if (!m_bClosing && !m_bCloseWaiting) {
+            m_bCloseWaiting = true;
+            FileOperation::WhenFinished([this] {
+                m_bCloseWaiting = false;
+                close();
+            });
+        }
+        return;
+    }
     CWinApp* pApp = AfxGetApp();
-    if (pApp && !pApp->SaveAllModified()) {
+    m_bClosing = true;
+    const bool bSaved = !pApp || pApp->SaveAllModified();
+    m_bClosing = false;
+    if (!bSaved) {
         pEvent->ignore();
         return;
     }

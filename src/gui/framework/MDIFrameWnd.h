@@ -71,6 +71,8 @@ private:
     int m_nCurrentMenu = 0;
     QAction* m_pRecentPlaceholder = nullptr;
     std::vector<QAction*> m_recentActions;
+    bool m_bClosing = false;      // inside closeEvent (its save prompts run event loops)
+    bool m_bCloseWaiting = false; // a close asked for during a file operation
 };
 
 } // namespace vext

@@ -134,8 +134,11 @@ int HandleHookedKey(uint32_t nVirtualKey, uint32_t nKeyData, bool bLineFeed) {
     KeyEventToText(nVirtualKey, nKeyData, text);
     CKeyCaptureEdit* pField = g_pHookOwner.data();
     if (!text.empty() && pField) {
-        const bool bDeleteMode = nVirtualKey == kVkDelete && (nKeyData & vext::kKeyDataAlt) == 0 &&
-                                 !vext::CurrentKeyboardState().IsCtrlDown();
+        // Delete without Ctrl or Alt cuts a selection. The keystroke's text holds the modifiers
+        // held as it was typed, also those of a chord let go before its key came up.
+        const bool bDeleteMode = nVirtualKey == kVkDelete &&
+                                 text.find("Ctrl+") == std::string::npos &&
+                                 text.find("Alt+") == std::string::npos;
         const QString strField = pField->toPlainText();
         const std::u16string_view field = View(strField);
         QTextCursor cursor = pField->textCursor();

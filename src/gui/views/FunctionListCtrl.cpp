@@ -6,6 +6,8 @@
 #include "model/VextKeyDoc.h"
 #include "views/FunctionListModel.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -15,6 +17,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPixmap>
+#include <QPointer>
 
 namespace vext {
 
@@ -27,8 +30,21 @@ std::vector<uint8_t> TransferBlockOf(const QMimeData* pData) {
 }
 
 bool ClipboardHasFunctionBlock() {
-    const std::vector<uint8_t> block = TransferBlockOf(QApplication::clipboard()->mimeData());
-    return IsFunctionBlock(block);
+    // Paste's update handler asks on every idle pass; the clipboard, which any program can fill
+    // with a large block, is read again only after it changed.
+    static QPointer<QClipboard> s_pWatched;
+    static std::optional<bool> s_bCached;
+    QClipboard* pClipboard = QApplication::clipboard();
+    if (s_pWatched != pClipboard) {
+        s_pWatched = pClipboard;
+        s_bCached.reset();
+        QObject::connect(pClipboard, &QClipboard::dataChanged, pClipboard,
+                         [] { s_bCached.reset(); });
+    }
+    if (!s_bCached) {
+        s_bCached = IsFunctionBlock(TransferBlockOf(pClipboard->mimeData()));
+    }
+    return *s_bCached;
 }
 
 } // namespace vext
@@ -161,6 +177,10 @@ void CFunctionListCtrl::ShowContextMenu(const QPoint& globalPos) {
 
 void CFunctionListCtrl::focusInEvent(QFocusEvent* pEvent) {
     QListView::focusInEvent(pEvent);
+    // A popup (a menu, a combo list) borrows the focus and gives it back: the list never lost
+    // it, and emulation stays off meanwhile so a pad cannot type into the menu.
+    if (pEvent->reason() == Qt::PopupFocusReason && vext::TheAppState().m_bListHasFocus)
+        return;
     vext::AppState& app = vext::TheAppState();
     if (DriverPresent()) {
         int32_t enabled = 0;
@@ -174,6 +194,8 @@ void CFunctionListCtrl::focusInEvent(QFocusEvent* pEvent) {
 
 void CFunctionListCtrl::focusOutEvent(QFocusEvent* pEvent) {
     QListView::focusOutEvent(pEvent);
+    if (pEvent->reason() == Qt::PopupFocusReason)
+        return;
     vext::AppState& app = vext::TheAppState();
     if (DriverPresent())
         DeviceControl(app.m_bSavedEmulation ? VEXT_IOCTL_ENABLE : VEXT_IOCTL_DISABLE);
