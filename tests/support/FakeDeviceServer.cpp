@@ -160,6 +160,9 @@ DeviceAnswer FakeDeviceServer::AnswerFor(const DeviceRequest& request) {
         const int32_t nValue = nSlot >= 1 && nSlot <= 4 ? m_padTypes[nSlot - 1] : 0;
         return Done(Int32Bytes(nValue));
     }
+    case VEXT_IOCTL_GET_PAD_STATES:
+        return request.buffer.size() >= kPadStatesWireSize ? Done(EncodePadStates(m_padStates))
+                                                           : DeviceAnswer{};
     case VEXT_IOCTL_DISABLE:
         m_nEnabled = 0;
         return Done();
@@ -185,6 +188,14 @@ void FakeDeviceServer::SetPadTypeAnswer(int nSlot, int32_t nValue) {
     }
     std::lock_guard lock(m_mutex);
     m_padTypes[static_cast<size_t>(nSlot - 1)] = nValue;
+}
+
+void FakeDeviceServer::SetPadState(int nSlot, const vext::PadState& state) {
+    if (nSlot < 1 || nSlot > 4) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_padStates[static_cast<size_t>(nSlot - 1)] = state;
 }
 
 void FakeDeviceServer::SetEmulationEnabled(int32_t nEnabled) {

@@ -4,6 +4,7 @@
 #include "TempDir.h"
 #include "driver/DeviceListener.h"
 #include "driver/DeviceProtocol.h"
+#include "driver/PadStates.h"
 
 #include <array>
 #include <chrono>
@@ -46,6 +47,8 @@ public:
     void SetVersion(uint32_t nVersion);
     // The answer to code 29 for a slot (1 to 4); other slots are answered 0.
     void SetPadTypeAnswer(int nSlot, int32_t nValue);
+    // What code 30 reports for a slot (1 to 4); every slot starts empty.
+    void SetPadState(int nSlot, const vext::PadState& state);
     // What code 22 reports; 23 clears it and 24 sets it, as the driver does.
     void SetEmulationEnabled(int32_t nEnabled);
     int32_t EmulationEnabled() const;
@@ -79,6 +82,7 @@ private:
     mutable std::condition_variable m_requestArrived;
     uint32_t m_nVersion = 0x200;
     std::array<int32_t, 4> m_padTypes{};
+    PadStates m_padStates{};
     int32_t m_nEnabled = 1;
     std::set<int> m_refused;
     Mode m_mode = Mode::kAnswer;

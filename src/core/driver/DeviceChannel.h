@@ -18,6 +18,7 @@ enum : int {
     VEXT_IOCTL_DISABLE = 23,
     VEXT_IOCTL_ENABLE = 24,
     VEXT_IOCTL_GET_PAD_TYPE = 29,
+    VEXT_IOCTL_GET_PAD_STATES = 30, // live state of all four slots: driver/PadStates.h
 };
 
 // Sends a code with no buffer. Returns 1 when the driver took the request, else 0.

@@ -11,9 +11,9 @@
 
 namespace vext {
 
-// Every request buffer the codes need is 4 bytes; the headroom keeps the format open without
-// letting a peer make the other side allocate or read much.
-inline constexpr uint32_t kDeviceMaxBuffer = 64;
+// The largest buffer a code needs is the 128 bytes of the pads' live state; the bound keeps a
+// peer from making the other side allocate or read much.
+inline constexpr uint32_t kDeviceMaxBuffer = 128;
 inline constexpr size_t kDeviceHeaderSize = 8;
 inline constexpr size_t kDeviceMaxFrame = kDeviceHeaderSize + kDeviceMaxBuffer;
 

@@ -1,0 +1,114 @@
+#include "driver/PadStates.h"
+
+#include "FakeDeviceServer.h"
+#include "driver/DeviceChannel.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+PadStates Sample() {
+    PadStates states;
+    states[0] = {true, 0x80000001u, 0, 65535, 0, 65535, 0, 65535};
+    states[2] = {true, 0x20u, 32767, 1, 10, 40000, 1, 2};
+    return states;
+}
+
+// A sentinel no decoder would produce, to see that failures leave the caller's states alone.
+PadStates Sentinel() {
+    PadStates states;
+    states[3].nButtons = 0xDEADBEEF;
+    return states;
+}
+
+void PutAt(Bytes* pBytes, size_t nOffset, uint32_t nValue) {
+    for (size_t i = 0; i < 4; ++i) {
+        (*pBytes)[nOffset + i] = static_cast<uint8_t>(nValue >> (8 * i));
+    }
+}
+
+TEST(PadStates, WireLayoutIsEightLittleEndianWordsPerSlot) {
+    const Bytes bytes = EncodePadStates(Sample());
+    ASSERT_EQ(bytes.size(), 128u);
+    // Slot 1: present, buttons bits 0 and 31, y 65535.
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 16),
+              (Bytes{1, 0, 0, 0, 1, 0, 0, 0x80, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0}));
+    // Slot 2 is empty: all zeros. Slot 3's x max sits at offset 64 + 20.
+    EXPECT_EQ(Bytes(bytes.begin() + 32, bytes.begin() + 64), Bytes(32, 0));
+    EXPECT_EQ(Bytes(bytes.begin() + 84, bytes.begin() + 88), (Bytes{0x40, 0x9C, 0, 0}));
+    PadStates decoded = Sentinel();
+    ASSERT_TRUE(DecodePadStates(bytes, &decoded));
+    EXPECT_EQ(decoded, Sample());
+}
+
+struct DamageCase {
+    std::string name;
+    size_t nSize;
+    size_t nOffset; // word to overwrite, or SIZE_MAX
+    uint32_t nValue;
+};
+
+class PadStatesDamage : public testing::TestWithParam<DamageCase> {};
+
+TEST_P(PadStatesDamage, IsRefusedAndLeavesTheStatesAlone) {
+    const DamageCase& c = GetParam();
+    Bytes bytes = EncodePadStates(Sample());
+    bytes.resize(c.nSize);
+    if (c.nOffset != SIZE_MAX) {
+        PutAt(&bytes, c.nOffset, c.nValue);
+    }
+    PadStates states = Sentinel();
+    EXPECT_FALSE(DecodePadStates(bytes, &states));
+    EXPECT_EQ(states, Sentinel());
+}
+
+INSTANTIATE_TEST_SUITE_P(PadStates, PadStatesDamage,
+                         testing::Values(DamageCase{"Empty", 0, SIZE_MAX, 0},
+                                         DamageCase{"OneShort", 127, SIZE_MAX, 0},
+                                         DamageCase{"OneOver", 129, SIZE_MAX, 0},
+                                         DamageCase{"PresentFlagTwo", 128, 32, 2},
+                                         DamageCase{"ReversedXRange", 128, 16, 70000},
+                                         DamageCase{"ReversedYRange", 128, 64 + 24, 3}),
+                         [](const testing::TestParamInfo<DamageCase>& info) {
+                             return info.param.name;
+                         });
+
+TEST(PadStates, QueryReadsTheDriversAnswerInOneRequest) {
+    test::FakeDeviceServer server;
+    ASSERT_TRUE(server.IsRunning());
+    for (int nSlot = 1; nSlot <= 4; ++nSlot) {
+        server.SetPadState(nSlot, Sample()[static_cast<size_t>(nSlot - 1)]);
+    }
+    PadStates states = Sentinel();
+    ASSERT_TRUE(QueryPadStates(&states));
+    EXPECT_EQ(states, Sample());
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].nCode, static_cast<uint32_t>(VEXT_IOCTL_GET_PAD_STATES));
+    EXPECT_EQ(requests[0].buffer.size(), kPadStatesWireSize);
+}
+
+TEST(PadStates, NoUsableAnswerLeavesTheStatesAlone) {
+    test::FakeDeviceServer server;
+    ASSERT_TRUE(server.IsRunning());
+    PadStates states = Sentinel();
+    server.SetRefused(VEXT_IOCTL_GET_PAD_STATES, true);
+    EXPECT_FALSE(QueryPadStates(&states));
+    // A driver that answers the code with fewer bytes (an older one, or a wrong one).
+    server.SetRawAnswer({1, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0});
+    EXPECT_FALSE(QueryPadStates(&states));
+    server.Stop();
+    EXPECT_FALSE(QueryPadStates(&states));
+    EXPECT_EQ(states, Sentinel());
+    EXPECT_FALSE(QueryPadStates(nullptr));
+}
+
+} // namespace
+} // namespace vext
