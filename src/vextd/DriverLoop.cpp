@@ -19,8 +19,11 @@ namespace {
 sigset_t StopSignals() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
+    // SIGHUP comes when the terminal of a --foreground run closes, SIGQUIT from Ctrl+\: each
+    // must end the driver with every key released, as SIGTERM and SIGINT do.
+    for (const int nSignal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        sigaddset(&set, nSignal);
+    }
     return set;
 }
 

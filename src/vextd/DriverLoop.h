@@ -26,10 +26,11 @@ public:
     DriverLoop(const DriverLoop&) = delete;
     DriverLoop& operator=(const DriverLoop&) = delete;
 
-    // SIGTERM and SIGINT must already be blocked in every thread (BlockStopSignals).
+    // The stop signals must already be blocked in every thread (BlockStopSignals).
     bool Init(std::string* pError);
 
-    // Runs until SIGTERM, SIGINT or RequestStop; releases every key on the way out.
+    // Runs until SIGTERM, SIGINT, SIGHUP, SIGQUIT or RequestStop; releases every key on the
+    // way out.
     void Run();
 
     void RequestStop();
@@ -39,8 +40,8 @@ public:
     std::optional<DeviceAnswer> RunOnLoop(std::function<DeviceAnswer()> task,
                                           std::chrono::milliseconds timeout);
 
-    // Blocks SIGTERM and SIGINT for the calling thread and the threads it starts later, so
-    // that only the loop's signalfd sees them.
+    // Blocks the stop signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) for the calling thread and the
+    // threads it starts later, so that only the loop's signalfd sees them.
     static void BlockStopSignals();
 
 private:
