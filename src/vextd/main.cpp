@@ -135,11 +135,15 @@ int Run(const DriverOptions& options) {
     DriverLoop::BlockStopSignals();
 
     std::string error;
-    const std::unique_ptr<KeyOutput> pOutput = MakeKeyOutput(options.strOutput, &error);
+    std::string note;
+    const std::unique_ptr<KeyOutput> pOutput = MakeKeyOutput(options.strOutput, &error, &note);
     if (!pOutput) {
         LogError(error);
         Report(nReportFd, 1);
         return 1;
+    }
+    if (!note.empty()) {
+        LogInfo(note);
     }
 
     PadTypeRule rule;
