@@ -1,8 +1,9 @@
 #pragma once
 
-// vextd's main thread: waits on the pads' device files, its own wake-up and its signals, and
-// on nothing else, so an idle driver costs next to no CPU. Auto-Repeat deadlines shorten the
-// wait; a slow periodic pump lets SDL notice pads that come and go.
+// vextd's main thread: waits on the pads' device files, SDL's hot-plug notifications, its own
+// wake-up and its signals, and on nothing else, so an idle driver costs next to no CPU.
+// Auto-Repeat deadlines shorten the wait; a slow periodic pump is only the fallback for
+// anything SDL has no descriptor for.
 
 #include "DriverService.h"
 #include "PadManager.h"
