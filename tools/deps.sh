@@ -6,7 +6,9 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev libsdl2-dev libsqlite3-dev libxtst-dev
     libgtest-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth xdotool
+    # vextd's real pad path under test: an emulated USB pad that SDL finds through libudev
+    umockdev libumockdev-dev libudev1
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
