@@ -22,7 +22,7 @@ namespace vext {
 namespace {
 
 // Well below the idle wake-up that a pad read only by polling would wait for, and far above
-// the fraction of a millisecond it takes (bench/VextdBench.cpp has the figure).
+// the millisecond or so it takes (bench/EmulatedPadBench.cpp has the figure).
 constexpr int64_t kBoundNanos = 50'000'000;
 constexpr int kWaitMs = 5000;
 
