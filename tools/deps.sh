@@ -6,11 +6,13 @@ packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev libsdl2-dev libsqlite3-dev libxtst-dev
     libgtest-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth xdotool
     # tools/package.sh and tools/check-install.sh: the Debian package and the installed tree
     dpkg-dev file desktop-file-utils shared-mime-info libglib2.0-bin groff-base
     # File > Send mails a key set through xdg-email
     xdg-utils
+    # vextd's real pad path under test: an emulated USB pad that SDL finds through libudev
+    umockdev libumockdev-dev libudev1
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <map>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
@@ -19,8 +20,11 @@ namespace {
 sigset_t StopSignals() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
+    // SIGHUP comes when the terminal of a --foreground run closes, SIGQUIT from Ctrl+\: each
+    // must end the driver with every key released, as SIGTERM and SIGINT do.
+    for (const int nSignal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+        sigaddset(&set, nSignal);
+    }
     return set;
 }
 
@@ -99,7 +103,9 @@ void DriverLoop::RunTasks() {
 }
 
 void DriverLoop::Run() {
+    constexpr int kMaxStrikes = 3;
     std::vector<int> padFds = m_pads.WaitFds();
+    std::map<int, int> strikes; // descriptor -> turns it stayed readable
     std::vector<pollfd> fds;
     while (!m_bStop) {
         int nTimeout = kIdlePumpMs;
@@ -138,8 +144,24 @@ void DriverLoop::Run() {
         }
         if (m_pads.Pump()) {
             padFds = m_pads.WaitFds();
-        } else if (bDropped) {
-            LogDebug("a pad device reported an error; waiting for it to go");
+            strikes.clear();
+        } else {
+            if (bDropped) {
+                LogDebug("a pad device reported an error; waiting for it to go");
+            }
+            // A descriptor still readable after SDL had its turn is one SDL does not drain;
+            // waiting on it would spin the loop, so after a few turns it is left to the idle
+            // pump.
+            for (size_t i = 2; i < fds.size(); ++i) {
+                pollfd again{fds[i].fd, POLLIN, 0};
+                if ((fds[i].revents & POLLIN) == 0 || ::poll(&again, 1, 0) <= 0) {
+                    strikes.erase(fds[i].fd);
+                } else if (++strikes[fds[i].fd] == kMaxStrikes) {
+                    std::erase(padFds, fds[i].fd);
+                    LogDebug("descriptor " + std::to_string(fds[i].fd) +
+                             " stays readable; no longer waiting on it");
+                }
+            }
         }
         m_service.Tick(MonotonicNanos());
     }

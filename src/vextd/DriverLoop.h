@@ -1,8 +1,9 @@
 #pragma once
 
-// vextd's main thread: waits on the pads' device files, its own wake-up and its signals, and
-// on nothing else, so an idle driver costs next to no CPU. Auto-Repeat deadlines shorten the
-// wait; a slow periodic pump lets SDL notice pads that come and go.
+// vextd's main thread: waits on the pads' device files, SDL's hot-plug notifications, its own
+// wake-up and its signals, and on nothing else, so an idle driver costs next to no CPU.
+// Auto-Repeat deadlines shorten the wait; a slow periodic pump is only the fallback for
+// anything SDL has no descriptor for.
 
 #include "DriverService.h"
 #include "PadManager.h"
@@ -26,10 +27,11 @@ public:
     DriverLoop(const DriverLoop&) = delete;
     DriverLoop& operator=(const DriverLoop&) = delete;
 
-    // SIGTERM and SIGINT must already be blocked in every thread (BlockStopSignals).
+    // The stop signals must already be blocked in every thread (BlockStopSignals).
     bool Init(std::string* pError);
 
-    // Runs until SIGTERM, SIGINT or RequestStop; releases every key on the way out.
+    // Runs until SIGTERM, SIGINT, SIGHUP, SIGQUIT or RequestStop; releases every key on the
+    // way out.
     void Run();
 
     void RequestStop();
@@ -39,8 +41,8 @@ public:
     std::optional<DeviceAnswer> RunOnLoop(std::function<DeviceAnswer()> task,
                                           std::chrono::milliseconds timeout);
 
-    // Blocks SIGTERM and SIGINT for the calling thread and the threads it starts later, so
-    // that only the loop's signalfd sees them.
+    // Blocks the stop signals (SIGTERM, SIGINT, SIGHUP, SIGQUIT) for the calling thread and the
+    // threads it starts later, so that only the loop's signalfd sees them.
     static void BlockStopSignals();
 
 private:

@@ -150,16 +150,23 @@ std::string DriverUsage() {
            "                     $XDG_RUNTIME_DIR/vext/device)\n"
            "  --registry PATH    registry store holding the driver record (default\n"
            "                     $VEXT_REGISTRY, else ~/.local/state/vext/registry.sqlite)\n"
-           "  --output KIND      uinput (default), xtest, or record:PATH\n"
+           "  --output KIND      auto (default): uinput when its device opens, else xtest\n"
+           "                     when an X display answers; or uinput, xtest, record:PATH\n"
            "  --repeat-ms N      Auto-Repeat interval in milliseconds (default 50)\n"
-           "  --pad-config PATH  pad type overrides (default ~/.config/vext/pads.conf)\n"
+           "  --pad-config PATH  pad types and pinned slots (default\n"
+           "                     ~/.config/vext/pads.conf)\n"
            "  --foreground, -f   stay in the foreground (as under systemd)\n"
            "  --verbose, -v      log every request and pad change\n"
            "  --help, -h         show this text\n"
            "  --version          show the version\n"
            "\n"
-           "vextd refuses to run as root; set VEXTD_ALLOW_ROOT=1 only in throw-away\n"
-           "containers (CI) that have no other user.\n";
+           "SIGTERM, SIGINT, SIGHUP and SIGQUIT stop it with every held key released.\n"
+           "\n"
+           "Environment:\n"
+           "  VEXTD_UINPUT       the device the uinput output opens instead of /dev/uinput\n"
+           "                     (tests point it at a stand-in)\n"
+           "  VEXTD_ALLOW_ROOT   vextd refuses to run as root; set it to 1 only in\n"
+           "                     throw-away containers (CI) that have no other user\n";
 }
 
 } // namespace vext

@@ -10,7 +10,7 @@ namespace vext {
 struct DriverOptions {
     std::string strSocket;   // empty: the default device path
     std::string strRegistry; // empty: the default registry store
-    std::string strOutput = "uinput";
+    std::string strOutput = "auto";
     std::string strPadConfig; // empty: the default pad configuration
     int nRepeatMs = 50;
     bool bForeground = false;

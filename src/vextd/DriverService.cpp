@@ -71,6 +71,11 @@ DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
         return Done();
     case VEXT_IOCTL_GET_PAD_TYPE:
         return bWord ? Done(PadTypeAnswer(ReadInt32(request.buffer))) : DeviceAnswer{};
+    case VEXT_IOCTL_GET_PAD_STATES:
+        if (nSize < kPadStatesWireSize) {
+            return {};
+        }
+        return DeviceAnswer{true, EncodePadStates(LiveStates())};
     default:
         break;
     }
@@ -142,6 +147,7 @@ void DriverService::SetPad(int nSlot, const PadInfo* pInfo) {
     if (pInfo == nullptr) {
         m_engine.ReleaseSlot(nSlot);
         pad.reset();
+        m_live[static_cast<size_t>(nSlot - 1)] = PadState{};
     } else {
         pad = *pInfo;
     }
@@ -153,7 +159,21 @@ int32_t DriverService::PadTypeAnswer(int32_t nSlot) const {
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     const auto& pad = m_pads[static_cast<size_t>(nSlot - 1)];
-    return pad ? m_rule.TypeFor(pad->strName, pad->nButtons) + 1 : 0;
+    return pad ? m_rule.TypeFor(PadKey{pad->strName, pad->strGuid, pad->strPath}, pad->nButtons) + 1
+               : 0;
+}
+
+void DriverService::SetLiveState(int nSlot, const PadState& state) {
+    if (nSlot < 1 || nSlot > kPadSlots) {
+        return;
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_live[static_cast<size_t>(nSlot - 1)] = state;
+}
+
+PadStates DriverService::LiveStates() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_live;
 }
 
 void DriverService::ReleaseAll() {

@@ -9,6 +9,7 @@
 #include "PadTypeRule.h"
 #include "RecordReader.h"
 #include "driver/DeviceProtocol.h"
+#include "driver/PadStates.h"
 
 #include <array>
 #include <functional>
@@ -24,6 +25,8 @@ inline constexpr int kPadSlots = 4;
 struct PadInfo {
     std::string strName;
     int nButtons = 0;
+    std::string strGuid; // SDL's GUID string
+    std::string strPath; // device path; empty for a virtual pad
 };
 
 class DriverService {
@@ -57,6 +60,10 @@ public:
     // Pad type + 1, or 0 when the slot is empty or out of range.
     int32_t PadTypeAnswer(int32_t nSlot) const;
 
+    // The live state of a slot as the pads last changed it (code 30 answers all four).
+    void SetLiveState(int nSlot, const PadState& state);
+    PadStates LiveStates() const;
+
     // Releases every key (exit).
     void ReleaseAll();
 
@@ -68,6 +75,7 @@ private:
     Loader m_loader;
     PadTypeRule m_rule;
     std::array<std::optional<PadInfo>, kPadSlots> m_pads;
+    PadStates m_live{};
     bool m_bAppActive = false;
     std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> m_extraHandler;
 };

@@ -7,33 +7,87 @@
 #endif
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace vext {
+namespace {
 
-std::unique_ptr<KeyOutput> MakeKeyOutput(const std::string& spec, std::string* pError) {
+// The rule of packaging/70-vextkey-uinput.rules, so the commands work without the sources.
+constexpr const char* kUinputRule =
+    R"(KERNEL=="uinput", SUBSYSTEM=="misc", GROUP="input", MODE="0660", TAG+="uaccess", )"
+    R"(OPTIONS+="static_node=uinput")";
+
+std::unique_ptr<KeyOutput> OpenUinput(std::string* pError) {
+    auto pOutput = std::make_unique<UinputOutput>();
+    return pOutput->Open(UinputDevicePath(), pError) ? std::move(pOutput) : nullptr;
+}
+
+std::unique_ptr<KeyOutput> OpenXTest(std::string* pError) {
+#if VEXTD_HAVE_XTEST
+    auto pOutput = std::make_unique<XTestOutput>();
+    return pOutput->Open(pError) ? std::move(pOutput) : nullptr;
+#else
+    *pError = "this vextd was built without the xtest output (libXtst was missing)";
+    return nullptr;
+#endif
+}
+
+std::unique_ptr<KeyOutput> OpenAuto(std::string* pError, std::string* pNote) {
+    std::string uinputError;
+    if (auto pOutput = OpenUinput(&uinputError)) {
+        return pOutput;
+    }
+    std::string xtestError;
+    if (auto pOutput = OpenXTest(&xtestError)) {
+        const char* pDisplay = std::getenv("DISPLAY");
+        *pNote = "output xtest through the X display " +
+                 std::string(pDisplay != nullptr ? pDisplay : "") + ", because " + uinputError;
+        return pOutput;
+    }
+    const std::string path = UinputDevicePath();
+    *pError = "no keyboard output: " + uinputError + "; and no XTest either: " + xtestError +
+              ".\nGive your user access to " + path + ", then log out and in:\n" +
+              UinputAccessCommands(::access(path.c_str(), F_OK) != 0) +
+              "or, in an X11 session, start vextd where DISPLAY is set.";
+    return nullptr;
+}
+
+} // namespace
+
+std::string UinputDevicePath() {
+    const char* pDevice = std::getenv("VEXTD_UINPUT");
+    return pDevice != nullptr && *pDevice != '\0' ? pDevice : "/dev/uinput";
+}
+
+std::string UinputAccessCommands(bool bDeviceMissing) {
+    std::string commands;
+    if (bDeviceMissing) {
+        commands += "    sudo modprobe uinput\n";
+    }
+    commands += std::string("    echo '") + kUinputRule +
+                "' | sudo tee /etc/udev/rules.d/70-vextkey-uinput.rules\n"
+                "    sudo udevadm control --reload && sudo udevadm trigger\n"
+                "    sudo usermod -aG input $USER\n";
+    return commands;
+}
+
+std::unique_ptr<KeyOutput> MakeKeyOutput(const std::string& spec, std::string* pError,
+                                         std::string* pNote) {
+    if (spec == "auto") {
+        return OpenAuto(pError, pNote);
+    }
     if (spec == "uinput") {
-        auto pOutput = std::make_unique<UinputOutput>();
-        const char* pDevice = std::getenv("VEXTD_UINPUT");
-        return pOutput->Open(pDevice != nullptr && *pDevice != '\0' ? pDevice : "/dev/uinput",
-                             pError)
-                   ? std::move(pOutput)
-                   : nullptr;
+        return OpenUinput(pError);
     }
     if (spec == "xtest") {
-#if VEXTD_HAVE_XTEST
-        auto pOutput = std::make_unique<XTestOutput>();
-        return pOutput->Open(pError) ? std::move(pOutput) : nullptr;
-#else
-        *pError = "this vextd was built without the xtest output (libXtst was missing)";
-        return nullptr;
-#endif
+        return OpenXTest(pError);
     }
     const std::string kRecord = "record:";
     if (spec.rfind(kRecord, 0) == 0 && spec.size() > kRecord.size()) {
         auto pOutput = std::make_unique<RecordOutput>();
         return pOutput->Open(spec.substr(kRecord.size()), pError) ? std::move(pOutput) : nullptr;
     }
-    *pError = "unknown output \"" + spec + "\" (use uinput, xtest or record:PATH)";
+    *pError = "unknown output \"" + spec + "\" (use auto, uinput, xtest or record:PATH)";
     return nullptr;
 }
 

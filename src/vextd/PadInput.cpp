@@ -30,6 +30,39 @@ uint32_t DirectionBits(int nX, int nY) {
     return nBits;
 }
 
+uint32_t HatDirectionBits(unsigned nHat) {
+    constexpr std::array<uint32_t, 4> kHatOrder{kDirUp, kDirRight, kDirDown, kDirLeft};
+    uint32_t nBits = 0;
+    for (size_t i = 0; i < kHatOrder.size(); ++i) {
+        if ((nHat & (1u << i)) != 0) {
+            nBits |= kHatOrder[i];
+        }
+    }
+    return nBits;
+}
+
+PadState LiveState(uint32_t nButtons, int nX, int nY, uint32_t nHatDirections) {
+    constexpr uint32_t kMax = 65535;
+    PadState state;
+    state.bPresent = true;
+    state.nButtons = nButtons;
+    state.nX = static_cast<uint32_t>(nX + 32768);
+    state.nY = static_cast<uint32_t>(nY + 32768);
+    state.nXMax = kMax;
+    state.nYMax = kMax;
+    if ((nHatDirections & kDirLeft) != 0) {
+        state.nX = 0;
+    } else if ((nHatDirections & kDirRight) != 0) {
+        state.nX = kMax;
+    }
+    if ((nHatDirections & kDirUp) != 0) {
+        state.nY = 0;
+    } else if ((nHatDirections & kDirDown) != 0) {
+        state.nY = kMax;
+    }
+    return state;
+}
+
 void DiffInputs(int nSlot, uint32_t nOldButtons, uint32_t nNewButtons, uint32_t nOldDirections,
                 uint32_t nNewDirections, const std::function<void(uint32_t, bool)>& onChange) {
     const uint32_t nButtonChanges = nOldButtons ^ nNewButtons;

@@ -1,8 +1,11 @@
 #pragma once
 
 // How a pad's raw state becomes input bits, the same way the configurator reads pads: button
-// bit i is button i, and the X and Y axes beyond 20 % of their range from either end are the
-// four directions. Pure functions, so the thresholds are tested without a joystick.
+// bit i is button i, the X and Y axes beyond 20 % of their range from either end are the four
+// directions, and a hat (a D-pad) gives the same four directions. Pure functions, so the
+// thresholds are tested without a joystick.
+
+#include "driver/PadStates.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,6 +23,14 @@ enum : uint32_t {
 
 // nX and nY as SDL reports them (-32768 to 32767).
 uint32_t DirectionBits(int nX, int nY);
+
+// A hat's value as SDL reports it (up 1, right 2, down 4, left 8, or'ed for the diagonals).
+uint32_t HatDirectionBits(unsigned nHat);
+
+// The live state the configurator polls: positions 0 to 65535 (the axis + 32768), where a
+// direction the hats give pins its axis to that end, so a poller with the same thresholds sees
+// exactly the directions the driver plays.
+PadState LiveState(uint32_t nButtons, int nX, int nY, uint32_t nHatDirections);
 
 // Calls onChange(buttonId, down) for every input whose bit differs between the old and the new
 // state of a slot: buttons first, then directions, each in bit order.

@@ -1,15 +1,18 @@
 #pragma once
 
-// Which pad type sits in a slot, as the driver tells the configurator. A pad with 10 or more
-// buttons is taken for a Corvel Pad, any other for a Standard Vext Pad, unless the pad
-// configuration names the pad. The configuration is a text file of lines
-//     <pad name as the system reports it> = standard | corvel | 0 | 1
-// with "#" starting a comment line; names compare without regard to ASCII case, and the first
-// line for a name counts.
+// The pad configuration (pads.conf): which pad type sits in a slot, as the driver tells the
+// configurator, and which slot a pad is pinned to. A pad with 10 or more buttons is taken for a
+// Corvel Pad, any other for a Standard Vext Pad, unless the configuration names the pad. The
+// configuration is a text file of lines
+//     <pad name, SDL GUID or device path> = <setting>[, <setting>]
+// with the settings standard | corvel | 0 | 1 (the type) and "slot N" (N from 1 to 4), and "#"
+// starting a comment line. Names and GUIDs compare without regard to ASCII case; a path also
+// matches through symbolic links (/dev/input/by-id/...). The first line that matches a pad
+// and has the setting asked for counts.
 
+#include <array>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace vext {
@@ -17,6 +20,13 @@ namespace vext {
 inline constexpr int kPadStandard = 0;
 inline constexpr int kPadCorvel = 1;
 inline constexpr int kCorvelMinButtons = 10;
+
+// How the configuration may name a pad; empty fields match nothing.
+struct PadKey {
+    std::string_view name;
+    std::string_view guid;
+    std::string_view path;
+};
 
 class PadTypeRule {
 public:
@@ -28,14 +38,29 @@ public:
     bool Load(const std::string& path, std::vector<std::string>* pWarnings);
 
     int TypeFor(std::string_view name, int nButtons) const;
+    int TypeFor(const PadKey& pad, int nButtons) const;
 
-    size_t OverrideCount() const { return m_overrides.size(); }
+    // The slot (1 to 4) the pad is pinned to, or 0; *pnLine (when given) is the pinning line.
+    int PinnedSlot(const PadKey& pad, int* pnLine = nullptr) const;
+    // Slots some line pins a pad to, index 0 for slot 1.
+    std::array<bool, 4> PinnedSlots() const;
+
+    size_t OverrideCount() const { return m_entries.size(); }
 
     // $XDG_CONFIG_HOME/vext/pads.conf, else ~/.config/vext/pads.conf.
     static std::string DefaultPath();
 
 private:
-    std::vector<std::pair<std::string, int>> m_overrides; // folded name, type
+    struct Entry {
+        std::string key; // folded name or GUID, or a path as written
+        int nType = -1;  // -1: no type on this line
+        int nSlot = 0;   // 0: no slot on this line
+        int nLine = 0;
+    };
+
+    static bool Matches(const Entry& entry, const PadKey& pad);
+
+    std::vector<Entry> m_entries;
 };
 
 } // namespace vext

@@ -12,6 +12,7 @@ enum : uint32_t {
     kTestSetAxis = 0x7602,   // slot, axis (0 X, 1 Y), value (-32768 to 32767)
     kTestUnplug = 0x7603,    // slot
     kTestPlug = 0x7604,      // button count; answers the slot taken (0: none)
+    kTestSetHat = 0x7605,    // slot, hat, value (SDL's: up 1, right 2, down 4, left 8)
 };
 
 } // namespace vext

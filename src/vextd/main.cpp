@@ -55,6 +55,7 @@ std::optional<DeviceAnswer> HandleTestCode(const DeviceRequest& request, DriverL
     switch (request.nCode) {
     case kTestSetButton:
     case kTestSetAxis:
+    case kTestSetHat:
         nArgs = 3;
         break;
     case kTestUnplug:
@@ -74,6 +75,8 @@ std::optional<DeviceAnswer> HandleTestCode(const DeviceRequest& request, DriverL
                 pads.SetVirtualButton(Arg(request, 0), Arg(request, 1), Arg(request, 2) != 0));
         case kTestSetAxis:
             return DoneWith(pads.SetVirtualAxis(Arg(request, 0), Arg(request, 1), Arg(request, 2)));
+        case kTestSetHat:
+            return DoneWith(pads.SetVirtualHat(Arg(request, 0), Arg(request, 1), Arg(request, 2)));
         case kTestUnplug:
             return DoneWith(pads.DetachVirtual(Arg(request, 0)));
         default: {
@@ -135,11 +138,15 @@ int Run(const DriverOptions& options) {
     DriverLoop::BlockStopSignals();
 
     std::string error;
-    const std::unique_ptr<KeyOutput> pOutput = MakeKeyOutput(options.strOutput, &error);
+    std::string note;
+    const std::unique_ptr<KeyOutput> pOutput = MakeKeyOutput(options.strOutput, &error, &note);
     if (!pOutput) {
         LogError(error);
         Report(nReportFd, 1);
         return 1;
+    }
+    if (!note.empty()) {
+        LogInfo(note);
     }
 
     PadTypeRule rule;
@@ -167,7 +174,9 @@ int Run(const DriverOptions& options) {
              } else {
                  pService->InputUp(nId, nNow);
              }
-         }});
+         },
+         [pService](int nSlot, const PadState& state) { pService->SetLiveState(nSlot, state); }},
+        &rule);
     if (!pads.Init(&error)) {
         LogError(error);
         Report(nReportFd, 1);

@@ -37,6 +37,33 @@ INSTANTIATE_TEST_SUITE_P(
                       AxisCase{-32768, -32768, kDirLeft | kDirUp},
                       AxisCase{32767, 32767, kDirRight | kDirDown}));
 
+struct HatCase {
+    unsigned nHat;
+    uint32_t nDirections;
+    uint32_t nX; // live position, axes centred
+    uint32_t nY;
+};
+
+class HatTest : public ::testing::TestWithParam<HatCase> {};
+
+// SDL's hat values: up 1, right 2, down 4, left 8.
+TEST_P(HatTest, GivesTheAxisDirectionsAndFoldsIntoTheLivePosition) {
+    const HatCase& c = GetParam();
+    EXPECT_EQ(HatDirectionBits(c.nHat), c.nDirections);
+    const PadState state = LiveState(5, 0, -1, c.nDirections);
+    EXPECT_EQ(state, (PadState{true, 5, c.nX, c.nY, 0, 65535, 0, 65535}));
+    // A poller with the 20 % thresholds sees the same directions.
+    EXPECT_EQ(DirectionBits(static_cast<int>(state.nX) - 32768, static_cast<int>(state.nY) - 32768),
+              c.nDirections);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pads, HatTest,
+    ::testing::Values(HatCase{0, 0, 32768, 32767}, HatCase{1, kDirUp, 32768, 0},
+                      HatCase{2, kDirRight, 65535, 32767}, HatCase{4, kDirDown, 32768, 65535},
+                      HatCase{8, kDirLeft, 0, 32767}, HatCase{9, kDirLeft | kDirUp, 0, 0},
+                      HatCase{6, kDirRight | kDirDown, 65535, 65535}));
+
 TEST(PadInputTest, DiffNamesEveryChangedInputInOrder) {
     std::vector<std::pair<uint32_t, bool>> changes;
     DiffInputs(3, 0b1010, 0b0110 | (1u << 31), kDirLeft, kDirRight | kDirUp,

@@ -2,6 +2,7 @@
 
 #include "TempDir.h"
 
+#include <array>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -47,6 +48,23 @@ TEST(PadTypeRuleTest, BadLinesAreSkippedWithAWarning) {
     EXPECT_NE(warnings[0].find("line 1"), std::string::npos);
     EXPECT_NE(warnings[2].find("line 3"), std::string::npos);
     EXPECT_EQ(rule.TypeFor("good", 2), kPadCorvel);
+}
+
+TEST(PadTypeRuleTest, SlotsAndTypesByNameGuidOrPath) {
+    PadTypeRule rule;
+    std::vector<std::string> warnings;
+    rule.Parse("Pad = slot 5\nPad = slot\nPad = corvel slot 2\nPinned = slot 2\n"
+               "03000000AA = corvel\n/dev/input/event3 = standard, slot 3\n",
+               &warnings);
+    EXPECT_EQ(warnings.size(), 3u);
+    // A line with only a slot leaves the type to the button count.
+    EXPECT_EQ(rule.TypeFor(PadKey{"pinned", "", ""}, 12), kPadCorvel);
+    EXPECT_EQ(rule.PinnedSlot(PadKey{"PINNED", "", ""}), 2);
+    EXPECT_EQ(rule.TypeFor(PadKey{"x", "03000000aa", ""}, 2), kPadCorvel);
+    EXPECT_EQ(rule.PinnedSlot(PadKey{"x", "03000000aa", ""}), 0);
+    EXPECT_EQ(rule.TypeFor(PadKey{"x", "", "/dev/input/event3"}, 12), kPadStandard);
+    EXPECT_EQ(rule.PinnedSlot(PadKey{"/dev/input/event3", "", ""}), 0); // a name is no path
+    EXPECT_EQ(rule.PinnedSlots(), (std::array<bool, 4>{false, true, true, false}));
 }
 
 TEST(PadTypeRuleTest, LoadsAFileAndTakesAMissingOneAsEmpty) {

@@ -1,6 +1,7 @@
 #include "VextdProcess.h"
 
 #include "TestCodes.h"
+#include "driver/DeviceChannel.h"
 #include "driver/DeviceProtocol.h"
 #include "driver/DeviceSocket.h"
 
@@ -14,6 +15,7 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/inotify.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -70,6 +72,10 @@ bool VextdProcess::Start(const std::vector<std::string>& args,
     m_pid = ::fork();
     if (m_pid == 0) {
         ::dup2(fds[1], STDERR_FILENO);
+        // The driver keeps nothing of the test's (a lock a test runner holds, say) and does not
+        // outlive a test that crashes.
+        ::close_range(3, ~0U, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         ::execve(cargv[0], cargv.data(), cenvp.data());
         ::_exit(127);
     }
@@ -117,6 +123,24 @@ std::string VextdProcess::Log() {
             return m_strLog;
         }
     }
+}
+
+bool VextdProcess::WaitForLog(const std::string& text, int nTimeoutMs, size_t nFrom) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    Log();
+    while (m_strLog.find(text, nFrom) == std::string::npos) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || m_nLogFd < 0) {
+            return false;
+        }
+        const size_t nBefore = m_strLog.size();
+        ReadLog(static_cast<int>(left.count()));
+        if (m_strLog.size() == nBefore && std::chrono::steady_clock::now() < deadline) {
+            return false; // closed: it exited
+        }
+    }
+    return true;
 }
 
 std::optional<std::vector<uint8_t>>
@@ -172,8 +196,25 @@ bool VextdProcess::Axis(int nSlot, int nAxis, int nValue) {
     return Request(kTestSetAxis, {nSlot, nAxis, nValue}).has_value();
 }
 
+bool VextdProcess::Hat(int nSlot, int nValue) {
+    return Request(kTestSetHat, {nSlot, 0, nValue}).has_value();
+}
+
 bool VextdProcess::Unplug(int nSlot) {
     return Request(kTestUnplug, {nSlot}).has_value();
+}
+
+int VextdProcess::Plug(int nButtons) {
+    return Query(kTestPlug, nButtons).value_or(0);
+}
+
+std::optional<PadStates> VextdProcess::LiveStates() {
+    const auto answer = Request(VEXT_IOCTL_GET_PAD_STATES, {}, kPadStatesWireSize);
+    PadStates states;
+    if (!answer || !DecodePadStates(*answer, &states)) {
+        return std::nullopt;
+    }
+    return states;
 }
 
 int VextdProcess::Stop(int nSignal) {

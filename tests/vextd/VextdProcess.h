@@ -3,6 +3,8 @@
 // Runs vextd as a child process for end-to-end tests: its record output, its log, and requests
 // on its socket (the test codes included) with a generous deadline.
 
+#include "driver/PadStates.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,7 +39,12 @@ public:
 
     bool Press(int nSlot, int nButton, bool bDown);
     bool Axis(int nSlot, int nAxis, int nValue);
+    bool Hat(int nSlot, int nValue);
     bool Unplug(int nSlot);
+    // Attaches a virtual pad; the slot it took, or 0.
+    int Plug(int nButtons);
+    // The live state of the four slots (code 30), or nothing when the request failed.
+    std::optional<PadStates> LiveStates();
 
     // Sends a signal and waits for the exit; the exit status, or -1.
     int Stop(int nSignal);
@@ -52,6 +59,8 @@ public:
 
     // Everything logged so far.
     std::string Log();
+    // Waits until the log holds text (from nFrom on) or the timeout passes.
+    bool WaitForLog(const std::string& text, int nTimeoutMs, size_t nFrom = 0);
 
     std::string strSocket;
     std::string strRecord;

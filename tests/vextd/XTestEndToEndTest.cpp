@@ -1,4 +1,5 @@
-// vextd's xtest output under Xvfb: a key pressed on a virtual pad arrives in an X client.
+// vextd's xtest output under Xvfb: a key pressed on a virtual pad arrives in an X client, with
+// the output named, and taken by auto where uinput cannot be opened.
 
 #if VEXTD_HAVE_XTEST
 
@@ -61,11 +62,13 @@ private:
     std::string m_strDisplay;
 };
 
-TEST(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
+class XTestEndToEndTest : public testing::TestWithParam<bool> {};
+
+TEST_P(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
+    const bool bAuto = GetParam();
     Xvfb xvfb;
-    if (!xvfb.Start()) {
-        GTEST_SKIP() << "Xvfb is not available";
-    }
+    // tools/deps.sh installs Xvfb; a run without it must not pass for a run with it.
+    ASSERT_TRUE(xvfb.Start()) << "Xvfb is not available: run tools/deps.sh";
     test::XKeyClient client;
     ASSERT_TRUE(client.Open(xvfb.Display()));
 
@@ -79,14 +82,24 @@ TEST(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
         test::WriteRecord(registry, "X", {shiftA}, {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
     test::VextdProcess vextd;
     vextd.strSocket = dir.file("run/device");
-    ASSERT_TRUE(
-        vextd.Start({"--foreground", "--socket", vextd.strSocket, "--registry", registry,
-                     "--output", "xtest", "--test-virtual-pads", "1"},
-                    {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy", "DISPLAY=" + xvfb.Display(),
-                     // With a display SDL opens D-Bus, whose leak the suppression
-                     // can only name from a full stack.
-                     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0"}))
+    std::vector<std::string> args{
+        "--foreground",        "--socket", vextd.strSocket, "--registry", registry,
+        "--test-virtual-pads", "1"};
+    if (!bAuto) {
+        args.insert(args.end(), {"--output", "xtest"});
+    }
+    const std::string noUinput = dir.file("no-uinput");
+    ASSERT_TRUE(vextd.Start(args, {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy",
+                                   "DISPLAY=" + xvfb.Display(), "VEXTD_UINPUT=" + noUinput,
+                                   // With a display SDL opens D-Bus, whose leak the suppression
+                                   // can only name from a full stack.
+                                   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:"
+                                   "fast_unwind_on_malloc=0"}))
         << vextd.Log();
+    const bool bSaysWhy =
+        vextd.Log().find("output xtest through the X display " + xvfb.Display() +
+                         ", because cannot open " + noUinput) != std::string::npos;
+    EXPECT_EQ(bSaysWhy, bAuto) << vextd.Log();
 
     ASSERT_TRUE(vextd.Press(1, 0, true));
     ASSERT_TRUE(vextd.Press(1, 0, false));
@@ -97,6 +110,11 @@ TEST(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
     EXPECT_EQ(seen, (std::vector<std::string>{"+Shift_L", "+a", "-a", "-Shift_L"}));
     EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
 }
+
+INSTANTIATE_TEST_SUITE_P(Output, XTestEndToEndTest, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "Auto" : "Named";
+                         });
 
 } // namespace
 } // namespace vext

@@ -1,0 +1,142 @@
+// vextd's real pad input path, end to end: a USB pad emulated with umockdev, found by SDL
+// through libudev, its evdev events read as soon as they are written (vextd waits on the pad's
+// device file and on SDL's udev socket, not on its 250 ms idle wake-up), every press and release
+// played, short taps included. Runs under umockdev-wrapper.
+
+#include "EmulatedPad.h"
+
+#include "RecordWriter.h"
+#include "TempDir.h"
+#include "VextdProcess.h"
+#include "model/ButtonId.h"
+
+#include <chrono>
+#include <csignal>
+#include <linux/input.h>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+// Well below the idle wake-up that a pad read only by polling would wait for, and far above
+// the millisecond or so it takes (bench/EmulatedPadBench.cpp has the figure).
+constexpr int64_t kBoundNanos = 50'000'000;
+constexpr int kWaitMs = 5000;
+
+using test::PadEvent;
+
+class EmulatedPadTest : public testing::Test {
+protected:
+    void SetUp() override {
+        vextd.strSocket = dir.file("run/device");
+        vextd.strRecord = dir.file("keys.log");
+        // Buttons 0 and 1 type A and S; the left and up directions the arrows.
+        ASSERT_TRUE(test::WriteRecord(
+            registry, "Emulated",
+            {test::NormalKey(31), test::NormalKey(32), test::NormalKey(79), test::NormalKey(83)},
+            {{MakeButtonId(1, 0, 1, kInputButton), 0},
+             {MakeButtonId(1, 1, 1, kInputButton), 1},
+             {MakeButtonId(1, 0, 0, kInputDirection), 2},
+             {MakeButtonId(1, 1, 2, kInputDirection), 3}}));
+    }
+
+    bool Start() {
+        std::vector<std::string> env = pad.Environment();
+        env.insert(env.end(), {"VEXTD_ALLOW_ROOT=1",
+                               // The testbed's library is preloaded ahead of the sanitizer's.
+                               "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:"
+                               "verify_asan_link_order=0"});
+        return vextd.Start({"--foreground", "--verbose", "--socket", vextd.strSocket, "--registry",
+                            registry, "--output", "record:" + vextd.strRecord},
+                           env);
+    }
+
+    test::TempDir dir;
+    std::string registry = dir.file("registry.sqlite");
+    test::EmulatedPad pad{VEXT_TEST_DATA_DIR "/emulated-pad"};
+    test::VextdProcess vextd;
+};
+
+TEST_F(EmulatedPadTest, EveryPressAndReleaseGivesItsKeyAtOnce) {
+    std::string error;
+    ASSERT_TRUE(pad.Plug(false, &error)) << error;
+    ASSERT_TRUE(Start()) << vextd.Log();
+    ASSERT_NE(vextd.Log().find("pad in slot 1: \"VextKey Emulated Pad\", 12 buttons, 1 hat"),
+              std::string::npos)
+        << vextd.Log();
+
+    const PadEvent press0{EV_KEY, BTN_SOUTH, 1};
+    const PadEvent release0{EV_KEY, BTN_SOUTH, 0};
+    struct Step {
+        std::vector<PadEvent> events;
+        std::string keys; // what the record gains
+    };
+    // A tap written in one go reaches vextd in one read: both halves must still play.
+    const Step tap{{press0, release0}, "31+ 31-"};
+    const std::vector<Step> steps{
+        tap,
+        {{press0}, "31+"},
+        {{release0}, "31-"},
+        {{{EV_KEY, BTN_EAST, 1}}, "32+"},
+        tap,
+        {{{EV_KEY, BTN_EAST, 0}}, "32-"},
+        {{{EV_ABS, ABS_HAT0X, -1}}, "79+"},
+        {{{EV_ABS, ABS_HAT0X, 0}}, "79-"},
+        {{{EV_ABS, ABS_Y, -32768}}, "83+"},
+        {{{EV_ABS, ABS_Y, 0}}, "83-"},
+        tap,
+        tap,
+        tap,
+    };
+    size_t nRecords = 0;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const int64_t nWritten = pad.Write(steps[i].events);
+        ASSERT_GE(nWritten, 0);
+        const size_t nBefore = nRecords;
+        nRecords += steps[i].keys.size() / 4 + 1;
+        ASSERT_TRUE(vextd.WaitForRecords(nRecords, kWaitMs))
+            << "step " << i << ": " << vextd.RecordText(nBefore);
+        EXPECT_EQ(vextd.RecordText(nBefore), steps[i].keys) << "step " << i;
+        const std::vector<test::KeyRecord> records = vextd.Records();
+        for (size_t r = nBefore; r < records.size(); ++r) {
+            EXPECT_LT(records[r].nTime - nWritten, kBoundNanos)
+                << "step " << i << ": " << (records[r].nTime - nWritten) / 1000 << " us";
+        }
+    }
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0);
+    EXPECT_EQ(vextd.Records().size(), nRecords); // nothing more, nothing stuck
+}
+
+TEST_F(EmulatedPadTest, PlugAndUnplugAreSeenAtOnce) {
+    ASSERT_TRUE(Start()) << vextd.Log();
+    const auto waitMs = [this](const std::string& text, size_t nFrom) {
+        const auto start = std::chrono::steady_clock::now();
+        const bool bSeen = vextd.WaitForLog(text, kWaitMs, nFrom);
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        return bSeen ? std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() : -1;
+    };
+    const auto bound =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds(kBoundNanos))
+            .count();
+    std::string error;
+    for (int nRound = 0; nRound < 2; ++nRound) {
+        size_t nFrom = vextd.Log().size();
+        ASSERT_TRUE(pad.Plug(true, &error)) << error;
+        const auto nIn = waitMs("pad in slot 1: \"VextKey Emulated Pad\"", nFrom);
+        EXPECT_TRUE(nIn >= 0 && nIn < bound) << nIn << " ms\n" << vextd.Log();
+        if (nRound == 1) {
+            EXPECT_NE(vextd.Log().find("(its slot before)", nFrom), std::string::npos);
+        }
+        nFrom = vextd.Log().size();
+        pad.Unplug();
+        const auto nOut = waitMs("pad left slot 1", nFrom);
+        EXPECT_TRUE(nOut >= 0 && nOut < bound) << nOut << " ms\n" << vextd.Log();
+    }
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0);
+}
+
+} // namespace
+} // namespace vext
