@@ -16,9 +16,8 @@ if [ -x "$vextd" ] && ! pgrep -u "$(id -u)" -x vextd >/dev/null 2>&1; then
         {
             echo "tools/run.sh: the driver did not start, so the pads will not type:"
             sed 's/^/    /' "$log"
-            echo "The README's Driver section tells how to give your user access to /dev/uinput;"
-            echo "under X11, '$vextd --output xtest' works without it. The window opens anyway;"
-            echo "its Options > Start Driver tries again."
+            echo "The README's Driver section tells how to give your user access to /dev/uinput."
+            echo "The window opens anyway; its Options > Start Driver tries again."
         } >&2
     fi
 fi
