@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev libsdl2-dev libsqlite3-dev libxtst-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth
+    poppler-utils
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

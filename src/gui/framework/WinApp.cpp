@@ -11,6 +11,7 @@
 
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QPrinter>
 #include <QSettings>
 
 namespace vext {
@@ -18,6 +19,8 @@ namespace vext {
 namespace {
 
 CWinApp* g_pApp = nullptr;
+
+const char kPreviewPagesKey[] = "Settings/PreviewPages";
 
 } // namespace
 
@@ -134,13 +137,24 @@ void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
     m_pRecentFileList = std::make_unique<CRecentFileList>(nMaxMRU);
     auto pSettings = AppSettings();
     m_pRecentFileList->ReadList(*pSettings);
+    m_nNumPreviewPages = pSettings->value(QLatin1String(kPreviewPagesKey), 0).toInt();
 }
 
 void CWinApp::SaveStdProfileSettings() {
+    auto pSettings = AppSettings();
     if (m_pRecentFileList) {
-        auto pSettings = AppSettings();
         m_pRecentFileList->WriteList(*pSettings);
     }
+    if (m_nNumPreviewPages != 0) {
+        pSettings->setValue(QLatin1String(kPreviewPagesKey), m_nNumPreviewPages);
+    }
+}
+
+QPrinter& CWinApp::GetPrinter() {
+    if (!m_pPrinter) {
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *m_pPrinter;
 }
 
 } // namespace vext

@@ -10,6 +10,7 @@
 #include "model/TransferBlock.h"
 #include "model/VextKeyDoc.h"
 #include "views/FunctionListCtrl.h"
+#include "views/KeySetPrinter.h"
 
 #include <memory>
 #include <vector>
@@ -104,6 +105,20 @@ CVextKeyView::CVextKeyView(QWidget* pParent)
         CVextKeyDoc* pDoc = GetDoc();
         ui.Enable(pDoc && pDoc->IsModified());
     });
+
+    // Printing: enabled, as every handled command, while this key set's view is active.
+    const struct {
+        int nID;
+        PrintCommand command;
+    } printCommands[] = {{ID_FILE_PRINT, PrintCommand::Print},
+                         {ID_FILE_PRINT_DIRECT, PrintCommand::PrintDirect},
+                         {ID_FILE_PRINT_PREVIEW, PrintCommand::PrintPreview}};
+    for (const auto& entry : printCommands) {
+        OnCommandId(entry.nID, [this, command = entry.command] {
+            if (const KeySetDocument* pDoc = GetKeySetDocument())
+                RunPrintCommand(command, *pDoc, window());
+        });
+    }
 }
 
 CVextKeyView::~CVextKeyView() = default;
