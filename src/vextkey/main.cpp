@@ -1,4 +1,5 @@
 #include "app/CommandLineModes.h"
+#include "app/ShellCommandInfo.h"
 #include "app/VextKeyCommandLineInfo.h"
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 
 #ifdef VEXT_HAVE_GUI
 #include "app/InstanceGuard.h"
+#include "app/ShellPrint.h"
 #include "app/VextKeyApp.h"
 
 #include <QApplication>
@@ -15,18 +17,24 @@
 
 namespace {
 
-const char kUsage[] = "Usage: vextkey [-ld FILE | -ul | FILE]\n"
-                      "Configure keyboard emulation for game pads.\n"
-                      "\n"
-                      "  -ld FILE  load the key set FILE and download it to the driver, then exit\n"
-                      "  -ul       unload the driver's key set, then exit\n"
-                      "  FILE      open the key set FILE in the configurator\n"
-                      "  --help    show this text\n"
-                      "\n"
-                      "Flags may also begin with \"/\", as in /ld and /ul.\n"
-                      "-ld and -ul need no display and print nothing when they succeed; on a\n"
-                      "failure they print one line on stderr and exit with status 1 (2 when -ld\n"
-                      "has no file).\n";
+const char kUsage[] =
+    "Usage: vextkey [-ld FILE | -ul | -p FILE | -pt FILE PRINTER | --print-pdf FILE OUT.pdf |\n"
+    "                FILE]\n"
+    "Configure keyboard emulation for game pads.\n"
+    "\n"
+    "  -ld FILE                 load the key set FILE and download it to the driver, then exit\n"
+    "  -ul                      unload the driver's key set, then exit\n"
+    "  -p FILE                  print the mapping sheets of FILE on the default printer, then\n"
+    "                           exit\n"
+    "  -pt FILE PRINTER         print them on the printer named PRINTER, then exit\n"
+    "  --print-pdf FILE OUT.pdf write them into the PDF file OUT.pdf, then exit\n"
+    "  FILE                     open the key set FILE in the configurator\n"
+    "  --help                   show this text\n"
+    "\n"
+    "Flags may also begin with \"/\", as in /ld and /ul.\n"
+    "These modes need no display and print nothing when they succeed; on a failure they\n"
+    "print one line on stderr and exit with status 1 (2 when the file is missing). A key set\n"
+    "without mapped pad buttons has nothing to print and fails.\n";
 
 } // namespace
 
@@ -58,6 +66,22 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vextkey: %s\n", strError.c_str());
         }
         return nExitCode;
+    }
+
+    // The shell's print switches print without any window, whether or not one runs.
+    vext::ShellCommandInfo shell;
+    shell.ParseCommandLine(argc, argv);
+    if (shell.IsPrint()) {
+#ifdef VEXT_HAVE_GUI
+        nExitCode = vext::RunShellPrint(argc, argv, shell, strError);
+        if (!strError.empty()) {
+            std::fprintf(stderr, "vextkey: %s\n", strError.c_str());
+        }
+        return nExitCode;
+#else
+        std::fputs("vextkey: built without printing; try --help\n", stderr);
+        return 2;
+#endif
     }
 
 #ifdef VEXT_HAVE_GUI
