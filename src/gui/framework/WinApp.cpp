@@ -11,6 +11,7 @@
 
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QPageLayout>
 #include <QPrinter>
 #include <QSettings>
 
@@ -153,6 +154,8 @@ void CWinApp::SaveStdProfileSettings() {
 QPrinter& CWinApp::GetPrinter() {
     if (!m_pPrinter) {
         m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The program prints pad sheets, which are wider than tall.
+        m_pPrinter->setPageOrientation(QPageLayout::Landscape);
     }
     return *m_pPrinter;
 }

@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -115,9 +116,15 @@ void RunPreview(const KeySetPrinter& sheet, QPrinter& printer, QWidget* pParent)
 KeySetPrinter::Fonts KeySetPrinter::MakeFonts(int nDpiY) {
     Fonts fonts;
     fonts.normal.setFamily(QStringLiteral("Courier New"));
-    fonts.normal.setStyleHint(QFont::TypeWriter);
-    fonts.normal.setFixedPitch(true);
     fonts.normal.setPixelSize(std::max(1, nDpiY * 10 / 72));
+    // Without the family itself, fontconfig's own substitute for it is the closest (a
+    // Courier-metric clone such as Nimbus Mono PS). Asking for a typewriter face from the start
+    // would rank any monospaced face above that clone; it is only the fallback when the
+    // substitute is not monospaced.
+    if (!QFontInfo(fonts.normal).fixedPitch()) {
+        fonts.normal.setStyleHint(QFont::TypeWriter);
+        fonts.normal.setFixedPitch(true);
+    }
     fonts.normal.setWeight(QFont::Normal);
     fonts.title = fonts.normal;
     fonts.title.setPixelSize(2 * fonts.normal.pixelSize());
