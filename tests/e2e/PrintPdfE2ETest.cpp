@@ -87,6 +87,7 @@ TEST_F(PrintPdfE2E, OnePagePerMappedSlotWithItsHeaderAndDescriptions) {
     const std::string pdf = m_dir.file("out.pdf");
     const auto run = RunProcess(VEXTKEY_EXE, {"--print-pdf", file, pdf});
     ASSERT_EQ(run.nExitCode, 0) << run.strErr;
+    EXPECT_EQ(run.strErr, "") << "silent on success";
     const std::vector<std::string> pages = Pages(pdf);
     ASSERT_EQ(pages.size(), 2u);
     const std::vector<std::vector<std::string>> expected = {

@@ -5,12 +5,15 @@
 #include "model/VextKeyDoc.h"
 #include "views/KeySetPrinter.h"
 
+#include <cstdio>
+
 #include <QGuiApplication>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QString>
+#include <QtGlobal>
 
 namespace vext {
 
@@ -19,6 +22,14 @@ namespace {
 // PDF files get a printer's resolution and a margin any printer can print.
 constexpr int kPdfResolution = 600;
 constexpr qreal kPdfMarginMm = 12.7;
+
+// The mode says one line on a failure and nothing on success: Qt's notices about the session
+// (no runtime directory, no display) would only be noise; its errors still show.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& strMessage) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qPrintable(strMessage));
+    }
+}
 
 } // namespace
 
@@ -39,6 +50,7 @@ int RunShellPrint(int argc, char** argv, const ShellCommandInfo& info, std::stri
 
     // Fonts and painting need an application, but never a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietMessages);
     QGuiApplication app(argc, argv);
     TheAppState().m_bSilent = true;
     CVextKeyDoc doc;
@@ -85,6 +97,9 @@ int RunShellPrint(int argc, char** argv, const ShellCommandInfo& info, std::stri
         break;
     }
     }
+    // Set once the printer is chosen, which may reset the page. Both pads are wider than tall:
+    // across the page they print half as large again.
+    printer.setPageOrientation(QPageLayout::Landscape);
     if (!sheet.Print(printer)) {
         strError = info.m_strFileName + ": could not be printed on " + strWhere;
         return kExitFailed;
