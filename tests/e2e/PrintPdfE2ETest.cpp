@@ -7,10 +7,10 @@
 #include "model/ButtonId.h"
 #include "model/VextKeyDoc.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -59,6 +59,16 @@ protected:
         const auto text = RunProcess(PDFTOTEXT_EXE, args);
         EXPECT_EQ(text.nExitCode, 0) << text.strErr;
         return text.strOut;
+    }
+
+    // A number attribute of the tag that starts at at; -1 when there is none.
+    static double Attribute(const std::string& strXml, std::size_t at, const std::string& strName) {
+        const std::size_t end = strXml.find('>', at);
+        const std::size_t found = strXml.find(" " + strName + "=\"", at);
+        if (at == std::string::npos || found == std::string::npos || found > end) {
+            return -1.0;
+        }
+        return std::strtod(strXml.c_str() + found + strName.size() + 3, nullptr);
     }
 
     static std::vector<std::string> Pages(const std::string& strPdf) {
@@ -112,16 +122,16 @@ TEST_F(PrintPdfE2E, ALongDescriptionStaysOnThePage) {
     ASSERT_EQ(run.nExitCode, 0) << run.strErr;
     ASSERT_EQ(Pages(pdf).size(), 1u);
     const std::string strBoxes = PdfText(pdf, true);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(strBoxes, m, std::regex(R"re(<page width="([\d.]+)")re")));
-    const double width = std::stod(m[1]);
-    const std::regex word(R"re(xMin="([\d.-]+)"[^>]*xMax="([\d.-]+)"[^>]*>([^<]*)<)re");
+    const double width = Attribute(strBoxes, strBoxes.find("<page "), "width");
+    ASSERT_GT(width, 0.0);
     std::string strWords;
-    for (auto it = std::sregex_iterator(strBoxes.begin(), strBoxes.end(), word);
-         it != std::sregex_iterator(); ++it) {
-        EXPECT_GE(std::stod((*it)[1]), 0.0) << (*it)[3];
-        EXPECT_LE(std::stod((*it)[2]), width) << (*it)[3];
-        strWords += (*it)[3].str() + " ";
+    for (std::size_t at = strBoxes.find("<word "); at != std::string::npos;
+         at = strBoxes.find("<word ", at + 1)) {
+        const std::size_t textAt = strBoxes.find('>', at) + 1;
+        const std::string strWord = strBoxes.substr(textAt, strBoxes.find('<', textAt) - textAt);
+        EXPECT_GE(Attribute(strBoxes, at, "xMin"), 0.0) << strWord;
+        EXPECT_LE(Attribute(strBoxes, at, "xMax"), width) << strWord;
+        strWords += strWord + " ";
     }
     EXPECT_NE(strWords.find("Switch to the next weapon"), std::string::npos) << strWords;
     EXPECT_NE(strWords.find("Duck"), std::string::npos) << strWords;
