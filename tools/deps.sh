@@ -13,6 +13,8 @@ packages=(
     xdg-utils
     # vextd's real pad path under test: an emulated USB pad that SDL finds through libudev
     umockdev libumockdev-dev libudev1
+    # printed sheets are read back with pdftotext
+    poppler-utils
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

@@ -1,5 +1,6 @@
 #include "app/CommandLineModes.h"
 #include "app/DriverStatus.h"
+#include "app/ShellCommandInfo.h"
 #include "app/VextKeyCommandLineInfo.h"
 
 #include <cstdio>
@@ -8,6 +9,7 @@
 
 #ifdef VEXT_HAVE_GUI
 #include "app/InstanceGuard.h"
+#include "app/ShellPrint.h"
 #include "app/VextKeyApp.h"
 
 #include <QApplication>
@@ -19,19 +21,26 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: vextkey [-ld FILE | -ul | --status | FILE]\n"
+    "Usage: vextkey [-ld FILE | -ul | --status | -p FILE | -pt FILE PRINTER |\n"
+    "                --print-pdf FILE OUT.pdf | FILE]\n"
     "Configure keyboard emulation for game pads.\n"
     "\n"
-    "  -ld FILE   load the key set FILE and download it to the driver, then exit\n"
-    "  -ul        unload the driver's key set, then exit\n"
-    "  --status   tell whether the driver runs, what it plays and which pads it sees, then exit\n"
-    "  FILE       open the key set FILE in the configurator\n"
-    "  --version  show the version\n"
-    "  --help     show this text\n"
+    "  -ld FILE                 load the key set FILE and download it to the driver, then exit\n"
+    "  -ul                      unload the driver's key set, then exit\n"
+    "  --status                 tell whether the driver runs, what it plays and which pads it\n"
+    "                           sees, then exit\n"
+    "  -p FILE                  print the mapping sheets of FILE on the default printer, then\n"
+    "                           exit\n"
+    "  -pt FILE PRINTER         print them on the printer named PRINTER, then exit\n"
+    "  --print-pdf FILE OUT.pdf write them into the PDF file OUT.pdf, then exit\n"
+    "  FILE                     open the key set FILE in the configurator\n"
+    "  --version                show the version\n"
+    "  --help                   show this text\n"
     "\n"
     "Flags may also begin with \"/\", as in /ld and /ul.\n"
-    "-ld, -ul and --status need no display. -ld and -ul print nothing when they succeed; on a\n"
-    "failure they print one line on stderr and exit with status 1 (2 when -ld has no file).\n"
+    "These modes need no display and print nothing when they succeed; on a failure they print\n"
+    "one line on stderr and exit with status 1 (2 when the file is missing). A key set without\n"
+    "mapped pad buttons has nothing to print and fails.\n"
     "While a configurator window runs, -ld and -ul are carried out by it, with the same result.\n"
     "--status prints one fact per line and exits with 0 when the driver answers, else 3.\n";
 
@@ -90,6 +99,22 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vextkey: %s\n", strError.c_str());
         }
         return nExitCode;
+    }
+
+    // The shell's print switches print without any window, whether or not one runs.
+    vext::ShellCommandInfo shell;
+    shell.ParseCommandLine(argc, argv);
+    if (shell.IsPrint()) {
+#ifdef VEXT_HAVE_GUI
+        nExitCode = vext::RunShellPrint(argc, argv, shell, strError);
+        if (!strError.empty()) {
+            std::fprintf(stderr, "vextkey: %s\n", strError.c_str());
+        }
+        return nExitCode;
+#else
+        std::fputs("vextkey: built without printing; try --help\n", stderr);
+        return 2;
+#endif
     }
 
 #ifdef VEXT_HAVE_GUI

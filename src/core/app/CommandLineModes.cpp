@@ -8,12 +8,7 @@
 
 namespace vext {
 
-int LoadAndDownload(const std::string& strPath, std::string& strError) {
-    strError.clear();
-    if (strPath.empty()) {
-        strError = "-ld needs the key-set file to load";
-        return kExitNoFile;
-    }
+int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& strError) {
     ProfileFile file;
     const FileStatus status = file.Load(strPath);
     if (!status.ok()) {
@@ -31,13 +26,24 @@ int LoadAndDownload(const std::string& strPath, std::string& strError) {
                    "\", expected \"" + std::string(kKeySetFileVersion) + "\")";
         return kExitFailed;
     }
-
-    CVextKeyDoc doc;
     if (!doc.OnOpenDocument(strPath)) {
         strError = doc.GetFileError().empty() ? strPath + ": cannot be read" : doc.GetFileError();
         return kExitFailed;
     }
     doc.SetPathName(strPath, false);
+    return kExitOk;
+}
+
+int LoadAndDownload(const std::string& strPath, std::string& strError) {
+    strError.clear();
+    if (strPath.empty()) {
+        strError = "-ld needs the key-set file to load";
+        return kExitNoFile;
+    }
+    CVextKeyDoc doc;
+    if (const int nExit = OpenKeySetFile(strPath, doc, strError); nExit != kExitOk) {
+        return nExit;
+    }
     if (!doc.DownloadToDriver(&strError)) {
         return kExitFailed;
     }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+class CVextKeyDoc;
+
 namespace vext {
 
 // Exit codes of the modes.
@@ -18,6 +20,10 @@ inline constexpr int kExitNoFile = 2; // "ld" without a file name
 // for an interactive start, which it leaves untouched. Otherwise sets nExitCode, and on a
 // failure strError to one line saying what went wrong.
 bool RunCommandLineMode(const CVextKeyCommandLineInfo& info, int& nExitCode, std::string& strError);
+
+// Reads a key-set file for a mode without windows: checks its version, opens it into doc and
+// sets its path (and so its title). kExitOk, or kExitFailed with the reason in strError.
+int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& strError);
 
 // The load mode on its own: reads the file's version, opens it silently, downloads it.
 int LoadAndDownload(const std::string& strPath, std::string& strError);

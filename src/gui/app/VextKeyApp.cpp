@@ -228,9 +228,6 @@ void CVextKeyApp::OnHomePage() {
 }
 
 void CVextKeyApp::OnFilePrintSetup() {
-    if (!m_pPrinter) {
-        m_pPrinter = std::make_unique<QPrinter>();
-    }
-    QPageSetupDialog dlg(m_pPrinter.get(), m_pMainFrame.get());
+    QPageSetupDialog dlg(&GetPrinter(), m_pMainFrame.get());
     dlg.exec();
 }

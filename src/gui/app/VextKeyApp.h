@@ -13,7 +13,6 @@
 #include <QStringList>
 
 class CMainFrame;
-class QPrinter;
 
 namespace vext {
 class PadLayoutTable;
@@ -74,5 +73,4 @@ public:
 private:
     std::unique_ptr<vext::InstanceGuard> m_pInstance;
     std::unique_ptr<CMainFrame> m_pMainFrame;
-    std::unique_ptr<QPrinter> m_pPrinter;
 };

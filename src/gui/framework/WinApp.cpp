@@ -11,6 +11,8 @@
 
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QSettings>
 
 namespace vext {
@@ -18,6 +20,8 @@ namespace vext {
 namespace {
 
 CWinApp* g_pApp = nullptr;
+
+const char kPreviewPagesKey[] = "Settings/PreviewPages";
 
 } // namespace
 
@@ -134,13 +138,26 @@ void CWinApp::LoadStdProfileSettings(int nMaxMRU) {
     m_pRecentFileList = std::make_unique<CRecentFileList>(nMaxMRU);
     auto pSettings = AppSettings();
     m_pRecentFileList->ReadList(*pSettings);
+    m_nNumPreviewPages = pSettings->value(QLatin1String(kPreviewPagesKey), 0).toInt();
 }
 
 void CWinApp::SaveStdProfileSettings() {
+    auto pSettings = AppSettings();
     if (m_pRecentFileList) {
-        auto pSettings = AppSettings();
         m_pRecentFileList->WriteList(*pSettings);
     }
+    if (m_nNumPreviewPages != 0) {
+        pSettings->setValue(QLatin1String(kPreviewPagesKey), m_nNumPreviewPages);
+    }
+}
+
+QPrinter& CWinApp::GetPrinter() {
+    if (!m_pPrinter) {
+        m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The program prints pad sheets, which are wider than tall.
+        m_pPrinter->setPageOrientation(QPageLayout::Landscape);
+    }
+    return *m_pPrinter;
 }
 
 } // namespace vext

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+class QPrinter;
 class QSettings;
 
 namespace vext {
@@ -42,13 +43,20 @@ public:
     void LoadStdProfileSettings(int nMaxMRU);
     void SaveStdProfileSettings();
 
+    // The printer that Print Setup and every print command share: the default printer until
+    // the user picks another.
+    QPrinter& GetPrinter();
+
     CMDIFrameWnd* m_pMainWnd = nullptr;
+    // Pages side by side in print preview, kept as "Settings"/"PreviewPages"; 0 until chosen.
+    int m_nNumPreviewPages = 0;
 
 protected:
     std::unique_ptr<CRecentFileList> m_pRecentFileList;
 
 private:
     std::vector<std::unique_ptr<CDocTemplate>> m_templates;
+    std::unique_ptr<QPrinter> m_pPrinter;
 };
 
 CWinApp* AfxGetApp();

@@ -14,6 +14,7 @@
 #include "model/VextKeyDoc.h"
 #include "pad/PadLayoutTable.h"
 #include "views/FunctionListCtrl.h"
+#include "views/KeySetPrinter.h"
 #include "views/PadButton.h"
 #include "views/VextPadView.h"
 
@@ -112,6 +113,20 @@ CVextKeyView::CVextKeyView(QWidget* pParent)
         CVextKeyDoc* pDoc = GetDoc();
         ui.Enable(pDoc && pDoc->IsModified());
     });
+
+    // Printing: enabled, as every handled command, while this key set's view is active.
+    const struct {
+        int nID;
+        PrintCommand command;
+    } printCommands[] = {{ID_FILE_PRINT, PrintCommand::Print},
+                         {ID_FILE_PRINT_DIRECT, PrintCommand::PrintDirect},
+                         {ID_FILE_PRINT_PREVIEW, PrintCommand::PrintPreview}};
+    for (const auto& entry : printCommands) {
+        OnCommandId(entry.nID, [this, command = entry.command] {
+            if (const KeySetDocument* pDoc = GetKeySetDocument())
+                RunPrintCommand(command, *pDoc, window());
+        });
+    }
 }
 
 CVextKeyView::~CVextKeyView() = default;
