@@ -21,8 +21,9 @@ constexpr auto kDeviceTimeout = std::chrono::milliseconds(100);
 constexpr int kMinDriverVersion = 0x200;
 
 // One connection, one request, one answer. *pAnswer is set only on a complete, valid answer.
-bool Exchange(int nCode, std::span<const uint8_t> buffer, vext::DeviceAnswer* pAnswer) {
-    const auto deadline = vext::DeviceClock::now() + kDeviceTimeout;
+bool Exchange(int nCode, std::span<const uint8_t> buffer, vext::DeviceAnswer* pAnswer,
+              std::chrono::milliseconds timeout = kDeviceTimeout) {
+    const auto deadline = vext::DeviceClock::now() + timeout;
     std::vector<uint8_t> request;
     if (nCode < 0 || !vext::EncodeDeviceRequest(static_cast<uint32_t>(nCode), buffer, &request)) {
         return false;
@@ -57,12 +58,17 @@ int DeviceControl(int nCode) {
 }
 
 int DeviceQuery(int nCode, void* pBuffer, uint32_t* pnSize) {
+    return vext::DeviceQueryWithin(nCode, pBuffer, pnSize, kDeviceTimeout);
+}
+
+int vext::DeviceQueryWithin(int nCode, void* pBuffer, uint32_t* pnSize,
+                            std::chrono::milliseconds timeout) {
     if (pnSize == nullptr || (pBuffer == nullptr && *pnSize != 0)) {
         return 0;
     }
     const std::span<const uint8_t> buffer(static_cast<const uint8_t*>(pBuffer), *pnSize);
     vext::DeviceAnswer answer;
-    if (!Exchange(nCode, buffer, &answer) || !answer.bDone) {
+    if (!Exchange(nCode, buffer, &answer, timeout) || !answer.bDone) {
         return 0;
     }
     if (!answer.data.empty()) {

@@ -6,6 +6,7 @@
 // answers nonsense, is a failed open: the call returns 0 and leaves the caller's buffer
 // untouched. The wire format is in docs/device-channel.md.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,11 @@ int DeviceQuery(int nCode, void* pBuffer, uint32_t* pnSize);
 int GetDriverVersion();
 
 namespace vext {
+
+// DeviceQuery with a longer wait, for the few questions that the driver may answer only after
+// work in progress (the load status). Never for calls made on every refresh of the window.
+int DeviceQueryWithin(int nCode, void* pBuffer, uint32_t* pnSize,
+                      std::chrono::milliseconds timeout);
 
 // Where the driver's socket is: $VEXT_DEVICE, else $XDG_RUNTIME_DIR/vext/device, else
 // /tmp/vext-<uid>/device.
