@@ -1,5 +1,7 @@
 #include "PadTypeRule.h"
 
+#include "DriverOptions.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,6 +52,9 @@ void PadTypeRule::Parse(std::string_view text, std::vector<std::string>* pWarnin
             nType = kPadStandard;
         } else if (type == "corvel" || type == "1") {
             nType = kPadCorvel;
+        }
+        if (IsDriverSetting(name)) {
+            continue; // read by ReadDriverSettings
         }
         if (name.empty() || nType < 0) {
             pWarnings->push_back("pad configuration line " + std::to_string(nLine) +

@@ -12,6 +12,8 @@ enum : uint32_t {
     kTestSetAxis = 0x7602,   // slot, axis (0 X, 1 Y), value (-32768 to 32767)
     kTestUnplug = 0x7603,    // slot
     kTestPlug = 0x7604,      // button count; answers the slot taken (0: none)
+    kTestHoldLoads = 0x7605, // 1: loads wait before they read the record, 0: go on; answers
+                             // the number of loads pending
 };
 
 } // namespace vext

@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,9 +52,14 @@ DeviceAnswer DoneWith(bool bDone, std::optional<int32_t> nValue = std::nullopt) 
 
 // The test codes, run on the loop thread where the pads live.
 std::optional<DeviceAnswer> HandleTestCode(const DeviceRequest& request, DriverLoop& loop,
-                                           PadManager& pads) {
+                                           PadManager& pads, DriverService& service) {
     size_t nArgs = 0;
     switch (request.nCode) {
+    case kTestHoldLoads:
+        if (request.buffer.size() < 4) {
+            return DeviceAnswer{};
+        }
+        return DoneWith(true, service.HoldLoads(Arg(request, 0) != 0));
     case kTestSetButton:
     case kTestSetAxis:
         nArgs = 3;
@@ -120,7 +127,7 @@ void Report(int nFd, char nStatus) {
     }
 }
 
-int Run(const DriverOptions& options) {
+int Run(DriverOptions options) {
     SetVerboseLog(options.bVerbose);
     if (::geteuid() == 0) {
         const char* pAllow = std::getenv("VEXTD_ALLOW_ROOT");
@@ -147,15 +154,23 @@ int Run(const DriverOptions& options) {
     const std::string padConfig =
         options.strPadConfig.empty() ? PadTypeRule::DefaultPath() : options.strPadConfig;
     rule.Load(padConfig, &warnings);
+    if (std::ifstream config(padConfig, std::ios::binary); config) {
+        const std::string text((std::istreambuf_iterator<char>(config)),
+                               std::istreambuf_iterator<char>());
+        ReadDriverSettings(text, &options, &warnings);
+    }
     for (const std::string& warning : warnings) {
         LogError(warning);
     }
 
     const std::string registry =
         options.strRegistry.empty() ? RegistryStore::DefaultPath() : options.strRegistry;
+    auto pRecordLoader = std::make_shared<StoreRecordLoader>(registry);
     DriverService service(
         pOutput.get(), static_cast<DriverService::Nanos>(options.nRepeatMs) * 1'000'000,
-        [registry] { return LoadRecordFromStore(registry); }, rule);
+        [pRecordLoader] { return pRecordLoader->Load(); }, rule);
+    service.SetMinHold(static_cast<DriverService::Nanos>(options.nMinHoldMs.value_or(0)) *
+                       1'000'000);
 
     DriverService* pService = &service;
     PadManager pads(
@@ -184,8 +199,8 @@ int Run(const DriverOptions& options) {
     }
     pads.Pump();
     if (!options.testPads.empty()) {
-        service.SetExtraHandler([&loop, &pads](const DeviceRequest& request) {
-            return HandleTestCode(request, loop, pads);
+        service.SetExtraHandler([&loop, &pads, &service](const DeviceRequest& request) {
+            return HandleTestCode(request, loop, pads, service);
         });
     }
 
@@ -194,7 +209,11 @@ int Run(const DriverOptions& options) {
     const std::string socket = options.strSocket.empty() ? DeviceSocketPath() : options.strSocket;
     DeviceServer server;
     if (!server.Start(
-            socket, [pService](const DeviceRequest& r) { return pService->Handle(r); }, &error)) {
+            socket,
+            [pService](const DeviceRequest& r, DeviceReply reply) {
+                pService->HandleAsync(r, std::move(reply));
+            },
+            &error)) {
         LogError(error);
         Report(nReportFd, 1);
         return 1;
