@@ -4,8 +4,10 @@
 // the time the record output stamped on its key (both CLOCK_MONOTONIC), so it also counts the
 // socket round trip into the driver: an upper bound of the added latency.
 
+#include "BenchKeySet.h"
 #include "EmulationEngine.h"
 #include "MonotonicClock.h"
+#include "StoreRecordSource.h"
 #include "TestCodes.h"
 #include "driver/DeviceProtocol.h"
 #include "driver/DeviceSocket.h"
@@ -58,6 +60,37 @@ void BM_EnginePressRelease(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EnginePressRelease);
+
+// Code 24's load of a record of n functions written by a download: the whole read of the
+// store as the first load after a change does it.
+void BM_LoadRecord(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    char tmpl[] = "/tmp/vextd-bench-XXXXXX";
+    if (::mkdtemp(tmpl) == nullptr) {
+        state.SkipWithError("no temp dir");
+        return;
+    }
+    const std::string dir = tmpl;
+    const std::string path = dir + "/registry.sqlite";
+    {
+        std::string error;
+        auto pStore = RegistryStore::Open(path, error);
+        if (!pStore || !WriteDriverRecord(*bench::MakeKeySet(n), *pStore)) {
+            state.SkipWithError("cannot write the record");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        const RecordLoad load = LoadRecordFromStore(path);
+        if (load.pTable->FunctionCount() != n) {
+            state.SkipWithError(("not loaded: " + load.strProblem).c_str());
+            break;
+        }
+    }
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+}
+BENCHMARK(BM_LoadRecord)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 struct Driver {
     pid_t pid = -1;
