@@ -183,6 +183,8 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOp
             pOptions->bHelp = true;
         } else if (arg == "--version") {
             pOptions->bVersion = true;
+        } else if (arg == "--status") {
+            pOptions->bStatus = true;
         } else {
             *pError = "unknown option \"" + arg + "\" (see --help)";
             return false;
@@ -209,6 +211,8 @@ std::string DriverUsage() {
            "  --verbose, -v      log every request and pad change\n"
            "  --help, -h         show this text\n"
            "  --version          show the version\n"
+           "  --status           ask the running vextd (at --socket) what it has loaded;\n"
+           "                     exit status 0 only when it loaded a key set\n"
            "\n"
            "vextd refuses to run as root; set VEXTD_ALLOW_ROOT=1 only in throw-away\n"
            "containers (CI) that have no other user.\n";

@@ -20,6 +20,7 @@ struct DriverOptions {
     bool bForeground = false;
     bool bVerbose = false;
     bool bHelp = false;
+    bool bStatus = false; // ask the running driver instead of running one
     bool bVersion = false;
     // Test pads: the button count of each virtual joystick to attach (test runs only).
     std::vector<int> testPads;

@@ -12,6 +12,7 @@
 #include "StoreRecordSource.h"
 #include "TestCodes.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "platform/RegistryStore.h"
 
 #include <chrono>
@@ -125,6 +126,32 @@ void Report(int nFd, char nStatus) {
         [[maybe_unused]] const ssize_t n = ::write(nFd, &nStatus, 1);
         ::close(nFd);
     }
+}
+
+// vextd --status: what the running driver says of itself. 0 when it has a key set loaded,
+// 1 when it has none or refused its record, 3 when no driver answers.
+int PrintStatus(const DriverOptions& options) {
+    if (!options.strSocket.empty()) {
+        ::setenv("VEXT_DEVICE", options.strSocket.c_str(), 1);
+    }
+    const int nVersion = GetDriverVersion();
+    if (nVersion == 0) {
+        std::printf("vextd: no driver answers at %s\n", DeviceSocketPath().c_str());
+        return 3;
+    }
+    int32_t nEnabled = 0;
+    uint32_t nSize = sizeof nEnabled;
+    const bool bEnabled = DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nEnabled, &nSize) != 0 &&
+                          nSize == sizeof nEnabled && nEnabled != 0;
+    std::printf("vextd %x.%02x at %s, emulation %s\n", (nVersion >> 8) & 0xF, nVersion & 0xFF,
+                DeviceSocketPath().c_str(), bEnabled ? "on" : "off");
+    DriverLoadStatus status;
+    if (!QueryDriverLoadStatus(&status)) {
+        std::printf("the driver does not tell what it loaded\n");
+        return 1;
+    }
+    std::printf("%s\n", DescribeDriverLoadStatus(status).c_str());
+    return status.state == DriverLoadState::kLoaded ? 0 : 1;
 }
 
 int Run(DriverOptions options) {
@@ -250,6 +277,9 @@ int main(int argc, char** argv) {
                     VEXT_VERSION_MINOR, (vext::kDriverVersion >> 8) & 0xF,
                     vext::kDriverVersion & 0xFF);
         return 0;
+    }
+    if (options.bStatus) {
+        return vext::PrintStatus(options);
     }
     return vext::Run(options);
 }

@@ -10,9 +10,11 @@
 #include "model/ButtonId.h"
 
 #include <csignal>
+#include <cstdio>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -265,6 +267,21 @@ TEST_F(VextdEndToEndTest, LargeFunctionLoadsAndTheLoadStatusTells) {
     ASSERT_TRUE(status);
     EXPECT_EQ(status->state, DriverLoadState::kRefused);
     EXPECT_EQ(status->reason, DriverLoadReason::kStoreUnreadable);
+    // And so does vextd --status, in words and in its exit status.
+    const std::string command =
+        std::string(VEXTD_PATH) + " --status --socket '" + vextd.strSocket + "' 2>&1";
+    FILE* pPipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pPipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pPipe) != nullptr) {
+        output += buffer;
+    }
+    const int nStatus = ::pclose(pPipe);
+    EXPECT_NE(output.find("refused the key set: it cannot read its registry store"),
+              std::string::npos)
+        << output;
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 1) << nStatus;
 }
 
 // A tap is held for the minimum hold, seen in the record's own timestamps.
