@@ -96,8 +96,8 @@ RecordLoad StoreRecordLoader::Load() {
     m_bUnchanged = false;
     // Stamps and the data version are taken before reading: a change that lands after them
     // makes the next load read again, never the other way round.
-    const FileStamp file = Stamp(m_strPath);
-    const FileStamp log = Stamp(m_strPath + "-wal");
+    FileStamp file = Stamp(m_strPath);
+    FileStamp log = Stamp(m_strPath + "-wal");
     if (!file.bExists) {
         m_pStore.reset();
         m_bHaveLast = false;
@@ -111,6 +111,10 @@ RecordLoad StoreRecordLoader::Load() {
             return Unreadable("cannot open the registry store " + m_strPath + ": " + strError);
         }
         m_openedFile = file;
+        // Opening may itself make the log file: stamped after, so the next load is not taken
+        // for a change.
+        file = Stamp(m_strPath);
+        log = Stamp(m_strPath + "-wal");
     }
     int64_t nVersion = 0;
     if (!m_pStore->DataVersion(nVersion)) {
