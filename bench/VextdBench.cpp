@@ -4,8 +4,10 @@
 // the time the record output stamped on its key (both CLOCK_MONOTONIC), so it also counts the
 // socket round trip into the driver: an upper bound of the added latency.
 
+#include "BenchKeySet.h"
 #include "EmulationEngine.h"
 #include "MonotonicClock.h"
+#include "StoreRecordSource.h"
 #include "TestCodes.h"
 #include "driver/DeviceProtocol.h"
 #include "driver/DeviceSocket.h"
@@ -58,6 +60,69 @@ void BM_EnginePressRelease(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_EnginePressRelease);
+
+// Writes a download's record of n functions into a fresh store; the folder, or "" on failure.
+std::string WriteBenchRecord(int n) {
+    char tmpl[] = "/tmp/vextd-bench-XXXXXX";
+    if (::mkdtemp(tmpl) == nullptr) {
+        return "";
+    }
+    const std::string dir = tmpl;
+    std::string error;
+    auto pStore = RegistryStore::Open(dir + "/registry.sqlite", error);
+    if (!pStore || !WriteDriverRecord(*bench::MakeKeySet(n), *pStore)) {
+        std::error_code removeError;
+        std::filesystem::remove_all(dir, removeError);
+        return "";
+    }
+    return dir;
+}
+
+// Code 24's load of a record of n functions written by a download: the whole read of the
+// store, as the first load after a download does it.
+void BM_LoadRecord(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::string dir = WriteBenchRecord(n);
+    if (dir.empty()) {
+        state.SkipWithError("cannot write the record");
+        return;
+    }
+    for (auto _ : state) {
+        const RecordLoad load = LoadRecordFromStore(dir + "/registry.sqlite");
+        if (load.pTable->FunctionCount() != n) {
+            state.SkipWithError(("not loaded: " + load.strProblem).c_str());
+            break;
+        }
+    }
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+}
+BENCHMARK(BM_LoadRecord)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Code 24 again with the same record, as the configurator sends it whenever its function
+// list loses the focus: the driver's loader sees the store unchanged and reads nothing.
+void BM_ReloadUnchangedRecord(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::string dir = WriteBenchRecord(n);
+    if (dir.empty()) {
+        state.SkipWithError("cannot write the record");
+        return;
+    }
+    StoreRecordLoader loader(dir + "/registry.sqlite");
+    if (loader.Load().pTable->FunctionCount() != n) {
+        state.SkipWithError("not loaded");
+    }
+    for (auto _ : state) {
+        const RecordLoad load = loader.Load();
+        if (!loader.LastLoadWasUnchanged() || load.pTable->FunctionCount() != n) {
+            state.SkipWithError("read again");
+            break;
+        }
+    }
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
+}
+BENCHMARK(BM_ReloadUnchangedRecord)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 struct Driver {
     pid_t pid = -1;

@@ -1,6 +1,7 @@
 #include "DriverOptions.h"
 
 #include <charconv>
+#include <string_view>
 
 namespace vext {
 namespace {
@@ -46,7 +47,46 @@ bool ParseTestPads(const std::string& text, std::vector<int>* pPads) {
     return pPads->size() <= 4;
 }
 
+constexpr int kMaxMinHoldMs = 1000;
+
+std::string_view Trim(std::string_view text) {
+    const size_t nFirst = text.find_first_not_of(" \t\r");
+    if (nFirst == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(nFirst, text.find_last_not_of(" \t\r") - nFirst + 1);
+}
+
 } // namespace
+
+bool IsDriverSetting(std::string_view name) {
+    return name == "min-hold-ms";
+}
+
+void ReadDriverSettings(std::string_view text, DriverOptions* pOptions,
+                        std::vector<std::string>* pWarnings) {
+    int nLine = 0;
+    while (!text.empty()) {
+        const size_t nEnd = text.find('\n');
+        const std::string_view line = Trim(text.substr(0, nEnd));
+        text = nEnd == std::string_view::npos ? std::string_view() : text.substr(nEnd + 1);
+        ++nLine;
+        const size_t nEqual = line.find('=');
+        if (line.empty() || line.front() == '#' || nEqual == std::string_view::npos ||
+            !IsDriverSetting(Trim(line.substr(0, nEqual)))) {
+            continue;
+        }
+        int nValue = 0;
+        if (!ParseInt(std::string(Trim(line.substr(nEqual + 1))), 0, kMaxMinHoldMs, &nValue)) {
+            pWarnings->push_back("pad configuration line " + std::to_string(nLine) +
+                                 ": min-hold-ms needs milliseconds from 0 to 1000; skipped");
+            continue;
+        }
+        if (!pOptions->nMinHoldMs) {
+            pOptions->nMinHoldMs = nValue;
+        }
+    }
+}
 
 bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOptions,
                         std::string* pError) {
@@ -110,6 +150,16 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOp
                 *pError = "--repeat-ms needs a number of milliseconds from 1 to 10000";
                 return false;
             }
+        } else if (arg == "--min-hold-ms") {
+            if (!takeValue()) {
+                return false;
+            }
+            int nValue = 0;
+            if (!ParseInt(value, 0, kMaxMinHoldMs, &nValue)) {
+                *pError = "--min-hold-ms needs a number of milliseconds from 0 to 1000";
+                return false;
+            }
+            pOptions->nMinHoldMs = nValue;
         } else if (arg == "--test-virtual-pads") {
             if (!takeValue()) {
                 return false;
@@ -133,6 +183,8 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOp
             pOptions->bHelp = true;
         } else if (arg == "--version") {
             pOptions->bVersion = true;
+        } else if (arg == "--status") {
+            pOptions->bStatus = true;
         } else {
             *pError = "unknown option \"" + arg + "\" (see --help)";
             return false;
@@ -153,12 +205,16 @@ std::string DriverUsage() {
            "  --output KIND      auto (default): uinput when its device opens, else xtest\n"
            "                     when an X display answers; or uinput, xtest, record:PATH\n"
            "  --repeat-ms N      Auto-Repeat interval in milliseconds (default 50)\n"
+           "  --min-hold-ms N    keep every key down at least N ms (0 to 1000; default\n"
+           "                     0, or min-hold-ms in the pad configuration)\n"
            "  --pad-config PATH  pad types and pinned slots (default\n"
            "                     ~/.config/vext/pads.conf)\n"
            "  --foreground, -f   stay in the foreground (as under systemd)\n"
            "  --verbose, -v      log every request and pad change\n"
            "  --help, -h         show this text\n"
            "  --version          show the version\n"
+           "  --status           ask the running vextd (at --socket) what it has loaded;\n"
+           "                     exit status 0 only when it loaded a key set\n"
            "\n"
            "SIGTERM, SIGINT, SIGHUP and SIGQUIT stop it with every held key released.\n"
            "\n"

@@ -2,7 +2,9 @@
 
 // vextd's command line.
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vext {
@@ -13,9 +15,12 @@ struct DriverOptions {
     std::string strOutput = "auto";
     std::string strPadConfig; // empty: the default pad configuration
     int nRepeatMs = 50;
+    // Shortest time between a key's down and its up; unset: pads.conf's, else 0.
+    std::optional<int> nMinHoldMs;
     bool bForeground = false;
     bool bVerbose = false;
     bool bHelp = false;
+    bool bStatus = false; // ask the running driver instead of running one
     bool bVersion = false;
     // Test pads: the button count of each virtual joystick to attach (test runs only).
     std::vector<int> testPads;
@@ -26,5 +31,14 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOp
                         std::string* pError);
 
 std::string DriverUsage();
+
+// The driver settings that pads.conf may hold besides pad names, as "<setting> = <value>"
+// lines; the pad type rules skip them.
+bool IsDriverSetting(std::string_view name);
+
+// Takes the settings from pads.conf text into *pOptions, where the command line left them
+// unset; a bad value is skipped and described in *pWarnings.
+void ReadDriverSettings(std::string_view text, DriverOptions* pOptions,
+                        std::vector<std::string>* pWarnings);
 
 } // namespace vext

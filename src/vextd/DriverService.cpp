@@ -33,7 +33,23 @@ int32_t ReadInt32(const std::vector<uint8_t>& buffer) {
 
 DriverService::DriverService(KeyOutput* pOutput, Nanos nRepeatInterval, Loader loader,
                              PadTypeRule rule)
-    : m_engine(pOutput, nRepeatInterval), m_loader(std::move(loader)), m_rule(std::move(rule)) {}
+    : m_engine(pOutput, nRepeatInterval), m_loader(std::move(loader)), m_rule(std::move(rule)) {
+    m_loadThread = std::thread([this] { LoadLoop(); });
+}
+
+DriverService::~DriverService() {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_bStopping = true;
+    }
+    m_loadChanged.notify_all();
+    m_loadThread.join();
+}
+
+void DriverService::SetMinHold(Nanos nMinHold) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.SetMinHold(nMinHold);
+}
 
 DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
     const size_t nSize = request.buffer.size();
@@ -67,7 +83,7 @@ DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
         if (!bNoBuffer) {
             return {};
         }
-        Enable();
+        RequestLoad(nullptr);
         return Done();
     case VEXT_IOCTL_GET_PAD_TYPE:
         return bWord ? Done(PadTypeAnswer(ReadInt32(request.buffer))) : DeviceAnswer{};
@@ -88,34 +104,151 @@ DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
     return {};
 }
 
+void DriverService::HandleAsync(const DeviceRequest& request, DeviceReply reply) {
+    const bool bNoBuffer = request.buffer.empty();
+    if (request.nCode == VEXT_IOCTL_ENABLE && bNoBuffer) {
+        // Answered once the record is in: a status asked after this answer is about it.
+        RequestLoad([reply] { reply(Done()); });
+        return;
+    }
+    if (request.nCode == VEXT_IOCTL_GET_LOAD_STATUS) {
+        if (request.buffer.size() < kLoadStatusSize) {
+            reply(DeviceAnswer{});
+            return;
+        }
+        const auto answer = [this, reply] {
+            DeviceAnswer status;
+            status.bDone = true;
+            status.data.resize(kLoadStatusSize);
+            EncodeLoadStatus(LoadStatus(), std::span<uint8_t, kLoadStatusSize>(status.data));
+            reply(std::move(status));
+        };
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (m_nLoadsDone < m_nLoadsAsked) {
+            // About the load that is running or asked for, not the one before it.
+            m_waiting.emplace_back(m_nLoadsAsked, answer);
+            return;
+        }
+        lock.unlock();
+        answer();
+        return;
+    }
+    reply(Handle(request));
+}
+
 void DriverService::Enable() {
-    RecordLoad load = m_loader ? m_loader() : RecordLoad{};
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    bool bDone = false;
+    RequestLoad([&] {
+        const std::lock_guard<std::mutex> lock(doneMutex);
+        bDone = true;
+        doneChanged.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(doneMutex);
+    doneChanged.wait(lock, [&] { return bDone; });
+}
+
+void DriverService::RequestLoad(std::function<void()> onLoaded) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_bWantEnabled = true;
+        ++m_nLoadsAsked;
+        if (onLoaded) {
+            m_waiting.emplace_back(m_nLoadsAsked, std::move(onLoaded));
+        }
+    }
+    m_loadChanged.notify_all();
+}
+
+int DriverService::HoldLoads(bool bHold) {
+    int nPending = 0;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_bHoldLoads = bHold;
+        nPending = static_cast<int>(m_nLoadsAsked - m_nLoadsDone);
+    }
+    m_loadChanged.notify_all();
+    return nPending;
+}
+
+void DriverService::LoadLoop() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_loadChanged.wait(lock, [this] {
+            return m_bStopping || (m_nLoadsDone < m_nLoadsAsked && !m_bHoldLoads);
+        });
+        if (m_bStopping) {
+            break;
+        }
+        // Requests that come while this load reads need another one: the record may have
+        // changed after it was read.
+        const uint64_t nLoad = m_nLoadsAsked;
+        lock.unlock();
+        RecordLoad load = m_loader ? m_loader() : RecordLoad{};
+        Apply(std::move(load));
+        lock.lock();
+        m_nLoadsDone = nLoad;
+        std::vector<std::function<void()>> done;
+        std::erase_if(m_waiting, [&](auto& waiting) {
+            if (waiting.first > nLoad) {
+                return false;
+            }
+            done.push_back(std::move(waiting.second));
+            return true;
+        });
+        lock.unlock();
+        for (const auto& callback : done) {
+            callback();
+        }
+        lock.lock();
+    }
+}
+
+void DriverService::Apply(RecordLoad load) {
     if (!load.pTable) {
         load.pTable = std::make_shared<const KeySetTable>();
     }
+    DriverLoadStatus status;
+    status.nFunctions = load.pTable->FunctionCount();
+    status.nMappings = static_cast<int32_t>(load.pTable->MappingCount());
     if (!load.strProblem.empty()) {
         LogError("the driver record is damaged, no functions loaded: " + load.strProblem);
+        status = DriverLoadStatus{};
+        status.state = DriverLoadState::kRefused;
+        status.reason =
+            load.problem == RecordProblem::kUnreadable ? DriverLoadReason::kStoreUnreadable
+            : load.problem == RecordProblem::kTooLarge ? DriverLoadReason::kRecordTooLarge
+                                                       : DriverLoadReason::kRecordDamaged;
     } else if (!load.bFound) {
         LogInfo("no key set downloaded; emulating nothing");
     } else {
+        status.state = DriverLoadState::kLoaded;
         LogInfo("loaded key set \"" + load.pTable->SetName() +
-                "\": " + std::to_string(load.pTable->FunctionCount()) + " functions, " +
-                std::to_string(load.pTable->MappingCount()) + " mappings");
+                "\": " + std::to_string(status.nFunctions) + " functions, " +
+                std::to_string(status.nMappings) + " mappings");
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_engine.SetTable(load.pTable);
-    m_engine.SetEnabled(true);
+    m_engine.SetTable(std::move(load.pTable));
+    m_engine.SetEnabled(m_bWantEnabled);
+    m_status = status;
+}
+
+DriverLoadStatus DriverService::LoadStatus() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_status;
 }
 
 void DriverService::Disable() {
     const std::lock_guard<std::mutex> lock(m_mutex);
+    m_bWantEnabled = false;
     m_engine.SetEnabled(false);
     LogDebug("emulation disabled");
 }
 
 bool DriverService::IsEnabled() const {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_engine.IsEnabled();
+    return m_bWantEnabled;
 }
 
 void DriverService::InputDown(uint32_t nButtonId, Nanos nNow) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 
 namespace vext {
 
@@ -15,10 +16,41 @@ EmulationEngine::~EmulationEngine() {
     ReleaseAll();
 }
 
+void EmulationEngine::SetMinHold(Nanos nMinHold) {
+    m_nMinHold = std::max<Nanos>(nMinHold, 0);
+}
+
 void EmulationEngine::SetTable(std::shared_ptr<const KeySetTable> pTable) {
     ReleaseAll();
-    m_pTable = pTable ? std::move(pTable) : std::make_shared<const KeySetTable>();
-    m_positions.assign(static_cast<size_t>(m_pTable->FunctionCount()), 0);
+    std::shared_ptr<const KeySetTable> pNew =
+        pTable ? std::move(pTable) : std::make_shared<const KeySetTable>();
+    const KeySetTable& oldTable = *m_pTable;
+
+    // Only functions that have played a step have a position worth keeping. An identity held
+    // twice (a damaged key set) is given to neither.
+    constexpr int kAmbiguous = -1;
+    std::unordered_map<int64_t, int> played;
+    for (int i = 0; i < static_cast<int>(m_positions.size()); ++i) {
+        if (m_positions[static_cast<size_t>(i)] >= 0) {
+            const auto [it, bNew] = played.emplace(oldTable.Identity(i), i);
+            if (!bNew) {
+                it->second = kAmbiguous;
+            }
+        }
+    }
+    std::vector<int> positions(static_cast<size_t>(pNew->FunctionCount()), -1);
+    for (int i = 0; !played.empty() && i < pNew->FunctionCount(); ++i) {
+        const auto it = played.find(pNew->Identity(i));
+        if (it == played.end() || it->second == kAmbiguous) {
+            continue;
+        }
+        if (pNew->Function(i)->strings == oldTable.Function(it->second)->strings) {
+            positions[static_cast<size_t>(i)] = m_positions[static_cast<size_t>(it->second)];
+        }
+        played.erase(it); // a second function of that identity in the new set starts afresh
+    }
+    m_pTable = std::move(pNew);
+    m_positions = std::move(positions);
 }
 
 void EmulationEngine::SetEnabled(bool bEnabled) {
@@ -29,42 +61,67 @@ void EmulationEngine::SetEnabled(bool bEnabled) {
 }
 
 void EmulationEngine::InputDown(uint32_t nButtonId, Nanos nNow) {
-    if (!m_bEnabled || m_active.contains(nButtonId)) {
+    if (!m_bEnabled) {
         return;
     }
+    const auto it = m_active.find(nButtonId);
+    if (it != m_active.end()) {
+        // Pressed again while its last press still plays out: the new press queues behind.
+        if (it->second.bReleased) {
+            Press(it->second, nButtonId, nNow);
+        }
+        return;
+    }
+    if (m_pTable->Function(m_pTable->FunctionFor(nButtonId)) == nullptr) {
+        return;
+    }
+    Press(m_active[nButtonId], nButtonId, nNow);
+}
+
+void EmulationEngine::Press(ActiveInput& input, uint32_t nButtonId, Nanos nNow) {
     const int nFunction = m_pTable->FunctionFor(nButtonId);
     const DriverFunction* pFunction = m_pTable->Function(nFunction);
-    if (pFunction == nullptr) {
-        return;
-    }
-    ActiveInput& input = m_active[nButtonId];
     input.nFunction = nFunction;
+    input.bReleased = false;
     // Auto-Repeat is edited on the Step function only; its companion repeats with it.
     int nOwner = -1;
     StepList(nFunction, &nOwner);
     const DriverFunction* pOwner = m_pTable->Function(nOwner);
     input.bRepeat = pFunction->bTurbo || (pOwner != nullptr && pOwner->bTurbo);
     input.nNextRepeat = nNow + m_nRepeatInterval;
-    PlayPress(input);
+    PlayPress(input, nNow);
 }
 
-void EmulationEngine::InputUp(uint32_t nButtonId, Nanos /*nNow*/) {
+void EmulationEngine::InputUp(uint32_t nButtonId, Nanos nNow) {
     const auto it = m_active.find(nButtonId);
-    if (it == m_active.end()) {
+    if (it == m_active.end() || it->second.bReleased) {
         return;
     }
-    PlayRelease(it->second);
-    Finish(it->second);
-    m_active.erase(it);
+    ActiveInput& input = it->second;
+    PlayRelease(input, nNow);
+    input.bReleased = true;
+    input.waiting.push_back(kEndOfInput);
+    if (Drain(input, nNow)) {
+        m_active.erase(it);
+    }
 }
 
 void EmulationEngine::Tick(Nanos nNow) {
-    for (auto& [nId, input] : m_active) {
-        if (!input.bRepeat || input.nNextRepeat > nNow) {
+    for (auto it = m_active.begin(); it != m_active.end();) {
+        ActiveInput& input = it->second;
+        if (Drain(input, nNow)) {
+            it = m_active.erase(it);
             continue;
         }
-        PlayRelease(input);
-        PlayPress(input);
+        ++it;
+        // A replay waits until the codes before it have played, so a short repeat interval
+        // cannot pile them up.
+        if (!input.bRepeat || input.bReleased || !input.waiting.empty() ||
+            input.nNextRepeat > nNow) {
+            continue;
+        }
+        PlayRelease(input, nNow);
+        PlayPress(input, nNow);
         input.nNextRepeat += m_nRepeatInterval;
         if (input.nNextRepeat <= nNow) {
             // Late (a stalled loop): one replay now, not a burst of the missed ones.
@@ -76,8 +133,14 @@ void EmulationEngine::Tick(Nanos nNow) {
 std::optional<EmulationEngine::Nanos> EmulationEngine::NextDeadline() const {
     std::optional<Nanos> next;
     for (const auto& [nId, input] : m_active) {
-        if (input.bRepeat && (!next || input.nNextRepeat < *next)) {
-            next = input.nNextRepeat;
+        std::optional<Nanos> due;
+        if (!input.waiting.empty()) {
+            due = DueTime(input, input.waiting.front());
+        } else if (input.bRepeat && !input.bReleased) {
+            due = input.nNextRepeat;
+        }
+        if (due && (!next || *due < *next)) {
+            next = due;
         }
     }
     return next;
@@ -132,11 +195,11 @@ const std::vector<StrokeBytes>* EmulationEngine::StepList(int nFunction, int* pn
     return pOwner == nullptr ? nullptr : &pOwner->strings;
 }
 
-void EmulationEngine::PlayPress(ActiveInput& input) {
+void EmulationEngine::PlayPress(ActiveInput& input, Nanos nNow) {
     const DriverFunction* pFunction = m_pTable->Function(input.nFunction);
     if (!pFunction->IsStep()) {
         if (!pFunction->strings.empty()) {
-            PlayCodes(input, pFunction->strings.front().press);
+            PlayCodes(input, pFunction->strings.front().press, nNow);
         }
         return;
     }
@@ -146,17 +209,29 @@ void EmulationEngine::PlayPress(ActiveInput& input) {
     if (pSteps == nullptr || pSteps->empty()) {
         return;
     }
+    // The Step function moves forward from the step played last, its companion back; past
+    // either end Loop wraps and no Loop stays. From no step played yet, forward starts at the
+    // first step and back at the last with Loop, the first without.
     const int nLast = static_cast<int>(pSteps->size()) - 1;
-    const int nStep = std::clamp(m_positions[static_cast<size_t>(nOwner)], 0, nLast);
+    const bool bLoop = m_pTable->Function(nOwner)->bLoop;
+    int& nPosition = m_positions[static_cast<size_t>(nOwner)];
+    const bool bPlayed = nPosition >= 0 && nPosition <= nLast;
+    int nStep = 0;
+    if (!pFunction->bStepDown) {
+        nStep = !bPlayed ? 0 : nPosition < nLast ? nPosition + 1 : bLoop ? 0 : nLast;
+    } else {
+        nStep = bPlayed && nPosition > 0 ? nPosition - 1 : bLoop ? nLast : 0;
+    }
+    nPosition = nStep;
     input.nPlayedStep = nStep;
-    PlayCodes(input, (*pSteps)[static_cast<size_t>(nStep)].press);
+    PlayCodes(input, (*pSteps)[static_cast<size_t>(nStep)].press, nNow);
 }
 
-void EmulationEngine::PlayRelease(ActiveInput& input) {
+void EmulationEngine::PlayRelease(ActiveInput& input, Nanos nNow) {
     const DriverFunction* pFunction = m_pTable->Function(input.nFunction);
     if (!pFunction->IsStep()) {
         if (!pFunction->strings.empty()) {
-            PlayCodes(input, pFunction->strings.front().release);
+            PlayCodes(input, pFunction->strings.front().release, nNow);
         }
         return;
     }
@@ -166,42 +241,73 @@ void EmulationEngine::PlayRelease(ActiveInput& input) {
         input.nPlayedStep >= static_cast<int>(pSteps->size())) {
         return;
     }
-    PlayCodes(input, (*pSteps)[static_cast<size_t>(input.nPlayedStep)].release);
+    PlayCodes(input, (*pSteps)[static_cast<size_t>(input.nPlayedStep)].release, nNow);
     input.nPlayedStep = -1;
-
-    const int nLast = static_cast<int>(pSteps->size()) - 1;
-    const bool bLoop = m_pTable->Function(nOwner)->bLoop;
-    int& nPosition = m_positions[static_cast<size_t>(nOwner)];
-    int nNext = std::clamp(nPosition, 0, nLast) + (pFunction->bStepDown ? -1 : 1);
-    if (nNext > nLast) {
-        nNext = bLoop ? 0 : nLast;
-    } else if (nNext < 0) {
-        nNext = bLoop ? nLast : 0;
-    }
-    nPosition = nNext;
 }
 
-void EmulationEngine::PlayCodes(ActiveInput& input, const std::vector<uint8_t>& codes) {
+void EmulationEngine::PlayCodes(ActiveInput& input, const std::vector<uint8_t>& codes, Nanos nNow) {
     for (const uint8_t nCode : codes) {
-        const int nKey = nCode & 0x7F;
-        if (nKey == 0) {
+        if ((nCode & 0x7F) == 0) {
             continue;
         }
-        if ((nCode & 0x80) != 0) {
-            KeyUp(input, nKey);
+        if (input.waiting.empty() && DueTime(input, nCode) <= nNow) {
+            Apply(input, nCode, nNow);
         } else {
-            KeyDown(input, nKey);
+            input.waiting.push_back(nCode);
         }
     }
 }
 
-void EmulationEngine::KeyDown(ActiveInput& input, int nKey) {
+EmulationEngine::Nanos EmulationEngine::DueTime(const ActiveInput& input, uint8_t nCode) const {
+    if (nCode == kEndOfInput) {
+        Nanos nDue = 0;
+        for (size_t nKey = 1; nKey < kKeyCount; ++nKey) {
+            if (input.held[nKey] != 0) {
+                nDue = std::max(nDue, m_downAt[nKey] + m_nMinHold);
+            }
+        }
+        return nDue;
+    }
+    const auto nKey = static_cast<size_t>(nCode & 0x7F);
+    if ((nCode & 0x80) == 0 || input.held[nKey] == 0) {
+        return 0; // a down, or an up this input has no key for (ignored when played)
+    }
+    return m_downAt[nKey] + m_nMinHold;
+}
+
+bool EmulationEngine::Drain(ActiveInput& input, Nanos nNow) {
+    while (!input.waiting.empty()) {
+        const uint8_t nCode = input.waiting.front();
+        if (DueTime(input, nCode) > nNow) {
+            return false;
+        }
+        input.waiting.pop_front();
+        if (nCode == kEndOfInput) {
+            Finish(input);
+        } else {
+            Apply(input, nCode, nNow);
+        }
+    }
+    return input.bReleased;
+}
+
+void EmulationEngine::Apply(ActiveInput& input, uint8_t nCode, Nanos nNow) {
+    const int nKey = nCode & 0x7F;
+    if ((nCode & 0x80) != 0) {
+        KeyUp(input, nKey);
+    } else {
+        KeyDown(input, nKey, nNow);
+    }
+}
+
+void EmulationEngine::KeyDown(ActiveInput& input, int nKey, Nanos nNow) {
     const auto nIndex = static_cast<size_t>(nKey);
     if (input.held[nIndex] == UINT16_MAX) {
         return; // an unbalanced repeating string; the key is down either way
     }
     ++input.held[nIndex];
     if (m_held[nIndex]++ == 0) {
+        m_downAt[nIndex] = nNow;
         m_pOutput->KeyEvent(nKey, true);
     }
 }

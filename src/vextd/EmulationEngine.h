@@ -7,12 +7,17 @@
 // Every key is reference-counted per input and overall: a key goes down on the output when its
 // first holder presses it and up when its last holder lets go, and whatever an input still
 // holds when it ends (or on disable, reload, unplug) is released, so no key can stick.
+//
+// With a minimum hold time, a key code that would lift a key sooner than that after it went
+// down waits, and the codes of the same input after it wait behind it, so a chord keeps its
+// order; other inputs play on meanwhile. The waiting codes are played by Tick.
 
 #include "KeyOutput.h"
 #include "KeySetTable.h"
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -31,8 +36,12 @@ public:
     EmulationEngine(const EmulationEngine&) = delete;
     EmulationEngine& operator=(const EmulationEngine&) = delete;
 
-    // Releases everything, then plays the new table from its first steps. A null table is an
-    // empty one.
+    // The shortest time between a key's down and its up on the output; 0 plays at once.
+    void SetMinHold(Nanos nMinHold);
+
+    // Releases everything, then plays the new table. A Step function keeps its position when
+    // the old table had a function of the same identity with the same step strings; any other
+    // starts with no step played. A null table is an empty one.
     void SetTable(std::shared_ptr<const KeySetTable> pTable);
     const KeySetTable& Table() const { return *m_pTable; }
 
@@ -43,7 +52,7 @@ public:
     void InputDown(uint32_t nButtonId, Nanos nNow);
     void InputUp(uint32_t nButtonId, Nanos nNow);
 
-    // Plays every Auto-Repeat that is due at nNow.
+    // Plays every Auto-Repeat and every held-back key code that is due at nNow.
     void Tick(Nanos nNow);
 
     // When Tick next has work, if ever.
@@ -52,40 +61,56 @@ public:
     // A pad left: its inputs end without playing their release codes, and their keys go up.
     void ReleaseSlot(int nSlot);
 
-    // Ends every input and releases every key.
+    // Ends every input and releases every key at once, minimum hold or not.
     void ReleaseAll();
 
     bool IsKeyHeld(int nKeyNumber) const;
     int HeldKeyCount() const;
     size_t ActiveInputCount() const { return m_active.size(); }
 
-    // The step position a function plays next (for tests and logs); -1 for a Normal function.
+    // The step a Step function (or its companion) played last: -1 for none yet and for a
+    // Normal function.
     int StepPosition(int nFunction) const;
 
 private:
+    // In an input's queue of waiting codes, the end of the input: whatever it still holds
+    // goes up. Key number 0 is never played, so the code is free.
+    static constexpr uint8_t kEndOfInput = 0;
+
     struct ActiveInput {
         int nFunction = -1;
         int nPlayedStep = -1; // the step whose press codes were played, -1 for none
         bool bRepeat = false;
+        bool bReleased = false; // its up came; it stays only to play its waiting codes
         Nanos nNextRepeat = 0;
+        std::deque<uint8_t> waiting;
         std::array<uint16_t, kKeyCount> held{};
     };
 
-    void PlayPress(ActiveInput& input);
-    void PlayRelease(ActiveInput& input);
-    void PlayCodes(ActiveInput& input, const std::vector<uint8_t>& codes);
-    void KeyDown(ActiveInput& input, int nKey);
+    void Press(ActiveInput& input, uint32_t nButtonId, Nanos nNow);
+    void PlayPress(ActiveInput& input, Nanos nNow);
+    void PlayRelease(ActiveInput& input, Nanos nNow);
+    void PlayCodes(ActiveInput& input, const std::vector<uint8_t>& codes, Nanos nNow);
+    // When the code may be played: now for a down, the key's down time plus the minimum hold
+    // for an up.
+    Nanos DueTime(const ActiveInput& input, uint8_t nCode) const;
+    // Plays the input's waiting codes that are due; true when the input has ended.
+    bool Drain(ActiveInput& input, Nanos nNow);
+    void Apply(ActiveInput& input, uint8_t nCode, Nanos nNow);
+    void KeyDown(ActiveInput& input, int nKey, Nanos nNow);
     void KeyUp(ActiveInput& input, int nKey);
     void Finish(ActiveInput& input);
     const std::vector<StrokeBytes>* StepList(int nFunction, int* pnOwner) const;
 
     KeyOutput* m_pOutput;
     Nanos m_nRepeatInterval;
+    Nanos m_nMinHold = 0;
     std::shared_ptr<const KeySetTable> m_pTable;
     bool m_bEnabled = true;
     std::map<uint32_t, ActiveInput> m_active;
-    std::vector<int> m_positions;
+    std::vector<int> m_positions; // per Step function: the step played last, -1 for none
     std::array<uint32_t, kKeyCount> m_held{};
+    std::array<Nanos, kKeyCount> m_downAt{};
 };
 
 } // namespace vext

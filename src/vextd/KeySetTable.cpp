@@ -46,4 +46,13 @@ int KeySetTable::StepOwner(int nIndex) const {
     return nIndex;
 }
 
+int64_t KeySetTable::Identity(int nIndex) const {
+    const DriverFunction* pFunction = Function(nIndex);
+    if (pFunction != nullptr && pFunction->nCookie >= 0) {
+        return pFunction->nCookie;
+    }
+    // Cookies are 32-bit, so these never meet one.
+    return -1 - static_cast<int64_t>(nIndex);
+}
+
 } // namespace vext

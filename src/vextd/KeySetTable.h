@@ -15,6 +15,8 @@ namespace vext {
 struct StrokeBytes {
     std::vector<uint8_t> press;
     std::vector<uint8_t> release;
+
+    bool operator==(const StrokeBytes&) const = default;
 };
 
 struct DriverFunction {
@@ -22,7 +24,8 @@ struct DriverFunction {
     bool bTurbo = false;
     bool bLoop = false;
     bool bStepDown = false;
-    int nLink = -1; // index of the linked function, -1 for none
+    int nLink = -1;       // index of the linked function, -1 for none
+    int64_t nCookie = -1; // the function's cookie when the record names it, else -1
     std::vector<StrokeBytes> strings;
 
     bool IsStep() const { return nMode != 0 || bStepDown; }
@@ -51,6 +54,10 @@ public:
     // The function whose step position a function plays and moves: a Step function owns its
     // own, a step-down companion shares its Step function's. -1 for Normal functions.
     int StepOwner(int nIndex) const;
+
+    // What makes a function the same one in the next key set: its cookie, or, in a record
+    // written without cookies, its index.
+    int64_t Identity(int nIndex) const;
 
 private:
     std::string m_strSetName;

@@ -1,5 +1,7 @@
 #include "PadTypeRule.h"
 
+#include "DriverOptions.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +60,9 @@ void PadTypeRule::Parse(std::string_view text, std::vector<std::string>* pWarnin
         const std::string_view key = bOk ? Trim(line.substr(0, nEqual)) : std::string_view();
         std::string_view settings = bOk ? line.substr(nEqual + 1) : std::string_view();
         bOk = !key.empty();
+        if (bOk && IsDriverSetting(key)) {
+            continue; // read by ReadDriverSettings
+        }
         while (bOk && !settings.empty()) {
             const size_t nComma = settings.find(',');
             const std::string setting = Fold(Trim(settings.substr(0, nComma)));

@@ -28,25 +28,24 @@ public:
         if (!m_source.ReadBinary(path, name, pCodes)) {
             return Fail(path + "\\" + name + " is missing or not binary");
         }
-        if (pCodes->size() > kMaxRecordCodes) {
-            return Fail(path + "\\" + name + " holds too many key codes");
-        }
         return true;
     }
 
-    bool Count(const std::string& path, uint32_t nMax, uint32_t* pnCount) {
+    bool Count(const std::string& path, uint32_t* pnCount) {
         if (!Dword(path, "Count", pnCount)) {
             return false;
         }
-        if (*pnCount > nMax) {
-            return Fail(path + "\\Count " + std::to_string(*pnCount) + " is beyond reason");
+        if (*pnCount > kMaxRecordCount) {
+            return Fail(path + "\\Count " + std::to_string(*pnCount) + " is beyond reason",
+                        RecordProblem::kTooLarge);
         }
         return true;
     }
 
-    bool Fail(std::string problem) {
+    bool Fail(std::string problem, RecordProblem kind = RecordProblem::kDamaged) {
         if (m_strProblem.empty()) {
             m_strProblem = std::move(problem);
+            m_problem = kind;
         }
         return false;
     }
@@ -67,17 +66,22 @@ public:
         pFunction->bLoop = nLoop != 0;
         pFunction->bStepDown = nStepDown != 0;
         // A link that names no function is dropped by the table.
-        pFunction->nLink = nLink <= kMaxRecordFunctions ? static_cast<int>(nLink) : -1;
+        pFunction->nLink = nLink <= kMaxRecordCount ? static_cast<int>(nLink) : -1;
+        // Written by newer configurators only; without it the function is known by its place.
+        uint32_t nCookie = 0;
+        if (m_source.ReadDword(path, "Cookie", &nCookie)) {
+            pFunction->nCookie = nCookie;
+        }
 
         const std::string data = path + "\\Data";
         uint32_t nStrings = 0;
-        if (!Count(data, kMaxRecordStrings, &nStrings)) {
+        if (!Count(data, &nStrings)) {
             return false;
         }
-        pFunction->strings.resize(nStrings);
+        // Grown as read, not sized by the count: a count is only as good as the keys behind it.
         for (uint32_t j = 0; j < nStrings; ++j) {
             const std::string stringPath = data + "\\" + Numbered("String%03u", j);
-            StrokeBytes& strokes = pFunction->strings[j];
+            StrokeBytes& strokes = pFunction->strings.emplace_back();
             if (!Codes(stringPath, "Press", &strokes.press) ||
                 !Codes(stringPath, "Release", &strokes.release)) {
                 return false;
@@ -87,10 +91,12 @@ public:
     }
 
     const std::string& Problem() const { return m_strProblem; }
+    RecordProblem Kind() const { return m_problem; }
 
 private:
     const RecordSource& m_source;
     std::string m_strProblem;
+    RecordProblem m_problem = RecordProblem::kNone;
 };
 
 } // namespace
@@ -111,7 +117,7 @@ RecordLoad ReadDriverRecord(const RecordSource& source) {
 
     uint32_t nFunctions = 0;
     std::vector<DriverFunction> functions;
-    bool bOk = reader.Count("Functions", kMaxRecordFunctions, &nFunctions);
+    bool bOk = reader.Count("Functions", &nFunctions);
     for (uint32_t i = 0; bOk && i < nFunctions; ++i) {
         DriverFunction function;
         bOk = reader.Function("Functions\\" + Numbered("%04u", i), &function);
@@ -120,7 +126,7 @@ RecordLoad ReadDriverRecord(const RecordSource& source) {
 
     uint32_t nMappings = 0;
     std::vector<std::pair<uint32_t, int>> mappings;
-    bOk = bOk && reader.Count("Mappings", kMaxRecordMappings, &nMappings);
+    bOk = bOk && reader.Count("Mappings", &nMappings);
     for (uint32_t m = 0; bOk && m < nMappings; ++m) {
         const std::string path = "Mappings\\" + Numbered("%04u", m);
         if (!source.HasKey(path)) {
@@ -146,6 +152,7 @@ RecordLoad ReadDriverRecord(const RecordSource& source) {
 
     if (!bOk) {
         load.strProblem = reader.Problem();
+        load.problem = reader.Kind();
         return load;
     }
     load.pTable =

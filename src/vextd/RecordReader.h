@@ -13,16 +13,23 @@
 
 namespace vext {
 
-// Counts beyond these are not ones a key-set document writes.
-inline constexpr uint32_t kMaxRecordFunctions = 10000;
-inline constexpr uint32_t kMaxRecordStrings = 1000;
-inline constexpr uint32_t kMaxRecordMappings = 10000;
-inline constexpr size_t kMaxRecordCodes = 4096;
+// The only limit on counts: positions in the tables are ints. Anything a count names must be
+// in the record, so a count cannot make the reader allocate more than the record holds, and
+// key codes are bounded by the registry store's value size.
+inline constexpr uint32_t kMaxRecordCount = 0x7FFFFFFF;
+
+enum class RecordProblem {
+    kNone,
+    kUnreadable, // the registry store cannot be opened or is not one of ours
+    kDamaged,    // a key or value is missing, of the wrong type, or names nothing
+    kTooLarge,   // a count beyond what the driver can index
+};
 
 struct RecordLoad {
     std::shared_ptr<const KeySetTable> pTable; // never null
     bool bFound = false;                       // a record was there
-    std::string strProblem;                    // empty when the record was read whole
+    RecordProblem problem = RecordProblem::kNone;
+    std::string strProblem; // empty when the record was read whole
 };
 
 RecordLoad ReadDriverRecord(const RecordSource& source);

@@ -2,78 +2,140 @@
 
 #include "driver/DriverRecord.h"
 
-#include <filesystem>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace vext {
 
-StoreRecordSource::StoreRecordSource(RegistryStore* pStore) {
-    if (pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, m_root) != RegStatus::kOk) {
-        m_root.Close();
+bool TreeRecordSource::ReadDword(std::string_view path, std::string_view name,
+                                 uint32_t* pnValue) const {
+    RegValueView value;
+    if (!m_tree.Value(path, name, &value) || value.nType != REG_DWORD || value.data.size() != 4) {
+        return false;
     }
+    const std::span<const uint8_t> d = value.data;
+    *pnValue = static_cast<uint32_t>(d[0]) | static_cast<uint32_t>(d[1]) << 8 |
+               static_cast<uint32_t>(d[2]) << 16 | static_cast<uint32_t>(d[3]) << 24;
+    return true;
 }
 
-const RegKey* StoreRecordSource::Key(std::string_view path) const {
-    if (!m_root.IsOpen()) {
-        return nullptr;
+bool TreeRecordSource::ReadBinary(std::string_view path, std::string_view name,
+                                  std::vector<uint8_t>* pValue) const {
+    RegValueView value;
+    if (!m_tree.Value(path, name, &value) || value.nType != REG_BINARY) {
+        return false;
     }
-    if (path.empty()) {
-        return &m_root;
+    pValue->assign(value.data.begin(), value.data.end());
+    return true;
+}
+
+bool TreeRecordSource::ReadString(std::string_view path, std::string_view name,
+                                  std::string* pValue) const {
+    RegValueView value;
+    if (!m_tree.Value(path, name, &value) || value.nType != REG_SZ) {
+        return false;
     }
-    if (!m_cached.IsOpen() || m_strCachedPath != path) {
-        m_cached.Close();
-        m_strCachedPath.clear();
-        if (m_root.OpenSubKey(path, m_cached) != RegStatus::kOk) {
-            m_cached.Close();
-            return nullptr;
+    const auto* p = reinterpret_cast<const char*>(value.data.data());
+    pValue->assign(p, ::strnlen(p, value.data.size()));
+    return true;
+}
+
+bool StoreRecordLoader::FileStamp::operator==(const FileStamp& o) const {
+    return bExists == o.bExists && nDevice == o.nDevice && nInode == o.nInode && nSize == o.nSize &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
+}
+
+StoreRecordLoader::FileStamp StoreRecordLoader::Stamp(const std::string& path) {
+    FileStamp stamp;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        stamp.bExists = true;
+        stamp.nDevice = info.st_dev;
+        stamp.nInode = info.st_ino;
+        stamp.nSize = info.st_size;
+        stamp.modified = info.st_mtim;
+    }
+    return stamp;
+}
+
+namespace {
+
+RecordLoad EmptyLoad() {
+    RecordLoad load;
+    load.pTable = std::make_shared<const KeySetTable>();
+    return load;
+}
+
+RecordLoad Unreadable(std::string strProblem) {
+    RecordLoad load = EmptyLoad();
+    load.bFound = true;
+    load.problem = RecordProblem::kUnreadable;
+    load.strProblem = std::move(strProblem);
+    return load;
+}
+
+RecordLoad ReadRecord(RegistryStore& store) {
+    // One snapshot for the whole record: a download committing meanwhile is seen whole or not.
+    const RegReadSnapshot snapshot(store);
+    RegKey root;
+    const RegStatus status = store.OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, root);
+    if (status == RegStatus::kNotFound) {
+        return EmptyLoad();
+    }
+    RegTree tree;
+    if (status != RegStatus::kOk || root.ReadTree(tree) != RegStatus::kOk) {
+        return Unreadable("cannot read the registry store " + store.Path() + ": " +
+                          store.LastError());
+    }
+    return ReadDriverRecord(TreeRecordSource(tree));
+}
+
+} // namespace
+
+RecordLoad StoreRecordLoader::Load() {
+    m_bUnchanged = false;
+    // Stamps and the data version are taken before reading: a change that lands after them
+    // makes the next load read again, never the other way round.
+    FileStamp file = Stamp(m_strPath);
+    FileStamp log = Stamp(m_strPath + "-wal");
+    if (!file.bExists) {
+        m_pStore.reset();
+        m_bHaveLast = false;
+        return EmptyLoad();
+    }
+    if (!m_pStore || m_openedFile.nDevice != file.nDevice || m_openedFile.nInode != file.nInode) {
+        m_bHaveLast = false;
+        std::string strError;
+        m_pStore = RegistryStore::Open(m_strPath, strError, RegistryStore::OpenMode::kReadOnly);
+        if (!m_pStore) {
+            return Unreadable("cannot open the registry store " + m_strPath + ": " + strError);
         }
-        m_strCachedPath = path;
+        m_openedFile = file;
+        // Opening may itself make the log file: stamped after, so the next load is not taken
+        // for a change.
+        file = Stamp(m_strPath);
+        log = Stamp(m_strPath + "-wal");
     }
-    return &m_cached;
-}
-
-bool StoreRecordSource::HasKey(std::string_view path) const {
-    return Key(path) != nullptr;
-}
-
-bool StoreRecordSource::ReadDword(std::string_view path, std::string_view name,
-                                  uint32_t* pnValue) const {
-    const RegKey* pKey = Key(path);
-    return pKey != nullptr && pKey->QueryDword(name, *pnValue) == RegStatus::kOk;
-}
-
-bool StoreRecordSource::ReadBinary(std::string_view path, std::string_view name,
-                                   std::vector<uint8_t>* pValue) const {
-    const RegKey* pKey = Key(path);
-    return pKey != nullptr && pKey->QueryBinary(name, *pValue) == RegStatus::kOk;
-}
-
-bool StoreRecordSource::ReadString(std::string_view path, std::string_view name,
-                                   std::string* pValue) const {
-    const RegKey* pKey = Key(path);
-    return pKey != nullptr && pKey->QueryString(name, *pValue) == RegStatus::kOk;
+    int64_t nVersion = 0;
+    if (!m_pStore->DataVersion(nVersion)) {
+        m_pStore.reset();
+        m_bHaveLast = false;
+        return Unreadable("cannot read the registry store " + m_strPath);
+    }
+    if (m_bHaveLast && file == m_lastFile && log == m_lastLog && nVersion == m_nLastVersion) {
+        m_bUnchanged = true;
+        return m_last;
+    }
+    m_last = ReadRecord(*m_pStore);
+    m_bHaveLast = true;
+    m_lastFile = file;
+    m_lastLog = log;
+    m_nLastVersion = nVersion;
+    return m_last;
 }
 
 RecordLoad LoadRecordFromStore(const std::string& path) {
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        RecordLoad load;
-        load.pTable = std::make_shared<const KeySetTable>();
-        return load;
-    }
-    std::string strError;
-    const std::unique_ptr<RegistryStore> pStore =
-        RegistryStore::Open(path, strError, RegistryStore::OpenMode::kReadOnly);
-    if (!pStore) {
-        RecordLoad load;
-        load.pTable = std::make_shared<const KeySetTable>();
-        load.bFound = true;
-        load.strProblem = "cannot open the registry store " + path + ": " + strError;
-        return load;
-    }
-    // One snapshot for the whole record: a download committing meanwhile is seen whole or not.
-    const RegReadSnapshot snapshot(*pStore);
-    const StoreRecordSource source(pStore.get());
-    return ReadDriverRecord(source);
+    return StoreRecordLoader(path).Load();
 }
 
 } // namespace vext

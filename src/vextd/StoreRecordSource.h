@@ -1,23 +1,28 @@
 #pragma once
 
-// The driver record as the registry store holds it, for the record reader.
+// The driver record as the registry store holds it, for the record reader: the record's tree
+// is copied out of the store in one go, and a store that has not changed since the last load
+// is not read again.
 
 #include "RecordReader.h"
 #include "RecordSource.h"
+#include "platform/RegTree.h"
 #include "platform/RegistryStore.h"
 
+#include <ctime>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 
 namespace vext {
 
-class StoreRecordSource : public RecordSource {
+class TreeRecordSource : public RecordSource {
 public:
-    // pStore must outlive the source.
-    explicit StoreRecordSource(RegistryStore* pStore);
+    // tree is the copy of the record's root key; it must outlive the source.
+    explicit TreeRecordSource(const RegTree& tree) : m_tree(tree) {}
 
-    bool HasRoot() const override { return m_root.IsOpen(); }
-    bool HasKey(std::string_view path) const override;
+    bool HasRoot() const override { return true; }
+    bool HasKey(std::string_view path) const override { return m_tree.HasKey(path); }
     bool ReadDword(std::string_view path, std::string_view name, uint32_t* pnValue) const override;
     bool ReadBinary(std::string_view path, std::string_view name,
                     std::vector<uint8_t>* pValue) const override;
@@ -25,16 +30,47 @@ public:
                     std::string* pValue) const override;
 
 private:
-    // The key at path, or null; the last one is kept, since values are read key by key.
-    const RegKey* Key(std::string_view path) const;
-
-    RegKey m_root;
-    mutable std::string m_strCachedPath;
-    mutable RegKey m_cached;
+    const RegTree& m_tree;
 };
 
-// Opens the store at path read-only and reads the record. A store that does not exist yet
-// holds no record; one that cannot be opened is reported as damaged.
+// Loads the record from the store at one path, again and again (each code 24). The store stays
+// open between loads; when neither its files nor its data version changed, the last load is
+// the answer. Used from one thread at a time.
+class StoreRecordLoader {
+public:
+    explicit StoreRecordLoader(std::string path) : m_strPath(std::move(path)) {}
+
+    // A store that does not exist yet holds no record; one that cannot be opened is reported
+    // as unreadable, a damaged record as damaged.
+    RecordLoad Load();
+
+    // Whether the last Load gave the previous answer without reading.
+    bool LastLoadWasUnchanged() const { return m_bUnchanged; }
+
+private:
+    struct FileStamp {
+        bool bExists = false;
+        dev_t nDevice = 0;
+        ino_t nInode = 0;
+        off_t nSize = 0;
+        timespec modified{};
+
+        bool operator==(const FileStamp& o) const;
+    };
+    static FileStamp Stamp(const std::string& path);
+
+    std::string m_strPath;
+    std::unique_ptr<RegistryStore> m_pStore;
+    FileStamp m_openedFile; // the file m_pStore has open
+    bool m_bHaveLast = false;
+    FileStamp m_lastFile;
+    FileStamp m_lastLog;
+    int64_t m_nLastVersion = 0;
+    RecordLoad m_last;
+    bool m_bUnchanged = false;
+};
+
+// Opens the store at path read-only and reads the record once.
 RecordLoad LoadRecordFromStore(const std::string& path);
 
 } // namespace vext

@@ -13,6 +13,8 @@ enum : uint32_t {
     kTestUnplug = 0x7603,    // slot
     kTestPlug = 0x7604,      // button count; answers the slot taken (0: none)
     kTestSetHat = 0x7605,    // slot, hat, value (SDL's: up 1, right 2, down 4, left 8)
+    kTestHoldLoads = 0x7606, // 1: loads wait before they read the record, 0: go on; answers
+                             // the number of loads pending
 };
 
 } // namespace vext

@@ -12,6 +12,7 @@
 #include "StoreRecordSource.h"
 #include "TestCodes.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "platform/RegistryStore.h"
 
 #include <chrono>
@@ -20,6 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,9 +53,14 @@ DeviceAnswer DoneWith(bool bDone, std::optional<int32_t> nValue = std::nullopt) 
 
 // The test codes, run on the loop thread where the pads live.
 std::optional<DeviceAnswer> HandleTestCode(const DeviceRequest& request, DriverLoop& loop,
-                                           PadManager& pads) {
+                                           PadManager& pads, DriverService& service) {
     size_t nArgs = 0;
     switch (request.nCode) {
+    case kTestHoldLoads:
+        if (request.buffer.size() < 4) {
+            return DeviceAnswer{};
+        }
+        return DoneWith(true, service.HoldLoads(Arg(request, 0) != 0));
     case kTestSetButton:
     case kTestSetAxis:
     case kTestSetHat:
@@ -123,7 +131,33 @@ void Report(int nFd, char nStatus) {
     }
 }
 
-int Run(const DriverOptions& options) {
+// vextd --status: what the running driver says of itself. 0 when it has a key set loaded,
+// 1 when it has none or refused its record, 3 when no driver answers.
+int PrintStatus(const DriverOptions& options) {
+    if (!options.strSocket.empty()) {
+        ::setenv("VEXT_DEVICE", options.strSocket.c_str(), 1);
+    }
+    const int nVersion = GetDriverVersion();
+    if (nVersion == 0) {
+        std::printf("vextd: no driver answers at %s\n", DeviceSocketPath().c_str());
+        return 3;
+    }
+    int32_t nEnabled = 0;
+    uint32_t nSize = sizeof nEnabled;
+    const bool bEnabled = DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nEnabled, &nSize) != 0 &&
+                          nSize == sizeof nEnabled && nEnabled != 0;
+    std::printf("vextd %x.%02x at %s, emulation %s\n", (nVersion >> 8) & 0xF, nVersion & 0xFF,
+                DeviceSocketPath().c_str(), bEnabled ? "on" : "off");
+    DriverLoadStatus status;
+    if (!QueryDriverLoadStatus(&status)) {
+        std::printf("the driver does not tell what it loaded\n");
+        return 1;
+    }
+    std::printf("%s\n", DescribeDriverLoadStatus(status).c_str());
+    return status.state == DriverLoadState::kLoaded ? 0 : 1;
+}
+
+int Run(DriverOptions options) {
     SetVerboseLog(options.bVerbose);
     if (::geteuid() == 0) {
         const char* pAllow = std::getenv("VEXTD_ALLOW_ROOT");
@@ -154,15 +188,23 @@ int Run(const DriverOptions& options) {
     const std::string padConfig =
         options.strPadConfig.empty() ? PadTypeRule::DefaultPath() : options.strPadConfig;
     rule.Load(padConfig, &warnings);
+    if (std::ifstream config(padConfig, std::ios::binary); config) {
+        const std::string text((std::istreambuf_iterator<char>(config)),
+                               std::istreambuf_iterator<char>());
+        ReadDriverSettings(text, &options, &warnings);
+    }
     for (const std::string& warning : warnings) {
         LogError(warning);
     }
 
     const std::string registry =
         options.strRegistry.empty() ? RegistryStore::DefaultPath() : options.strRegistry;
+    auto pRecordLoader = std::make_shared<StoreRecordLoader>(registry);
     DriverService service(
         pOutput.get(), static_cast<DriverService::Nanos>(options.nRepeatMs) * 1'000'000,
-        [registry] { return LoadRecordFromStore(registry); }, rule);
+        [pRecordLoader] { return pRecordLoader->Load(); }, rule);
+    service.SetMinHold(static_cast<DriverService::Nanos>(options.nMinHoldMs.value_or(0)) *
+                       1'000'000);
 
     DriverService* pService = &service;
     PadManager pads(
@@ -193,8 +235,8 @@ int Run(const DriverOptions& options) {
     }
     pads.Pump();
     if (!options.testPads.empty()) {
-        service.SetExtraHandler([&loop, &pads](const DeviceRequest& request) {
-            return HandleTestCode(request, loop, pads);
+        service.SetExtraHandler([&loop, &pads, &service](const DeviceRequest& request) {
+            return HandleTestCode(request, loop, pads, service);
         });
     }
 
@@ -203,7 +245,11 @@ int Run(const DriverOptions& options) {
     const std::string socket = options.strSocket.empty() ? DeviceSocketPath() : options.strSocket;
     DeviceServer server;
     if (!server.Start(
-            socket, [pService](const DeviceRequest& r) { return pService->Handle(r); }, &error)) {
+            socket,
+            [pService](const DeviceRequest& r, DeviceReply reply) {
+                pService->HandleAsync(r, std::move(reply));
+            },
+            &error)) {
         LogError(error);
         Report(nReportFd, 1);
         return 1;
@@ -240,6 +286,9 @@ int main(int argc, char** argv) {
                     VEXT_VERSION_MINOR, (vext::kDriverVersion >> 8) & 0xF,
                     vext::kDriverVersion & 0xFF);
         return 0;
+    }
+    if (options.bStatus) {
+        return vext::PrintStatus(options);
     }
     return vext::Run(options);
 }

@@ -4,6 +4,7 @@
 #include "ScopedEnv.h"
 #include "TempDir.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "driver/DriverRecord.h"
 #include "model/AppState.h"
 #include "model/ButtonId.h"
@@ -90,7 +91,8 @@ TEST_F(CommandLineModesTest, LoadDownloadsSilentlyUnderTheFileTitle) {
     EXPECT_TRUE(error.empty()) << error;
     EXPECT_TRUE(TheAppState().m_bSilent);
     EXPECT_EQ(SetName(), "Racing");
-    EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE}));
+    EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE,
+                                              VEXT_IOCTL_GET_LOAD_STATUS}));
 
     std::string storeError;
     auto store = RegistryStore::Open(m_dir.file("registry.sqlite"), storeError);
@@ -160,7 +162,8 @@ TEST_F(CommandLineModesTest, UnloadDeletesTheRecordAndReloads) {
     EXPECT_TRUE(TheAppState().m_bSilent);
     EXPECT_EQ(SetName(), "(no record)");
     EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE,
-                                              VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE}));
+                                              VEXT_IOCTL_GET_LOAD_STATUS, VEXT_IOCTL_DISABLE,
+                                              VEXT_IOCTL_ENABLE}));
 }
 
 TEST_F(CommandLineModesTest, UnloadWithAStoreThatCannotBeOpenedFails) {

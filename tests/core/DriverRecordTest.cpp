@@ -4,12 +4,14 @@
 #include "ScopedEnv.h"
 #include "TempDir.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "model/ButtonId.h"
 #include "model/VextKeyDoc.h"
 #include "platform/RegExport.h"
 
 #include <csignal>
 #include <memory>
+#include <span>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -165,7 +167,7 @@ TEST_F(DriverRecordTest, FunctionKeyHoldsItsValuesInOrder) {
               (std::vector<std::string>{"0000", "0001", "0002", "0003", "0004", "0005"}));
     EXPECT_EQ(ValueNames("Functions\\0001"),
               (std::vector<std::string>{"Description", "Comments", "Mode", "Turbo", "Loop",
-                                        "StepDown", "Link"}));
+                                        "StepDown", "Link", "Cookie"}));
     EXPECT_EQ(SubKeys("Functions\\0001"), std::vector<std::string>{"Data"});
     std::string text;
     EXPECT_EQ(Key("Functions\\0001").QueryString("Description", text), RegStatus::kOk);
@@ -484,8 +486,40 @@ TEST_F(DownloadTest, DownloadWritesTheRecordThenDisablesAndEnables) {
     EXPECT_TRUE(doc.DownloadToDriver(&error));
     EXPECT_TRUE(error.empty()) << error;
     EXPECT_EQ(SetName(), "Pads");
-    EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE}));
+    // Then asks what the driver made of it (unanswered by this driver: nothing known).
+    EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE,
+                                              VEXT_IOCTL_GET_LOAD_STATUS}));
     EXPECT_EQ(m_server.EmulationEnabled(), 1);
+}
+
+// A driver that refuses the record it was just given is a failed download, not a silent one.
+TEST_F(DownloadTest, DownloadReportsWhatTheDriverMadeOfTheRecord) {
+    struct Case {
+        DriverLoadState state;
+        DriverLoadReason reason;
+        bool bOk;
+        const char* said; // part of the error
+    };
+    const Case cases[] = {
+        {DriverLoadState::kLoaded, DriverLoadReason::kNone, true, ""},
+        {DriverLoadState::kRefused, DriverLoadReason::kRecordTooLarge, false, "larger than"},
+        {DriverLoadState::kRefused, DriverLoadReason::kRecordDamaged, false, "damaged"},
+        {DriverLoadState::kNoKeySet, DriverLoadReason::kNone, false, "no key set"},
+    };
+    for (const Case& c : cases) {
+        DriverLoadStatus status;
+        status.state = c.state;
+        status.reason = c.reason;
+        std::vector<uint8_t> bytes(kLoadStatusSize);
+        EncodeLoadStatus(status, std::span<uint8_t, kLoadStatusSize>(bytes));
+        m_server.SetLoadStatusAnswer(bytes);
+        CVextKeyDoc doc;
+        Add(doc, Function(1, "f"));
+        std::string error;
+        EXPECT_EQ(doc.DownloadToDriver(&error), c.bOk) << c.said;
+        EXPECT_NE(error.find(c.said), std::string::npos) << error;
+        EXPECT_EQ(c.bOk, error.empty()) << error;
+    }
 }
 
 TEST_F(DownloadTest, DownloadWithoutADriverStillWritesTheRecord) {
@@ -514,10 +548,11 @@ TEST_F(DownloadTest, UnloadDeletesTheRecordThenDisablesAndEnables) {
     EXPECT_TRUE(UnloadDriverKeySet(error)) << error;
     EXPECT_EQ(SetName(), "(no record)");
     EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE,
-                                              VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE}));
+                                              VEXT_IOCTL_GET_LOAD_STATUS, VEXT_IOCTL_DISABLE,
+                                              VEXT_IOCTL_ENABLE}));
     // Again, with nothing left to delete: still fine, still the two codes.
     EXPECT_TRUE(UnloadDriverKeySet(error)) << error;
-    EXPECT_EQ(Codes().size(), 6u);
+    EXPECT_EQ(Codes().size(), 7u);
 }
 
 } // namespace

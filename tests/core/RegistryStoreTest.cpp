@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -715,6 +716,65 @@ TEST(RegistryStoreDamage, KeysInALoopAreDamageNotAHang) {
     // Deleting a loop must end too, and takes the whole loop.
     EXPECT_EQ(keyB.DeleteSubKeyTree("A"), RegStatus::kOk);
     EXPECT_EQ(keyB.GetPath(keyPath), RegStatus::kNotFound);
+}
+
+// Anything besides the tables the program makes could run code when the store is read or
+// written: a recursive trigger hung the configurator, a view with INSTEAD OF triggers spun the
+// driver. Each is refused by name before a single row is touched.
+TEST(RegistryStoreDamage, AlteredSchemaIsRefusedNotRun) {
+    struct Case {
+        const char* sql;
+        const char* named; // part of the message
+    };
+    const Case cases[] = {
+        {"CREATE TRIGGER loop AFTER INSERT ON vals BEGIN INSERT INTO vals(key, name, type, data) "
+         "SELECT key, name || 'x', type, data FROM vals; END",
+         "trigger \"loop\""},
+        {"CREATE VIEW v AS SELECT * FROM keys", "view \"v\""},
+        {"CREATE INDEX extra ON vals(data)", "index \"extra\""},
+        {"CREATE TABLE more(x)", "table \"more\""},
+        {"DROP TABLE vals; CREATE TABLE vals(id INTEGER PRIMARY KEY, key, name, type, data)",
+         "table \"vals\""},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const std::string path = dir.file("r.sqlite");
+        std::string error;
+        ASSERT_TRUE(RegistryStore::Open(path, error)) << error;
+        RawSql(path, c.sql);
+        for (const auto mode :
+             {RegistryStore::OpenMode::kReadWrite, RegistryStore::OpenMode::kReadOnly}) {
+            error.clear();
+            EXPECT_FALSE(RegistryStore::Open(path, error, mode)) << c.sql;
+            EXPECT_NE(error.find(c.named), std::string::npos) << c.sql << ": " << error;
+        }
+    }
+}
+
+// Several configurators downloading at once onto a store that does not exist yet: each one
+// either lays it out or finds it laid out, never half made.
+TEST(RegistryStoreOpen, ConcurrentFirstOpensAllSucceed) {
+    for (int nRound = 0; nRound < 20; ++nRound) {
+        test::TempDir dir;
+        const std::string path = dir.file("r.sqlite");
+        std::vector<std::string> errors(4);
+        std::vector<std::thread> threads;
+        for (std::string& error : errors) {
+            threads.emplace_back([&path, &error] {
+                if (!RegistryStore::Open(path, error)) {
+                    error = "failed: " + error;
+                } else {
+                    error.clear();
+                }
+            });
+        }
+        for (std::thread& t : threads) {
+            t.join();
+        }
+        for (const std::string& error : errors) {
+            ASSERT_EQ(error, "") << "round " << nRound;
+        }
+    }
 }
 
 TEST(RegistryHive, NamesParseBothWays) {

@@ -6,6 +6,7 @@
 #include "SmallKeySet.h"
 #include "TempDir.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "model/KeySetFile.h"
 #include "model/VextKeyDoc.h"
 
@@ -64,7 +65,8 @@ TEST_F(CommandLineE2E, LoadThenExportShowsTheRecord) {
     EXPECT_EQ(load.nExitCode, 0) << load.strErr;
     EXPECT_EQ(load.strOut, "");
     EXPECT_EQ(load.strErr, "");
-    EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE}));
+    EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE,
+                                              VEXT_IOCTL_GET_LOAD_STATUS}));
 
     struct stat st {};
     ASSERT_EQ(::stat(m_dir.file("state/registry.sqlite").c_str(), &st), 0);
@@ -94,7 +96,8 @@ TEST_F(CommandLineE2E, UnloadRemovesTheRecord) {
     EXPECT_EQ(unload.strOut, "");
     EXPECT_EQ(unload.strErr, "");
     EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE,
-                                              VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE}));
+                                              VEXT_IOCTL_GET_LOAD_STATUS, VEXT_IOCTL_DISABLE,
+                                              VEXT_IOCTL_ENABLE}));
     const auto exported = RunProcess(VEXT_REG_EXE, {"export"});
     EXPECT_EQ(exported.nExitCode, 1);
     EXPECT_EQ(exported.strOut, "");

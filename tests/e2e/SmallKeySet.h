@@ -60,6 +60,7 @@ inline std::string SmallKeySetExport(bool bReadFromFile) {
            "\"Loop\"=dword:00000000\n"
            "\"StepDown\"=dword:00000000\n"
            "\"Link\"=dword:00000000\n"
+           "\"Cookie\"=dword:00000001\n"
            "\n" +
            r + "\\Functions\\0000\\Data]\n" +
            "\"Count\"=dword:00000001\n"
@@ -76,6 +77,7 @@ inline std::string SmallKeySetExport(bool bReadFromFile) {
            "\"Loop\"=dword:00000001\n"
            "\"StepDown\"=dword:00000000\n"
            "\"Link\"=dword:00000002\n"
+           "\"Cookie\"=dword:00000002\n"
            "\n" +
            r + "\\Functions\\0001\\Data]\n" +
            "\"Count\"=dword:00000002\n"
@@ -96,6 +98,7 @@ inline std::string SmallKeySetExport(bool bReadFromFile) {
            "\"Loop\"=dword:00000000\n"
            "\"StepDown\"=dword:00000001\n"
            "\"Link\"=dword:00000001\n"
+           "\"Cookie\"=dword:00000003\n"
            "\n" +
            r + "\\Functions\\0002\\Data]\n" + companionData + r + "\\Mappings]\n" +
            "\"Count\"=dword:00000002\n"

@@ -2,6 +2,7 @@
 
 #include "driver/DeviceChannel.h"
 #include "driver/DeviceSocket.h"
+#include "driver/DriverLoadStatus.h"
 
 #include <cerrno>
 #include <poll.h>
@@ -172,6 +173,8 @@ DeviceAnswer FakeDeviceServer::AnswerFor(const DeviceRequest& request) {
     case VEXT_IOCTL_APP_ACTIVE:
     case VEXT_IOCTL_APP_INACTIVE:
         return Done();
+    case VEXT_IOCTL_GET_LOAD_STATUS:
+        return m_loadStatus.empty() ? DeviceAnswer{} : Done(m_loadStatus);
     default:
         return {};
     }
@@ -215,6 +218,11 @@ void FakeDeviceServer::SetRefused(int nCode, bool bRefused) {
     } else {
         m_refused.erase(nCode);
     }
+}
+
+void FakeDeviceServer::SetLoadStatusAnswer(std::vector<uint8_t> bytes) {
+    std::lock_guard lock(m_mutex);
+    m_loadStatus = std::move(bytes);
 }
 
 void FakeDeviceServer::SetMode(Mode mode) {

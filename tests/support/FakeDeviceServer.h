@@ -54,6 +54,9 @@ public:
     int32_t EmulationEnabled() const;
     // Answers this code with a refusal instead.
     void SetRefused(int nCode, bool bRefused);
+    // The answer bytes to code 31 (load status); empty (the default) refuses it, as an older
+    // driver does.
+    void SetLoadStatusAnswer(std::vector<uint8_t> bytes);
 
     void SetMode(Mode mode);
     // Switches to kRawBytes with these bytes.
@@ -85,6 +88,7 @@ private:
     PadStates m_padStates{};
     int32_t m_nEnabled = 1;
     std::set<int> m_refused;
+    std::vector<uint8_t> m_loadStatus;
     Mode m_mode = Mode::kAnswer;
     std::vector<uint8_t> m_rawAnswer;
     std::vector<DeviceRequest> m_requests;

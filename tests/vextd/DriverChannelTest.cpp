@@ -8,18 +8,23 @@
 #include "TempDir.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DeviceSocket.h"
+#include "driver/DriverLoadStatus.h"
 #include "model/ButtonId.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <sys/fsuid.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -51,6 +56,12 @@ class DriverChannelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         auto loader = [this] {
+            {
+                std::unique_lock<std::mutex> lock(gateMutex);
+                bLoadStarted = true;
+                gateChanged.notify_all();
+                gateChanged.wait(lock, [this] { return bGateOpen; });
+            }
             ++nLoads;
             RecordLoad load;
             load.bFound = true;
@@ -66,10 +77,26 @@ protected:
         pService = std::make_unique<DriverService>(&output, 50'000'000, loader, rule);
         std::string error;
         ASSERT_TRUE(server.Start(
-            path, [this](const DeviceRequest& r) { return pService->Handle(r); }, &error))
+            path,
+            [this](const DeviceRequest& r, DeviceReply reply) {
+                pService->HandleAsync(r, std::move(reply));
+            },
+            &error))
             << error;
     }
-    void TearDown() override { server.Stop(); }
+    void TearDown() override {
+        SetGate(true);
+        server.Stop();
+    }
+
+    // Closed, every load waits before it reads, as one of a very large record would.
+    void SetGate(bool bOpen) {
+        {
+            const std::lock_guard<std::mutex> lock(gateMutex);
+            bGateOpen = bOpen;
+        }
+        gateChanged.notify_all();
+    }
 
     // Sends raw bytes on one connection and returns everything answered until the close.
     std::vector<uint8_t> Raw(const std::vector<uint8_t>& request) {
@@ -90,6 +117,10 @@ protected:
     test::ScopedEnv env{"VEXT_DEVICE", path};
     test::FakeKeyOutput output;
     std::atomic<int> nLoads{0};
+    std::mutex gateMutex;
+    std::condition_variable gateChanged;
+    bool bGateOpen = true;
+    bool bLoadStarted = false;
     std::unique_ptr<DriverService> pService;
     DeviceServer server;
 };
@@ -204,27 +235,57 @@ TEST_F(DriverChannelTest, TruncatedRequestGetsNoAnswer) {
 TEST_F(DriverChannelTest, SilentClientsDoNotBlockOthers) {
     const auto deadline = DeviceClock::now() + 5s;
     std::vector<int> silent;
-    for (int i = 0; i < 3; ++i) {
+    // Every place taken by a client that never sends (one sent half a header): the oldest
+    // makes room, so each query below is answered within the configurator's own deadline.
+    for (size_t i = 0; i < DeviceServer::kMaxConnections; ++i) {
         silent.push_back(ConnectUnixSocket(path, deadline));
         ASSERT_GE(silent.back(), 0);
     }
-    // One of them sent half a header.
     ASSERT_TRUE(SendAll(silent[1], std::vector<uint8_t>{0x10, 0}, deadline));
-
-    // Others are served while the silent ones hang on.
-    const auto start = DeviceClock::now();
     for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(GetDriverVersion(), 0x200);
+        EXPECT_EQ(GetDriverVersion(), 0x200) << i;
     }
-    EXPECT_LT(DeviceClock::now() - start, DeviceServer::kClientDeadline);
 
-    // Then the server gives up on them without an answer.
+    // Every silent one is let go without an answer (one that sent bytes may see a reset).
     for (const int fd : silent) {
         std::vector<uint8_t> answer;
-        EXPECT_TRUE(ReceiveToEnd(fd, 64, &answer, deadline));
+        const bool bClosed = ReceiveToEnd(fd, 64, &answer, deadline) || errno == ECONNRESET;
+        EXPECT_TRUE(bClosed) << std::strerror(errno);
         EXPECT_TRUE(answer.empty());
         CloseFd(fd);
     }
+}
+
+// A slow load runs off the serving thread: queries are answered meanwhile, the reload is
+// answered once its record is in, and the load status waits for it rather than telling of the
+// load before.
+TEST_F(DriverChannelTest, QueriesAreAnsweredDuringALoadAndTheStatusWaitsForIt) {
+    SetGate(false);
+    std::atomic<int> nEnabled{-1};
+    std::thread reload([&] { nEnabled = DeviceControl(VEXT_IOCTL_ENABLE); });
+    {
+        std::unique_lock<std::mutex> lock(gateMutex);
+        gateChanged.wait(lock, [this] { return bLoadStarted; });
+    }
+    DriverLoadStatus status;
+    bool bStatus = false;
+    std::thread ask([&] { bStatus = QueryDriverLoadStatus(&status); });
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(GetDriverVersion(), 0x200);
+    }
+    int32_t nQuery = -1;
+    uint32_t nSize = 4;
+    EXPECT_EQ(DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nQuery, &nSize), 1);
+    EXPECT_EQ(nLoads, 0);
+    EXPECT_NE(nEnabled, 1) << "answered before its load was in";
+    SetGate(true);
+    reload.join();
+    ask.join();
+    EXPECT_EQ(nLoads, 1);
+    ASSERT_TRUE(bStatus);
+    EXPECT_EQ(status.state, DriverLoadState::kLoaded);
+    EXPECT_EQ(status.nFunctions, 1);
+    EXPECT_EQ(status.nMappings, 1);
 }
 
 // Runs fn in a forked child and returns its exit status (or -1).

@@ -143,27 +143,27 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StepCase{"UpWithoutLoopStaysOnLast", false, {'u', 'u', 'u', 'u', 'u'}, "1F 32 30 30 30"},
         StepCase{"UpWithLoopWraps", true, {'u', 'u', 'u', 'u', 'u'}, "1F 32 30 1F 32"},
-        StepCase{"DownAtStartWithoutLoopStays", false, {'d', 'd', 'u'}, "1F 1F 1F"},
-        StepCase{"DownAtStartWithLoopWrapsToLast", true, {'d', 'd', 'd', 'd'}, "1F 30 32 1F"},
-        StepCase{"UpThenDownWalksBack", false, {'u', 'u', 'd', 'd', 'd'}, "1F 32 30 32 1F"},
+        StepCase{"DownAtStartWithoutLoopStays", false, {'d', 'd', 'u'}, "1F 1F 32"},
+        StepCase{"DownAtStartWithLoopWrapsToLast", true, {'d', 'd', 'd', 'd'}, "30 32 1F 30"},
+        StepCase{"UpThenDownWalksBack", false, {'u', 'u', 'd', 'd', 'd'}, "1F 32 1F 1F 1F"},
+        StepCase{"UpThenDownWithLoopWraps", true, {'u', 'u', 'd', 'd', 'd'}, "1F 32 1F 30 32"},
         StepCase{
-            "DownFromLastWithoutLoop", false, {'u', 'u', 'u', 'u', 'd', 'd'}, "1F 32 30 30 30 32"}),
+            "DownFromLastWithoutLoop", false, {'u', 'u', 'u', 'u', 'd', 'd'}, "1F 32 30 30 32 1F"}),
     [](const ::testing::TestParamInfo<StepCase>& info) { return info.param.name; });
 
-TEST_F(EngineTest, StepAdvancesOnReleaseNotOnPress) {
+TEST_F(EngineTest, StepMovesOnPress) {
     Load({Step({"1F", "32"}, false, 1), Companion(0)}, {{kB0, 0}, {kB2, 0}});
-    // Two inputs on the same Step function, both down before either is released, play the
-    // same step; each release then moves the position on.
+    // Two inputs on the same Step function, both down: each press moves on and plays its own
+    // step, and each release lets go of its own key.
     engine.InputDown(kB0, now);
-    engine.InputDown(kB2, now);
     EXPECT_EQ(output.Take(), "+1F");
     EXPECT_EQ(engine.StepPosition(0), 0);
-    engine.InputUp(kB0, now);
-    EXPECT_EQ(output.Take(), "");
+    engine.InputDown(kB2, now);
+    EXPECT_EQ(output.Take(), "+32");
     EXPECT_EQ(engine.StepPosition(0), 1);
+    engine.InputUp(kB0, now);
     engine.InputUp(kB2, now);
-    EXPECT_EQ(output.Take(), "-1F");
-    EXPECT_EQ(Click(kB0), "+32 -32");
+    EXPECT_EQ(output.Take(), "-1F -32");
 }
 
 TEST_F(EngineTest, CompanionWithBrokenLinkPlaysNothing) {
@@ -228,7 +228,7 @@ TEST_F(EngineTest, AutoRepeatStepAdvancesEachReplay) {
     engine.InputDown(kB1, now);
     engine.Tick(now + kRepeat);
     engine.InputUp(kB1, now + kRepeat);
-    EXPECT_EQ(output.Take(), "+32 -32 +1F -1F");
+    EXPECT_EQ(output.Take(), "+30 -30 +32 -32");
 }
 
 TEST_F(EngineTest, TwoInputsAtOnceAreIndependent) {
@@ -324,12 +324,66 @@ TEST_F(EngineTest, DisabledIgnoresInputsUntilEnabledAndFreshlyPressed) {
     EXPECT_EQ(Click(kB0), "+1F -1F");
 }
 
-TEST_F(EngineTest, ReloadRestartsStepPositions) {
-    auto functions = std::vector<DriverFunction>{Step({"1F", "32"}, false, 1), Companion(0)};
-    Load(functions, {{kB0, 0}});
-    EXPECT_EQ(Click(kB0), "+1F -1F");
-    Load(functions, {{kB0, 0}});
-    EXPECT_EQ(Click(kB0), "+1F -1F");
+TEST_F(EngineTest, ReloadKeepsThePositionOfAnUnchangedFunction) {
+    struct Case {
+        const char* name;
+        int64_t nNewCookie; // -1: a record without cookies
+        std::vector<std::string> newSteps;
+        const char* expected; // the click after the reload
+    };
+    const Case cases[] = {
+        {"SameCookieAndSteps", 7, {"1F", "32", "30"}, "+30 -30"},
+        {"NoCookiesSamePlace", -1, {"1F", "32", "30"}, "+30 -30"},
+        {"StepsChanged", 7, {"1F", "32", "31"}, "+1F -1F"},
+        {"OtherCookie", 8, {"1F", "32", "30"}, "+1F -1F"},
+    };
+    for (const Case& c : cases) {
+        const int64_t nOldCookie = c.nNewCookie < 0 ? -1 : 7;
+        DriverFunction before = Step({"1F", "32", "30"}, false, -1);
+        before.nCookie = nOldCookie;
+        // A Normal function first in the new set must not shift a cookie's match.
+        Load({Normal("20", "A0"), before}, {{kB0, 1}});
+        Click(kB0);
+        Click(kB0);
+        DriverFunction after = Step(c.newSteps, false, -1);
+        after.nCookie = c.nNewCookie;
+        if (c.nNewCookie < 0) {
+            Load({Normal("20", "A0"), after}, {{kB0, 1}});
+        } else {
+            Load({after, Normal("20", "A0")}, {{kB0, 0}});
+        }
+        EXPECT_EQ(Click(kB0), c.expected) << c.name;
+    }
+}
+
+// A tap (down and up in one press string) keeps its key down for the minimum hold, without
+// holding up the codes of other inputs; a chord lets go in its own order.
+TEST_F(EngineTest, MinimumHoldDelaysOnlyTheUpsThatComeTooSoon) {
+    engine.SetMinHold(30 * kMs);
+    Load({Normal("3A 1F 9F BA", ""), Normal("20", "A0")}, {{kB0, 0}, {kB1, 1}});
+    engine.InputDown(kB0, now);
+    engine.InputUp(kB0, now);
+    EXPECT_EQ(output.Take(), "+3A +1F");
+    EXPECT_EQ(engine.NextDeadline(), now + 30 * kMs);
+    engine.InputDown(kB1, now + 10 * kMs);
+    EXPECT_EQ(output.Take(), "+20");
+    engine.Tick(now + 30 * kMs - 1);
+    EXPECT_EQ(output.Take(), "");
+    engine.Tick(now + 30 * kMs);
+    EXPECT_EQ(output.Take(), "-1F -3A");
+    // An up after the hold has passed plays at once.
+    engine.InputUp(kB1, now + 45 * kMs);
+    EXPECT_EQ(output.Take(), "-20");
+    EXPECT_FALSE(engine.NextDeadline());
+    // A press again while the last one still waits plays after it, and ReleaseAll waits for
+    // nothing.
+    engine.InputDown(kB0, now + 50 * kMs);
+    engine.InputUp(kB0, now + 50 * kMs);
+    engine.InputDown(kB0, now + 51 * kMs);
+    EXPECT_EQ(output.Take(), "+3A +1F");
+    engine.ReleaseAll();
+    EXPECT_EQ(output.Take(), "-1F -3A");
+    EXPECT_EQ(engine.HeldKeyCount(), 0);
 }
 
 TEST_F(EngineTest, DestructionReleasesHeldKeys) {

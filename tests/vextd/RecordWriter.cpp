@@ -71,6 +71,8 @@ bool WriteRecord(const std::string& path, const std::string& setName,
               key.SetDword("Loop", f.nLoop) == RegStatus::kOk &&
               key.SetDword("StepDown", f.nStepDown) == RegStatus::kOk &&
               key.SetDword("Link", f.nLink) == RegStatus::kOk &&
+              (f.nCookie < 0 ||
+               key.SetDword("Cookie", static_cast<uint32_t>(f.nCookie)) == RegStatus::kOk) &&
               key.CreateSubKey("Data", data) == RegStatus::kOk &&
               data.SetDword("Count", static_cast<uint32_t>(f.strings.size())) == RegStatus::kOk;
         for (size_t j = 0; bOk && j < f.strings.size(); ++j) {

@@ -16,6 +16,7 @@ struct RecordFunction {
     uint32_t nLoop = 0;
     uint32_t nStepDown = 0;
     uint32_t nLink = 0;
+    int64_t nCookie = -1; // -1: written without one, as older configurators do
     std::vector<std::pair<std::vector<uint8_t>, std::vector<uint8_t>>> strings;
 };
 

@@ -3,16 +3,22 @@
 
 #include "RecordWriter.h"
 #include "TempDir.h"
+#include "TestCodes.h"
 #include "VextdProcess.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "model/ButtonId.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -39,17 +45,30 @@ protected:
         vextd.strRecord = dir.file("keys.log");
     }
 
-    bool Start(const std::string& pads = "12,8", int nRepeatMs = 50) {
-        return StartProcess(vextd, pads, nRepeatMs);
+    bool Start(const std::string& pads = "12,8", int nRepeatMs = 50,
+               const std::vector<std::string>& extra = {}) {
+        return StartProcess(vextd, pads, nRepeatMs, extra);
     }
 
     bool StartProcess(test::VextdProcess& process, const std::string& pads = "12,8",
-                      int nRepeatMs = 50) {
-        return process.Start({"--foreground", "--socket", process.strSocket, "--registry", registry,
-                              "--output", "record:" + process.strRecord, "--repeat-ms",
-                              std::to_string(nRepeatMs), "--pad-config", dir.file("pads.conf"),
-                              "--test-virtual-pads", pads},
-                             {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy"});
+                      int nRepeatMs = 50, const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args{"--foreground", "--socket", process.strSocket,
+                                      "--registry", registry, "--output",
+                                      "record:" + process.strRecord, "--repeat-ms",
+                                      std::to_string(nRepeatMs), "--pad-config",
+                                      dir.file("pads.conf"), "--test-virtual-pads", pads};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return process.Start(args, {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy"});
+    }
+
+    // What the driver says of its last load (code 31).
+    std::optional<DriverLoadStatus> LoadStatus() {
+        const auto bytes = vextd.Request(VEXT_IOCTL_GET_LOAD_STATUS, {0, 0, 0, 0});
+        DriverLoadStatus status;
+        if (!bytes || !DecodeLoadStatus(*bytes, &status)) {
+            return std::nullopt;
+        }
+        return status;
     }
 
     // A standard set: button 0 of slot 1 types A, button 1 types S; slot 2's button 0 a Step
@@ -100,7 +119,7 @@ TEST_F(VextdEndToEndTest, StepWithoutLoopStaysOnLastAndStepDownWalksBack) {
     ASSERT_TRUE(Click(2, 1));
     ASSERT_TRUE(Click(2, 1));
     ASSERT_TRUE(Click(2, 1));
-    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33- 33+ 33- 33+ 33- 32+ 32- 31+ 31-");
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33- 33+ 33- 32+ 32- 31+ 31- 31+ 31-");
 }
 
 TEST_F(VextdEndToEndTest, StepWithLoopWraps) {
@@ -111,7 +130,7 @@ TEST_F(VextdEndToEndTest, StepWithLoopWraps) {
     }
     ASSERT_TRUE(Click(2, 1));
     ASSERT_TRUE(Click(2, 1));
-    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33- 31+ 31- 32+ 32- 31+ 31-");
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33- 31+ 31- 33+ 33- 32+ 32-");
 }
 
 TEST_F(VextdEndToEndTest, DirectionsBeyondTwentyPercent) {
@@ -206,6 +225,97 @@ TEST_F(VextdEndToEndTest, EnableReloadsTheRecord) {
     EXPECT_EQ(vextd.RecordText(), "31+ 31- 33+ 33-");
     EXPECT_NE(vextd.Log().find("loaded key set \"Other\": 1 functions, 1 mappings"),
               std::string::npos);
+}
+
+// A download that moves a weapon cycle elsewhere in the list, with its cookie and steps
+// unchanged, keeps its position; the configurator reloads on every focus change.
+TEST_F(VextdEndToEndTest, StepPositionSurvivesAReload) {
+    test::RecordFunction cycle = test::StepKeys({kA, kS, kD}, false, 1);
+    cycle.nCookie = 5;
+    test::RecordFunction back = test::CompanionOf(0);
+    back.nCookie = 6;
+    ASSERT_TRUE(test::WriteRecord(registry, "One", {cycle, back}, {{Button(2, 0), 0}}));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Click(2, 0));
+    ASSERT_TRUE(Click(2, 0));
+    cycle.nLink = 2;
+    back.nLink = 1;
+    ASSERT_TRUE(test::WriteRecord(registry, "Two", {test::NormalKey(kLeftArrow), back, cycle},
+                                  {{Button(2, 0), 2}}));
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    ASSERT_TRUE(Click(2, 0));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33-");
+}
+
+// Every key set the configurator can write loads, and the driver says what it made of it.
+TEST_F(VextdEndToEndTest, LargeFunctionLoadsAndTheLoadStatusTells) {
+    std::vector<uint8_t> steps(1001, kS);
+    steps.front() = kA;
+    ASSERT_TRUE(
+        test::WriteRecord(registry, "Big", {test::StepKeys(steps, false, 0)}, {{Button(1, 0), 0}}));
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Click(1, 0));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    auto status = LoadStatus();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->state, DriverLoadState::kLoaded);
+    EXPECT_EQ(status->nFunctions, 1);
+
+    std::ofstream(registry, std::ios::trunc) << "not a database";
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    status = LoadStatus();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->state, DriverLoadState::kRefused);
+    EXPECT_EQ(status->reason, DriverLoadReason::kStoreUnreadable);
+    // And so does vextd --status, in words and in its exit status.
+    const std::string command =
+        std::string(VEXTD_PATH) + " --status --socket '" + vextd.strSocket + "' 2>&1";
+    FILE* pPipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pPipe, nullptr);
+    std::string output;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pPipe) != nullptr) {
+        output += buffer;
+    }
+    const int nStatus = ::pclose(pPipe);
+    EXPECT_NE(output.find("refused the key set: it cannot read its registry store"),
+              std::string::npos)
+        << output;
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 1) << nStatus;
+}
+
+// A tap is held for the minimum hold, seen in the record's own timestamps.
+TEST_F(VextdEndToEndTest, MinimumHoldKeepsATapDown) {
+    test::RecordFunction tap;
+    tap.strings.push_back({{kA, static_cast<uint8_t>(kA | 0x80)}, {}});
+    ASSERT_TRUE(test::WriteRecord(registry, "Tap", {tap}, {{Button(1, 0), 0}}));
+    ASSERT_TRUE(Start("12,8", 50, {"--min-hold-ms", "30"}));
+    ASSERT_TRUE(Click(1, 0));
+    ASSERT_TRUE(vextd.WaitForRecords(2, kWaitMs)) << vextd.RecordText();
+    const auto records = vextd.Records();
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    EXPECT_GE(records[1].nTime - records[0].nTime, 30'000'000);
+}
+
+// While a reload is held up, the channel keeps answering; the reload completes afterwards.
+TEST_F(VextdEndToEndTest, QueriesAreAnsweredDuringAReload) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(vextd.Query(kTestHoldLoads, 1), 0);
+    std::thread reload([this] { vextd.Control(VEXT_IOCTL_ENABLE); });
+    // Until the reload is asked for (a request each time, no waiting on a clock).
+    std::optional<int32_t> nPending = 0;
+    for (int i = 0; i < 1000 && nPending == 0; ++i) {
+        nPending = vextd.Query(kTestHoldLoads, 1);
+    }
+    EXPECT_EQ(nPending, 1);
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_VERSION), 0x200);
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_QUERY_ENABLED), 1);
+    EXPECT_TRUE(vextd.Query(kTestHoldLoads, 0));
+    reload.join();
+    const auto status = LoadStatus();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->nFunctions, 6);
 }
 
 TEST_F(VextdEndToEndTest, PadTypesAndOverride) {

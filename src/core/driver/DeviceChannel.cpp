@@ -65,8 +65,8 @@ enum class Outcome { kAnswered, kFailed, kTimedOut };
 
 // One connection, one request, one answer. *pAnswer is set only on a complete, valid answer.
 Outcome ExchangeOnce(const std::string& strPath, int nCode, std::span<const uint8_t> buffer,
-                     vext::DeviceAnswer* pAnswer) {
-    const auto deadline = vext::DeviceClock::now() + kDeviceTimeout;
+                     vext::DeviceAnswer* pAnswer, std::chrono::milliseconds timeout) {
+    const auto deadline = vext::DeviceClock::now() + timeout;
     // Whatever failed, it failed for lack of time when the whole time is used up.
     const auto failed = [&] {
         return vext::DeviceClock::now() >= deadline ? Outcome::kTimedOut : Outcome::kFailed;
@@ -97,15 +97,17 @@ Outcome ExchangeOnce(const std::string& strPath, int nCode, std::span<const uint
     return Outcome::kAnswered;
 }
 
-// Queries are skipped while the driver is backed off from; controls are always sent, so that
-// a command (the "-ld" download's reload among them) is never dropped for an earlier hiccup.
+// Refresh queries are skipped while the driver is backed off from. Controls are always sent, so
+// that a command (the "-ld" download's reload among them) is never dropped for an earlier
+// hiccup, and so are the rare questions that wait longer on purpose (the load status after that
+// reload, which itself may have run out of time on a large key set).
 bool Exchange(int nCode, std::span<const uint8_t> buffer, vext::DeviceAnswer* pAnswer,
-              bool bQuery) {
+              bool bMaySkip, std::chrono::milliseconds timeout = kDeviceTimeout) {
     const std::string strPath = vext::DeviceSocketPath();
-    if (bQuery && IsBackingOff(strPath)) {
+    if (bMaySkip && IsBackingOff(strPath)) {
         return false;
     }
-    const Outcome outcome = ExchangeOnce(strPath, nCode, buffer, pAnswer);
+    const Outcome outcome = ExchangeOnce(strPath, nCode, buffer, pAnswer, timeout);
     if (outcome != Outcome::kFailed) {
         NoteOutcome(strPath, outcome == Outcome::kTimedOut);
     }
@@ -120,12 +122,17 @@ int DeviceControl(int nCode) {
 }
 
 int DeviceQuery(int nCode, void* pBuffer, uint32_t* pnSize) {
+    return vext::DeviceQueryWithin(nCode, pBuffer, pnSize, kDeviceTimeout);
+}
+
+int vext::DeviceQueryWithin(int nCode, void* pBuffer, uint32_t* pnSize,
+                            std::chrono::milliseconds timeout) {
     if (pnSize == nullptr || (pBuffer == nullptr && *pnSize != 0)) {
         return 0;
     }
     const std::span<const uint8_t> buffer(static_cast<const uint8_t*>(pBuffer), *pnSize);
     vext::DeviceAnswer answer;
-    if (!Exchange(nCode, buffer, &answer, true) || !answer.bDone) {
+    if (!Exchange(nCode, buffer, &answer, timeout <= kDeviceTimeout, timeout) || !answer.bDone) {
         return 0;
     }
     if (!answer.data.empty()) {

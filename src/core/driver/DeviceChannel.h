@@ -42,6 +42,11 @@ namespace vext {
 // give a fake one so that no test waits for the back-off to pass.
 void SetDeviceBackOffClock(std::function<std::chrono::steady_clock::time_point()> fnNow);
 
+// DeviceQuery with a longer wait, for the few questions that the driver may answer only after
+// work in progress (the load status). Never for calls made on every refresh of the window.
+int DeviceQueryWithin(int nCode, void* pBuffer, uint32_t* pnSize,
+                      std::chrono::milliseconds timeout);
+
 // Where the driver's socket is: $VEXT_DEVICE, else $XDG_RUNTIME_DIR/vext/device, else
 // /tmp/vext-<uid>/device.
 std::string DeviceSocketPath();

@@ -1,6 +1,7 @@
 #include "driver/DriverRecord.h"
 
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "keys/StrokeCodes.h"
 #include "model/KeyFunction.h"
 #include "model/MappingTable.h"
@@ -57,6 +58,8 @@ RegStatus WriteFunction(const RegKey& functions, size_t i, const CKeyFunction& f
         {"Loop", static_cast<uint32_t>(f.m_bLoop)},
         {"StepDown", static_cast<uint32_t>(f.m_bStepDown)},
         {"Link", nLink},
+        // Not read by the older driver: lets vextd know a function again after a reload.
+        {"Cookie", static_cast<uint32_t>(f.m_nCookie)},
     };
     if ((status = key.SetString("Description", f.m_strDescription)) != RegStatus::kOk ||
         (status = key.SetString("Comments", f.m_strComments)) != RegStatus::kOk) {
@@ -204,11 +207,19 @@ bool CVextKeyDoc::DownloadToDriver(std::string* pError) {
             strError = store->Path() + ": " + store->LastError();
         }
     }
-    if (pError) {
-        *pError = strError;
-    }
     // The driver is told to reload even after a failed write: it then rereads the record it
     // had, which the failed transaction left whole.
     vext::ReloadDriver();
+    // A driver that answers says what it made of the record; one that is absent or too old
+    // to know the question leaves the download as written.
+    vext::DriverLoadStatus status;
+    if (bOk && vext::QueryDriverLoadStatus(&status) &&
+        status.state != vext::DriverLoadState::kLoaded) {
+        strError = vext::DescribeDriverLoadStatus(status);
+        bOk = false;
+    }
+    if (pError) {
+        *pError = strError;
+    }
     return bOk;
 }

@@ -89,8 +89,9 @@ public:
     int GetPadButtonCount(int nSlot) const;
 
     // The driver. Writes the key set as the driver's record, replacing the one it had, then
-    // makes the driver reload it. False, with the previous record left whole and the reason in
-    // *pError, when the record could not be written.
+    // makes the driver reload it. False, with the reason in *pError, when the record could not
+    // be written (the previous one is then left whole) or the running driver did not load it
+    // (refused it as damaged or unreadable, or found none in its own store).
     bool DownloadToDriver(std::string* pError = nullptr);
 
     // The key-set file. Both return false on failure and say why in GetFileError(); a failed

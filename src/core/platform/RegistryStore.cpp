@@ -1,12 +1,18 @@
 #include "platform/RegistryStore.h"
 
+#include "platform/RegTree.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <numeric>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <unordered_map>
 
 #include <sqlite3.h>
 
@@ -182,6 +188,8 @@ struct RegistryStore::Statements {
     sqlite3_stmt* findChild = nullptr;
     sqlite3_stmt* keyExists = nullptr;
     sqlite3_stmt* insertKey = nullptr;
+    sqlite3_stmt* clearDoomed = nullptr;
+    sqlite3_stmt* collectDoomed = nullptr;
     sqlite3_stmt* deleteTreeValues = nullptr;
     sqlite3_stmt* deleteTreeKeys = nullptr;
     sqlite3_stmt* setValue = nullptr;
@@ -189,10 +197,13 @@ struct RegistryStore::Statements {
     sqlite3_stmt* enumKeys = nullptr;
     sqlite3_stmt* enumValues = nullptr;
     sqlite3_stmt* keyInfo = nullptr;
+    sqlite3_stmt* allKeys = nullptr;
+    sqlite3_stmt* allValues = nullptr;
 
     ~Statements() {
-        for (sqlite3_stmt* p : {findChild, keyExists, insertKey, deleteTreeValues, deleteTreeKeys,
-                                setValue, queryValue, enumKeys, enumValues, keyInfo}) {
+        for (sqlite3_stmt* p : {findChild, keyExists, insertKey, clearDoomed, collectDoomed,
+                                deleteTreeValues, deleteTreeKeys, setValue, queryValue, enumKeys,
+                                enumValues, keyInfo, allKeys, allValues}) {
             sqlite3_finalize(p);
         }
     }
@@ -432,26 +443,81 @@ std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& strPath,
     return store;
 }
 
+namespace {
+
+// What a database holds at its start: its marks and every object of its schema.
+struct SchemaInfo {
+    int64_t nAppId = 0;
+    int64_t nVersion = 0;
+    std::vector<std::string> objects; // "type name on table: sql", sorted
+
+    bool IsEmpty() const { return nAppId == 0 && objects.empty(); }
+};
+
+bool ReadSchemaInfo(sqlite3* pDb, SchemaInfo& info) {
+    const auto readInt = [pDb](const char* sql, int64_t& value) {
+        sqlite3_stmt* pStmt = nullptr;
+        bool bOk = sqlite3_prepare_v2(pDb, sql, -1, &pStmt, nullptr) == SQLITE_OK &&
+                   sqlite3_step(pStmt) == SQLITE_ROW;
+        if (bOk) {
+            value = sqlite3_column_int64(pStmt, 0);
+        }
+        sqlite3_finalize(pStmt);
+        return bOk;
+    };
+    info = SchemaInfo();
+    if (!readInt("PRAGMA application_id", info.nAppId) ||
+        !readInt("PRAGMA user_version", info.nVersion)) {
+        return false;
+    }
+    sqlite3_stmt* pStmt = nullptr;
+    if (sqlite3_prepare_v2(pDb, "SELECT type, name, tbl_name, sql FROM sqlite_schema", -1, &pStmt,
+                           nullptr) != SQLITE_OK) {
+        return false;
+    }
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(pStmt)) == SQLITE_ROW) {
+        std::string object;
+        for (int nCol = 0; nCol < 4; ++nCol) {
+            const unsigned char* p = sqlite3_column_text(pStmt, nCol);
+            object += p != nullptr ? reinterpret_cast<const char*>(p) : "";
+            object += nCol == 0 ? " " : nCol == 1 ? " on " : nCol == 2 ? ": " : "";
+        }
+        info.objects.push_back(std::move(object));
+    }
+    sqlite3_finalize(pStmt);
+    std::sort(info.objects.begin(), info.objects.end());
+    return rc == SQLITE_DONE;
+}
+
+// The schema exactly as this program lays it out, read back from a scratch database so that
+// the comparison holds whatever text SQLite keeps for it.
+const std::vector<std::string>& OwnSchema() {
+    static const std::vector<std::string> objects = [] {
+        SchemaInfo info;
+        sqlite3* pDb = nullptr;
+        if (sqlite3_open_v2(":memory:", &pDb, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+            sqlite3_exec(pDb, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK) {
+            ReadSchemaInfo(pDb, info);
+        }
+        sqlite3_close(pDb);
+        return info.objects;
+    }();
+    return objects;
+}
+
+} // namespace
+
 bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
     sqlite3_extended_result_codes(m_pDb, 1);
     sqlite3_busy_timeout(m_pDb, kBusyTimeoutMs);
-    // The file may come from anywhere: no schema tricks, no writes that corrupt on purpose.
+    // The file may come from anywhere: no schema tricks, no writes that corrupt on purpose, and
+    // since our schema has neither, no trigger fires and no view is read even if one slipped in.
     sqlite3_db_config(m_pDb, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(m_pDb, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(m_pDb, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(m_pDb, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
 
-    const auto readInt = [this](const char* sql, int64_t& value) {
-        sqlite3_stmt* pStmt = nullptr;
-        int rc = sqlite3_prepare_v2(m_pDb, sql, -1, &pStmt, nullptr);
-        if (rc == SQLITE_OK) {
-            rc = sqlite3_step(pStmt);
-            if (rc == SQLITE_ROW) {
-                value = sqlite3_column_int64(pStmt, 0);
-                rc = SQLITE_OK;
-            }
-        }
-        sqlite3_finalize(pStmt);
-        return rc;
-    };
     const auto notOurs = [&](const std::string& why) {
         strError = m_strPath + ": not a VextKey registry store (" + why + ")";
         return false;
@@ -469,55 +535,99 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
         strError = m_strPath + ": " + what + ": " + sqlite3_errmsg(m_pDb);
         return false;
     };
+    // Every look at the marks and the schema is one snapshot: read apart, a store being laid
+    // out by another process meanwhile could look half made.
+    const auto inspect = [&](SchemaInfo& info) {
+        const bool bOwnSnapshot = sqlite3_get_autocommit(m_pDb) != 0;
+        if (bOwnSnapshot && !Exec("BEGIN DEFERRED")) {
+            return dbError("cannot read");
+        }
+        // The reason is taken before a rollback replaces SQLite's last message.
+        const bool bOk = ReadSchemaInfo(m_pDb, info) || dbError("cannot read");
+        if (bOwnSnapshot) {
+            Exec(bOk ? "COMMIT" : "ROLLBACK");
+        }
+        return bOk;
+    };
 
-    int64_t nAppId = 0;
-    int64_t nTables = 0;
-    if (readInt("PRAGMA application_id", nAppId) != SQLITE_OK ||
-        readInt("SELECT count(*) FROM sqlite_master", nTables) != SQLITE_OK) {
-        return dbError("cannot read");
+    SchemaInfo info;
+    if (!inspect(info)) {
+        return false;
     }
-    if (nAppId == 0 && nTables == 0) {
+    if (info.IsEmpty()) {
         if (mode == OpenMode::kReadOnly) {
             return notOurs("empty file");
         }
         // A fresh file: lay out the schema once, under the write lock, unless another process
-        // got there first.
-        if (!Exec("PRAGMA journal_mode=WAL") || !Exec("BEGIN IMMEDIATE")) {
+        // got there first; whoever waited then sees the finished store.
+        if (!Exec("BEGIN IMMEDIATE")) {
             return dbError("cannot set up");
         }
-        if (readInt("PRAGMA application_id", nAppId) != SQLITE_OK ||
-            readInt("SELECT count(*) FROM sqlite_master", nTables) != SQLITE_OK) {
+        if (!inspect(info)) {
             Exec("ROLLBACK");
-            return dbError("cannot read");
+            return false;
         }
-        if (nAppId == 0 && nTables == 0) {
+        if (info.IsEmpty()) {
             const std::string pragmas = "PRAGMA application_id=" + std::to_string(kApplicationId) +
                                         ";PRAGMA user_version=" + std::to_string(kFormatVersion);
             if (!Exec(kSchema) || !Exec(pragmas.c_str()) || !Exec("COMMIT")) {
+                const bool bFailed = dbError("cannot set up");
                 Exec("ROLLBACK");
-                return dbError("cannot set up");
+                return bFailed;
             }
-            nAppId = kApplicationId;
         } else {
             Exec("ROLLBACK");
         }
+        if (!inspect(info)) {
+            return false;
+        }
     }
-    if (nAppId != kApplicationId) {
-        return notOurs(nAppId == 0 ? "a database of another program"
-                                   : "it belongs to another program");
+    if (info.nAppId != kApplicationId) {
+        return notOurs(info.nAppId == 0 ? "a database of another program"
+                                        : "it belongs to another program");
     }
-    int64_t nVersion = 0;
-    if (readInt("PRAGMA user_version", nVersion) != SQLITE_OK) {
-        return dbError("cannot read");
-    }
-    if (nVersion != kFormatVersion) {
-        strError = m_strPath + ": registry store format " + std::to_string(nVersion) +
+    if (info.nVersion != kFormatVersion) {
+        strError = m_strPath + ": registry store format " + std::to_string(info.nVersion) +
                    " is not the one this program reads (" + std::to_string(kFormatVersion) + ")";
         return false;
     }
-    if (mode == OpenMode::kReadWrite && !Exec("PRAGMA journal_mode=WAL")) {
-        return dbError("cannot open");
+    // Only the tables this program makes, exactly as it makes them: a trigger or a view, or a
+    // table made over, could run anything at all when the store is read or written.
+    const std::vector<std::string>& own = OwnSchema();
+    if (own.empty()) {
+        strError = m_strPath + ": cannot check the registry store's layout";
+        return false;
     }
+    if (info.objects != own) {
+        const auto isOwn = [&](const std::string& o) {
+            return std::find(own.begin(), own.end(), o) != own.end();
+        };
+        const auto foreign = std::find_if_not(info.objects.begin(), info.objects.end(), isOwn);
+        const auto missing = std::find_if(own.begin(), own.end(), [&](const std::string& o) {
+            return std::find(info.objects.begin(), info.objects.end(), o) == info.objects.end();
+        });
+        // "type name on table: sql" -> type "name"
+        const auto describe = [](const std::string& o) {
+            const size_t nSpace = o.find(' ');
+            const size_t nOn = o.find(" on ", nSpace);
+            return o.substr(0, nSpace) + " \"" + o.substr(nSpace + 1, nOn - nSpace - 1) + "\"";
+        };
+        strError =
+            m_strPath + ": the registry store is damaged or was altered: " +
+            (foreign != info.objects.end()
+                 ? "it holds " + describe(*foreign) + ", which VextKey never makes"
+             : missing != own.end() ? "it lacks " + describe(*missing) + ", which VextKey makes"
+                                    : "its tables are not laid out as VextKey makes them");
+        return false;
+    }
+    if (mode == OpenMode::kReadWrite && !SwitchToWal()) {
+        return dbError("cannot switch to write-ahead logging");
+    }
+    // In WAL mode a commit that is not synced is lost on a power cut but never corrupts; a
+    // download is written again in a moment. A large key set fits the cache without spilling
+    // into the log before its commit.
+    Exec("PRAGMA synchronous=NORMAL");
+    Exec("PRAGMA cache_size=-32768");
 
     struct Sql {
         sqlite3_stmt** ppStmt;
@@ -528,12 +638,6 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
         {&s.findChild, "SELECT id FROM keys WHERE parent=?1 AND name=?2"},
         {&s.keyExists, "SELECT 1 FROM keys WHERE id=?1"},
         {&s.insertKey, "INSERT INTO keys(parent, name) VALUES(?1, ?2)"},
-        {&s.deleteTreeValues,
-         "WITH RECURSIVE t(id) AS (SELECT ?1 UNION SELECT keys.id FROM keys JOIN t ON "
-         "keys.parent=t.id) DELETE FROM vals WHERE key IN t"},
-        {&s.deleteTreeKeys,
-         "WITH RECURSIVE t(id) AS (SELECT ?1 UNION SELECT keys.id FROM keys JOIN t ON "
-         "keys.parent=t.id) DELETE FROM keys WHERE id IN t"},
         {&s.setValue,
          "INSERT INTO vals(key, name, type, data) VALUES(?1, ?2, ?3, ?4) "
          "ON CONFLICT(key, name) DO UPDATE SET type=excluded.type, data=excluded.data"},
@@ -541,7 +645,31 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
         {&s.enumKeys, "SELECT name FROM keys WHERE parent=?1 ORDER BY id"},
         {&s.enumValues, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY id"},
         {&s.keyInfo, "SELECT parent, name FROM keys WHERE id=?1"},
+        {&s.allKeys, "SELECT id, parent, name FROM keys"},
+        {&s.allValues, "SELECT name, type, data, key FROM vals ORDER BY id"},
     };
+    // A tree to delete is listed once in a scratch table of this connection, then its values
+    // and keys go by that list: half the work of walking the tree for each.
+    const Sql deleting[] = {
+        {&s.clearDoomed, "DELETE FROM temp.doomed"},
+        {&s.collectDoomed,
+         "WITH RECURSIVE t(id) AS (SELECT ?1 UNION SELECT keys.id FROM keys JOIN t ON "
+         "keys.parent=t.id) INSERT INTO temp.doomed(id) SELECT id FROM t"},
+        {&s.deleteTreeValues, "DELETE FROM vals WHERE key IN temp.doomed"},
+        {&s.deleteTreeKeys, "DELETE FROM keys WHERE id IN temp.doomed"},
+    };
+    if (mode == OpenMode::kReadWrite) {
+        if (!Exec("PRAGMA temp_store=MEMORY") ||
+            !Exec("CREATE TEMP TABLE doomed(id INTEGER PRIMARY KEY)")) {
+            return dbError("cannot open a scratch table");
+        }
+        for (const Sql& sql : deleting) {
+            if (sqlite3_prepare_v3(m_pDb, sql.text, -1, SQLITE_PREPARE_PERSISTENT, sql.ppStmt,
+                                   nullptr) != SQLITE_OK) {
+                return dbError("cannot open");
+            }
+        }
+    }
     for (const Sql& sql : statements) {
         if (sqlite3_prepare_v3(m_pDb, sql.text, -1, SQLITE_PREPARE_PERSISTENT, sql.ppStmt,
                                nullptr) != SQLITE_OK) {
@@ -591,6 +719,22 @@ RegStatus RegistryStore::DbFail(const char* what) {
     return Fail(status, std::string(what) + ": " + sqlite3_errmsg(m_pDb));
 }
 
+bool RegistryStore::SwitchToWal() {
+    // The switch needs the store to itself, and SQLite may answer "busy" at once rather than
+    // wait, as when several programs open a store that was just laid out: wait it out here.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+    for (;;) {
+        const int rc = sqlite3_exec(m_pDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        const int nPrimary = rc & 0xFF;
+        if ((nPrimary != SQLITE_BUSY && nPrimary != SQLITE_LOCKED) ||
+            std::chrono::steady_clock::now() >= deadline) {
+            return rc == SQLITE_OK;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
 bool RegistryStore::Exec(const char* sql) {
     return sqlite3_exec(m_pDb, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
@@ -609,9 +753,13 @@ bool RegistryStore::AllowWrite() {
 }
 
 RegStatus RegistryStore::KeyExists(int64_t nId) {
+    if (m_nTransactionDepth > 0 && (nId >= m_nFreshFrom || nId == m_nCheckedKey)) {
+        return RegStatus::kOk;
+    }
     Use q(m_pStatements->keyExists);
     const int rc = q.Int(1, nId).Step();
     if (rc == SQLITE_ROW) {
+        m_nCheckedKey = m_nTransactionDepth > 0 ? nId : 0;
         return RegStatus::kOk;
     }
     if (rc == SQLITE_DONE) {
@@ -661,7 +809,20 @@ RegStatus RegistryStore::Walk(int64_t nFrom, std::string_view path, bool bCreate
         const size_t end = std::min(path.find('\\', pos), path.size());
         const std::string_view name = path.substr(pos, end - pos);
         int64_t nChild = 0;
-        status = FindChild(nId, name, nChild);
+        // Every child of a key made in this transaction was made through here and is known.
+        const bool bFresh = m_nTransactionDepth > 0 && nId >= m_nFreshFrom;
+        std::string freshName;
+        if (m_nTransactionDepth > 0) {
+            freshName.assign(reinterpret_cast<const char*>(&nId), sizeof nId);
+            RegTree::FoldInto(name, freshName);
+        }
+        if (bFresh) {
+            const auto known = m_freshChildren.find(freshName);
+            status = known != m_freshChildren.end() ? RegStatus::kOk : RegStatus::kNotFound;
+            nChild = known != m_freshChildren.end() ? known->second : 0;
+        } else {
+            status = FindChild(nId, name, nChild);
+        }
         if (status == RegStatus::kNotFound && bCreate) {
             if (!AllowWrite()) {
                 return RegStatus::kFailed;
@@ -672,6 +833,10 @@ RegStatus RegistryStore::Walk(int64_t nFrom, std::string_view path, bool bCreate
                 return DbFail("cannot create a key");
             }
             nChild = sqlite3_last_insert_rowid(m_pDb);
+            if (m_nTransactionDepth > 0) {
+                m_nFreshFrom = std::min(m_nFreshFrom, nChild);
+                m_freshChildren.emplace(std::move(freshName), nChild);
+            }
         } else if (status != RegStatus::kOk) {
             return status;
         }
@@ -692,19 +857,18 @@ RegStatus RegistryStore::DeleteTree(int64_t nId) {
     if (!AllowWrite()) {
         return RegStatus::kFailed;
     }
+    if (m_pStatements->collectDoomed == nullptr) {
+        return Fail(RegStatus::kFailed, "the registry store is open read-only");
+    }
     const bool bOwnTransaction = m_nTransactionDepth == 0;
     if (bOwnTransaction && !Begin()) {
         return DbFail("cannot delete a key");
     }
-    bool bOk = false;
-    {
-        Use values(m_pStatements->deleteTreeValues);
-        bOk = values.Int(1, nId).Step() == SQLITE_DONE;
-    }
-    if (bOk) {
-        Use keys(m_pStatements->deleteTreeKeys);
-        bOk = keys.Int(1, nId).Step() == SQLITE_DONE;
-    }
+    ForgetKnownKeys();
+    bool bOk = Use(m_pStatements->clearDoomed).Step() == SQLITE_DONE &&
+               Use(m_pStatements->collectDoomed).Int(1, nId).Step() == SQLITE_DONE &&
+               Use(m_pStatements->deleteTreeValues).Step() == SQLITE_DONE &&
+               Use(m_pStatements->deleteTreeKeys).Step() == SQLITE_DONE;
     if (!bOk) {
         const RegStatus status = DbFail("cannot delete a key");
         m_bTransactionFailed = true;
@@ -749,38 +913,59 @@ namespace {
 
 // Reads (name, type, data) at columns 0..2 of a value row, checking each against what a value
 // can be.
-bool ReadValueRow(sqlite3_stmt* pStmt, RegValue& value, std::string& why) {
-    if (!ColumnText(pStmt, 0, kMaxValueNameLength, value.strName) ||
-        !ValidValueName(value.strName)) {
+// Checks (name, type, data) at columns 0..2 of a value row against what a value can be; the
+// views are valid until the statement moves on.
+bool CheckValueRow(sqlite3_stmt* pStmt, std::string_view& name, uint32_t& nType,
+                   std::span<const uint8_t>& data, std::string& why) {
+    const unsigned char* pName = sqlite3_column_text(pStmt, 0);
+    const int nNameBytes = sqlite3_column_bytes(pStmt, 0);
+    if (sqlite3_column_type(pStmt, 0) != SQLITE_TEXT || pName == nullptr || nNameBytes < 0 ||
+        static_cast<size_t>(nNameBytes) > kMaxValueNameLength) {
+        why = "a value with a bad name";
+        return false;
+    }
+    name = std::string_view(reinterpret_cast<const char*>(pName), static_cast<size_t>(nNameBytes));
+    if (!ValidValueName(name)) {
         why = "a value with a bad name";
         return false;
     }
     if (sqlite3_column_type(pStmt, 1) != SQLITE_INTEGER) {
-        why = "value \"" + value.strName + "\" has no type";
+        why = "value \"" + std::string(name) + "\" has no type";
         return false;
     }
-    const int64_t nType = sqlite3_column_int64(pStmt, 1);
+    const int64_t nRawType = sqlite3_column_int64(pStmt, 1);
     if (sqlite3_column_type(pStmt, 2) != SQLITE_BLOB) {
-        why = "value \"" + value.strName + "\" holds no bytes";
+        why = "value \"" + std::string(name) + "\" holds no bytes";
         return false;
     }
-    const int nBytes = sqlite3_column_bytes(pStmt, 2);
     const void* p = sqlite3_column_blob(pStmt, 2);
+    const int nBytes = sqlite3_column_bytes(pStmt, 2);
     if (nBytes < 0 || static_cast<size_t>(nBytes) > kMaxValueSize || (nBytes > 0 && !p)) {
-        why = "value \"" + value.strName + "\" has a bad size";
+        why = "value \"" + std::string(name) + "\" has a bad size";
         return false;
     }
     const auto* bytes = static_cast<const uint8_t*>(p);
     const size_t nSize = static_cast<size_t>(nBytes);
-    const bool bShape = (nType == REG_SZ && nSize > 0 && bytes[nSize - 1] == 0) ||
-                        (nType == REG_DWORD && nSize == 4) || nType == REG_BINARY;
+    const bool bShape = (nRawType == REG_SZ && nSize > 0 && bytes[nSize - 1] == 0) ||
+                        (nRawType == REG_DWORD && nSize == 4) || nRawType == REG_BINARY;
     if (!bShape) {
-        why = "value \"" + value.strName + "\" of type " + std::to_string(nType) + " and " +
+        why = "value \"" + std::string(name) + "\" of type " + std::to_string(nRawType) + " and " +
               std::to_string(nSize) + " bytes";
         return false;
     }
-    value.nType = static_cast<uint32_t>(nType);
-    value.data.assign(bytes, bytes + nSize);
+    nType = static_cast<uint32_t>(nRawType);
+    data = std::span<const uint8_t>(bytes, nSize);
+    return true;
+}
+
+bool ReadValueRow(sqlite3_stmt* pStmt, RegValue& value, std::string& why) {
+    std::string_view name;
+    std::span<const uint8_t> data;
+    if (!CheckValueRow(pStmt, name, value.nType, data, why)) {
+        return false;
+    }
+    value.strName.assign(name);
+    value.data.assign(data.begin(), data.end());
     return true;
 }
 
@@ -904,8 +1089,158 @@ RegStatus RegistryStore::GetPath(int64_t nKey, std::string& path) {
     return RegStatus::kOk;
 }
 
+RegStatus RegKey::ReadTree(RegTree& tree) const {
+    tree = RegTree();
+    if (!m_pStore) {
+        return RegStatus::kInvalid;
+    }
+    return m_pStore->ReadTree(m_nId, tree);
+}
+
+RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
+    RegStatus status = KeyExists(nRoot);
+    if (status != RegStatus::kOk) {
+        return status;
+    }
+    struct KeyRow {
+        int64_t nId = 0;
+        int64_t nParent = 0;
+        std::string strName;
+    };
+    std::vector<KeyRow> rows;
+    {
+        Use q(m_pStatements->allKeys);
+        int rc;
+        while ((rc = q.Step()) == SQLITE_ROW) {
+            KeyRow row;
+            if (sqlite3_column_type(q.Stmt(), 0) != SQLITE_INTEGER ||
+                sqlite3_column_type(q.Stmt(), 1) != SQLITE_INTEGER ||
+                !ColumnText(q.Stmt(), 2, kMaxKeyNameLength, row.strName)) {
+                return Fail(RegStatus::kBadData, "damaged: a key with a bad name or parent");
+            }
+            row.nId = sqlite3_column_int64(q.Stmt(), 0);
+            row.nParent = sqlite3_column_int64(q.Stmt(), 1);
+            rows.push_back(std::move(row));
+        }
+        if (rc != SQLITE_DONE) {
+            return DbFail("cannot list keys");
+        }
+    }
+
+    // Rows by parent, so that each key's children are found by a binary search; a parent
+    // chain that loops back is visited once.
+    std::vector<uint32_t> byParent(rows.size());
+    std::iota(byParent.begin(), byParent.end(), 0u);
+    std::stable_sort(byParent.begin(), byParent.end(),
+                     [&](uint32_t a, uint32_t b) { return rows[a].nParent < rows[b].nParent; });
+    std::unordered_map<int64_t, uint32_t> keyOfId;
+    keyOfId.reserve(rows.size());
+    keyOfId.emplace(nRoot, 0);
+    std::vector<int64_t> ids{nRoot};
+    std::vector<std::pair<size_t, size_t>> paths{{0, 0}}; // in tree.m_paths
+    for (size_t k = 0; k < ids.size(); ++k) {
+        const int64_t nParent = ids[k];
+        auto it = std::lower_bound(byParent.begin(), byParent.end(), nParent,
+                                   [&](uint32_t r, int64_t n) { return rows[r].nParent < n; });
+        for (; it != byParent.end() && rows[*it].nParent == nParent; ++it) {
+            const KeyRow& row = rows[*it];
+            if (!ValidKeyName(row.strName)) {
+                return Fail(RegStatus::kBadData, "damaged: a key with a bad name");
+            }
+            if (!keyOfId.emplace(row.nId, static_cast<uint32_t>(ids.size())).second) {
+                continue;
+            }
+            const size_t nStart = tree.m_paths.size();
+            if (paths[k].second > 0) {
+                // Room first, so that the parent's path is not moved while it is copied.
+                tree.m_paths.reserve(nStart + paths[k].second + 1 + row.strName.size());
+                tree.m_paths.append(tree.m_paths.data() + paths[k].first, paths[k].second);
+                tree.m_paths.push_back('\\');
+            }
+            RegTree::FoldInto(row.strName, tree.m_paths);
+            paths.emplace_back(nStart, tree.m_paths.size() - nStart);
+            ids.push_back(row.nId);
+        }
+    }
+    rows = {};
+    byParent = {};
+
+    // Values in the order they were made, then grouped by key below.
+    std::vector<uint32_t> valueKeys;
+    std::vector<RegTree::ValueRef> values;
+    {
+        Use q(m_pStatements->allValues);
+        int rc;
+        while ((rc = q.Step()) == SQLITE_ROW) {
+            const auto key = keyOfId.find(sqlite3_column_int64(q.Stmt(), 3));
+            if (key == keyOfId.end()) {
+                continue;
+            }
+            std::string_view name;
+            uint32_t nType = 0;
+            std::span<const uint8_t> data;
+            std::string why;
+            if (!CheckValueRow(q.Stmt(), name, nType, data, why)) {
+                return Fail(RegStatus::kBadData, "damaged " + why);
+            }
+            if (tree.m_bytes.size() + name.size() + data.size() > UINT32_MAX) {
+                return Fail(RegStatus::kBadData, "damaged: more values than a tree can hold");
+            }
+            RegTree::ValueRef ref;
+            ref.nName = static_cast<uint32_t>(tree.m_bytes.size());
+            ref.nNameLength = static_cast<uint32_t>(name.size());
+            tree.m_bytes.insert(tree.m_bytes.end(), name.begin(), name.end());
+            ref.nType = nType;
+            ref.nData = static_cast<uint32_t>(tree.m_bytes.size());
+            ref.nDataLength = static_cast<uint32_t>(data.size());
+            tree.m_bytes.insert(tree.m_bytes.end(), data.begin(), data.end());
+            valueKeys.push_back(key->second);
+            values.push_back(ref);
+        }
+        if (rc != SQLITE_DONE) {
+            return DbFail("cannot list values");
+        }
+    }
+
+    tree.m_valueStart.assign(ids.size() + 1, 0);
+    for (const uint32_t nKey : valueKeys) {
+        ++tree.m_valueStart[nKey + 1];
+    }
+    std::partial_sum(tree.m_valueStart.begin(), tree.m_valueStart.end(), tree.m_valueStart.begin());
+    std::vector<uint32_t> next(tree.m_valueStart.begin(), tree.m_valueStart.end() - 1);
+    tree.m_values.resize(values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        tree.m_values[next[valueKeys[i]]++] = values[i];
+    }
+    // The paths are complete: their views stay put from here on.
+    tree.m_keys.reserve(paths.size());
+    for (size_t k = 0; k < paths.size(); ++k) {
+        tree.m_keys.emplace(std::string_view(tree.m_paths).substr(paths[k].first, paths[k].second),
+                            static_cast<uint32_t>(k));
+    }
+    return RegStatus::kOk;
+}
+
+bool RegistryStore::DataVersion(int64_t& nVersion) {
+    sqlite3_stmt* pStmt = nullptr;
+    const bool bOk =
+        sqlite3_prepare_v2(m_pDb, "PRAGMA data_version", -1, &pStmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(pStmt) == SQLITE_ROW;
+    if (bOk) {
+        nVersion = sqlite3_column_int64(pStmt, 0);
+    }
+    sqlite3_finalize(pStmt);
+    return bOk;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Transactions
+
+void RegistryStore::ForgetKnownKeys() {
+    m_nFreshFrom = INT64_MAX;
+    m_nCheckedKey = 0;
+    m_freshChildren.clear();
+}
 
 bool RegistryStore::Begin() {
     if (m_nTransactionDepth == 0) {
@@ -914,6 +1249,7 @@ bool RegistryStore::Begin() {
             return false;
         }
         m_bTransactionFailed = false;
+        ForgetKnownKeys();
     }
     ++m_nTransactionDepth;
     return true;
@@ -955,6 +1291,7 @@ void RegistryStore::Rollback() {
     }
     m_nTransactionDepth = 0;
     m_bTransactionFailed = false;
+    ForgetKnownKeys();
 }
 
 RegTransaction::RegTransaction(RegistryStore& store) : m_store(store) {

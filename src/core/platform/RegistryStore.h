@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -19,6 +20,7 @@ struct sqlite3;
 namespace vext {
 
 class RegKey;
+class RegTree;
 class RegistryStore;
 
 enum class RegHive : int64_t {
@@ -103,6 +105,10 @@ public:
     // The full path, "HKEY_LOCAL_MACHINE\..." with each name as it was created.
     RegStatus GetPath(std::string& path) const;
 
+    // Copies this key with every key and value below it into tree, in two passes over the
+    // store rather than one query per value. Read inside a RegReadSnapshot to get one state.
+    RegStatus ReadTree(RegTree& tree) const;
+
 private:
     friend class RegistryStore;
     RegKey(RegistryStore* pStore, int64_t nId) : m_pStore(pStore), m_nId(nId) {}
@@ -138,6 +144,10 @@ public:
     RegStatus CreateKey(RegHive hive, std::string_view path, RegKey& key);
     RegStatus DeleteKeyTree(RegHive hive, std::string_view path);
 
+    // A number that changes whenever another connection commits a change to the store, so a
+    // reader that keeps the store open can tell that what it read is still what is there.
+    bool DataVersion(int64_t& nVersion);
+
     // Test seam: called before every change the store makes; when it returns false the change
     // fails as a write error of the disk would.
     using WriteHook = std::function<bool()>;
@@ -162,8 +172,10 @@ private:
     RegStatus EnumSubKeys(int64_t nKey, std::vector<std::string>& names);
     RegStatus EnumValues(int64_t nKey, std::vector<RegValue>& values);
     RegStatus GetPath(int64_t nKey, std::string& path);
+    RegStatus ReadTree(int64_t nKey, RegTree& tree);
 
     bool Exec(const char* sql);
+    bool SwitchToWal();
     bool AllowWrite();
     RegStatus Fail(RegStatus status, std::string message);
     RegStatus DbFail(const char* what);
@@ -171,6 +183,7 @@ private:
     bool Begin();
     bool Commit();
     void Rollback();
+    void ForgetKnownKeys();
 
     sqlite3* m_pDb = nullptr;
     std::unique_ptr<Statements> m_pStatements;
@@ -179,6 +192,12 @@ private:
     WriteHook m_writeHook;
     int m_nTransactionDepth = 0;
     bool m_bTransactionFailed = false;
+    // Inside a write transaction nobody else changes the store, so a key known to exist stays
+    // so until we delete keys: every key from this id on was made since the last deletion, and
+    // the last key checked is remembered. Saves a query per value of a download.
+    int64_t m_nFreshFrom = INT64_MAX;
+    int64_t m_nCheckedKey = 0;
+    std::unordered_map<std::string, int64_t> m_freshChildren; // parent id bytes + folded name
 };
 
 // Makes every change to the store during its life one transaction: Commit makes them all

@@ -1,0 +1,85 @@
+#include "driver/DriverLoadStatus.h"
+
+#include "driver/DeviceChannel.h"
+
+#include <array>
+#include <chrono>
+
+namespace vext {
+namespace {
+
+// A load of a very large key set may still be running when the question comes; the driver
+// answers once it is done.
+constexpr auto kLoadStatusTimeout = std::chrono::milliseconds(1000);
+
+int32_t ReadInt32(std::span<const uint8_t> bytes, size_t nIndex) {
+    uint32_t n = 0;
+    for (size_t i = 0; i < 4; ++i) {
+        n |= static_cast<uint32_t>(bytes[nIndex * 4 + i]) << (8 * i);
+    }
+    return static_cast<int32_t>(n);
+}
+
+} // namespace
+
+void EncodeLoadStatus(const DriverLoadStatus& status, std::span<uint8_t, kLoadStatusSize> out) {
+    const int32_t fields[] = {static_cast<int32_t>(status.state), status.nFunctions,
+                              status.nMappings, static_cast<int32_t>(status.reason)};
+    for (size_t f = 0; f < 4; ++f) {
+        for (size_t i = 0; i < 4; ++i) {
+            out[f * 4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(fields[f]) >> (8 * i));
+        }
+    }
+}
+
+bool DecodeLoadStatus(std::span<const uint8_t> bytes, DriverLoadStatus* pStatus) {
+    if (bytes.size() < kLoadStatusSize) {
+        return false;
+    }
+    const int32_t nState = ReadInt32(bytes, 0);
+    const int32_t nReason = ReadInt32(bytes, 3);
+    if (nState < 0 || nState > static_cast<int32_t>(DriverLoadState::kRefused) || nReason < 0 ||
+        nReason > static_cast<int32_t>(DriverLoadReason::kRecordTooLarge)) {
+        return false;
+    }
+    pStatus->state = static_cast<DriverLoadState>(nState);
+    pStatus->nFunctions = ReadInt32(bytes, 1);
+    pStatus->nMappings = ReadInt32(bytes, 2);
+    pStatus->reason = static_cast<DriverLoadReason>(nReason);
+    return true;
+}
+
+bool QueryDriverLoadStatus(DriverLoadStatus* pStatus) {
+    std::array<uint8_t, kLoadStatusSize> buffer{};
+    uint32_t nSize = kLoadStatusSize;
+    if (DeviceQueryWithin(VEXT_IOCTL_GET_LOAD_STATUS, buffer.data(), &nSize, kLoadStatusTimeout) ==
+        0) {
+        return false;
+    }
+    return DecodeLoadStatus(std::span<const uint8_t>(buffer.data(), nSize), pStatus);
+}
+
+std::string DescribeDriverLoadStatus(const DriverLoadStatus& status) {
+    switch (status.state) {
+    case DriverLoadState::kNoKeySet:
+        return "the driver found no key set in its registry store";
+    case DriverLoadState::kLoaded:
+        return "the driver loaded " + std::to_string(status.nFunctions) + " functions and " +
+               std::to_string(status.nMappings) + " mappings";
+    case DriverLoadState::kRefused:
+        break;
+    }
+    switch (status.reason) {
+    case DriverLoadReason::kStoreUnreadable:
+        return "the driver refused the key set: it cannot read its registry store";
+    case DriverLoadReason::kRecordDamaged:
+        return "the driver refused the key set: its record is damaged";
+    case DriverLoadReason::kRecordTooLarge:
+        return "the driver refused the key set: it is larger than the driver can hold";
+    case DriverLoadReason::kNone:
+        break;
+    }
+    return "the driver refused the key set";
+}
+
+} // namespace vext
