@@ -163,6 +163,9 @@ private Q_SLOTS:
         QVERIFY2(status.strOut.contains("key set: \"golden\" (3 functions, 4 mappings)\n"),
                  qPrintable(status.strOut));
         QVERIFY2(
+            status.strOut.contains("driver's load: the driver loaded 3 functions and 4 mappings\n"),
+            qPrintable(status.strOut));
+        QVERIFY2(
             status.strOut.contains("slot 1: Corvel Pad\nslot 2: Standard Vext Pad\nslot 3: none\n"),
             qPrintable(status.strOut));
 

@@ -1,6 +1,7 @@
 #include "app/DriverStatus.h"
 
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "driver/DriverRecord.h"
 #include "model/VextKeyDoc.h"
 #include "platform/RegistryStore.h"
@@ -85,6 +86,11 @@ DriverStatusReport ReadDriverStatus() {
                                                          : nEnabled != 0 ? "on"
                                                                          : "off"));
     report.lines.push_back(KeySetLine());
+    // The record can be there and still play nothing: say what the driver made of it.
+    DriverLoadStatus load;
+    report.lines.push_back("driver's load: " + (QueryDriverLoadStatus(&load)
+                                                    ? DescribeDriverLoadStatus(load)
+                                                    : std::string("unknown")));
 
     for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
         int32_t nAnswer = nSlot;
