@@ -1,5 +1,7 @@
 #include "DriverOptions.h"
 
+#include "ConfigLines.h"
+
 #include <charconv>
 #include <string_view>
 
@@ -49,14 +51,6 @@ bool ParseTestPads(const std::string& text, std::vector<int>* pPads) {
 
 constexpr int kMaxMinHoldMs = 1000;
 
-std::string_view Trim(std::string_view text) {
-    const size_t nFirst = text.find_first_not_of(" \t\r");
-    if (nFirst == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(nFirst, text.find_last_not_of(" \t\r") - nFirst + 1);
-}
-
 } // namespace
 
 bool IsDriverSetting(std::string_view name) {
@@ -65,27 +59,23 @@ bool IsDriverSetting(std::string_view name) {
 
 void ReadDriverSettings(std::string_view text, DriverOptions* pOptions,
                         std::vector<std::string>* pWarnings) {
-    int nLine = 0;
-    while (!text.empty()) {
-        const size_t nEnd = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, nEnd));
-        text = nEnd == std::string_view::npos ? std::string_view() : text.substr(nEnd + 1);
-        ++nLine;
+    ForEachConfigLine(text, [&](int nLine, std::string_view line) {
         const size_t nEqual = line.find('=');
-        if (line.empty() || line.front() == '#' || nEqual == std::string_view::npos ||
-            !IsDriverSetting(Trim(line.substr(0, nEqual)))) {
-            continue;
+        if (nEqual == std::string_view::npos ||
+            !IsDriverSetting(TrimConfig(line.substr(0, nEqual)))) {
+            return;
         }
         int nValue = 0;
-        if (!ParseInt(std::string(Trim(line.substr(nEqual + 1))), 0, kMaxMinHoldMs, &nValue)) {
+        if (!ParseInt(std::string(TrimConfig(line.substr(nEqual + 1))), 0, kMaxMinHoldMs,
+                      &nValue)) {
             pWarnings->push_back("pad configuration line " + std::to_string(nLine) +
                                  ": min-hold-ms needs milliseconds from 0 to 1000; skipped");
-            continue;
+            return;
         }
         if (!pOptions->nMinHoldMs) {
             pOptions->nMinHoldMs = nValue;
         }
-    }
+    });
 }
 
 bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOptions,

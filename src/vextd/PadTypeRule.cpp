@@ -1,5 +1,6 @@
 #include "PadTypeRule.h"
 
+#include "ConfigLines.h"
 #include "DriverOptions.h"
 
 #include <cstdlib>
@@ -22,50 +23,33 @@ std::string Fold(std::string_view text) {
     return out;
 }
 
-std::string_view Trim(std::string_view text) {
-    const size_t nFirst = text.find_first_not_of(" \t\r");
-    if (nFirst == std::string_view::npos) {
-        return {};
-    }
-    const size_t nLast = text.find_last_not_of(" \t\r");
-    return text.substr(nFirst, nLast - nFirst + 1);
-}
-
 // "slot N" (folded) as N from 1 to 4, else 0.
 int SlotSetting(std::string_view setting) {
     if (setting.rfind("slot", 0) != 0) {
         return 0;
     }
-    const std::string_view n = Trim(setting.substr(4));
+    const std::string_view n = TrimConfig(setting.substr(4));
     return n.size() == 1 && n[0] >= '1' && n[0] <= '4' ? n[0] - '0' : 0;
 }
 
 } // namespace
 
 void PadTypeRule::Parse(std::string_view text, std::vector<std::string>* pWarnings) {
-    int nLine = 0;
-    while (!text.empty()) {
-        const size_t nEnd = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, nEnd));
-        text = nEnd == std::string_view::npos ? std::string_view() : text.substr(nEnd + 1);
-        ++nLine;
-        if (line.empty() || line.front() == '#') {
-            continue;
-        }
+    ForEachConfigLine(text, [&](int nLine, std::string_view line) {
         // The last "=" splits, so pad names may contain one.
         const size_t nEqual = line.rfind('=');
         Entry entry;
         entry.nLine = nLine;
         bool bOk = nEqual != std::string_view::npos;
-        const std::string_view key = bOk ? Trim(line.substr(0, nEqual)) : std::string_view();
+        const std::string_view key = bOk ? TrimConfig(line.substr(0, nEqual)) : std::string_view();
         std::string_view settings = bOk ? line.substr(nEqual + 1) : std::string_view();
         bOk = !key.empty();
         if (bOk && IsDriverSetting(key)) {
-            continue; // read by ReadDriverSettings
+            return; // read by ReadDriverSettings
         }
         while (bOk && !settings.empty()) {
             const size_t nComma = settings.find(',');
-            const std::string setting = Fold(Trim(settings.substr(0, nComma)));
+            const std::string setting = Fold(TrimConfig(settings.substr(0, nComma)));
             settings =
                 nComma == std::string_view::npos ? std::string_view() : settings.substr(nComma + 1);
             if (setting == "standard" || setting == "0") {
@@ -82,11 +66,11 @@ void PadTypeRule::Parse(std::string_view text, std::vector<std::string>* pWarnin
             pWarnings->push_back("pad configuration line " + std::to_string(nLine) +
                                  " is not \"<pad name, GUID or path> = standard|corvel|slot N\"; "
                                  "skipped");
-            continue;
+            return;
         }
         entry.key = key.front() == '/' ? std::string(key) : Fold(key);
         m_entries.push_back(std::move(entry));
-    }
+    });
 }
 
 bool PadTypeRule::Load(const std::string& path, std::vector<std::string>* pWarnings) {
@@ -110,7 +94,7 @@ bool PadTypeRule::Load(const std::string& path, std::vector<std::string>* pWarni
 
 bool PadTypeRule::Matches(const Entry& entry, const PadKey& pad) {
     if (entry.key.front() != '/') {
-        return (!pad.name.empty() && entry.key == Fold(Trim(pad.name))) ||
+        return (!pad.name.empty() && entry.key == Fold(TrimConfig(pad.name))) ||
                (!pad.guid.empty() && entry.key == Fold(pad.guid));
     }
     if (pad.path.empty()) {
