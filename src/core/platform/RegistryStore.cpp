@@ -1258,9 +1258,16 @@ RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
     std::vector<RegTree::ValueRef> values;
     {
         Use q(m_pStatements->allValues);
+        // A key's values mostly follow one another: its place is looked up once for them.
+        int64_t nLastId = 0;
+        auto key = keyOfId.end();
         int rc;
         while ((rc = q.Step()) == SQLITE_ROW) {
-            const auto key = keyOfId.find(sqlite3_column_int64(q.Stmt(), 3));
+            const int64_t nKeyId = sqlite3_column_int64(q.Stmt(), 3);
+            if (key == keyOfId.end() || nKeyId != nLastId) {
+                key = keyOfId.find(nKeyId);
+                nLastId = nKeyId;
+            }
             if (key == keyOfId.end()) {
                 continue;
             }
