@@ -1,16 +1,22 @@
 #include "RecordReader.h"
 
-#include <cstdio>
+#include <charconv>
 #include <utility>
 #include <vector>
 
 namespace vext {
 namespace {
 
-std::string Numbered(const char* format, uint32_t n) {
-    char text[24];
-    std::snprintf(text, sizeof text, format, n);
-    return text;
+// Appends n zero-padded to nDigits ("%04u"). A record has tens of thousands of such names, and
+// snprintf and fresh strings for each were a good part of reading it.
+void AppendNumbered(std::string& out, uint32_t n, size_t nDigits) {
+    char digits[16];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    const auto nLength = static_cast<size_t>(end - digits);
+    if (nLength < nDigits) {
+        out.append(nDigits - nLength, '0');
+    }
+    out.append(digits, nLength);
 }
 
 class Reader {
@@ -79,8 +85,11 @@ public:
             return false;
         }
         // Grown as read, not sized by the count: a count is only as good as the keys behind it.
+        std::string stringPath = data + "\\String";
+        const size_t nPrefix = stringPath.size();
         for (uint32_t j = 0; j < nStrings; ++j) {
-            const std::string stringPath = data + "\\" + Numbered("String%03u", j);
+            stringPath.resize(nPrefix);
+            AppendNumbered(stringPath, j, 3);
             StrokeBytes& strokes = pFunction->strings.emplace_back();
             if (!Codes(stringPath, "Press", &strokes.press) ||
                 !Codes(stringPath, "Release", &strokes.release)) {
@@ -118,17 +127,24 @@ RecordLoad ReadDriverRecord(const RecordSource& source) {
     uint32_t nFunctions = 0;
     std::vector<DriverFunction> functions;
     bool bOk = reader.Count("Functions", &nFunctions);
+    std::string path = "Functions\\";
+    const size_t nFunctionPrefix = path.size();
     for (uint32_t i = 0; bOk && i < nFunctions; ++i) {
         DriverFunction function;
-        bOk = reader.Function("Functions\\" + Numbered("%04u", i), &function);
+        path.resize(nFunctionPrefix);
+        AppendNumbered(path, i, 4);
+        bOk = reader.Function(path, &function);
         functions.push_back(std::move(function));
     }
 
     uint32_t nMappings = 0;
     std::vector<std::pair<uint32_t, int>> mappings;
     bOk = bOk && reader.Count("Mappings", &nMappings);
+    path = "Mappings\\";
+    const size_t nMappingPrefix = path.size();
     for (uint32_t m = 0; bOk && m < nMappings; ++m) {
-        const std::string path = "Mappings\\" + Numbered("%04u", m);
+        path.resize(nMappingPrefix);
+        AppendNumbered(path, m, 4);
         if (!source.HasKey(path)) {
             bOk = reader.Fail(path + " is missing");
             break;

@@ -487,6 +487,75 @@ TEST_F(RegistryStoreTest, FailedChangeDoomsTheTransaction) {
     EXPECT_EQ(m_store->CreateKey(HKEY_LOCAL_MACHINE, "After", probe), RegStatus::kOk);
 }
 
+// Values are handed to SQLite in batches: whatever their number, those of a transaction are
+// read back inside it, keep their order and their last writing, and go with a key deleted
+// before the commit.
+TEST_F(RegistryStoreTest, ValuesOfATransactionKeepOrderRewritesAndDeletions) {
+    for (const int n : {1, 63, 64, 65, 200}) {
+        SCOPED_TRACE(n);
+        const std::string path = "K" + std::to_string(n);
+        {
+            RegTransaction transaction(*m_store);
+            RegKey key;
+            RegKey gone;
+            ASSERT_EQ(m_store->CreateKey(HKEY_LOCAL_MACHINE, path, key), RegStatus::kOk);
+            ASSERT_EQ(key.CreateSubKey("Gone", gone), RegStatus::kOk);
+            for (int i = 0; i < n; ++i) {
+                ASSERT_EQ(key.SetDword("V" + std::to_string(i), static_cast<uint32_t>(i)),
+                          RegStatus::kOk);
+                ASSERT_EQ(gone.SetDword("G" + std::to_string(i), 1), RegStatus::kOk);
+            }
+            ASSERT_EQ(key.SetString("v0", "rewritten"), RegStatus::kOk);
+            ASSERT_EQ(key.DeleteSubKeyTree("Gone"), RegStatus::kOk);
+            std::string text;
+            EXPECT_EQ(key.QueryString("V0", text), RegStatus::kOk);
+            EXPECT_EQ(text, "rewritten");
+            ASSERT_TRUE(transaction.Commit());
+        }
+        auto reader = OpenSecond();
+        ASSERT_TRUE(reader);
+        RegKey key;
+        ASSERT_EQ(reader->OpenKey(HKEY_LOCAL_MACHINE, path, key), RegStatus::kOk);
+        std::vector<RegValue> values;
+        ASSERT_EQ(key.EnumValues(values), RegStatus::kOk);
+        ASSERT_EQ(values.size(), static_cast<size_t>(n));
+        EXPECT_EQ(values[0].strName, "V0");
+        EXPECT_EQ(values[0].nType, REG_SZ);
+        for (int i = 1; i < n; ++i) {
+            EXPECT_EQ(values[static_cast<size_t>(i)].strName, "V" + std::to_string(i));
+        }
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(m_strPath.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+                                 "SELECT count(*) FROM vals WHERE key NOT IN (SELECT id FROM keys)",
+                                 -1, &stmt, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 0) << "values outlived their key";
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+}
+
+TEST_F(RegistryStoreTest, ValuesOfADroppedTransactionNeverReachALaterOne) {
+    RegKey key;
+    ASSERT_EQ(m_store->CreateKey(HKEY_LOCAL_MACHINE, "K", key), RegStatus::kOk);
+    {
+        RegTransaction dropped(*m_store);
+        ASSERT_EQ(key.SetDword("Dropped", 1), RegStatus::kOk);
+    }
+    {
+        RegTransaction kept(*m_store);
+        ASSERT_EQ(key.SetDword("Kept", 2), RegStatus::kOk);
+        ASSERT_TRUE(kept.Commit());
+    }
+    std::vector<RegValue> values;
+    ASSERT_EQ(key.EnumValues(values), RegStatus::kOk);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0].strName, "Kept");
+}
+
 TEST_F(RegistryStoreTest, NestedScopesCommitOnlyAtTheOutermost) {
     auto reader = OpenSecond();
     ASSERT_TRUE(reader);

@@ -193,6 +193,7 @@ struct RegistryStore::Statements {
     sqlite3_stmt* deleteTreeValues = nullptr;
     sqlite3_stmt* deleteTreeKeys = nullptr;
     sqlite3_stmt* setValue = nullptr;
+    sqlite3_stmt* setValues = nullptr; // RegistryStore::kValueBatch rows
     sqlite3_stmt* queryValue = nullptr;
     sqlite3_stmt* enumKeys = nullptr;
     sqlite3_stmt* enumValues = nullptr;
@@ -202,8 +203,8 @@ struct RegistryStore::Statements {
 
     ~Statements() {
         for (sqlite3_stmt* p : {findChild, keyExists, insertKey, clearDoomed, collectDoomed,
-                                deleteTreeValues, deleteTreeKeys, setValue, queryValue, enumKeys,
-                                enumValues, keyInfo, allKeys, allValues}) {
+                                deleteTreeValues, deleteTreeKeys, setValue, setValues, queryValue,
+                                enumKeys, enumValues, keyInfo, allKeys, allValues}) {
             sqlite3_finalize(p);
         }
     }
@@ -658,7 +659,21 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
         {&s.deleteTreeValues, "DELETE FROM vals WHERE key IN temp.doomed"},
         {&s.deleteTreeKeys, "DELETE FROM keys WHERE id IN temp.doomed"},
     };
+    // Rows in the order they are queued, so that values keep their creation order; a name
+    // written twice in one batch is updated in place like one written twice apart.
+    std::string setValuesSql = "INSERT INTO vals(key, name, type, data) VALUES";
+    for (size_t i = 0; i < kValueBatch; ++i) {
+        const size_t n = 4 * i;
+        setValuesSql += (i > 0 ? ",(?" : "(?") + std::to_string(n + 1) + ",?" +
+                        std::to_string(n + 2) + ",?" + std::to_string(n + 3) + ",?" +
+                        std::to_string(n + 4) + ")";
+    }
+    setValuesSql += " ON CONFLICT(key, name) DO UPDATE SET type=excluded.type, data=excluded.data";
     if (mode == OpenMode::kReadWrite) {
+        if (sqlite3_prepare_v3(m_pDb, setValuesSql.c_str(), -1, SQLITE_PREPARE_PERSISTENT,
+                               &s.setValues, nullptr) != SQLITE_OK) {
+            return dbError("cannot open");
+        }
         if (!Exec("PRAGMA temp_store=MEMORY") ||
             !Exec("CREATE TEMP TABLE doomed(id INTEGER PRIMARY KEY)")) {
             return dbError("cannot open a scratch table");
@@ -864,6 +879,10 @@ RegStatus RegistryStore::DeleteTree(int64_t nId) {
     if (bOwnTransaction && !Begin()) {
         return DbFail("cannot delete a key");
     }
+    // Queued values may belong to the doomed keys.
+    if (const RegStatus status = FlushValues(); status != RegStatus::kOk) {
+        return status;
+    }
     ForgetKnownKeys();
     bool bOk = Use(m_pStatements->clearDoomed).Step() == SQLITE_DONE &&
                Use(m_pStatements->collectDoomed).Int(1, nId).Step() == SQLITE_DONE &&
@@ -901,12 +920,72 @@ RegStatus RegistryStore::SetValue(int64_t nKey, std::string_view name, uint32_t 
     if (!AllowWrite()) {
         return RegStatus::kFailed;
     }
+    if (m_nTransactionDepth == 0 || m_pStatements->setValues == nullptr) {
+        return WriteValueRow(nKey, name, nType, data);
+    }
+    PendingValue pending;
+    pending.nKey = nKey;
+    pending.nType = nType;
+    pending.nName = m_pendingBytes.size();
+    pending.nNameLength = name.size();
+    m_pendingBytes.insert(m_pendingBytes.end(), name.begin(), name.end());
+    pending.nData = m_pendingBytes.size();
+    pending.nDataLength = data.size();
+    m_pendingBytes.insert(m_pendingBytes.end(), data.begin(), data.end());
+    m_pendingValues.push_back(pending);
+    const bool bFull =
+        m_pendingValues.size() == kValueBatch || m_pendingBytes.size() >= kMaxPendingBytes;
+    return bFull ? FlushValues() : RegStatus::kOk;
+}
+
+RegStatus RegistryStore::WriteValueRow(int64_t nKey, std::string_view name, uint32_t nType,
+                                       std::span<const uint8_t> data) {
     Use q(m_pStatements->setValue);
     if (q.Int(1, nKey).Text(2, name).Int(3, nType).Blob(4, data).Step() != SQLITE_DONE) {
         m_bTransactionFailed = m_nTransactionDepth > 0;
         return DbFail("cannot write a value");
     }
     return RegStatus::kOk;
+}
+
+RegStatus RegistryStore::FlushValues() {
+    if (m_pendingValues.empty()) {
+        return RegStatus::kOk;
+    }
+    const auto text = [this](size_t nAt, size_t nLength) {
+        return std::string_view(reinterpret_cast<const char*>(m_pendingBytes.data()) + nAt,
+                                nLength);
+    };
+    const auto bytes = [this](size_t nAt, size_t nLength) {
+        return std::span<const uint8_t>(m_pendingBytes.data() + nAt, nLength);
+    };
+    RegStatus status = RegStatus::kOk;
+    if (m_pendingValues.size() == kValueBatch) {
+        Use q(m_pStatements->setValues);
+        for (size_t i = 0; i < kValueBatch; ++i) {
+            const PendingValue& v = m_pendingValues[i];
+            const int n = static_cast<int>(4 * i);
+            q.Int(n + 1, v.nKey)
+                .Text(n + 2, text(v.nName, v.nNameLength))
+                .Int(n + 3, v.nType)
+                .Blob(n + 4, bytes(v.nData, v.nDataLength));
+        }
+        if (q.Step() != SQLITE_DONE) {
+            m_bTransactionFailed = true;
+            status = DbFail("cannot write a value");
+        }
+    } else {
+        for (const PendingValue& v : m_pendingValues) {
+            status = WriteValueRow(v.nKey, text(v.nName, v.nNameLength), v.nType,
+                                   bytes(v.nData, v.nDataLength));
+            if (status != RegStatus::kOk) {
+                break;
+            }
+        }
+    }
+    m_pendingValues.clear();
+    m_pendingBytes.clear();
+    return status;
 }
 
 namespace {
@@ -975,7 +1054,10 @@ RegStatus RegistryStore::QueryValue(int64_t nKey, std::string_view name, RegValu
     if (!ValidValueName(name)) {
         return Fail(RegStatus::kInvalid, "invalid value name \"" + std::string(name) + "\"");
     }
-    RegStatus status = KeyExists(nKey);
+    RegStatus status = FlushValues();
+    if (status == RegStatus::kOk) {
+        status = KeyExists(nKey);
+    }
     if (status != RegStatus::kOk) {
         return status;
     }
@@ -1018,7 +1100,10 @@ RegStatus RegistryStore::EnumSubKeys(int64_t nKey, std::vector<std::string>& nam
 }
 
 RegStatus RegistryStore::EnumValues(int64_t nKey, std::vector<RegValue>& values) {
-    RegStatus status = KeyExists(nKey);
+    RegStatus status = FlushValues();
+    if (status == RegStatus::kOk) {
+        status = KeyExists(nKey);
+    }
     if (status != RegStatus::kOk) {
         return status;
     }
@@ -1098,7 +1183,10 @@ RegStatus RegKey::ReadTree(RegTree& tree) const {
 }
 
 RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
-    RegStatus status = KeyExists(nRoot);
+    RegStatus status = FlushValues();
+    if (status == RegStatus::kOk) {
+        status = KeyExists(nRoot);
+    }
     if (status != RegStatus::kOk) {
         return status;
     }
@@ -1170,9 +1258,16 @@ RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
     std::vector<RegTree::ValueRef> values;
     {
         Use q(m_pStatements->allValues);
+        // A key's values mostly follow one another: its place is looked up once for them.
+        int64_t nLastId = 0;
+        auto key = keyOfId.end();
         int rc;
         while ((rc = q.Step()) == SQLITE_ROW) {
-            const auto key = keyOfId.find(sqlite3_column_int64(q.Stmt(), 3));
+            const int64_t nKeyId = sqlite3_column_int64(q.Stmt(), 3);
+            if (key == keyOfId.end() || nKeyId != nLastId) {
+                key = keyOfId.find(nKeyId);
+                nLastId = nKeyId;
+            }
             if (key == keyOfId.end()) {
                 continue;
             }
@@ -1237,6 +1332,8 @@ bool RegistryStore::DataVersion(int64_t& nVersion) {
 // Transactions
 
 void RegistryStore::ForgetKnownKeys() {
+    m_pendingValues.clear();
+    m_pendingBytes.clear();
     m_nFreshFrom = INT64_MAX;
     m_nCheckedKey = 0;
     m_freshChildren.clear();
@@ -1263,7 +1360,7 @@ bool RegistryStore::Commit() {
         --m_nTransactionDepth;
         return !m_bTransactionFailed;
     }
-    if (m_bTransactionFailed) {
+    if (m_bTransactionFailed || FlushValues() != RegStatus::kOk) {
         Rollback();
         return false;
     }

@@ -184,6 +184,25 @@ private:
     bool Commit();
     void Rollback();
     void ForgetKnownKeys();
+    RegStatus WriteValueRow(int64_t nKey, std::string_view name, uint32_t nType,
+                            std::span<const uint8_t> data);
+    RegStatus FlushValues();
+
+    // Inside a write transaction values are written kValueBatch at a time: one statement of
+    // many rows costs SQLite a fraction of as many statements of one row. Whatever reads or
+    // deletes values, and the commit, writes the queued ones first.
+    struct PendingValue {
+        int64_t nKey = 0;
+        uint32_t nType = 0;
+        size_t nName = 0; // offsets into m_pendingBytes
+        size_t nNameLength = 0;
+        size_t nData = 0;
+        size_t nDataLength = 0;
+    };
+    static constexpr size_t kValueBatch = 64;
+    static constexpr size_t kMaxPendingBytes = 1u << 20; // large values are not held back
+    std::vector<PendingValue> m_pendingValues;
+    std::vector<uint8_t> m_pendingBytes;
 
     sqlite3* m_pDb = nullptr;
     std::unique_ptr<Statements> m_pStatements;
