@@ -52,11 +52,19 @@ protected:
 
     bool StartProcess(test::VextdProcess& process, const std::string& pads = "12,8",
                       int nRepeatMs = 50, const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args{"--foreground", "--socket", process.strSocket,
-                                      "--registry", registry, "--output",
-                                      "record:" + process.strRecord, "--repeat-ms",
-                                      std::to_string(nRepeatMs), "--pad-config",
-                                      dir.file("pads.conf"), "--test-virtual-pads", pads};
+        std::vector<std::string> args{"--foreground",
+                                      "--socket",
+                                      process.strSocket,
+                                      "--registry",
+                                      registry,
+                                      "--output",
+                                      "record:" + process.strRecord,
+                                      "--repeat-ms",
+                                      std::to_string(nRepeatMs),
+                                      "--pad-config",
+                                      dir.file("pads.conf"),
+                                      "--test-virtual-pads",
+                                      pads};
         args.insert(args.end(), extra.begin(), extra.end());
         return process.Start(args, {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy"});
     }
