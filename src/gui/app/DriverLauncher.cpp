@@ -105,41 +105,44 @@ void DriverLauncher::Start(Done done) {
             Finish(false, FormatResString(162, m_plan.strProgram, m_pProcess->errorString()));
         }
     });
-    connect(m_pProcess, &QProcess::finished, this, [this](int nExitCode, QProcess::ExitStatus) {
-        if (nExitCode != 0) {
-            QString strOutput;
-            if (m_plan.bSystemd) {
-                strOutput = QString::fromLocal8Bit(m_pProcess->readAllStandardError());
-            } else {
-                QFile log(DriverLogPath());
-                if (log.open(QIODevice::ReadOnly)) {
-                    strOutput = QString::fromLocal8Bit(log.read(64 * 1024));
-                }
-            }
-            Finish(false, FormatResString(m_plan.bSystemd ? 164 : 163, TailOf(strOutput)));
-            return;
-        }
-        // The command is done; the driver itself must now answer on its channel.
-        auto nPolls = std::make_shared<int>(0);
-        auto* pTimer = new QTimer(this);
-        pTimer->setInterval(kAnswerPollMs);
-        connect(pTimer, &QTimer::timeout, this, [this, pTimer, nPolls] {
-            if (GetDriverVersion() != 0) {
-                pTimer->deleteLater();
-                Finish(true, QString());
-            } else if (++*nPolls >= kAnswerPolls) {
-                pTimer->deleteLater();
-                Finish(false, ResString(165));
-            }
-        });
-        pTimer->start();
-    });
+    connect(m_pProcess, &QProcess::finished, this, &DriverLauncher::OnFinished);
     QTimer::singleShot(kLaunchTimeoutMs, m_pProcess, [this] {
         if (m_pProcess && m_pProcess->state() != QProcess::NotRunning) {
             m_pProcess->kill();
         }
     });
     m_pProcess->start(m_plan.strProgram, m_plan.args);
+}
+
+void DriverLauncher::OnFinished(int nExitCode, QProcess::ExitStatus status) {
+    // Killed (it hung past the launch timeout) or crashed counts as failed too.
+    if (status != QProcess::NormalExit || nExitCode != 0) {
+        QString strOutput;
+        if (m_plan.bSystemd) {
+            strOutput = QString::fromLocal8Bit(m_pProcess->readAllStandardError());
+        } else {
+            QFile log(DriverLogPath());
+            if (log.open(QIODevice::ReadOnly)) {
+                strOutput = QString::fromLocal8Bit(log.read(64 * 1024));
+            }
+        }
+        Finish(false, FormatResString(m_plan.bSystemd ? 164 : 163, TailOf(strOutput)));
+        return;
+    }
+    // The command is done; the driver itself must now answer on its channel.
+    auto nPolls = std::make_shared<int>(0);
+    auto* pTimer = new QTimer(this);
+    pTimer->setInterval(kAnswerPollMs);
+    connect(pTimer, &QTimer::timeout, this, [this, pTimer, nPolls] {
+        const bool bAnswers = GetDriverVersion() != 0;
+        if (!bAnswers && ++*nPolls < kAnswerPolls) {
+            return;
+        }
+        pTimer->stop();
+        pTimer->deleteLater();
+        Finish(bAnswers, bAnswers ? QString() : ResString(165));
+    });
+    pTimer->start();
 }
 
 void DriverLauncher::Finish(bool bOk, const QString& strError) {

@@ -7,10 +7,9 @@
 #include <functional>
 
 #include <QObject>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
-
-class QProcess;
 
 namespace vext {
 
@@ -37,6 +36,7 @@ public:
     void Start(Done done);
 
 private:
+    void OnFinished(int nExitCode, QProcess::ExitStatus status);
     void Finish(bool bOk, const QString& strError);
 
     QProcess* m_pProcess = nullptr;
