@@ -62,6 +62,18 @@ std::vector<uint32_t> Codes(const vext::test::FakeDeviceServer& server) {
     return codes;
 }
 
+// A function list and a line edit to take the focus from it, in one window.
+struct ListBesideEdit {
+    QWidget window;
+    CFunctionListCtrl* pList = new CFunctionListCtrl(&window);
+    QLineEdit* pOther = new QLineEdit(&window);
+    ListBesideEdit() {
+        auto* pLayout = new QVBoxLayout(&window);
+        pLayout->addWidget(pList);
+        pLayout->addWidget(pOther);
+    }
+};
+
 } // namespace
 
 class FunctionListCtrlTest : public QObject {
@@ -247,12 +259,10 @@ private Q_SLOTS:
         QVERIFY(server.IsRunning());
         server.SetEmulationEnabled(1);
         CVextKeyDoc doc;
-        QWidget window;
-        auto* pLayout = new QVBoxLayout(&window);
-        auto* pList = new CFunctionListCtrl(&window);
-        auto* pOther = new QLineEdit(&window);
-        pLayout->addWidget(pList);
-        pLayout->addWidget(pOther);
+        ListBesideEdit form;
+        CFunctionListCtrl* pList = form.pList;
+        QLineEdit* pOther = form.pOther;
+        QWidget& window = form.window;
         Fill(*pList, doc);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -289,12 +299,10 @@ private Q_SLOTS:
         vext::test::FakeDeviceServer server;
         QVERIFY(server.IsRunning());
         server.SetEmulationEnabled(1);
-        QWidget window;
-        auto* pLayout = new QVBoxLayout(&window);
-        auto* pList = new CFunctionListCtrl(&window);
-        auto* pOther = new QLineEdit(&window);
-        pLayout->addWidget(pList);
-        pLayout->addWidget(pOther);
+        ListBesideEdit form;
+        CFunctionListCtrl* pList = form.pList;
+        QLineEdit* pOther = form.pOther;
+        QWidget& window = form.window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         pList->setFocus();
@@ -319,12 +327,10 @@ private Q_SLOTS:
 
     void withoutDriverFocusOnlySetsTheFlag() {
         const vext::test::ScopedEnv device("VEXT_DEVICE", std::string("/nonexistent/vext/device"));
-        QWidget window;
-        auto* pLayout = new QVBoxLayout(&window);
-        auto* pList = new CFunctionListCtrl(&window);
-        auto* pOther = new QLineEdit(&window);
-        pLayout->addWidget(pList);
-        pLayout->addWidget(pOther);
+        ListBesideEdit form;
+        CFunctionListCtrl* pList = form.pList;
+        QLineEdit* pOther = form.pOther;
+        QWidget& window = form.window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         vext::TheAppState().m_bSavedEmulation = 1;

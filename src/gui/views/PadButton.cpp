@@ -77,10 +77,6 @@ QRegion OutlineOf(const DibImage& image) {
     return region;
 }
 
-std::vector<uint8_t> BlockOf(const QMimeData* pData) {
-    return TransferBlockOf(pData);
-}
-
 void EmptyClipboardOfBlocks() {
     // The drag put its block there; once dropped, it has served.
     if (!TransferBlockOf(QApplication::clipboard()->mimeData()).empty()) {
@@ -275,7 +271,7 @@ void CPadButton::ShowButtonMenu(const QPoint& globalPos) {
 }
 
 Qt::DropAction CPadButton::DragEffect(const QMimeData* pData, bool bCopy) const {
-    const std::vector<uint8_t> block = BlockOf(pData);
+    const std::vector<uint8_t> block = TransferBlockOf(pData);
     const std::optional<std::string> title = BlockDocumentTitle(block);
     CVextKeyDoc* pDoc = Doc();
     if (!pDoc || !title || *title != pDoc->GetTitle()) {
@@ -298,7 +294,7 @@ void CPadButton::Drop(const QMimeData* pData, bool bRightDrag, bool bCopy, const
     if (DragEffect(pData, bCopy) == Qt::IgnoreAction) {
         return;
     }
-    std::vector<uint8_t> block = BlockOf(pData);
+    std::vector<uint8_t> block = TransferBlockOf(pData);
     const std::optional<ButtonBlock> source = ReadButtonBlock(block);
     if (source && source->ButtonId() == ButtonId()) {
         return;
