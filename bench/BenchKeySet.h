@@ -13,7 +13,8 @@
 
 namespace vext::bench {
 
-inline std::unique_ptr<CVextKeyDoc> MakeKeySet(int n) {
+// nShift turns every text into another one: the same shape with other keystrokes.
+inline std::unique_ptr<CVextKeyDoc> MakeKeySet(int n, int nShift = 0) {
     static const char* const kTexts[] = {
         "A", "{Ctrl+Alt+Del}", "{LShift+F5}", "QWERTY", "{Return}{Return}", "1", "{Num+}", "Hello"};
     auto doc = std::make_unique<CVextKeyDoc>();
@@ -24,13 +25,13 @@ inline std::unique_ptr<CVextKeyDoc> MakeKeySet(int n) {
         f->m_strComments = "comment";
         f->m_nCookie = i + 1;
         if (i % 5 == 4) {
-            f->m_strPress = kTexts[i % 8];
-            f->m_strRelease = kTexts[(i + 3) % 8];
+            f->m_strPress = kTexts[(i + nShift) % 8];
+            f->m_strRelease = kTexts[(i + 3 + nShift) % 8];
         } else {
             f->m_nMode = CKeyFunction::kModeStep;
             const int nSteps = 2 + i % 7;
             for (int j = 0; j < nSteps; ++j) {
-                f->m_steps.emplace_back(kTexts[(i + j) % 8]);
+                f->m_steps.emplace_back(kTexts[(i + j + nShift) % 8]);
             }
         }
         doc->m_functions.push_back(std::move(f));

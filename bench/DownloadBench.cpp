@@ -1,5 +1,7 @@
 // Writing key sets of growing size as the driver record: the time of one whole download (one
-// transaction into a store on disk) and, as per_function, its share per function.
+// transaction into a store on disk) and, as per_function, its share per function. A download
+// writes only what differs from the record there, so three cases: the same key set again, one
+// whose every keystroke changed, and a store without a record.
 
 #include "BenchKeySet.h"
 #include "driver/DriverRecord.h"
@@ -15,9 +17,12 @@
 
 namespace {
 
-void BM_DownloadToStore(benchmark::State& state) {
+enum class Over { kSameKeySet, kChangedKeySet, kNoRecord };
+
+void Download(benchmark::State& state, Over over) {
     const int n = static_cast<int>(state.range(0));
-    const auto doc = vext::bench::MakeKeySet(n);
+    const std::unique_ptr<CVextKeyDoc> docs[] = {vext::bench::MakeKeySet(n),
+                                                 vext::bench::MakeKeySet(n, 1)};
     std::string dir = (std::filesystem::temp_directory_path() / "vext-bench-XXXXXX").string();
     if (!::mkdtemp(dir.data())) {
         state.SkipWithError("no temp dir");
@@ -29,8 +34,19 @@ void BM_DownloadToStore(benchmark::State& state) {
         state.SkipWithError(error.c_str());
         return;
     }
+    size_t nNext = 0;
+    if (over != Over::kNoRecord && !vext::WriteDriverRecord(*docs[0], *store)) {
+        state.SkipWithError(store->LastError().c_str());
+    }
     for (auto _ : state) {
-        if (!vext::WriteDriverRecord(*doc, *store)) {
+        if (over == Over::kChangedKeySet) {
+            nNext = 1 - nNext;
+        } else if (over == Over::kNoRecord) {
+            state.PauseTiming();
+            vext::DeleteDriverRecord(*store);
+            state.ResumeTiming();
+        }
+        if (!vext::WriteDriverRecord(*docs[nNext], *store)) {
             state.SkipWithError(store->LastError().c_str());
             break;
         }
@@ -44,7 +60,19 @@ void BM_DownloadToStore(benchmark::State& state) {
                                                        benchmark::Counter::kInvert);
 }
 
+void BM_DownloadToStore(benchmark::State& state) {
+    Download(state, Over::kSameKeySet);
+}
+void BM_DownloadChangedKeySet(benchmark::State& state) {
+    Download(state, Over::kChangedKeySet);
+}
+void BM_DownloadToEmptyStore(benchmark::State& state) {
+    Download(state, Over::kNoRecord);
+}
+
 BENCHMARK(BM_DownloadToStore)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DownloadChangedKeySet)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DownloadToEmptyStore)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

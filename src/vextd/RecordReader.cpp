@@ -1,51 +1,76 @@
 #include "RecordReader.h"
 
+#include "platform/RegistryStore.h"
+
 #include <charconv>
+#include <cstring>
 #include <utility>
 #include <vector>
 
 namespace vext {
 namespace {
 
-// Appends n zero-padded to nDigits ("%04u"). A record has tens of thousands of such names, and
-// snprintf and fresh strings for each were a good part of reading it.
-void AppendNumbered(std::string& out, uint32_t n, size_t nDigits) {
+// n zero-padded to nDigits ("%04u") after prefix, in a buffer of the caller's. A record has
+// tens of thousands of such names, and fresh strings for each were a good part of reading it.
+std::string_view Numbered(char (&buffer)[32], std::string_view prefix, uint32_t n, size_t nDigits) {
     char digits[16];
-    const char* const end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    const auto nLength = static_cast<size_t>(end - digits);
-    if (nLength < nDigits) {
-        out.append(nDigits - nLength, '0');
-    }
-    out.append(digits, nLength);
+    const auto nLength =
+        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    const size_t nPad = nDigits > nLength ? nDigits - nLength : 0;
+    std::memcpy(buffer, prefix.data(), prefix.size());
+    std::memset(buffer + prefix.size(), '0', nPad);
+    std::memcpy(buffer + prefix.size() + nPad, digits, nLength);
+    return {buffer, prefix.size() + nPad + nLength};
 }
 
+// Walks the record by key; paths are put together only to say what is wrong.
 class Reader {
 public:
-    explicit Reader(const RecordSource& source) : m_source(source) {}
+    explicit Reader(const RegTree& tree) : m_tree(tree) {}
 
-    bool Dword(const std::string& path, const char* name, uint32_t* pnValue) {
-        if (m_source.ReadDword(path, name, pnValue)) {
-            return true;
+    bool ReadDword(uint32_t nKey, std::string_view name, uint32_t* pnValue) const {
+        RegValueView value;
+        if (!m_tree.Value(nKey, name, &value) || value.nType != REG_DWORD ||
+            value.data.size() != 4) {
+            return false;
         }
-        return Fail(path + "\\" + name + " is missing or not a number");
-    }
-
-    bool Codes(const std::string& path, const char* name, std::vector<uint8_t>* pCodes) {
-        if (!m_source.ReadBinary(path, name, pCodes)) {
-            return Fail(path + "\\" + name + " is missing or not binary");
-        }
+        const std::span<const uint8_t> d = value.data;
+        *pnValue = static_cast<uint32_t>(d[0]) | static_cast<uint32_t>(d[1]) << 8 |
+                   static_cast<uint32_t>(d[2]) << 16 | static_cast<uint32_t>(d[3]) << 24;
         return true;
     }
 
-    bool Count(const std::string& path, uint32_t* pnCount) {
-        if (!Dword(path, "Count", pnCount)) {
+    template <typename Path>
+    bool Dword(uint32_t nKey, const Path& path, const char* name, uint32_t* pnValue) {
+        return ReadDword(nKey, name, pnValue) ||
+               Fail(path() + "\\" + name + " is missing or not a number");
+    }
+
+    template <typename Path>
+    bool Codes(uint32_t nKey, const Path& path, const char* name, std::vector<uint8_t>* pCodes) {
+        RegValueView value;
+        if (!m_tree.Value(nKey, name, &value) || value.nType != REG_BINARY) {
+            return Fail(path() + "\\" + name + " is missing or not binary");
+        }
+        pCodes->assign(value.data.begin(), value.data.end());
+        return true;
+    }
+
+    template <typename Path>
+    bool Count(uint32_t nKey, const Path& path, uint32_t* pnCount) {
+        if (!Dword(nKey, path, "Count", pnCount)) {
             return false;
         }
         if (*pnCount > kMaxRecordCount) {
-            return Fail(path + "\\Count " + std::to_string(*pnCount) + " is beyond reason",
+            return Fail(path() + "\\Count " + std::to_string(*pnCount) + " is beyond reason",
                         RecordProblem::kTooLarge);
         }
         return true;
+    }
+
+    // A missing key shows as its first missing value.
+    uint32_t Key(uint32_t nParent, std::string_view name) const {
+        return m_tree.Child(nParent, name);
     }
 
     bool Fail(std::string problem, RecordProblem kind = RecordProblem::kDamaged) {
@@ -56,15 +81,19 @@ public:
         return false;
     }
 
-    bool Function(const std::string& path, DriverFunction* pFunction) {
+    bool Function(uint32_t nFunctions, uint32_t i, DriverFunction* pFunction) {
+        char name[32];
+        const std::string_view number = Numbered(name, "", i, 4);
+        const auto path = [&] { return "Functions\\" + std::string(number); };
+        const uint32_t nKey = Key(nFunctions, number);
         uint32_t nMode = 0;
         uint32_t nTurbo = 0;
         uint32_t nLoop = 0;
         uint32_t nStepDown = 0;
         uint32_t nLink = 0;
-        if (!Dword(path, "Mode", &nMode) || !Dword(path, "Turbo", &nTurbo) ||
-            !Dword(path, "Loop", &nLoop) || !Dword(path, "StepDown", &nStepDown) ||
-            !Dword(path, "Link", &nLink)) {
+        if (!Dword(nKey, path, "Mode", &nMode) || !Dword(nKey, path, "Turbo", &nTurbo) ||
+            !Dword(nKey, path, "Loop", &nLoop) || !Dword(nKey, path, "StepDown", &nStepDown) ||
+            !Dword(nKey, path, "Link", &nLink)) {
             return false;
         }
         pFunction->nMode = static_cast<int32_t>(nMode);
@@ -75,24 +104,25 @@ public:
         pFunction->nLink = nLink <= kMaxRecordCount ? static_cast<int>(nLink) : -1;
         // Written by newer configurators only; without it the function is known by its place.
         uint32_t nCookie = 0;
-        if (m_source.ReadDword(path, "Cookie", &nCookie)) {
+        if (ReadDword(nKey, "Cookie", &nCookie)) {
             pFunction->nCookie = nCookie;
         }
 
-        const std::string data = path + "\\Data";
+        const auto dataPath = [&] { return path() + "\\Data"; };
+        const uint32_t nData = Key(nKey, "Data");
         uint32_t nStrings = 0;
-        if (!Count(data, &nStrings)) {
+        if (!Count(nData, dataPath, &nStrings)) {
             return false;
         }
         // Grown as read, not sized by the count: a count is only as good as the keys behind it.
-        std::string stringPath = data + "\\String";
-        const size_t nPrefix = stringPath.size();
         for (uint32_t j = 0; j < nStrings; ++j) {
-            stringPath.resize(nPrefix);
-            AppendNumbered(stringPath, j, 3);
+            char stringName[32];
+            const std::string_view string = Numbered(stringName, "String", j, 3);
+            const auto stringPath = [&] { return dataPath() + "\\" + std::string(string); };
+            const uint32_t nString = Key(nData, string);
             StrokeBytes& strokes = pFunction->strings.emplace_back();
-            if (!Codes(stringPath, "Press", &strokes.press) ||
-                !Codes(stringPath, "Release", &strokes.release)) {
+            if (!Codes(nString, stringPath, "Press", &strokes.press) ||
+                !Codes(nString, stringPath, "Release", &strokes.release)) {
                 return false;
             }
         }
@@ -103,63 +133,64 @@ public:
     RecordProblem Kind() const { return m_problem; }
 
 private:
-    const RecordSource& m_source;
+    const RegTree& m_tree;
     std::string m_strProblem;
     RecordProblem m_problem = RecordProblem::kNone;
 };
 
 } // namespace
 
-RecordLoad ReadDriverRecord(const RecordSource& source) {
+RecordLoad ReadDriverRecord(const RegTree* pRecord) {
     RecordLoad load;
     load.pTable = std::make_shared<const KeySetTable>();
-    if (!source.HasRoot()) {
+    if (pRecord == nullptr) {
         return load;
     }
     load.bFound = true;
+    const RegTree& tree = *pRecord;
+    Reader reader(tree);
 
-    Reader reader(source);
-    std::string strSetName;
-    if (!source.ReadString("", "SetName", &strSetName)) {
-        strSetName.clear(); // the name is for logs only
+    std::string strSetName; // for logs only
+    RegValueView setName;
+    if (tree.Value(RegTree::kRoot, "SetName", &setName) && setName.nType == REG_SZ) {
+        const auto* p = reinterpret_cast<const char*>(setName.data.data());
+        strSetName.assign(p, ::strnlen(p, setName.data.size()));
     }
 
-    uint32_t nFunctions = 0;
+    const auto functionsPath = [] { return std::string("Functions"); };
+    const uint32_t nFunctions = reader.Key(RegTree::kRoot, "Functions");
+    uint32_t nFunctionCount = 0;
     std::vector<DriverFunction> functions;
-    bool bOk = reader.Count("Functions", &nFunctions);
-    std::string path = "Functions\\";
-    const size_t nFunctionPrefix = path.size();
-    for (uint32_t i = 0; bOk && i < nFunctions; ++i) {
-        DriverFunction function;
-        path.resize(nFunctionPrefix);
-        AppendNumbered(path, i, 4);
-        bOk = reader.Function(path, &function);
-        functions.push_back(std::move(function));
+    bool bOk = reader.Count(nFunctions, functionsPath, &nFunctionCount);
+    for (uint32_t i = 0; bOk && i < nFunctionCount; ++i) {
+        bOk = reader.Function(nFunctions, i, &functions.emplace_back());
     }
 
-    uint32_t nMappings = 0;
+    const auto mappingsPath = [] { return std::string("Mappings"); };
+    const uint32_t nMappings = reader.Key(RegTree::kRoot, "Mappings");
+    uint32_t nMappingCount = 0;
     std::vector<std::pair<uint32_t, int>> mappings;
-    bOk = bOk && reader.Count("Mappings", &nMappings);
-    path = "Mappings\\";
-    const size_t nMappingPrefix = path.size();
-    for (uint32_t m = 0; bOk && m < nMappings; ++m) {
-        path.resize(nMappingPrefix);
-        AppendNumbered(path, m, 4);
-        if (!source.HasKey(path)) {
-            bOk = reader.Fail(path + " is missing");
+    bOk = bOk && reader.Count(nMappings, mappingsPath, &nMappingCount);
+    for (uint32_t m = 0; bOk && m < nMappingCount; ++m) {
+        char name[32];
+        const std::string_view number = Numbered(name, "", m, 4);
+        const auto path = [&] { return "Mappings\\" + std::string(number); };
+        const uint32_t nKey = reader.Key(nMappings, number);
+        if (nKey == RegTree::kNoKey) {
+            bOk = reader.Fail(path() + " is missing");
             break;
         }
         uint32_t nButtonId = 0;
         uint32_t nFunction = 0;
-        const bool bHasButton = source.ReadDword(path, "ButtonID", &nButtonId);
-        const bool bHasFunction = source.ReadDword(path, "Function", &nFunction);
+        const bool bHasButton = reader.ReadDword(nKey, "ButtonID", &nButtonId);
+        const bool bHasFunction = reader.ReadDword(nKey, "Function", &nFunction);
         if (!bHasButton && !bHasFunction) {
             continue; // a mapping whose function was gone when the set was written
         }
         if (!bHasButton || !bHasFunction) {
-            bOk = reader.Fail(path + " is incomplete");
-        } else if (nFunction >= nFunctions) {
-            bOk = reader.Fail(path + "\\Function " + std::to_string(nFunction) +
+            bOk = reader.Fail(path() + " is incomplete");
+        } else if (nFunction >= nFunctionCount) {
+            bOk = reader.Fail(path() + "\\Function " + std::to_string(nFunction) +
                               " names no function");
         } else {
             mappings.emplace_back(nButtonId, static_cast<int>(nFunction));

@@ -6,7 +6,7 @@
 // half-read.
 
 #include "KeySetTable.h"
-#include "RecordSource.h"
+#include "platform/RegTree.h"
 
 #include <memory>
 #include <string>
@@ -32,6 +32,7 @@ struct RecordLoad {
     std::string strProblem; // empty when the record was read whole
 };
 
-RecordLoad ReadDriverRecord(const RecordSource& source);
+// pRecord is the record's root key copied out of the store; null when there is none.
+RecordLoad ReadDriverRecord(const RegTree* pRecord);
 
 } // namespace vext

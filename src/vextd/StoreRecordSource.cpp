@@ -1,44 +1,11 @@
 #include "StoreRecordSource.h"
 
 #include "driver/DriverRecord.h"
+#include "platform/RegTree.h"
 
-#include <cstring>
 #include <sys/stat.h>
 
 namespace vext {
-
-bool TreeRecordSource::ReadDword(std::string_view path, std::string_view name,
-                                 uint32_t* pnValue) const {
-    RegValueView value;
-    if (!m_tree.Value(path, name, &value) || value.nType != REG_DWORD || value.data.size() != 4) {
-        return false;
-    }
-    const std::span<const uint8_t> d = value.data;
-    *pnValue = static_cast<uint32_t>(d[0]) | static_cast<uint32_t>(d[1]) << 8 |
-               static_cast<uint32_t>(d[2]) << 16 | static_cast<uint32_t>(d[3]) << 24;
-    return true;
-}
-
-bool TreeRecordSource::ReadBinary(std::string_view path, std::string_view name,
-                                  std::vector<uint8_t>* pValue) const {
-    RegValueView value;
-    if (!m_tree.Value(path, name, &value) || value.nType != REG_BINARY) {
-        return false;
-    }
-    pValue->assign(value.data.begin(), value.data.end());
-    return true;
-}
-
-bool TreeRecordSource::ReadString(std::string_view path, std::string_view name,
-                                  std::string* pValue) const {
-    RegValueView value;
-    if (!m_tree.Value(path, name, &value) || value.nType != REG_SZ) {
-        return false;
-    }
-    const auto* p = reinterpret_cast<const char*>(value.data.data());
-    pValue->assign(p, ::strnlen(p, value.data.size()));
-    return true;
-}
 
 bool StoreRecordLoader::FileStamp::operator==(const FileStamp& o) const {
     return bExists == o.bExists && nDevice == o.nDevice && nInode == o.nInode && nSize == o.nSize &&
@@ -87,7 +54,7 @@ RecordLoad ReadRecord(RegistryStore& store) {
         return Unreadable("cannot read the registry store " + store.Path() + ": " +
                           store.LastError());
     }
-    return ReadDriverRecord(TreeRecordSource(tree));
+    return ReadDriverRecord(&tree);
 }
 
 } // namespace

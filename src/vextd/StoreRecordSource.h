@@ -5,8 +5,6 @@
 // is not read again.
 
 #include "RecordReader.h"
-#include "RecordSource.h"
-#include "platform/RegTree.h"
 #include "platform/RegistryStore.h"
 
 #include <ctime>
@@ -15,23 +13,6 @@
 #include <sys/types.h>
 
 namespace vext {
-
-class TreeRecordSource : public RecordSource {
-public:
-    // tree is the copy of the record's root key; it must outlive the source.
-    explicit TreeRecordSource(const RegTree& tree) : m_tree(tree) {}
-
-    bool HasRoot() const override { return true; }
-    bool HasKey(std::string_view path) const override { return m_tree.HasKey(path); }
-    bool ReadDword(std::string_view path, std::string_view name, uint32_t* pnValue) const override;
-    bool ReadBinary(std::string_view path, std::string_view name,
-                    std::vector<uint8_t>* pValue) const override;
-    bool ReadString(std::string_view path, std::string_view name,
-                    std::string* pValue) const override;
-
-private:
-    const RegTree& m_tree;
-};
 
 // Loads the record from the store at one path, again and again (each code 24). The store stays
 // open between loads; when neither its files nor its data version changed, the last load is

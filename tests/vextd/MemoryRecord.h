@@ -1,9 +1,11 @@
 #pragma once
 
 // An in-memory driver record for reader tests: keys by path, values by name, both compared
-// without regard to ASCII case as the registry store does.
+// without regard to ASCII case as the registry store does. Easier to damage than a RegTree,
+// which it turns into for reading.
 
-#include "RecordSource.h"
+#include "RecordReader.h"
+#include "platform/RegTree.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +16,7 @@
 
 namespace vext::test {
 
-class MemoryRecord : public RecordSource {
+class MemoryRecord {
 public:
     using Value = std::variant<uint32_t, std::vector<uint8_t>, std::string>;
 
@@ -42,19 +44,29 @@ public:
         }
     }
 
-    bool HasRoot() const override { return m_bRoot; }
-    bool HasKey(std::string_view path) const override {
-        return m_keys.contains(Fold(std::string(path)));
-    }
-    bool ReadDword(std::string_view path, std::string_view name, uint32_t* p) const override {
-        return Read(path, name, p);
-    }
-    bool ReadBinary(std::string_view path, std::string_view name,
-                    std::vector<uint8_t>* p) const override {
-        return Read(path, name, p);
-    }
-    bool ReadString(std::string_view path, std::string_view name, std::string* p) const override {
-        return Read(path, name, p);
+    bool HasRoot() const { return m_bRoot; }
+
+    // Keys in path order, so that each parent comes before its children.
+    RegTree Tree() const {
+        RegTree tree;
+        for (const auto& [path, values] : m_keys) {
+            uint32_t nKey = RegTree::kRoot;
+            for (size_t pos = 0; !path.empty() && pos <= path.size();) {
+                const size_t end = std::min(path.find('\\', pos), path.size());
+                nKey = tree.AddKey(nKey, path.substr(pos, end - pos));
+                pos = end + 1;
+            }
+            for (const auto& [name, value] : values) {
+                if (const auto* p = std::get_if<uint32_t>(&value)) {
+                    tree.SetDword(nKey, name, *p);
+                } else if (const auto* b = std::get_if<std::vector<uint8_t>>(&value)) {
+                    tree.SetBinary(nKey, name, *b);
+                } else {
+                    tree.SetString(nKey, name, std::get<std::string>(value));
+                }
+            }
+        }
+        return tree;
     }
 
 private:
@@ -63,22 +75,16 @@ private:
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         return text;
     }
-    template <typename T>
-    bool Read(std::string_view path, std::string_view name, T* pValue) const {
-        const auto key = m_keys.find(Fold(std::string(path)));
-        if (key == m_keys.end()) {
-            return false;
-        }
-        const auto value = key->second.find(Fold(std::string(name)));
-        if (value == key->second.end() || !std::holds_alternative<T>(value->second)) {
-            return false;
-        }
-        *pValue = std::get<T>(value->second);
-        return true;
-    }
-
     bool m_bRoot = false;
     std::map<std::string, std::map<std::string, Value>> m_keys;
 };
+
+inline RecordLoad ReadDriverRecord(const MemoryRecord& record) {
+    if (!record.HasRoot()) {
+        return vext::ReadDriverRecord(nullptr);
+    }
+    const RegTree tree = record.Tree();
+    return vext::ReadDriverRecord(&tree);
+}
 
 } // namespace vext::test

@@ -6,9 +6,10 @@
 #include "model/KeyFunction.h"
 #include "model/MappingTable.h"
 #include "model/VextKeyDoc.h"
+#include "platform/RegTree.h"
 
+#include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -17,35 +18,35 @@ namespace vext {
 
 namespace {
 
-std::string Numbered(const char* format, size_t n) {
-    char name[32];
-    std::snprintf(name, sizeof name, format, static_cast<unsigned>(n));
+// prefix and n with at least nDigits digits: "String%03u".
+std::string Numbered(std::string_view prefix, size_t n, size_t nDigits) {
+    char digits[24];
+    const auto nLength =
+        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
+    std::string name(prefix);
+    name.append(nDigits > nLength ? nDigits - nLength : 0, '0');
+    name.append(digits, nLength);
     return name;
 }
 
 // The driver's form of one keystroke pair: the bytes of its press and release code strings.
-void WriteString(const RegKey& data, size_t j, const std::string& press, const std::string& release,
-                 RegStatus& status) {
+bool AddString(RegTree& tree, uint32_t nData, size_t j, const std::string& press,
+               const std::string& release) {
     CStrokeCodes codes;
     codes.m_strPressText = press;
     codes.m_strReleaseText = release;
     codes.MakeCodes(false);
-    RegKey key;
-    status = data.CreateSubKey(Numbered("String%03u", j), key);
-    if (status == RegStatus::kOk) {
-        status = key.SetBinary("Press", CodesToBytes(codes.m_strPressCodes));
-    }
-    if (status == RegStatus::kOk) {
-        status = key.SetBinary("Release", CodesToBytes(codes.m_strReleaseCodes));
-    }
+    const uint32_t nKey = tree.AddKey(nData, Numbered("String", j, 3));
+    return nKey != RegTree::kNoKey &&
+           tree.SetBinary(nKey, "Press", CodesToBytes(codes.m_strPressCodes)) &&
+           tree.SetBinary(nKey, "Release", CodesToBytes(codes.m_strReleaseCodes));
 }
 
-RegStatus WriteFunction(const RegKey& functions, size_t i, const CKeyFunction& f,
-                        const std::unordered_map<int32_t, uint32_t>& indexOfCookie) {
-    RegKey key;
-    RegStatus status = functions.CreateSubKey(Numbered("%04u", i), key);
-    if (status != RegStatus::kOk) {
-        return status;
+bool AddFunction(RegTree& tree, uint32_t nFunctions, size_t i, const CKeyFunction& f,
+                 const std::unordered_map<int32_t, uint32_t>& indexOfCookie) {
+    const uint32_t nKey = tree.AddKey(nFunctions, Numbered("", i, 4));
+    if (nKey == RegTree::kNoKey) {
+        return false;
     }
     // A companion acts in Step mode even when a file gave it Mode 0.
     const int32_t nMode = f.m_bStepDown != 0 && f.m_nMode == 0 ? 1 : f.m_nMode;
@@ -61,112 +62,72 @@ RegStatus WriteFunction(const RegKey& functions, size_t i, const CKeyFunction& f
         // Not read by the older driver: lets vextd know a function again after a reload.
         {"Cookie", static_cast<uint32_t>(f.m_nCookie)},
     };
-    if ((status = key.SetString("Description", f.m_strDescription)) != RegStatus::kOk ||
-        (status = key.SetString("Comments", f.m_strComments)) != RegStatus::kOk) {
-        return status;
-    }
+    bool bOk = tree.SetString(nKey, "Description", f.m_strDescription) &&
+               tree.SetString(nKey, "Comments", f.m_strComments);
     for (const auto& [name, value] : dwords) {
-        if ((status = key.SetDword(name, value)) != RegStatus::kOk) {
-            return status;
-        }
+        bOk = bOk && tree.SetDword(nKey, name, value);
     }
-
-    RegKey data;
-    if ((status = key.CreateSubKey("Data", data)) != RegStatus::kOk) {
-        return status;
-    }
+    const uint32_t nData = bOk ? tree.AddKey(nKey, "Data") : RegTree::kNoKey;
     // The stored mode decides, not the companion's written one: a companion read with Mode 0
     // keeps its one (empty) Normal pair.
     const bool bStep = f.m_nMode != 0;
     const size_t nStrings = bStep ? f.m_steps.size() : 1;
-    if ((status = data.SetDword("Count", static_cast<uint32_t>(nStrings))) != RegStatus::kOk) {
-        return status;
-    }
+    bOk =
+        nData != RegTree::kNoKey && tree.SetDword(nData, "Count", static_cast<uint32_t>(nStrings));
     static const std::string kEmpty;
-    for (size_t j = 0; j < nStrings; ++j) {
-        if (bStep) {
-            WriteString(data, j, f.m_steps[j], kEmpty, status);
-        } else {
-            WriteString(data, j, f.m_strPress, f.m_strRelease, status);
-        }
-        if (status != RegStatus::kOk) {
-            return status;
-        }
+    for (size_t j = 0; bOk && j < nStrings; ++j) {
+        bOk = bStep ? AddString(tree, nData, j, f.m_steps[j], kEmpty)
+                    : AddString(tree, nData, j, f.m_strPress, f.m_strRelease);
     }
-    return RegStatus::kOk;
+    return bOk;
 }
 
-RegStatus WriteMappings(const RegKey& root, const CVextKeyDoc& doc,
-                        const std::unordered_map<int32_t, uint32_t>& indexOfCookie) {
-    RegKey mappings;
-    RegStatus status = root.CreateSubKey("Mappings", mappings);
-    if (status != RegStatus::kOk) {
-        return status;
-    }
-    status = mappings.SetDword("Count", static_cast<uint32_t>(doc.m_mappings.GetCount()));
+bool AddMappings(RegTree& tree, const CVextKeyDoc& doc,
+                 const std::unordered_map<int32_t, uint32_t>& indexOfCookie) {
+    const uint32_t nMappings = tree.AddKey(RegTree::kRoot, "Mappings");
+    bool bOk = nMappings != RegTree::kNoKey &&
+               tree.SetDword(nMappings, "Count", static_cast<uint32_t>(doc.m_mappings.GetCount()));
     size_t m = 0;
     doc.m_mappings.ForEach([&](const MappingTable::Entry& e) {
-        if (status != RegStatus::kOk) {
+        if (!bOk) {
             return;
         }
-        RegKey key;
-        status = mappings.CreateSubKey(Numbered("%04u", m++), key);
+        const uint32_t nKey = tree.AddKey(nMappings, Numbered("", m++, 4));
         // A mapping to a cookie no function has keeps its place as an empty key.
         const auto function = indexOfCookie.find(e.nCookie);
-        if (status == RegStatus::kOk && function != indexOfCookie.end()) {
-            status = key.SetDword("ButtonID", e.nButtonId);
-            if (status == RegStatus::kOk) {
-                status = key.SetDword("Function", function->second);
-            }
-        }
+        bOk = nKey != RegTree::kNoKey && (function == indexOfCookie.end() ||
+                                          (tree.SetDword(nKey, "ButtonID", e.nButtonId) &&
+                                           tree.SetDword(nKey, "Function", function->second)));
     });
-    return status;
+    return bOk;
 }
 
-RegStatus WriteRecord(const CVextKeyDoc& doc, RegistryStore& store) {
-    RegStatus status = store.DeleteKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath);
-    if (status != RegStatus::kOk && status != RegStatus::kNotFound) {
-        return status;
-    }
-    RegKey root;
-    if ((status = store.CreateKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, root)) != RegStatus::kOk ||
-        (status = root.SetString("SetName", doc.GetTitle())) != RegStatus::kOk) {
-        return status;
-    }
-
+// The whole record in memory, as the driver will read it.
+bool BuildRecord(const CVextKeyDoc& doc, RegTree& tree) {
     // Links and mappings name functions by cookie; the driver gets positions. With a cookie
     // held twice (a damaged file), the last function wins.
     std::unordered_map<int32_t, uint32_t> indexOfCookie;
     for (size_t i = 0; i < doc.m_functions.size(); ++i) {
         indexOfCookie[doc.m_functions[i]->m_nCookie] = static_cast<uint32_t>(i);
     }
-
-    RegKey functions;
-    if ((status = root.CreateSubKey("Functions", functions)) != RegStatus::kOk ||
-        (status = functions.SetDword("Count", static_cast<uint32_t>(doc.m_functions.size()))) !=
-            RegStatus::kOk) {
-        return status;
+    const uint32_t nFunctions = tree.AddKey(RegTree::kRoot, "Functions");
+    bool bOk = tree.SetString(RegTree::kRoot, "SetName", doc.GetTitle()) &&
+               nFunctions != RegTree::kNoKey &&
+               tree.SetDword(nFunctions, "Count", static_cast<uint32_t>(doc.m_functions.size()));
+    for (size_t i = 0; bOk && i < doc.m_functions.size(); ++i) {
+        bOk = AddFunction(tree, nFunctions, i, *doc.m_functions[i], indexOfCookie);
     }
-    for (size_t i = 0; i < doc.m_functions.size(); ++i) {
-        if ((status = WriteFunction(functions, i, *doc.m_functions[i], indexOfCookie)) !=
-            RegStatus::kOk) {
-            return status;
-        }
-    }
-    return WriteMappings(root, doc, indexOfCookie);
+    return bOk && AddMappings(tree, doc, indexOfCookie);
 }
 
 } // namespace
 
 bool WriteDriverRecord(const CVextKeyDoc& doc, RegistryStore& store) {
-    RegTransaction transaction(store);
-    if (!transaction.IsActive()) {
+    RegTree tree;
+    if (!BuildRecord(doc, tree)) {
         return false;
     }
-    if (WriteRecord(doc, store) != RegStatus::kOk) {
-        return false;
-    }
-    return transaction.Commit();
+    return store.ReplaceKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath, tree) == RegStatus::kOk;
 }
 
 bool DeleteDriverRecord(RegistryStore& store) {

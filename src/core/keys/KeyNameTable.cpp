@@ -1,6 +1,9 @@
 #include "keys/KeyNameTable.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 using vext::KeyName;
 
@@ -39,16 +42,6 @@ char FoldAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
-    }
-    return true;
-}
-
 bool IsUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -64,11 +57,35 @@ const KeyName* vext::NamedKeyForVirtualKey(uint32_t nVirtualKey) {
 }
 
 int KeyNumberFromName(std::string_view strName) {
-    for (const KeyName& row : KeyNameTable) {
-        if (EqualsIgnoringCase(row.name, strName))
-            return row.nKeyNumber;
+    // Every keystroke of a download is looked up here: by folded name, the first row of a
+    // name winning as in the table's order.
+    struct Entry {
+        std::string name;
+        int nKeyNumber;
+    };
+    static const std::vector<Entry> byName = [] {
+        std::vector<Entry> entries;
+        for (const KeyName& row : KeyNameTable) {
+            std::string name(row.name);
+            std::transform(name.begin(), name.end(), name.begin(), FoldAscii);
+            entries.push_back({std::move(name), row.nKeyNumber});
+        }
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Entry& a, const Entry& b) { return a.name < b.name; });
+        entries.erase(std::unique(entries.begin(), entries.end(),
+                                  [](const Entry& a, const Entry& b) { return a.name == b.name; }),
+                      entries.end());
+        return entries;
+    }();
+    char folded[16];
+    if (strName.size() > sizeof folded) {
+        return 0; // longer than any name
     }
-    return 0;
+    std::transform(strName.begin(), strName.end(), folded, FoldAscii);
+    const std::string_view key(folded, strName.size());
+    const auto it = std::lower_bound(byName.begin(), byName.end(), key,
+                                     [](const Entry& e, std::string_view k) { return e.name < k; });
+    return it != byName.end() && it->name == key ? it->nKeyNumber : 0;
 }
 
 int CountKeys(std::string_view strText, int nLast) {

@@ -1,5 +1,9 @@
 #include "platform/RegTree.h"
 
+#include "platform/RegistryStore.h"
+
+#include <algorithm>
+
 namespace vext {
 namespace {
 
@@ -21,45 +25,199 @@ bool SameNoCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-void RegTree::FoldInto(std::string_view text, std::string& out) {
-    for (const char c : text) {
-        out.push_back(Lower(c));
+RegTree::RegTree() {
+    m_keys.emplace_back();
+}
+
+uint64_t RegTree::Hash(uint32_t nOwner, std::string_view name) {
+    uint64_t h = 0xcbf29ce484222325ull ^ (uint64_t{nOwner} * 0x9e3779b97f4a7c15ull);
+    for (const char c : name) {
+        h = (h ^ static_cast<unsigned char>(Lower(c))) * 0x100000001b3ull;
+    }
+    return h ^ (h >> 32);
+}
+
+uint32_t RegTree::Child(uint32_t nKey, std::string_view name) const {
+    if (nKey >= m_keys.size() || m_keyIndex.slots.empty()) {
+        return kNoKey;
+    }
+    const size_t nMask = m_keyIndex.slots.size() - 1;
+    for (size_t i = Hash(nKey, name) & nMask;; i = (i + 1) & nMask) {
+        const uint32_t nSlot = m_keyIndex.slots[i];
+        if (nSlot == 0) {
+            return kNoKey;
+        }
+        if (m_keys[nSlot - 1].nParent == nKey && SameNoCase(KeyName(nSlot - 1), name)) {
+            return nSlot - 1;
+        }
     }
 }
 
-int64_t RegTree::Find(std::string_view path) const {
-    if (m_nLastKey >= 0 && m_strLastPath == path) {
-        return m_nLastKey;
+bool RegTree::IndexKey(uint32_t nKey) {
+    // Kept at most half full, so that a miss ends soon.
+    if (2 * (m_keyIndex.nCount + 1) > m_keyIndex.slots.size()) {
+        std::vector<uint32_t> old(std::max<size_t>(64, 2 * m_keyIndex.slots.size()), 0);
+        old.swap(m_keyIndex.slots);
+        m_keyIndex.nCount = 0;
+        for (const uint32_t nSlot : old) {
+            if (nSlot != 0) {
+                Insert(nSlot - 1);
+            }
+        }
     }
-    m_strFolded.clear();
-    FoldInto(path, m_strFolded);
-    const auto it = m_keys.find(m_strFolded);
-    if (it == m_keys.end()) {
-        return -1;
+    return Insert(nKey);
+}
+
+bool RegTree::Insert(uint32_t nKey) {
+    const size_t nMask = m_keyIndex.slots.size() - 1;
+    const uint32_t nParent = m_keys[nKey].nParent;
+    const std::string_view name = KeyName(nKey);
+    for (size_t i = Hash(nParent, name) & nMask;; i = (i + 1) & nMask) {
+        const uint32_t nSlot = m_keyIndex.slots[i];
+        if (nSlot == 0) {
+            m_keyIndex.slots[i] = nKey + 1;
+            ++m_keyIndex.nCount;
+            return true;
+        }
+        if (m_keys[nSlot - 1].nParent == nParent && SameNoCase(KeyName(nSlot - 1), name)) {
+            return false;
+        }
     }
-    m_strLastPath = path;
-    m_nLastKey = it->second;
-    return m_nLastKey;
+}
+
+uint32_t RegTree::FindValue(uint32_t nKey, std::string_view name) const {
+    for (uint32_t v = m_keys[nKey].nFirstValue; v != kNoKey; v = m_values[v].nNext) {
+        if (SameNoCase(ValueName(m_values[v]), name)) {
+            return v;
+        }
+    }
+    return kNoKey;
+}
+
+void RegTree::LinkValue(uint32_t nValue) {
+    Key& key = m_keys[m_values[nValue].nKey];
+    if (key.nLastValue == kNoKey) {
+        key.nFirstValue = nValue;
+    } else {
+        m_values[key.nLastValue].nNext = nValue;
+    }
+    key.nLastValue = nValue;
+}
+
+uint32_t RegTree::Find(std::string_view path) const {
+    if (path.empty()) {
+        return kRoot;
+    }
+    // Resume below the deepest key the path shares with the last one.
+    size_t nSteps = 0;
+    while (nSteps < m_lastSteps.size()) {
+        const size_t end = m_lastSteps[nSteps].first;
+        if (end > path.size() || (end < path.size() && path[end] != '\\') ||
+            path.compare(0, end, m_strLastPath, 0, end) != 0) {
+            break;
+        }
+        ++nSteps;
+    }
+    m_lastSteps.resize(nSteps);
+    m_strLastPath.assign(path);
+    uint32_t nKey = nSteps > 0 ? m_lastSteps.back().second : kRoot;
+    size_t pos = nSteps > 0 ? m_lastSteps.back().first + 1 : 0;
+    while (pos <= path.size()) {
+        const size_t end = std::min(path.find('\\', pos), path.size());
+        nKey = Child(nKey, path.substr(pos, end - pos));
+        if (nKey == kNoKey) {
+            return kNoKey;
+        }
+        m_lastSteps.emplace_back(end, nKey);
+        pos = end + 1;
+    }
+    return nKey;
+}
+
+bool RegTree::Value(uint32_t nKey, std::string_view name, RegValueView* pValue) const {
+    const uint32_t nValue = nKey < m_keys.size() ? FindValue(nKey, name) : kNoKey;
+    if (nValue == kNoKey) {
+        return false;
+    }
+    const ValueRef& v = m_values[nValue];
+    pValue->name = ValueName(v);
+    pValue->nType = v.nType;
+    pValue->data = ValueData(v);
+    return true;
 }
 
 bool RegTree::Value(std::string_view path, std::string_view name, RegValueView* pValue) const {
-    const int64_t nKey = Find(path);
-    if (nKey < 0) {
+    return Value(Find(path), name, pValue);
+}
+
+bool RegTree::Append(std::string_view a, std::span<const uint8_t> b, uint32_t& nA, uint32_t& nB) {
+    if (a.size() + b.size() > UINT32_MAX - m_bytes.size()) {
         return false;
     }
-    const auto nIndex = static_cast<size_t>(nKey);
-    for (uint32_t i = m_valueStart[nIndex]; i < m_valueStart[nIndex + 1]; ++i) {
-        const ValueRef& ref = m_values[i];
-        const std::string_view valueName(reinterpret_cast<const char*>(m_bytes.data()) + ref.nName,
-                                         ref.nNameLength);
-        if (SameNoCase(valueName, name)) {
-            pValue->name = valueName;
-            pValue->nType = ref.nType;
-            pValue->data = std::span<const uint8_t>(m_bytes.data() + ref.nData, ref.nDataLength);
-            return true;
-        }
+    nA = static_cast<uint32_t>(m_bytes.size());
+    m_bytes.insert(m_bytes.end(), a.begin(), a.end());
+    nB = static_cast<uint32_t>(m_bytes.size());
+    m_bytes.insert(m_bytes.end(), b.begin(), b.end());
+    return true;
+}
+
+uint32_t RegTree::AddKey(uint32_t nParent, std::string_view name) {
+    if (nParent >= m_keys.size() || m_keys.size() >= kNoKey - 1) {
+        return kNoKey;
     }
-    return false;
+    if (const uint32_t nChild = Child(nParent, name); nChild != kNoKey) {
+        return nChild;
+    }
+    Key key;
+    key.nParent = nParent;
+    key.nNameLength = static_cast<uint32_t>(name.size());
+    uint32_t nUnused = 0;
+    if (!Append(name, {}, key.nName, nUnused)) {
+        return kNoKey;
+    }
+    m_keys.push_back(key);
+    const auto nKey = static_cast<uint32_t>(m_keys.size() - 1);
+    IndexKey(nKey);
+    return nKey;
+}
+
+bool RegTree::SetValue(uint32_t nKey, std::string_view name, uint32_t nType,
+                       std::span<const uint8_t> data) {
+    if (nKey >= m_keys.size() || m_values.size() >= kNoKey - 1) {
+        return false;
+    }
+    ValueRef value;
+    value.nKey = nKey;
+    value.nType = nType;
+    value.nNameLength = static_cast<uint32_t>(name.size());
+    value.nDataLength = static_cast<uint32_t>(data.size());
+    if (!Append(name, data, value.nName, value.nData)) {
+        return false;
+    }
+    if (const uint32_t nOld = FindValue(nKey, name); nOld != kNoKey) {
+        value.nNext = m_values[nOld].nNext;
+        m_values[nOld] = value; // the old bytes stay behind unused
+        return true;
+    }
+    m_values.push_back(value);
+    LinkValue(static_cast<uint32_t>(m_values.size() - 1));
+    return true;
+}
+
+bool RegTree::SetString(uint32_t nKey, std::string_view name, std::string_view text) {
+    std::vector<uint8_t> data(text.begin(), text.end());
+    data.push_back(0);
+    return SetValue(nKey, name, REG_SZ, data);
+}
+
+bool RegTree::SetDword(uint32_t nKey, std::string_view name, uint32_t value) {
+    const uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                             static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    return SetValue(nKey, name, REG_DWORD, data);
+}
+
+bool RegTree::SetBinary(uint32_t nKey, std::string_view name, std::span<const uint8_t> data) {
+    return SetValue(nKey, name, REG_BINARY, data);
 }
 
 } // namespace vext

@@ -1,21 +1,21 @@
 #pragma once
 
-// A copy of one registry key with everything below it, read from the store in two passes
-// (RegKey::ReadTree). For readers of a whole tree, such as the driver loading its record,
-// which would otherwise ask the database key by key. Paths are relative to the copied key,
-// names separated by "\", and compare without regard to ASCII case as in the store. Names and
-// bytes are kept back to back in one buffer, so a large tree costs a few allocations.
+// A registry key with everything below it, held in memory: either copied out of the store in
+// two passes (RegKey::ReadTree), for readers of a whole tree such as the driver loading its
+// record, or built here and written in one go (RegKey::ReplaceSubKeyTree), as a download does.
+// Names compare without regard to ASCII case as in the store and keep the case they were given;
+// sub-keys and values keep the order they were made in. Names and bytes are kept back to back
+// in one buffer, so a large tree costs a few allocations.
 
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace vext {
 
-// A value of the copy; valid as long as the copy.
+// A value of the tree; valid until the tree changes.
 struct RegValueView {
     std::string_view name;
     uint32_t nType = 0;
@@ -24,17 +24,35 @@ struct RegValueView {
 
 class RegTree {
 public:
-    RegTree() = default;
+    // Keys are numbered in the order they were made, the tree's own key first; a child always
+    // comes after its parent.
+    static constexpr uint32_t kRoot = 0;
+    static constexpr uint32_t kNoKey = UINT32_MAX;
+
+    RegTree();
     RegTree(RegTree&&) = default;
     RegTree& operator=(RegTree&&) = default;
     RegTree(const RegTree&) = delete;
     RegTree& operator=(const RegTree&) = delete;
 
-    // The empty path is the copied key itself.
-    bool HasKey(std::string_view path) const { return Find(path) >= 0; }
+    uint32_t Child(uint32_t nKey, std::string_view name) const;
+    // Walks a path of names separated by "\"; the empty path is the tree's own key.
+    uint32_t Find(std::string_view path) const;
+    bool HasKey(std::string_view path) const { return Find(path) != kNoKey; }
 
     // False when the key or the value is not there.
+    bool Value(uint32_t nKey, std::string_view name, RegValueView* pValue) const;
     bool Value(std::string_view path, std::string_view name, RegValueView* pValue) const;
+
+    // Building. AddKey gives the child of that name when there is one already; SetValue
+    // replaces a value of the same name in its place. Both fail (kNoKey, false) only when the
+    // tree is full: 4 GiB of names and data. Names are checked when the tree is written.
+    uint32_t AddKey(uint32_t nParent, std::string_view name);
+    bool SetValue(uint32_t nKey, std::string_view name, uint32_t nType,
+                  std::span<const uint8_t> data);
+    bool SetString(uint32_t nKey, std::string_view name, std::string_view text); // adds the NUL
+    bool SetDword(uint32_t nKey, std::string_view name, uint32_t value);
+    bool SetBinary(uint32_t nKey, std::string_view name, std::span<const uint8_t> data);
 
     size_t KeyCount() const { return m_keys.size(); }
     size_t ValueCount() const { return m_values.size(); }
@@ -42,26 +60,62 @@ public:
 private:
     friend class RegistryStore;
 
+    struct Key {
+        uint32_t nParent = kNoKey;
+        uint32_t nName = 0; // offset into m_bytes
+        uint32_t nNameLength = 0;
+        uint32_t nFirstValue = kNoKey; // its values, a list in the order they were made
+        uint32_t nLastValue = kNoKey;
+        int64_t nId = 0; // its row in the store, for a tree read from one
+    };
     struct ValueRef {
+        uint32_t nKey = 0;
         uint32_t nName = 0; // offsets into m_bytes
         uint32_t nNameLength = 0;
         uint32_t nType = 0;
         uint32_t nData = 0;
         uint32_t nDataLength = 0;
+        uint32_t nNext = kNoKey; // the key's next value
+        int64_t nId = 0;
     };
 
-    static void FoldInto(std::string_view text, std::string& out);
-    int64_t Find(std::string_view path) const;
+    // Open addressing over (parent, folded name); a slot holds a key + 1, 0 when free. Values
+    // are looked up in their key's list instead: a key has a handful, and they lie together.
+    struct Index {
+        std::vector<uint32_t> slots;
+        size_t nCount = 0;
+    };
 
-    std::string m_paths;                                   // every key's folded path, back to back
-    std::unordered_map<std::string_view, uint32_t> m_keys; // views into m_paths
-    std::vector<uint32_t> m_valueStart; // key k's values are [start[k], start[k + 1])
-    std::vector<ValueRef> m_values;     // grouped by key, each key's in creation order
-    std::vector<uint8_t> m_bytes;       // value names and data
-    // Readers ask for one key's values in a row; the last key found is kept.
-    mutable std::string m_strFolded;
+    std::string_view Name(uint32_t nOffset, uint32_t nLength) const {
+        return {reinterpret_cast<const char*>(m_bytes.data()) + nOffset, nLength};
+    }
+    std::string_view KeyName(uint32_t nKey) const {
+        return Name(m_keys[nKey].nName, m_keys[nKey].nNameLength);
+    }
+    std::string_view ValueName(const ValueRef& v) const { return Name(v.nName, v.nNameLength); }
+    std::span<const uint8_t> ValueData(const ValueRef& v) const {
+        return {m_bytes.data() + v.nData, v.nDataLength};
+    }
+
+    static uint64_t Hash(uint32_t nOwner, std::string_view name);
+    // kNoKey when not there. The tree's own key has no name and is nobody's child.
+    uint32_t FindValue(uint32_t nKey, std::string_view name) const;
+    // Room for two things of these sizes; false when the tree is full.
+    bool Append(std::string_view a, std::span<const uint8_t> b, uint32_t& nA, uint32_t& nB);
+    // Files a key under its parent and name; false when its parent has one of that name.
+    bool IndexKey(uint32_t nKey);
+    bool Insert(uint32_t nKey);
+    // Adds a value at the end of its key's list.
+    void LinkValue(uint32_t nValue);
+
+    std::vector<Key> m_keys;
+    std::vector<ValueRef> m_values; // in the order they were made
+    std::vector<uint8_t> m_bytes;   // names and data
+    Index m_keyIndex;
+    // Readers go through a tree path by path, each much like the one before: the last path
+    // found is kept with the key at the end of each of its names.
     mutable std::string m_strLastPath;
-    mutable int64_t m_nLastKey = -1;
+    mutable std::vector<std::pair<size_t, uint32_t>> m_lastSteps; // (end in the path, key)
 };
 
 } // namespace vext

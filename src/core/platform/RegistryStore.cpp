@@ -52,6 +52,18 @@ bool ValidValueName(std::string_view name) {
            name.find('\0') == std::string_view::npos;
 }
 
+bool ValidValueShape(uint32_t nType, std::span<const uint8_t> data) {
+    const bool bShape = (nType == REG_SZ && !data.empty() && data.back() == 0) ||
+                        (nType == REG_DWORD && data.size() == 4) || nType == REG_BINARY;
+    return bShape && data.size() <= kMaxValueSize;
+}
+
+void AppendFolded(std::string_view text, std::string& out) {
+    for (const char c : text) {
+        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+    }
+}
+
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;
@@ -200,11 +212,22 @@ struct RegistryStore::Statements {
     sqlite3_stmt* keyInfo = nullptr;
     sqlite3_stmt* allKeys = nullptr;
     sqlite3_stmt* allValues = nullptr;
+    sqlite3_stmt* nextKeyId = nullptr;
+    sqlite3_stmt* insertKeyWithId = nullptr;
+    sqlite3_stmt* insertKeysWithIds = nullptr; // RegistryStore::kValueBatch rows
+    sqlite3_stmt* renameKey = nullptr;
+    sqlite3_stmt* updateValue = nullptr;
+    sqlite3_stmt* renameValue = nullptr;
+    sqlite3_stmt* deleteKeyRun = nullptr;
+    sqlite3_stmt* deleteValueRun = nullptr;
 
     ~Statements() {
-        for (sqlite3_stmt* p : {findChild, keyExists, insertKey, clearDoomed, collectDoomed,
-                                deleteTreeValues, deleteTreeKeys, setValue, setValues, queryValue,
-                                enumKeys, enumValues, keyInfo, allKeys, allValues}) {
+        for (sqlite3_stmt* p :
+             {findChild,        keyExists,       insertKey,         clearDoomed, collectDoomed,
+              deleteTreeValues, deleteTreeKeys,  setValue,          setValues,   queryValue,
+              enumKeys,         enumValues,      keyInfo,           allKeys,     allValues,
+              nextKeyId,        insertKeyWithId, insertKeysWithIds, renameKey,   updateValue,
+              renameValue,      deleteKeyRun,    deleteValueRun}) {
             sqlite3_finalize(p);
         }
     }
@@ -271,6 +294,13 @@ RegStatus RegKey::DeleteSubKeyTree(std::string_view path) const {
         return status;
     }
     return m_pStore->DeleteTree(nId);
+}
+
+RegStatus RegKey::ReplaceSubKeyTree(std::string_view path, const RegTree& tree) const {
+    if (!m_pStore) {
+        return RegStatus::kInvalid;
+    }
+    return m_pStore->ReplaceTree(m_nId, path, tree);
 }
 
 RegStatus RegKey::SetString(std::string_view name, std::string_view value) const {
@@ -629,6 +659,8 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
     // into the log before its commit.
     Exec("PRAGMA synchronous=NORMAL");
     Exec("PRAGMA cache_size=-32768");
+    // Key sets are no secret worth zeroing freed space for, at the cost of every rewrite.
+    Exec("PRAGMA secure_delete=OFF");
 
     struct Sql {
         sqlite3_stmt** ppStmt;
@@ -646,8 +678,8 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
         {&s.enumKeys, "SELECT name FROM keys WHERE parent=?1 ORDER BY id"},
         {&s.enumValues, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY id"},
         {&s.keyInfo, "SELECT parent, name FROM keys WHERE id=?1"},
-        {&s.allKeys, "SELECT id, parent, name FROM keys"},
-        {&s.allValues, "SELECT name, type, data, key FROM vals ORDER BY id"},
+        {&s.allKeys, "SELECT id, parent, name FROM keys ORDER BY id"},
+        {&s.allValues, "SELECT name, type, data, key, id FROM vals ORDER BY id"},
     };
     // A tree to delete is listed once in a scratch table of this connection, then its values
     // and keys go by that list: half the work of walking the tree for each.
@@ -658,6 +690,25 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
          "keys.parent=t.id) INSERT INTO temp.doomed(id) SELECT id FROM t"},
         {&s.deleteTreeValues, "DELETE FROM vals WHERE key IN temp.doomed"},
         {&s.deleteTreeKeys, "DELETE FROM keys WHERE id IN temp.doomed"},
+    };
+    // Replacing a tree writes only what differs, by row id; new keys get their ids up front so
+    // that they too can be written many rows to a statement. An id past both the sequence and
+    // the largest id in use is free even in a store whose sequence was tampered with.
+    std::string insertKeysSql = "INSERT INTO keys(id, parent, name) VALUES";
+    for (size_t i = 0; i < kValueBatch; ++i) {
+        insertKeysSql += i > 0 ? ",(?,?,?)" : "(?,?,?)";
+    }
+    const Sql replacing[] = {
+        {&s.nextKeyId, "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name='keys'),"
+                       " 0), coalesce((SELECT max(id) FROM keys), 0)) + 1"},
+        {&s.insertKeyWithId, "INSERT INTO keys(id, parent, name) VALUES(?1, ?2, ?3)"},
+        {&s.insertKeysWithIds, insertKeysSql.c_str()},
+        {&s.renameKey, "UPDATE keys SET name=?2 WHERE id=?1"},
+        // The name only when its case changes: setting it makes SQLite rewrite the index entry.
+        {&s.updateValue, "UPDATE vals SET type=?2, data=?3 WHERE id=?1"},
+        {&s.renameValue, "UPDATE vals SET name=?2 WHERE id=?1"},
+        {&s.deleteKeyRun, "DELETE FROM keys WHERE id BETWEEN ?1 AND ?2"},
+        {&s.deleteValueRun, "DELETE FROM vals WHERE id BETWEEN ?1 AND ?2"},
     };
     // Rows in the order they are queued, so that values keep their creation order; a name
     // written twice in one batch is updated in place like one written twice apart.
@@ -678,10 +729,13 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
             !Exec("CREATE TEMP TABLE doomed(id INTEGER PRIMARY KEY)")) {
             return dbError("cannot open a scratch table");
         }
-        for (const Sql& sql : deleting) {
-            if (sqlite3_prepare_v3(m_pDb, sql.text, -1, SQLITE_PREPARE_PERSISTENT, sql.ppStmt,
-                                   nullptr) != SQLITE_OK) {
-                return dbError("cannot open");
+        for (const std::span<const Sql> group :
+             {std::span<const Sql>(replacing), std::span<const Sql>(deleting)}) {
+            for (const Sql& sql : group) {
+                if (sqlite3_prepare_v3(m_pDb, sql.text, -1, SQLITE_PREPARE_PERSISTENT, sql.ppStmt,
+                                       nullptr) != SQLITE_OK) {
+                    return dbError("cannot open");
+                }
             }
         }
     }
@@ -720,6 +774,10 @@ RegStatus RegistryStore::CreateKey(RegHive hive, std::string_view path, RegKey& 
 
 RegStatus RegistryStore::DeleteKeyTree(RegHive hive, std::string_view path) {
     return Root(hive).DeleteSubKeyTree(path);
+}
+
+RegStatus RegistryStore::ReplaceKeyTree(RegHive hive, std::string_view path, const RegTree& tree) {
+    return Root(hive).ReplaceSubKeyTree(path, tree);
 }
 
 RegStatus RegistryStore::Fail(RegStatus status, std::string message) {
@@ -829,7 +887,7 @@ RegStatus RegistryStore::Walk(int64_t nFrom, std::string_view path, bool bCreate
         std::string freshName;
         if (m_nTransactionDepth > 0) {
             freshName.assign(reinterpret_cast<const char*>(&nId), sizeof nId);
-            RegTree::FoldInto(name, freshName);
+            AppendFolded(name, freshName);
         }
         if (bFresh) {
             const auto known = m_freshChildren.find(freshName);
@@ -902,14 +960,269 @@ RegStatus RegistryStore::DeleteTree(int64_t nId) {
     return RegStatus::kOk;
 }
 
+RegStatus RegistryStore::ReplaceTree(int64_t nFrom, std::string_view path, const RegTree& tree) {
+    if (path.empty()) {
+        return Fail(RegStatus::kInvalid, "no sub-key named to replace");
+    }
+    // Everything is checked first: a bad name or value anywhere writes nothing.
+    for (uint32_t k = 1; k < tree.m_keys.size(); ++k) {
+        if (!ValidKeyName(tree.KeyName(k))) {
+            return Fail(RegStatus::kInvalid,
+                        "invalid key name \"" + std::string(tree.KeyName(k)) + "\"");
+        }
+    }
+    for (const RegTree::ValueRef& v : tree.m_values) {
+        if (!ValidValueName(tree.ValueName(v)) || !ValidValueShape(v.nType, tree.ValueData(v))) {
+            return Fail(RegStatus::kInvalid,
+                        "invalid value \"" + std::string(tree.ValueName(v)) + "\"");
+        }
+    }
+    if (m_pStatements->insertKeysWithIds == nullptr) {
+        return Fail(RegStatus::kFailed, "the registry store is open read-only");
+    }
+    const bool bOwnTransaction = m_nTransactionDepth == 0;
+    if (bOwnTransaction && !Begin()) {
+        return DbFail("cannot write a key tree");
+    }
+    int64_t nRoot = 0;
+    RegTree old;
+    RegStatus status = FlushValues();
+    if (status == RegStatus::kOk) {
+        status = Walk(nFrom, path, true, nRoot);
+    }
+    if (status == RegStatus::kOk) {
+        status = ReadTree(nRoot, old);
+        if (status == RegStatus::kBadData) {
+            // Nothing of a damaged tree is worth keeping: it is written anew.
+            status = DeleteTree(nRoot);
+            if (status == RegStatus::kOk) {
+                status = Walk(nFrom, path, true, nRoot);
+            }
+            old = RegTree();
+            old.m_keys[RegTree::kRoot].nId = nRoot;
+        }
+    }
+    if (status == RegStatus::kOk) {
+        status = WriteTreeChanges(old, tree);
+    }
+    // The keys written here are not in the lists that spare Walk its queries.
+    ForgetKnownKeys();
+    if (status != RegStatus::kOk) {
+        m_bTransactionFailed = m_nTransactionDepth > 0;
+        if (bOwnTransaction) {
+            Rollback();
+        }
+        return status;
+    }
+    if (bOwnTransaction && !Commit()) {
+        return DbFail("cannot write a key tree");
+    }
+    return RegStatus::kOk;
+}
+
+RegStatus RegistryStore::WriteTreeChanges(const RegTree& old, const RegTree& tree) {
+    // The result must be what deleting the old tree and writing the new one key by key would
+    // give, enumeration order included. A key or value is kept where it is (and rewritten if
+    // it differs) only while the ones kept under its parent stay in their old order with no
+    // new one before them; past that point everything under the parent is new.
+    const size_t nOldKeys = old.m_keys.size();
+    std::vector<uint32_t> oldOfKey(tree.m_keys.size(), RegTree::kNoKey);
+    oldOfKey[RegTree::kRoot] = RegTree::kRoot;
+    std::vector<uint8_t> keptKeys(nOldKeys, 0);
+    keptKeys[RegTree::kRoot] = 1;
+    std::vector<uint32_t> lastKept(nOldKeys, RegTree::kNoKey);
+    std::vector<uint8_t> closed(nOldKeys, 0);
+    const auto keep = [&](uint32_t nOwner, uint32_t nOld) {
+        if (nOld != RegTree::kNoKey && !closed[nOwner] &&
+            (lastKept[nOwner] == RegTree::kNoKey || nOld > lastKept[nOwner])) {
+            lastKept[nOwner] = nOld;
+            return true;
+        }
+        closed[nOwner] = 1;
+        return false;
+    };
+    std::vector<uint32_t> renamed;
+    for (uint32_t k = 1; k < tree.m_keys.size(); ++k) {
+        const uint32_t nParent = oldOfKey[tree.m_keys[k].nParent];
+        if (nParent == RegTree::kNoKey) {
+            continue;
+        }
+        const uint32_t nOld = old.Child(nParent, tree.KeyName(k));
+        if (keep(nParent, nOld)) {
+            oldOfKey[k] = nOld;
+            keptKeys[nOld] = 1;
+            if (old.KeyName(nOld) != tree.KeyName(k)) {
+                renamed.push_back(k);
+            }
+        }
+    }
+    std::fill(lastKept.begin(), lastKept.end(), RegTree::kNoKey);
+    std::fill(closed.begin(), closed.end(), 0);
+    std::vector<uint8_t> keptValues(old.m_values.size(), 0);
+    std::vector<std::pair<uint32_t, uint32_t>> changed; // (new, old)
+    std::vector<uint32_t> added;
+    for (uint32_t v = 0; v < tree.m_values.size(); ++v) {
+        const RegTree::ValueRef& value = tree.m_values[v];
+        const uint32_t nKey = oldOfKey[value.nKey];
+        const uint32_t nOld =
+            nKey != RegTree::kNoKey ? old.FindValue(nKey, tree.ValueName(value)) : RegTree::kNoKey;
+        if (nKey == RegTree::kNoKey || !keep(nKey, nOld)) {
+            added.push_back(v);
+            continue;
+        }
+        keptValues[nOld] = 1;
+        const RegTree::ValueRef& was = old.m_values[nOld];
+        const auto data = tree.ValueData(value);
+        const auto oldData = old.ValueData(was);
+        if (was.nType != value.nType || old.ValueName(was) != tree.ValueName(value) ||
+            !std::equal(data.begin(), data.end(), oldData.begin(), oldData.end())) {
+            changed.emplace_back(v, nOld);
+        }
+    }
+
+    // Out with the old first: a new key or value may take a name one of them had.
+    std::vector<int64_t> doomedValues;
+    for (uint32_t v = 0; v < old.m_values.size(); ++v) {
+        if (!keptValues[v]) {
+            doomedValues.push_back(old.m_values[v].nId);
+        }
+    }
+    std::vector<int64_t> doomedKeys;
+    for (uint32_t k = 1; k < nOldKeys; ++k) {
+        if (!keptKeys[k]) {
+            doomedKeys.push_back(old.m_keys[k].nId);
+        }
+    }
+    RegStatus status = DeleteRuns(m_pStatements->deleteValueRun, doomedValues);
+    if (status == RegStatus::kOk) {
+        status = DeleteRuns(m_pStatements->deleteKeyRun, doomedKeys);
+    }
+    for (const uint32_t k : renamed) {
+        if (status == RegStatus::kOk && !AllowWrite()) {
+            return RegStatus::kFailed;
+        }
+        if (status == RegStatus::kOk && Use(m_pStatements->renameKey)
+                                                .Int(1, old.m_keys[oldOfKey[k]].nId)
+                                                .Text(2, tree.KeyName(k))
+                                                .Step() != SQLITE_DONE) {
+            status = DbFail("cannot rename a key");
+        }
+    }
+    for (const auto& [v, nOld] : changed) {
+        if (status == RegStatus::kOk && !AllowWrite()) {
+            return RegStatus::kFailed;
+        }
+        const RegTree::ValueRef& value = tree.m_values[v];
+        const RegTree::ValueRef& was = old.m_values[nOld];
+        if (status == RegStatus::kOk && Use(m_pStatements->updateValue)
+                                                .Int(1, was.nId)
+                                                .Int(2, value.nType)
+                                                .Blob(3, tree.ValueData(value))
+                                                .Step() != SQLITE_DONE) {
+            status = DbFail("cannot write a value");
+        }
+        if (status == RegStatus::kOk && old.ValueName(was) != tree.ValueName(value) &&
+            Use(m_pStatements->renameValue).Int(1, was.nId).Text(2, tree.ValueName(value)).Step() !=
+                SQLITE_DONE) {
+            status = DbFail("cannot write a value");
+        }
+    }
+    if (status != RegStatus::kOk) {
+        return status;
+    }
+
+    // New keys: ids from the first free one on, parents before children.
+    int64_t nNextId = 0;
+    {
+        Use q(m_pStatements->nextKeyId);
+        if (q.Step() != SQLITE_ROW) {
+            return DbFail("cannot create a key");
+        }
+        nNextId = sqlite3_column_int64(q.Stmt(), 0);
+    }
+    std::vector<int64_t> idOfKey(tree.m_keys.size(), 0);
+    std::vector<uint32_t> newKeys;
+    for (uint32_t k = 0; k < tree.m_keys.size(); ++k) {
+        if (oldOfKey[k] != RegTree::kNoKey) {
+            idOfKey[k] = old.m_keys[oldOfKey[k]].nId;
+        } else {
+            idOfKey[k] = nNextId++;
+            newKeys.push_back(k);
+        }
+    }
+    status = WriteRows(
+        m_pStatements->insertKeysWithIds, m_pStatements->insertKeyWithId, 3, newKeys.size(),
+        [&](Use& q, int n, size_t i) {
+            const uint32_t k = newKeys[i];
+            q.Int(n + 1, idOfKey[k])
+                .Int(n + 2, idOfKey[tree.m_keys[k].nParent])
+                .Text(n + 3, tree.KeyName(k));
+        },
+        "cannot create a key");
+    if (status != RegStatus::kOk) {
+        return status;
+    }
+    return WriteRows(
+        m_pStatements->setValues, m_pStatements->setValue, 4, added.size(),
+        [&](Use& q, int n, size_t i) {
+            const RegTree::ValueRef& value = tree.m_values[added[i]];
+            q.Int(n + 1, idOfKey[value.nKey])
+                .Text(n + 2, tree.ValueName(value))
+                .Int(n + 3, value.nType)
+                .Blob(n + 4, tree.ValueData(value));
+        },
+        "cannot write a value");
+}
+
+RegStatus RegistryStore::DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>& ids) {
+    // Ids one apart have no row of anyone else between them: each such run goes in one step.
+    std::sort(ids.begin(), ids.end());
+    for (size_t i = 0; i < ids.size();) {
+        size_t j = i + 1;
+        while (j < ids.size() && ids[j] == ids[j - 1] + 1) {
+            ++j;
+        }
+        for (size_t n = i; n < j; ++n) {
+            if (!AllowWrite()) {
+                return RegStatus::kFailed;
+            }
+        }
+        if (Use(pDelete).Int(1, ids[i]).Int(2, ids[j - 1]).Step() != SQLITE_DONE) {
+            return DbFail("cannot delete a key");
+        }
+        i = j;
+    }
+    return RegStatus::kOk;
+}
+
+template <typename Bind>
+RegStatus RegistryStore::WriteRows(sqlite3_stmt* pBatch, sqlite3_stmt* pSingle, int nColumns,
+                                   size_t nRows, Bind bind, const char* what) {
+    for (size_t i = 0; i < nRows;) {
+        const size_t nBatch = nRows - i >= kValueBatch ? kValueBatch : 1;
+        for (size_t n = 0; n < nBatch; ++n) {
+            if (!AllowWrite()) {
+                return RegStatus::kFailed;
+            }
+        }
+        Use q(nBatch > 1 ? pBatch : pSingle);
+        for (size_t n = 0; n < nBatch; ++n) {
+            bind(q, static_cast<int>(n) * nColumns, i + n);
+        }
+        if (q.Step() != SQLITE_DONE) {
+            return DbFail(what);
+        }
+        i += nBatch;
+    }
+    return RegStatus::kOk;
+}
+
 RegStatus RegistryStore::SetValue(int64_t nKey, std::string_view name, uint32_t nType,
                                   std::span<const uint8_t> data) {
     if (!ValidValueName(name)) {
         return Fail(RegStatus::kInvalid, "invalid value name \"" + std::string(name) + "\"");
     }
-    const bool bShape = (nType == REG_SZ && !data.empty() && data.back() == 0) ||
-                        (nType == REG_DWORD && data.size() == 4) || nType == REG_BINARY;
-    if (!bShape || data.size() > kMaxValueSize) {
+    if (!ValidValueShape(nType, data)) {
         return Fail(RegStatus::kInvalid, "a value of type " + std::to_string(nType) + " and " +
                                              std::to_string(data.size()) + " bytes");
     }
@@ -990,35 +1303,37 @@ RegStatus RegistryStore::FlushValues() {
 
 namespace {
 
-// Reads (name, type, data) at columns 0..2 of a value row, checking each against what a value
-// can be.
 // Checks (name, type, data) at columns 0..2 of a value row against what a value can be; the
-// views are valid until the statement moves on.
+// views are valid until the statement moves on. Each column is fetched once: the column calls
+// of the API cost more than the checks.
 bool CheckValueRow(sqlite3_stmt* pStmt, std::string_view& name, uint32_t& nType,
                    std::span<const uint8_t>& data, std::string& why) {
-    const unsigned char* pName = sqlite3_column_text(pStmt, 0);
-    const int nNameBytes = sqlite3_column_bytes(pStmt, 0);
-    if (sqlite3_column_type(pStmt, 0) != SQLITE_TEXT || pName == nullptr || nNameBytes < 0 ||
-        static_cast<size_t>(nNameBytes) > kMaxValueNameLength) {
+    sqlite3_value* pName = sqlite3_column_value(pStmt, 0);
+    sqlite3_value* pType = sqlite3_column_value(pStmt, 1);
+    sqlite3_value* pData = sqlite3_column_value(pStmt, 2);
+    const unsigned char* pText =
+        sqlite3_value_type(pName) == SQLITE_TEXT ? sqlite3_value_text(pName) : nullptr;
+    const int nNameBytes = pText != nullptr ? sqlite3_value_bytes(pName) : -1;
+    if (nNameBytes < 0 || static_cast<size_t>(nNameBytes) > kMaxValueNameLength) {
         why = "a value with a bad name";
         return false;
     }
-    name = std::string_view(reinterpret_cast<const char*>(pName), static_cast<size_t>(nNameBytes));
+    name = std::string_view(reinterpret_cast<const char*>(pText), static_cast<size_t>(nNameBytes));
     if (!ValidValueName(name)) {
         why = "a value with a bad name";
         return false;
     }
-    if (sqlite3_column_type(pStmt, 1) != SQLITE_INTEGER) {
+    if (sqlite3_value_type(pType) != SQLITE_INTEGER) {
         why = "value \"" + std::string(name) + "\" has no type";
         return false;
     }
-    const int64_t nRawType = sqlite3_column_int64(pStmt, 1);
-    if (sqlite3_column_type(pStmt, 2) != SQLITE_BLOB) {
+    const int64_t nRawType = sqlite3_value_int64(pType);
+    if (sqlite3_value_type(pData) != SQLITE_BLOB) {
         why = "value \"" + std::string(name) + "\" holds no bytes";
         return false;
     }
-    const void* p = sqlite3_column_blob(pStmt, 2);
-    const int nBytes = sqlite3_column_bytes(pStmt, 2);
+    const void* p = sqlite3_value_blob(pData);
+    const int nBytes = sqlite3_value_bytes(pData);
     if (nBytes < 0 || static_cast<size_t>(nBytes) > kMaxValueSize || (nBytes > 0 && !p)) {
         why = "value \"" + std::string(name) + "\" has a bad size";
         return false;
@@ -1183,6 +1498,7 @@ RegStatus RegKey::ReadTree(RegTree& tree) const {
 }
 
 RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
+    tree = RegTree();
     RegStatus status = FlushValues();
     if (status == RegStatus::kOk) {
         status = KeyExists(nRoot);
@@ -1193,125 +1509,123 @@ RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
     struct KeyRow {
         int64_t nId = 0;
         int64_t nParent = 0;
-        std::string strName;
+        uint32_t nName = 0; // into names
+        uint32_t nNameLength = 0;
     };
-    std::vector<KeyRow> rows;
+    std::vector<KeyRow> rows; // by id
+    std::string names;
     {
         Use q(m_pStatements->allKeys);
         int rc;
         while ((rc = q.Step()) == SQLITE_ROW) {
-            KeyRow row;
+            sqlite3_value* pName = sqlite3_column_value(q.Stmt(), 2);
+            const unsigned char* pText =
+                sqlite3_value_type(pName) == SQLITE_TEXT ? sqlite3_value_text(pName) : nullptr;
+            const int nBytes = pText != nullptr ? sqlite3_value_bytes(pName) : -1;
             if (sqlite3_column_type(q.Stmt(), 0) != SQLITE_INTEGER ||
-                sqlite3_column_type(q.Stmt(), 1) != SQLITE_INTEGER ||
-                !ColumnText(q.Stmt(), 2, kMaxKeyNameLength, row.strName)) {
+                sqlite3_column_type(q.Stmt(), 1) != SQLITE_INTEGER || nBytes < 0 ||
+                static_cast<size_t>(nBytes) > kMaxKeyNameLength || names.size() > UINT32_MAX) {
                 return Fail(RegStatus::kBadData, "damaged: a key with a bad name or parent");
             }
+            KeyRow row;
             row.nId = sqlite3_column_int64(q.Stmt(), 0);
             row.nParent = sqlite3_column_int64(q.Stmt(), 1);
-            rows.push_back(std::move(row));
+            row.nName = static_cast<uint32_t>(names.size());
+            row.nNameLength = static_cast<uint32_t>(nBytes);
+            names.append(reinterpret_cast<const char*>(pText), static_cast<size_t>(nBytes));
+            rows.push_back(row);
         }
         if (rc != SQLITE_DONE) {
             return DbFail("cannot list keys");
         }
     }
+    const auto rowOfId = [&rows](int64_t nId) {
+        const auto it = std::lower_bound(rows.begin(), rows.end(), nId,
+                                         [](const KeyRow& r, int64_t n) { return r.nId < n; });
+        return it != rows.end() && it->nId == nId ? static_cast<size_t>(it - rows.begin())
+                                                  : rows.size();
+    };
 
-    // Rows by parent, so that each key's children are found by a binary search; a parent
-    // chain that loops back is visited once.
+    // Rows by parent, so that each key's children are found by a binary search, in the order
+    // they were made. A parent chain that loops back is visited once.
     std::vector<uint32_t> byParent(rows.size());
     std::iota(byParent.begin(), byParent.end(), 0u);
     std::stable_sort(byParent.begin(), byParent.end(),
                      [&](uint32_t a, uint32_t b) { return rows[a].nParent < rows[b].nParent; });
-    std::unordered_map<int64_t, uint32_t> keyOfId;
-    keyOfId.reserve(rows.size());
-    keyOfId.emplace(nRoot, 0);
-    std::vector<int64_t> ids{nRoot};
-    std::vector<std::pair<size_t, size_t>> paths{{0, 0}}; // in tree.m_paths
-    for (size_t k = 0; k < ids.size(); ++k) {
-        const int64_t nParent = ids[k];
+    std::vector<uint32_t> keyOfRow(rows.size(), RegTree::kNoKey);
+    if (const size_t nRootRow = rowOfId(nRoot); nRootRow < rows.size()) {
+        keyOfRow[nRootRow] = RegTree::kRoot;
+    }
+    tree.m_keys[RegTree::kRoot].nId = nRoot;
+    for (uint32_t nKey = 0; nKey < tree.m_keys.size(); ++nKey) {
+        const int64_t nParent = tree.m_keys[nKey].nId;
         auto it = std::lower_bound(byParent.begin(), byParent.end(), nParent,
                                    [&](uint32_t r, int64_t n) { return rows[r].nParent < n; });
         for (; it != byParent.end() && rows[*it].nParent == nParent; ++it) {
             const KeyRow& row = rows[*it];
-            if (!ValidKeyName(row.strName)) {
+            const std::string_view name(names.data() + row.nName, row.nNameLength);
+            if (!ValidKeyName(name)) {
                 return Fail(RegStatus::kBadData, "damaged: a key with a bad name");
             }
-            if (!keyOfId.emplace(row.nId, static_cast<uint32_t>(ids.size())).second) {
+            if (keyOfRow[*it] != RegTree::kNoKey) {
                 continue;
             }
-            const size_t nStart = tree.m_paths.size();
-            if (paths[k].second > 0) {
-                // Room first, so that the parent's path is not moved while it is copied.
-                tree.m_paths.reserve(nStart + paths[k].second + 1 + row.strName.size());
-                tree.m_paths.append(tree.m_paths.data() + paths[k].first, paths[k].second);
-                tree.m_paths.push_back('\\');
+            RegTree::Key key;
+            key.nParent = nKey;
+            key.nNameLength = row.nNameLength;
+            key.nId = row.nId;
+            uint32_t nUnused = 0;
+            if (tree.m_keys.size() >= RegTree::kNoKey - 1 ||
+                !tree.Append(name, {}, key.nName, nUnused)) {
+                return Fail(RegStatus::kBadData, "damaged: more keys than a tree can hold");
             }
-            RegTree::FoldInto(row.strName, tree.m_paths);
-            paths.emplace_back(nStart, tree.m_paths.size() - nStart);
-            ids.push_back(row.nId);
+            keyOfRow[*it] = static_cast<uint32_t>(tree.m_keys.size());
+            tree.m_keys.push_back(key);
+            if (!tree.IndexKey(keyOfRow[*it])) {
+                return Fail(RegStatus::kBadData,
+                            "damaged: two keys named \"" + std::string(name) + "\" in one key");
+            }
         }
     }
-    rows = {};
     byParent = {};
+    names = {};
 
-    // Values in the order they were made, then grouped by key below.
-    std::vector<uint32_t> valueKeys;
-    std::vector<RegTree::ValueRef> values;
-    {
-        Use q(m_pStatements->allValues);
-        // A key's values mostly follow one another: its place is looked up once for them.
-        int64_t nLastId = 0;
-        auto key = keyOfId.end();
-        int rc;
-        while ((rc = q.Step()) == SQLITE_ROW) {
-            const int64_t nKeyId = sqlite3_column_int64(q.Stmt(), 3);
-            if (key == keyOfId.end() || nKeyId != nLastId) {
-                key = keyOfId.find(nKeyId);
-                nLastId = nKeyId;
-            }
-            if (key == keyOfId.end()) {
-                continue;
-            }
-            std::string_view name;
-            uint32_t nType = 0;
-            std::span<const uint8_t> data;
-            std::string why;
-            if (!CheckValueRow(q.Stmt(), name, nType, data, why)) {
-                return Fail(RegStatus::kBadData, "damaged " + why);
-            }
-            if (tree.m_bytes.size() + name.size() + data.size() > UINT32_MAX) {
-                return Fail(RegStatus::kBadData, "damaged: more values than a tree can hold");
-            }
-            RegTree::ValueRef ref;
-            ref.nName = static_cast<uint32_t>(tree.m_bytes.size());
-            ref.nNameLength = static_cast<uint32_t>(name.size());
-            tree.m_bytes.insert(tree.m_bytes.end(), name.begin(), name.end());
-            ref.nType = nType;
-            ref.nData = static_cast<uint32_t>(tree.m_bytes.size());
-            ref.nDataLength = static_cast<uint32_t>(data.size());
-            tree.m_bytes.insert(tree.m_bytes.end(), data.begin(), data.end());
-            valueKeys.push_back(key->second);
-            values.push_back(ref);
+    Use q(m_pStatements->allValues);
+    // A key's values mostly follow one another: its place is looked up once for them.
+    int64_t nLastId = 0;
+    uint32_t nKey = RegTree::kNoKey;
+    int rc;
+    while ((rc = q.Step()) == SQLITE_ROW) {
+        const int64_t nKeyId = sqlite3_column_int64(q.Stmt(), 3);
+        if (nKeyId != nLastId || nKey == RegTree::kNoKey) {
+            const size_t nRow = rowOfId(nKeyId);
+            nKey = nRow < rows.size() ? keyOfRow[nRow] : RegTree::kNoKey;
+            nLastId = nKeyId;
         }
-        if (rc != SQLITE_DONE) {
-            return DbFail("cannot list values");
+        if (nKey == RegTree::kNoKey) {
+            continue;
         }
+        std::string_view name;
+        std::span<const uint8_t> data;
+        std::string why;
+        RegTree::ValueRef value;
+        if (!CheckValueRow(q.Stmt(), name, value.nType, data, why)) {
+            return Fail(RegStatus::kBadData, "damaged " + why);
+        }
+        value.nKey = nKey;
+        value.nNameLength = static_cast<uint32_t>(name.size());
+        value.nDataLength = static_cast<uint32_t>(data.size());
+        value.nId = sqlite3_column_int64(q.Stmt(), 4);
+        if (tree.m_values.size() >= RegTree::kNoKey - 1 ||
+            !tree.Append(name, data, value.nName, value.nData)) {
+            return Fail(RegStatus::kBadData, "damaged: more values than a tree can hold");
+        }
+        // Two of one name cannot be in a sound store; in a damaged one the first is found.
+        tree.m_values.push_back(value);
+        tree.LinkValue(static_cast<uint32_t>(tree.m_values.size() - 1));
     }
-
-    tree.m_valueStart.assign(ids.size() + 1, 0);
-    for (const uint32_t nKey : valueKeys) {
-        ++tree.m_valueStart[nKey + 1];
-    }
-    std::partial_sum(tree.m_valueStart.begin(), tree.m_valueStart.end(), tree.m_valueStart.begin());
-    std::vector<uint32_t> next(tree.m_valueStart.begin(), tree.m_valueStart.end() - 1);
-    tree.m_values.resize(values.size());
-    for (size_t i = 0; i < values.size(); ++i) {
-        tree.m_values[next[valueKeys[i]]++] = values[i];
-    }
-    // The paths are complete: their views stay put from here on.
-    tree.m_keys.reserve(paths.size());
-    for (size_t k = 0; k < paths.size(); ++k) {
-        tree.m_keys.emplace(std::string_view(tree.m_paths).substr(paths[k].first, paths[k].second),
-                            static_cast<uint32_t>(k));
+    if (rc != SQLITE_DONE) {
+        return DbFail("cannot list values");
     }
     return RegStatus::kOk;
 }

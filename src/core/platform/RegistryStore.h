@@ -16,6 +16,7 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace vext {
 
@@ -85,6 +86,11 @@ public:
     RegStatus CreateSubKey(std::string_view path, RegKey& key) const;
     // Deletes the sub-key with everything below it.
     RegStatus DeleteSubKeyTree(std::string_view path) const;
+    // Makes the sub-key (created if missing) hold exactly what tree holds, in one transaction:
+    // the result is that of deleting it and writing the tree key by key, value by value, but
+    // only what differs is written. The sub-key itself keeps its place. A bad name or value in
+    // the tree writes nothing (kInvalid); a damaged old sub-key is replaced whole.
+    RegStatus ReplaceSubKeyTree(std::string_view path, const RegTree& tree) const;
 
     // A REG_SZ is stored with its terminating NUL.
     RegStatus SetString(std::string_view name, std::string_view value) const;
@@ -143,6 +149,7 @@ public:
     RegStatus OpenKey(RegHive hive, std::string_view path, RegKey& key);
     RegStatus CreateKey(RegHive hive, std::string_view path, RegKey& key);
     RegStatus DeleteKeyTree(RegHive hive, std::string_view path);
+    RegStatus ReplaceKeyTree(RegHive hive, std::string_view path, const RegTree& tree);
 
     // A number that changes whenever another connection commits a change to the store, so a
     // reader that keeps the store open can tell that what it read is still what is there.
@@ -166,6 +173,12 @@ private:
     RegStatus KeyExists(int64_t nId);
     RegStatus Walk(int64_t nFrom, std::string_view path, bool bCreate, int64_t& nId);
     RegStatus DeleteTree(int64_t nId);
+    RegStatus ReplaceTree(int64_t nFrom, std::string_view path, const RegTree& tree);
+    RegStatus WriteTreeChanges(const RegTree& old, const RegTree& tree);
+    RegStatus DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>& ids);
+    template <typename Bind>
+    RegStatus WriteRows(sqlite3_stmt* pBatch, sqlite3_stmt* pSingle, int nColumns, size_t nRows,
+                        Bind bind, const char* what);
     RegStatus SetValue(int64_t nKey, std::string_view name, uint32_t nType,
                        std::span<const uint8_t> data);
     RegStatus QueryValue(int64_t nKey, std::string_view name, RegValue& value);
