@@ -13,6 +13,7 @@
 #include "driver/DeviceSocket.h"
 #include "driver/DriverRecord.h"
 #include "model/ButtonId.h"
+#include "model/VextKeyDoc.h"
 #include "platform/RegistryStore.h"
 
 #include <algorithm>
@@ -98,6 +99,37 @@ void BM_LoadRecord(benchmark::State& state) {
     std::filesystem::remove_all(dir, error);
 }
 BENCHMARK(BM_LoadRecord)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Code 24 after each download, as the running driver takes it: the loader keeps the store open,
+// and every download (between the timed loads) changes every keystroke of the record.
+void BM_ReloadAfterDownload(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::string dir = WriteBenchRecord(n);
+    if (dir.empty()) {
+        state.SkipWithError("cannot write the record");
+        return;
+    }
+    std::string error;
+    auto pStore = RegistryStore::Open(dir + "/registry.sqlite", error);
+    const std::unique_ptr<CVextKeyDoc> docs[] = {bench::MakeKeySet(n), bench::MakeKeySet(n, 1)};
+    StoreRecordLoader loader(dir + "/registry.sqlite");
+    size_t nNext = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        nNext = 1 - nNext;
+        const bool bWritten = pStore && WriteDriverRecord(*docs[nNext], *pStore);
+        state.ResumeTiming();
+        const RecordLoad load = loader.Load();
+        if (!bWritten || loader.LastLoadWasUnchanged() || load.pTable->FunctionCount() != n) {
+            state.SkipWithError("not loaded anew");
+            break;
+        }
+    }
+    pStore.reset();
+    std::error_code removeError;
+    std::filesystem::remove_all(dir, removeError);
+}
+BENCHMARK(BM_ReloadAfterDownload)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Code 24 again with the same record, as the configurator sends it whenever its function
 // list loses the focus: the driver's loader sees the store unchanged and reads nothing.

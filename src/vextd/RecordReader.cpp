@@ -4,6 +4,9 @@
 
 #include <charconv>
 #include <cstring>
+#include <iterator>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -138,6 +141,54 @@ private:
     RecordProblem m_problem = RecordProblem::kNone;
 };
 
+// Functions [nFrom, nTo), each appended as read; false at the first one that is damaged.
+bool ReadFunctionRange(Reader& reader, uint32_t nFunctions, uint32_t nFrom, uint32_t nTo,
+                       std::vector<DriverFunction>& functions) {
+    for (uint32_t i = nFrom; i < nTo; ++i) {
+        if (!reader.Function(nFunctions, i, &functions.emplace_back())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A large record's functions are read in two halves at once: the tree is only read, and the
+// driver is waiting for the table.
+bool ReadFunctions(const RegTree& tree, Reader& reader, uint32_t nFunctions, uint32_t nCount,
+                   std::vector<DriverFunction>& functions) {
+    constexpr uint32_t kHalvesFrom = 2048;
+    if (nCount < kHalvesFrom) {
+        return ReadFunctionRange(reader, nFunctions, 0, nCount, functions);
+    }
+    const uint32_t nHalf = nCount / 2;
+    Reader secondReader(tree);
+    std::vector<DriverFunction> second;
+    bool bSecondOk = true;
+    const auto readSecond = [&] {
+        bSecondOk = ReadFunctionRange(secondReader, nFunctions, nHalf, nCount, second);
+    };
+    std::thread thread;
+    try {
+        thread = std::thread(readSecond);
+    } catch (const std::system_error&) {
+        readSecond(); // no thread to be had: one half after the other
+    }
+    const bool bFirstOk = ReadFunctionRange(reader, nFunctions, 0, nHalf, functions);
+    if (thread.joinable()) {
+        thread.join();
+    }
+    if (!bFirstOk) {
+        return false; // its problem comes first
+    }
+    if (!bSecondOk) {
+        reader.Fail(secondReader.Problem(), secondReader.Kind());
+        return false;
+    }
+    functions.insert(functions.end(), std::make_move_iterator(second.begin()),
+                     std::make_move_iterator(second.end()));
+    return true;
+}
+
 } // namespace
 
 RecordLoad ReadDriverRecord(const RegTree* pRecord) {
@@ -162,8 +213,8 @@ RecordLoad ReadDriverRecord(const RegTree* pRecord) {
     uint32_t nFunctionCount = 0;
     std::vector<DriverFunction> functions;
     bool bOk = reader.Count(nFunctions, functionsPath, &nFunctionCount);
-    for (uint32_t i = 0; bOk && i < nFunctionCount; ++i) {
-        bOk = reader.Function(nFunctions, i, &functions.emplace_back());
+    if (bOk) {
+        bOk = ReadFunctions(tree, reader, nFunctions, nFunctionCount, functions);
     }
 
     const auto mappingsPath = [] { return std::string("Mappings"); };

@@ -42,15 +42,14 @@ RecordLoad Unreadable(std::string strProblem) {
 }
 
 RecordLoad ReadRecord(RegistryStore& store) {
-    // One snapshot for the whole record: a download committing meanwhile is seen whole or not.
-    const RegReadSnapshot snapshot(store);
-    RegKey root;
-    const RegStatus status = store.OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, root);
+    // One state of the store for the whole record: a download committing meanwhile is seen
+    // whole or not at all.
+    RegTree tree;
+    const RegStatus status = store.ReadKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath, tree);
     if (status == RegStatus::kNotFound) {
         return EmptyLoad();
     }
-    RegTree tree;
-    if (status != RegStatus::kOk || root.ReadTree(tree) != RegStatus::kOk) {
+    if (status != RegStatus::kOk) {
         return Unreadable("cannot read the registry store " + store.Path() + ": " +
                           store.LastError());
     }

@@ -237,3 +237,71 @@ TEST_F(RegTreeReplaceTest, BadNameWritesNothingAndDamagedOldTreeIsReplacedWhole)
         << store->LastError();
     EXPECT_EQ(Dump(*store), before);
 }
+
+// A tree this large is read by two connections at once; what it gives must still be one state
+// of the store, whatever another writer commits between the two connections' reads.
+TEST_F(RegTreeReplaceTest, ReadInHalvesSeesOneStateOfTheStore) {
+    auto store = Open("r.sqlite");
+    const auto spec = [](const char* text) {
+        Spec lines;
+        for (int k = 0; k < 3; ++k) {
+            for (int v = 0; v < 2000; ++v) {
+                lines.push_back("K" + std::to_string(k) + "=V" + std::to_string(v) + ":" + text);
+            }
+        }
+        return lines;
+    };
+    ASSERT_EQ(store->ReplaceKeyTree(HKEY_LOCAL_MACHINE, "Root", Build(spec("a"))), RegStatus::kOk);
+    const std::string path = m_dir.file("r.sqlite");
+    const auto rawSql = [&](const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+        sqlite3_close(db);
+    };
+    // A damaged row outside the tree, among the second connection's rows, is none of its
+    // business.
+    RegKey other;
+    ASSERT_EQ(store->CreateKey(HKEY_LOCAL_MACHINE, "Other", other), RegStatus::kOk);
+    rawSql("INSERT INTO vals(key, name, type, data) SELECT id, 'Odd', 7, x'00' FROM keys "
+           "WHERE name='Other'");
+
+    std::string error;
+    auto reader = RegistryStore::Open(path, error, RegistryStore::OpenMode::kReadOnly);
+    ASSERT_TRUE(reader) << error;
+    // Every value of the tree as read, by its text: one state has one text throughout.
+    const auto texts = [&] {
+        RegTree tree;
+        EXPECT_EQ(reader->ReadKeyTree(HKEY_LOCAL_MACHINE, "Root", tree), RegStatus::kOk)
+            << reader->LastError();
+        std::string seen;
+        for (int k = 0; k < 3; ++k) {
+            for (int v = 0; v < 2000; ++v) {
+                RegValueView value;
+                const char text =
+                    tree.Value("K" + std::to_string(k), "V" + std::to_string(v), &value) &&
+                            value.data.size() == 2
+                        ? static_cast<char>(value.data[0])
+                        : '?';
+                if (seen.find(text) == std::string::npos) {
+                    seen += text;
+                }
+            }
+        }
+        return seen;
+    };
+    EXPECT_EQ(texts(), "a");
+    reader->SetHalvesHook([&] {
+        EXPECT_EQ(store->ReplaceKeyTree(HKEY_LOCAL_MACHINE, "Root", Build(spec("b"))),
+                  RegStatus::kOk);
+    });
+    EXPECT_EQ(texts(), "b");
+    reader->SetHalvesHook(nullptr);
+
+    // A damaged row in the tree is one, whichever connection reads it.
+    rawSql("INSERT INTO vals(key, name, type, data) SELECT id, 'Odd', 7, x'00' FROM keys "
+           "WHERE name='K2'");
+    RegTree tree;
+    EXPECT_EQ(reader->ReadKeyTree(HKEY_LOCAL_MACHINE, "Root", tree), RegStatus::kBadData);
+    EXPECT_NE(reader->LastError().find("Odd"), std::string::npos) << reader->LastError();
+}

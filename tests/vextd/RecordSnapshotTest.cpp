@@ -22,8 +22,9 @@ struct KeySet {
     size_t nCount;
 };
 
-// The two sets differ in every part a reload reads: name, counts and codes.
-const KeySet kSets[2] = {{"A", 31, 300}, {"B", 32, 200}};
+// The two sets differ in every part a reload reads: name, counts and codes. Both are large
+// enough to be read by two connections at once.
+const KeySet kSets[2] = {{"A", 31, 800}, {"B", 32, 500}};
 
 bool Write(const std::string& registry, const KeySet& set) {
     std::vector<std::pair<uint32_t, uint32_t>> mappings;

@@ -38,12 +38,12 @@ uint64_t RegTree::Hash(uint32_t nOwner, std::string_view name) {
 }
 
 uint32_t RegTree::Child(uint32_t nKey, std::string_view name) const {
-    if (nKey >= m_keys.size() || m_keyIndex.slots.empty()) {
+    if (nKey >= m_keys.size() || m_keyIndex.cells.empty()) {
         return kNoKey;
     }
-    const size_t nMask = m_keyIndex.slots.size() - 1;
+    const size_t nMask = m_keyIndex.cells.size() - 1;
     for (size_t i = Hash(nKey, name) & nMask;; i = (i + 1) & nMask) {
-        const uint32_t nSlot = m_keyIndex.slots[i];
+        const uint32_t nSlot = m_keyIndex.cells[i];
         if (nSlot == 0) {
             return kNoKey;
         }
@@ -53,11 +53,19 @@ uint32_t RegTree::Child(uint32_t nKey, std::string_view name) const {
     }
 }
 
-bool RegTree::IndexKey(uint32_t nKey) {
-    // Kept at most half full, so that a miss ends soon.
-    if (2 * (m_keyIndex.nCount + 1) > m_keyIndex.slots.size()) {
-        std::vector<uint32_t> old(std::max<size_t>(64, 2 * m_keyIndex.slots.size()), 0);
-        old.swap(m_keyIndex.slots);
+void RegTree::ReserveKeys(size_t nKeys) {
+    m_keys.reserve(nKeys);
+    GrowIndex(nKeys);
+}
+
+void RegTree::GrowIndex(size_t nKeys) {
+    size_t nSlots = 64;
+    while (nSlots < 2 * (nKeys + 1)) {
+        nSlots *= 2;
+    }
+    if (nSlots > m_keyIndex.cells.size()) {
+        std::vector<uint32_t> old(nSlots, 0);
+        old.swap(m_keyIndex.cells);
         m_keyIndex.nCount = 0;
         for (const uint32_t nSlot : old) {
             if (nSlot != 0) {
@@ -65,17 +73,24 @@ bool RegTree::IndexKey(uint32_t nKey) {
             }
         }
     }
+}
+
+bool RegTree::IndexKey(uint32_t nKey) {
+    // Kept at most half full, so that a miss ends soon.
+    if (2 * (m_keyIndex.nCount + 1) > m_keyIndex.cells.size()) {
+        GrowIndex(m_keyIndex.cells.size());
+    }
     return Insert(nKey);
 }
 
 bool RegTree::Insert(uint32_t nKey) {
-    const size_t nMask = m_keyIndex.slots.size() - 1;
+    const size_t nMask = m_keyIndex.cells.size() - 1;
     const uint32_t nParent = m_keys[nKey].nParent;
     const std::string_view name = KeyName(nKey);
     for (size_t i = Hash(nParent, name) & nMask;; i = (i + 1) & nMask) {
-        const uint32_t nSlot = m_keyIndex.slots[i];
+        const uint32_t nSlot = m_keyIndex.cells[i];
         if (nSlot == 0) {
-            m_keyIndex.slots[i] = nKey + 1;
+            m_keyIndex.cells[i] = nKey + 1;
             ++m_keyIndex.nCount;
             return true;
         }

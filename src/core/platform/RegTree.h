@@ -81,8 +81,8 @@ private:
 
     // Open addressing over (parent, folded name); a slot holds a key + 1, 0 when free. Values
     // are looked up in their key's list instead: a key has a handful, and they lie together.
-    struct Index {
-        std::vector<uint32_t> slots;
+    struct SlotTable {
+        std::vector<uint32_t> cells;
         size_t nCount = 0;
     };
 
@@ -102,6 +102,9 @@ private:
     uint32_t FindValue(uint32_t nKey, std::string_view name) const;
     // Room for two things of these sizes; false when the tree is full.
     bool Append(std::string_view a, std::span<const uint8_t> b, uint32_t& nA, uint32_t& nB);
+    // Room for this many keys in all, so that the index is not grown on the way.
+    void ReserveKeys(size_t nKeys);
+    void GrowIndex(size_t nKeys);
     // Files a key under its parent and name; false when its parent has one of that name.
     bool IndexKey(uint32_t nKey);
     bool Insert(uint32_t nKey);
@@ -111,7 +114,7 @@ private:
     std::vector<Key> m_keys;
     std::vector<ValueRef> m_values; // in the order they were made
     std::vector<uint8_t> m_bytes;   // names and data
-    Index m_keyIndex;
+    SlotTable m_keyIndex;
     // Readers go through a tree path by path, each much like the one before: the last path
     // found is kept with the key at the end of each of its names.
     mutable std::string m_strLastPath;

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <numeric>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -131,6 +132,17 @@ bool ColumnText(sqlite3_stmt* pStmt, int nCol, size_t nMax, std::string& out) {
     return true;
 }
 
+// Reads an INTEGER column; false for anything else. One call of the API rather than two: a
+// whole tree is read a few columns at a time.
+bool ColumnInt(sqlite3_stmt* pStmt, int nCol, int64_t& value) {
+    sqlite3_value* pValue = sqlite3_column_value(pStmt, nCol);
+    if (sqlite3_value_type(pValue) != SQLITE_INTEGER) {
+        return false;
+    }
+    value = sqlite3_value_int64(pValue);
+    return true;
+}
+
 bool MakeDirectories(const std::string& strDir) {
     if (strDir.empty()) {
         return true;
@@ -211,23 +223,26 @@ struct RegistryStore::Statements {
     sqlite3_stmt* enumValues = nullptr;
     sqlite3_stmt* keyInfo = nullptr;
     sqlite3_stmt* allKeys = nullptr;
-    sqlite3_stmt* allValues = nullptr;
+    sqlite3_stmt* valueRange = nullptr;
+    sqlite3_stmt* valueSpan = nullptr;
     sqlite3_stmt* nextKeyId = nullptr;
     sqlite3_stmt* insertKeyWithId = nullptr;
     sqlite3_stmt* insertKeysWithIds = nullptr; // RegistryStore::kValueBatch rows
     sqlite3_stmt* renameKey = nullptr;
-    sqlite3_stmt* updateValue = nullptr;
+    sqlite3_stmt* rewriteValue = nullptr;
+    sqlite3_stmt* rewriteValues = nullptr; // RegistryStore::kValueBatch rows
     sqlite3_stmt* renameValue = nullptr;
     sqlite3_stmt* deleteKeyRun = nullptr;
     sqlite3_stmt* deleteValueRun = nullptr;
 
     ~Statements() {
-        for (sqlite3_stmt* p :
-             {findChild,        keyExists,       insertKey,         clearDoomed, collectDoomed,
-              deleteTreeValues, deleteTreeKeys,  setValue,          setValues,   queryValue,
-              enumKeys,         enumValues,      keyInfo,           allKeys,     allValues,
-              nextKeyId,        insertKeyWithId, insertKeysWithIds, renameKey,   updateValue,
-              renameValue,      deleteKeyRun,    deleteValueRun}) {
+        for (sqlite3_stmt* p : {findChild,     keyExists,        insertKey,         clearDoomed,
+                                collectDoomed, deleteTreeValues, deleteTreeKeys,    setValue,
+                                setValues,     queryValue,       enumKeys,          enumValues,
+                                keyInfo,       allKeys,          valueRange,        valueSpan,
+                                nextKeyId,     insertKeyWithId,  insertKeysWithIds, renameKey,
+                                rewriteValue,  rewriteValues,    renameValue,       deleteKeyRun,
+                                deleteValueRun}) {
             sqlite3_finalize(p);
         }
     }
@@ -461,6 +476,10 @@ std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& strPath,
 
     std::unique_ptr<RegistryStore> store(new RegistryStore());
     store->m_strPath = strPath;
+    if (::stat(strPath.c_str(), &st) == 0) {
+        store->m_nDevice = st.st_dev;
+        store->m_nInode = st.st_ino;
+    }
     const int flags = (mode == OpenMode::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(strPath.c_str(), &store->m_pDb, flags, nullptr) != SQLITE_OK) {
@@ -679,7 +698,9 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
         {&s.enumValues, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY id"},
         {&s.keyInfo, "SELECT parent, name FROM keys WHERE id=?1"},
         {&s.allKeys, "SELECT id, parent, name FROM keys ORDER BY id"},
-        {&s.allValues, "SELECT name, type, data, key, id FROM vals ORDER BY id"},
+        {&s.valueRange,
+         "SELECT name, type, data, key, id FROM vals WHERE id BETWEEN ?1 AND ?2 ORDER BY id"},
+        {&s.valueSpan, "SELECT (SELECT min(id) FROM vals), (SELECT max(id) FROM vals)"},
     };
     // A tree to delete is listed once in a scratch table of this connection, then its values
     // and keys go by that list: half the work of walking the tree for each.
@@ -694,18 +715,33 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
     // Replacing a tree writes only what differs, by row id; new keys get their ids up front so
     // that they too can be written many rows to a statement. An id past both the sequence and
     // the largest id in use is free even in a store whose sequence was tampered with.
-    std::string insertKeysSql = "INSERT INTO keys(id, parent, name) VALUES";
-    for (size_t i = 0; i < kValueBatch; ++i) {
-        insertKeysSql += i > 0 ? ",(?,?,?)" : "(?,?,?)";
-    }
+    // A value is rewritten in place as an insert of its own id that gives way to an update:
+    // unlike UPDATE, that takes many rows to a statement.
+    const auto rows = [](const char* head, const char* row, size_t nRows, const char* tail) {
+        std::string sql = head;
+        for (size_t i = 0; i < nRows; ++i) {
+            sql += i > 0 ? "," : "";
+            sql += row;
+        }
+        return sql + tail;
+    };
+    const std::string insertKeysSql =
+        rows("INSERT INTO keys(id, parent, name) VALUES", "(?,?,?)", kValueBatch, "");
+    const char* const kRewriteHead = "INSERT INTO vals(id, key, name, type, data) VALUES";
+    const char* const kRewriteTail =
+        " ON CONFLICT(id) DO UPDATE SET type=excluded.type, data=excluded.data";
+    const std::string rewriteValueSql = rows(kRewriteHead, "(?,?,?,?,?)", 1, kRewriteTail);
+    const std::string rewriteValuesSql =
+        rows(kRewriteHead, "(?,?,?,?,?)", kValueBatch, kRewriteTail);
     const Sql replacing[] = {
         {&s.nextKeyId, "SELECT max(coalesce((SELECT seq FROM sqlite_sequence WHERE name='keys'),"
                        " 0), coalesce((SELECT max(id) FROM keys), 0)) + 1"},
         {&s.insertKeyWithId, "INSERT INTO keys(id, parent, name) VALUES(?1, ?2, ?3)"},
         {&s.insertKeysWithIds, insertKeysSql.c_str()},
         {&s.renameKey, "UPDATE keys SET name=?2 WHERE id=?1"},
-        // The name only when its case changes: setting it makes SQLite rewrite the index entry.
-        {&s.updateValue, "UPDATE vals SET type=?2, data=?3 WHERE id=?1"},
+        {&s.rewriteValue, rewriteValueSql.c_str()},
+        {&s.rewriteValues, rewriteValuesSql.c_str()},
+        // Apart, as it is rare: setting the name makes SQLite rewrite the index entry.
         {&s.renameValue, "UPDATE vals SET name=?2 WHERE id=?1"},
         {&s.deleteKeyRun, "DELETE FROM keys WHERE id BETWEEN ?1 AND ?2"},
         {&s.deleteValueRun, "DELETE FROM vals WHERE id BETWEEN ?1 AND ?2"},
@@ -1059,7 +1095,8 @@ RegStatus RegistryStore::WriteTreeChanges(const RegTree& old, const RegTree& tre
     std::fill(lastKept.begin(), lastKept.end(), RegTree::kNoKey);
     std::fill(closed.begin(), closed.end(), 0);
     std::vector<uint8_t> keptValues(old.m_values.size(), 0);
-    std::vector<std::pair<uint32_t, uint32_t>> changed; // (new, old)
+    std::vector<std::pair<uint32_t, uint32_t>> rewritten; // (new, old)
+    std::vector<std::pair<uint32_t, uint32_t>> renamedValues;
     std::vector<uint32_t> added;
     for (uint32_t v = 0; v < tree.m_values.size(); ++v) {
         const RegTree::ValueRef& value = tree.m_values[v];
@@ -1074,9 +1111,12 @@ RegStatus RegistryStore::WriteTreeChanges(const RegTree& old, const RegTree& tre
         const RegTree::ValueRef& was = old.m_values[nOld];
         const auto data = tree.ValueData(value);
         const auto oldData = old.ValueData(was);
-        if (was.nType != value.nType || old.ValueName(was) != tree.ValueName(value) ||
+        if (was.nType != value.nType ||
             !std::equal(data.begin(), data.end(), oldData.begin(), oldData.end())) {
-            changed.emplace_back(v, nOld);
+            rewritten.emplace_back(v, nOld);
+        }
+        if (old.ValueName(was) != tree.ValueName(value)) {
+            renamedValues.emplace_back(v, nOld);
         }
     }
 
@@ -1108,24 +1148,30 @@ RegStatus RegistryStore::WriteTreeChanges(const RegTree& old, const RegTree& tre
             status = DbFail("cannot rename a key");
         }
     }
-    for (const auto& [v, nOld] : changed) {
+    for (const auto& [v, nOld] : renamedValues) {
         if (status == RegStatus::kOk && !AllowWrite()) {
             return RegStatus::kFailed;
         }
-        const RegTree::ValueRef& value = tree.m_values[v];
-        const RegTree::ValueRef& was = old.m_values[nOld];
-        if (status == RegStatus::kOk && Use(m_pStatements->updateValue)
-                                                .Int(1, was.nId)
-                                                .Int(2, value.nType)
-                                                .Blob(3, tree.ValueData(value))
+        if (status == RegStatus::kOk && Use(m_pStatements->renameValue)
+                                                .Int(1, old.m_values[nOld].nId)
+                                                .Text(2, tree.ValueName(tree.m_values[v]))
                                                 .Step() != SQLITE_DONE) {
             status = DbFail("cannot write a value");
         }
-        if (status == RegStatus::kOk && old.ValueName(was) != tree.ValueName(value) &&
-            Use(m_pStatements->renameValue).Int(1, was.nId).Text(2, tree.ValueName(value)).Step() !=
-                SQLITE_DONE) {
-            status = DbFail("cannot write a value");
-        }
+    }
+    if (status == RegStatus::kOk) {
+        status = WriteRows(
+            m_pStatements->rewriteValues, m_pStatements->rewriteValue, 5, rewritten.size(),
+            [&](Use& q, int n, size_t i) {
+                const RegTree::ValueRef& value = tree.m_values[rewritten[i].first];
+                const RegTree::ValueRef& was = old.m_values[rewritten[i].second];
+                q.Int(n + 1, was.nId)
+                    .Int(n + 2, old.m_keys[was.nKey].nId)
+                    .Text(n + 3, old.ValueName(was))
+                    .Int(n + 4, value.nType)
+                    .Blob(n + 5, tree.ValueData(value));
+            },
+            "cannot write a value");
     }
     if (status != RegStatus::kOk) {
         return status;
@@ -1497,22 +1543,69 @@ RegStatus RegKey::ReadTree(RegTree& tree) const {
     return m_pStore->ReadTree(m_nId, tree);
 }
 
+// The keys of a tree being read, by id: for finding the key each value row belongs to.
+struct RegistryStore::TreeKeys {
+    std::vector<int64_t> ids;       // every key row of the store, ascending
+    std::vector<uint32_t> keyOfRow; // the tree's key for each, or kNoKey
+    int64_t nLastId = 0;            // a key's values mostly follow one another
+    uint32_t nLastKey = RegTree::kNoKey;
+
+    uint32_t Find(int64_t nId) {
+        if (nId != nLastId || nLastKey == RegTree::kNoKey) {
+            const auto it = std::lower_bound(ids.begin(), ids.end(), nId);
+            nLastKey = it != ids.end() && *it == nId
+                           ? keyOfRow[static_cast<size_t>(it - ids.begin())]
+                           : RegTree::kNoKey;
+            nLastId = nId;
+        }
+        return nLastKey;
+    }
+};
+
+// Value rows read by the helper connection, kept until the keys they belong to are known.
+struct RegistryStore::ValueRows {
+    struct Row {
+        int64_t nKeyId = 0;
+        int64_t nId = 0;
+        uint32_t nType = 0;
+        size_t nName = 0; // offsets into bytes
+        size_t nNameLength = 0;
+        size_t nData = 0;
+        size_t nDataLength = 0;
+        int nBad = -1; // index into whys: the row is damaged, which matters if it is in the tree
+    };
+    std::vector<Row> rows;
+    std::vector<uint8_t> bytes;
+    std::vector<std::string> whys;
+};
+
 RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
     tree = RegTree();
     RegStatus status = FlushValues();
     if (status == RegStatus::kOk) {
         status = KeyExists(nRoot);
     }
-    if (status != RegStatus::kOk) {
-        return status;
+    TreeKeys keys;
+    if (status == RegStatus::kOk) {
+        status = ReadTreeKeys(nRoot, tree, keys);
     }
+    if (status == RegStatus::kOk) {
+        status = ReadValueRows(INT64_MIN, INT64_MAX,
+                               [&](int64_t nKeyId, RegTree::ValueRef& value, std::string_view name,
+                                   std::span<const uint8_t> data, const std::string* pWhy) {
+                                   return AddTreeValue(tree, keys, nKeyId, value, name, data, pWhy);
+                               });
+    }
+    return status;
+}
+
+RegStatus RegistryStore::ReadTreeKeys(int64_t nRoot, RegTree& tree, TreeKeys& keys) {
     struct KeyRow {
-        int64_t nId = 0;
         int64_t nParent = 0;
         uint32_t nName = 0; // into names
         uint32_t nNameLength = 0;
     };
-    std::vector<KeyRow> rows; // by id
+    std::vector<KeyRow> rows; // in the order of keys.ids
     std::string names;
     {
         Use q(m_pStatements->allKeys);
@@ -1522,29 +1615,23 @@ RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
             const unsigned char* pText =
                 sqlite3_value_type(pName) == SQLITE_TEXT ? sqlite3_value_text(pName) : nullptr;
             const int nBytes = pText != nullptr ? sqlite3_value_bytes(pName) : -1;
-            if (sqlite3_column_type(q.Stmt(), 0) != SQLITE_INTEGER ||
-                sqlite3_column_type(q.Stmt(), 1) != SQLITE_INTEGER || nBytes < 0 ||
-                static_cast<size_t>(nBytes) > kMaxKeyNameLength || names.size() > UINT32_MAX) {
+            int64_t nId = 0;
+            KeyRow row;
+            if (!ColumnInt(q.Stmt(), 0, nId) || !ColumnInt(q.Stmt(), 1, row.nParent) ||
+                nBytes < 0 || static_cast<size_t>(nBytes) > kMaxKeyNameLength ||
+                names.size() > UINT32_MAX) {
                 return Fail(RegStatus::kBadData, "damaged: a key with a bad name or parent");
             }
-            KeyRow row;
-            row.nId = sqlite3_column_int64(q.Stmt(), 0);
-            row.nParent = sqlite3_column_int64(q.Stmt(), 1);
             row.nName = static_cast<uint32_t>(names.size());
             row.nNameLength = static_cast<uint32_t>(nBytes);
             names.append(reinterpret_cast<const char*>(pText), static_cast<size_t>(nBytes));
+            keys.ids.push_back(nId);
             rows.push_back(row);
         }
         if (rc != SQLITE_DONE) {
             return DbFail("cannot list keys");
         }
     }
-    const auto rowOfId = [&rows](int64_t nId) {
-        const auto it = std::lower_bound(rows.begin(), rows.end(), nId,
-                                         [](const KeyRow& r, int64_t n) { return r.nId < n; });
-        return it != rows.end() && it->nId == nId ? static_cast<size_t>(it - rows.begin())
-                                                  : rows.size();
-    };
 
     // Rows by parent, so that each key's children are found by a binary search, in the order
     // they were made. A parent chain that loops back is visited once.
@@ -1552,9 +1639,11 @@ RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
     std::iota(byParent.begin(), byParent.end(), 0u);
     std::stable_sort(byParent.begin(), byParent.end(),
                      [&](uint32_t a, uint32_t b) { return rows[a].nParent < rows[b].nParent; });
-    std::vector<uint32_t> keyOfRow(rows.size(), RegTree::kNoKey);
-    if (const size_t nRootRow = rowOfId(nRoot); nRootRow < rows.size()) {
-        keyOfRow[nRootRow] = RegTree::kRoot;
+    keys.keyOfRow.assign(rows.size(), RegTree::kNoKey);
+    tree.ReserveKeys(rows.size());
+    if (const auto it = std::lower_bound(keys.ids.begin(), keys.ids.end(), nRoot);
+        it != keys.ids.end() && *it == nRoot) {
+        keys.keyOfRow[static_cast<size_t>(it - keys.ids.begin())] = RegTree::kRoot;
     }
     tree.m_keys[RegTree::kRoot].nId = nRoot;
     for (uint32_t nKey = 0; nKey < tree.m_keys.size(); ++nKey) {
@@ -1567,67 +1656,224 @@ RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
             if (!ValidKeyName(name)) {
                 return Fail(RegStatus::kBadData, "damaged: a key with a bad name");
             }
-            if (keyOfRow[*it] != RegTree::kNoKey) {
+            if (keys.keyOfRow[*it] != RegTree::kNoKey) {
                 continue;
             }
             RegTree::Key key;
             key.nParent = nKey;
             key.nNameLength = row.nNameLength;
-            key.nId = row.nId;
+            key.nId = keys.ids[*it];
             uint32_t nUnused = 0;
             if (tree.m_keys.size() >= RegTree::kNoKey - 1 ||
                 !tree.Append(name, {}, key.nName, nUnused)) {
                 return Fail(RegStatus::kBadData, "damaged: more keys than a tree can hold");
             }
-            keyOfRow[*it] = static_cast<uint32_t>(tree.m_keys.size());
+            keys.keyOfRow[*it] = static_cast<uint32_t>(tree.m_keys.size());
             tree.m_keys.push_back(key);
-            if (!tree.IndexKey(keyOfRow[*it])) {
+            if (!tree.IndexKey(keys.keyOfRow[*it])) {
                 return Fail(RegStatus::kBadData,
                             "damaged: two keys named \"" + std::string(name) + "\" in one key");
             }
         }
     }
-    byParent = {};
-    names = {};
+    return RegStatus::kOk;
+}
 
-    Use q(m_pStatements->allValues);
-    // A key's values mostly follow one another: its place is looked up once for them.
-    int64_t nLastId = 0;
-    uint32_t nKey = RegTree::kNoKey;
+template <typename Sink>
+RegStatus RegistryStore::ReadValueRows(int64_t nFrom, int64_t nTo, Sink sink) {
+    Use q(m_pStatements->valueRange);
+    q.Int(1, nFrom).Int(2, nTo);
     int rc;
     while ((rc = q.Step()) == SQLITE_ROW) {
-        const int64_t nKeyId = sqlite3_column_int64(q.Stmt(), 3);
-        if (nKeyId != nLastId || nKey == RegTree::kNoKey) {
-            const size_t nRow = rowOfId(nKeyId);
-            nKey = nRow < rows.size() ? keyOfRow[nRow] : RegTree::kNoKey;
-            nLastId = nKeyId;
-        }
-        if (nKey == RegTree::kNoKey) {
-            continue;
+        int64_t nKeyId = 0;
+        RegTree::ValueRef value;
+        if (!ColumnInt(q.Stmt(), 3, nKeyId) || !ColumnInt(q.Stmt(), 4, value.nId)) {
+            return Fail(RegStatus::kBadData, "damaged: a value without a key");
         }
         std::string_view name;
         std::span<const uint8_t> data;
         std::string why;
+        const bool bSound = CheckValueRow(q.Stmt(), name, value.nType, data, why);
+        if (!sink(nKeyId, value, name, data, bSound ? nullptr : &why)) {
+            return RegStatus::kBadData;
+        }
+    }
+    return rc == SQLITE_DONE ? RegStatus::kOk : DbFail("cannot list values");
+}
+
+bool RegistryStore::AddTreeValue(RegTree& tree, TreeKeys& keys, int64_t nKeyId,
+                                 RegTree::ValueRef& value, std::string_view name,
+                                 std::span<const uint8_t> data, const std::string* pWhy) {
+    value.nKey = keys.Find(nKeyId);
+    if (value.nKey == RegTree::kNoKey) {
+        return true; // not in the tree, whatever it holds
+    }
+    if (pWhy != nullptr) {
+        Fail(RegStatus::kBadData, "damaged " + *pWhy);
+        return false;
+    }
+    value.nNameLength = static_cast<uint32_t>(name.size());
+    value.nDataLength = static_cast<uint32_t>(data.size());
+    if (tree.m_values.size() >= RegTree::kNoKey - 1 ||
+        !tree.Append(name, data, value.nName, value.nData)) {
+        Fail(RegStatus::kBadData, "damaged: more values than a tree can hold");
+        return false;
+    }
+    // Two of one name cannot be in a sound store; in a damaged one the first is found.
+    tree.m_values.push_back(value);
+    tree.LinkValue(static_cast<uint32_t>(tree.m_values.size() - 1));
+    return true;
+}
+
+RegStatus RegistryStore::ReadKeyTree(RegHive hive, std::string_view path, RegTree& tree) {
+    if (m_nTransactionDepth == 0 && sqlite3_get_autocommit(m_pDb)) {
+        bool bRead = false;
+        const RegStatus status = ReadKeyTreeInHalves(hive, path, tree, bRead);
+        if (status != RegStatus::kOk || bRead) {
+            return status;
+        }
+        // The store changed between the halves: read again, all on this connection.
+    }
+    const RegReadSnapshot snapshot(*this);
+    RegKey key;
+    const RegStatus status = OpenKey(hive, path, key);
+    return status == RegStatus::kOk ? ReadTree(key.m_nId, tree) : status;
+}
+
+RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path, RegTree& tree,
+                                             bool& bRead) {
+    bRead = false;
+    int64_t nVersion = 0;
+    RegStatus status = RegStatus::kOk;
+    ValueRows helperRows;
+    TreeKeys keys;
+    {
+        // The snapshot starts with the version read; any commit after it changes the version.
+        const RegReadSnapshot snapshot(*this);
+        if (!snapshot.IsActive() || !DataVersion(nVersion)) {
+            return DbFail("cannot read");
+        }
+        RegKey key;
+        if ((status = OpenKey(hive, path, key)) != RegStatus::kOk) {
+            return status;
+        }
+        int64_t nLow = 0;
+        int64_t nHigh = 0;
+        {
+            Use q(m_pStatements->valueSpan);
+            if (q.Step() != SQLITE_ROW) {
+                return DbFail("cannot list values");
+            }
+            nLow = sqlite3_column_int64(q.Stmt(), 0);
+            nHigh = sqlite3_column_int64(q.Stmt(), 1);
+        }
+        RegistryStore* pHelper = nHigh - nLow >= kReadInHalvesFrom ? Helper() : nullptr;
+        if (pHelper == nullptr) {
+            bRead = true;
+            return ReadTree(key.m_nId, tree);
+        }
+        // This connection reads the keys as well, so it takes the smaller share of the values.
+        const int64_t nSplit = nLow + (nHigh - nLow) / 10 * 3;
+        if (m_halvesHook) {
+            m_halvesHook();
+        }
+        const RegReadSnapshot helperSnapshot(*pHelper);
+        RegStatus helperStatus = RegStatus::kOk;
+
+        const auto readHelperHalf = [&] {
+            helperStatus = pHelper->ReadValueRows(
+                nSplit, INT64_MAX,
+                [&](int64_t nKeyId, RegTree::ValueRef& value, std::string_view name,
+                    std::span<const uint8_t> data, const std::string* pWhy) {
+                    ValueRows::Row row;
+                    row.nKeyId = nKeyId;
+                    row.nId = value.nId;
+                    row.nType = value.nType;
+                    if (pWhy != nullptr) {
+                        row.nBad = static_cast<int>(helperRows.whys.size());
+                        helperRows.whys.push_back(*pWhy);
+                    }
+                    row.nName = helperRows.bytes.size();
+                    row.nNameLength = name.size();
+                    helperRows.bytes.insert(helperRows.bytes.end(), name.begin(), name.end());
+                    row.nData = helperRows.bytes.size();
+                    row.nDataLength = data.size();
+                    helperRows.bytes.insert(helperRows.bytes.end(), data.begin(), data.end());
+                    helperRows.rows.push_back(row);
+                    return true;
+                });
+        };
+        std::thread helper;
+        try {
+            helper = std::thread(readHelperHalf);
+        } catch (const std::system_error&) {
+            readHelperHalf(); // no thread to be had: the same, one after the other
+        }
+        tree = RegTree();
+        status = FlushValues();
+        if (status == RegStatus::kOk) {
+            status = ReadTreeKeys(key.m_nId, tree, keys);
+        }
+        if (status == RegStatus::kOk) {
+            status =
+                ReadValueRows(INT64_MIN, nSplit - 1,
+                              [&](int64_t nKeyId, RegTree::ValueRef& value, std::string_view name,
+                                  std::span<const uint8_t> data, const std::string* pWhy) {
+                                  return AddTreeValue(tree, keys, nKeyId, value, name, data, pWhy);
+                              });
+        }
+        if (helper.joinable()) {
+            helper.join();
+        }
+        if (status != RegStatus::kOk) {
+            return status;
+        }
+        if (helperStatus != RegStatus::kOk) {
+            m_pHelper.reset(); // whatever it met, this connection reads again on its own
+            tree = RegTree();
+            return RegStatus::kOk;
+        }
+    }
+    int64_t nVersionAfter = 0;
+    if (!DataVersion(nVersionAfter)) {
+        return DbFail("cannot read");
+    }
+    if (nVersionAfter != nVersion) {
+        tree = RegTree();
+        return RegStatus::kOk;
+    }
+    // Both halves saw the state this connection saw: the helper's rows, all of them after this
+    // connection's, join the tree.
+    tree.m_bytes.reserve(tree.m_bytes.size() + helperRows.bytes.size());
+    for (const ValueRows::Row& row : helperRows.rows) {
         RegTree::ValueRef value;
-        if (!CheckValueRow(q.Stmt(), name, value.nType, data, why)) {
-            return Fail(RegStatus::kBadData, "damaged " + why);
+        value.nId = row.nId;
+        value.nType = row.nType;
+        const std::string_view name(
+            reinterpret_cast<const char*>(helperRows.bytes.data()) + row.nName, row.nNameLength);
+        if (!AddTreeValue(tree, keys, row.nKeyId, value, name,
+                          {helperRows.bytes.data() + row.nData, row.nDataLength},
+                          row.nBad >= 0 ? &helperRows.whys[static_cast<size_t>(row.nBad)]
+                                        : nullptr)) {
+            return RegStatus::kBadData;
         }
-        value.nKey = nKey;
-        value.nNameLength = static_cast<uint32_t>(name.size());
-        value.nDataLength = static_cast<uint32_t>(data.size());
-        value.nId = sqlite3_column_int64(q.Stmt(), 4);
-        if (tree.m_values.size() >= RegTree::kNoKey - 1 ||
-            !tree.Append(name, data, value.nName, value.nData)) {
-            return Fail(RegStatus::kBadData, "damaged: more values than a tree can hold");
-        }
-        // Two of one name cannot be in a sound store; in a damaged one the first is found.
-        tree.m_values.push_back(value);
-        tree.LinkValue(static_cast<uint32_t>(tree.m_values.size() - 1));
     }
-    if (rc != SQLITE_DONE) {
-        return DbFail("cannot list values");
-    }
+    bRead = true;
     return RegStatus::kOk;
+}
+
+RegistryStore* RegistryStore::Helper() {
+    if (!m_pHelper) {
+        std::string strError;
+        m_pHelper = Open(m_strPath, strError, OpenMode::kReadOnly);
+        // Only a second look at the very file this connection has open will do.
+        struct stat st {};
+        if (m_pHelper && (::stat(m_strPath.c_str(), &st) != 0 || st.st_dev != m_nDevice ||
+                          st.st_ino != m_nInode)) {
+            m_pHelper.reset();
+        }
+    }
+    return m_pHelper.get();
 }
 
 bool RegistryStore::DataVersion(int64_t& nVersion) {

@@ -5,6 +5,8 @@
 // never reads half of one. Names compare without regard to ASCII case and keep the case they
 // were created with; sub-keys and values enumerate in the order they were created.
 
+#include "platform/RegTree.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -151,6 +153,12 @@ public:
     RegStatus DeleteKeyTree(RegHive hive, std::string_view path);
     RegStatus ReplaceKeyTree(RegHive hive, std::string_view path, const RegTree& tree);
 
+    // Copies the key at path with everything below it, all read in one state of the store, in
+    // a read transaction of its own (or in the caller's, inside one). A large tree is read by
+    // two connections at once, half each; should the store change meanwhile, it is read again
+    // by one.
+    RegStatus ReadKeyTree(RegHive hive, std::string_view path, RegTree& tree);
+
     // A number that changes whenever another connection commits a change to the store, so a
     // reader that keeps the store open can tell that what it read is still what is there.
     bool DataVersion(int64_t& nVersion);
@@ -159,6 +167,9 @@ public:
     // fails as a write error of the disk would.
     using WriteHook = std::function<bool()>;
     void SetWriteHook(WriteHook hook) { m_writeHook = std::move(hook); }
+    // Test seam: called by a tree read in halves once this connection's state is fixed and
+    // before the second connection's is, where another writer's commit would split them.
+    void SetHalvesHook(std::function<void()> hook) { m_halvesHook = std::move(hook); }
 
 private:
     friend class RegKey;
@@ -186,6 +197,17 @@ private:
     RegStatus EnumValues(int64_t nKey, std::vector<RegValue>& values);
     RegStatus GetPath(int64_t nKey, std::string& path);
     RegStatus ReadTree(int64_t nKey, RegTree& tree);
+    struct TreeKeys;
+    struct ValueRows;
+    RegStatus ReadTreeKeys(int64_t nRoot, RegTree& tree, TreeKeys& keys);
+    template <typename Sink>
+    RegStatus ReadValueRows(int64_t nFrom, int64_t nTo, Sink sink);
+    bool AddTreeValue(RegTree& tree, TreeKeys& keys, int64_t nKeyId, RegTree::ValueRef& value,
+                      std::string_view name, std::span<const uint8_t> data,
+                      const std::string* pWhy);
+    RegStatus ReadKeyTreeInHalves(RegHive hive, std::string_view path, RegTree& tree, bool& bRead);
+    // A second, read-only connection to the same file; null when it cannot be had.
+    RegistryStore* Helper();
 
     bool Exec(const char* sql);
     bool SwitchToWal();
@@ -217,11 +239,19 @@ private:
     std::vector<PendingValue> m_pendingValues;
     std::vector<uint8_t> m_pendingBytes;
 
+    // Below this span of value ids a tree is read by one connection: a thread and a second
+    // connection cost more than they save.
+    static constexpr int64_t kReadInHalvesFrom = 4096;
+
     sqlite3* m_pDb = nullptr;
     std::unique_ptr<Statements> m_pStatements;
+    std::unique_ptr<RegistryStore> m_pHelper;
     std::string m_strPath;
+    uint64_t m_nDevice = 0; // the file opened, so that the helper opens that one too
+    uint64_t m_nInode = 0;
     std::string m_strLastError;
     WriteHook m_writeHook;
+    std::function<void()> m_halvesHook;
     int m_nTransactionDepth = 0;
     bool m_bTransactionFailed = false;
     // Inside a write transaction nobody else changes the store, so a key known to exist stays
