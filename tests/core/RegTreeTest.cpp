@@ -298,6 +298,17 @@ TEST_F(RegTreeReplaceTest, ReadInHalvesSeesOneStateOfTheStore) {
     EXPECT_EQ(texts(), "b");
     reader->SetHalvesHook(nullptr);
 
+    // A download reads the old tree in halves too, under its write lock: the one value that
+    // differs is the one written.
+    Spec changed = spec("b");
+    changed[4321] = "K2=V321:c";
+    int nWrites = 0;
+    store->SetWriteHook([&] { return ++nWrites, true; });
+    ASSERT_EQ(store->ReplaceKeyTree(HKEY_LOCAL_MACHINE, "Root", Build(changed)), RegStatus::kOk);
+    store->SetWriteHook(nullptr);
+    EXPECT_EQ(nWrites, 1);
+    EXPECT_EQ(texts(), "bc");
+
     // A damaged row in the tree is one, whichever connection reads it.
     rawSql("INSERT INTO vals(key, name, type, data) SELECT id, 'Odd', 7, x'00' FROM keys "
            "WHERE name='K2'");

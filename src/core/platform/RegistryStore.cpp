@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <numeric>
 #include <sys/stat.h>
 #include <system_error>
@@ -858,6 +859,7 @@ bool RegistryStore::AllowWrite() {
         Fail(RegStatus::kFailed, "write refused");
         return false;
     }
+    m_bTransactionChanged = m_nTransactionDepth > 0;
     return true;
 }
 
@@ -1024,10 +1026,21 @@ RegStatus RegistryStore::ReplaceTree(int64_t nFrom, std::string_view path, const
     RegTree old;
     RegStatus status = FlushValues();
     if (status == RegStatus::kOk) {
-        status = Walk(nFrom, path, true, nRoot);
-    }
-    if (status == RegStatus::kOk) {
-        status = ReadTree(nRoot, old);
+        status = Walk(nFrom, path, false, nRoot);
+        if (status == RegStatus::kNotFound) {
+            status = Walk(nFrom, path, true, nRoot);
+            old.m_keys[RegTree::kRoot].nId = nRoot;
+        } else if (status == RegStatus::kOk) {
+            // Holding the write lock with nothing changed yet, this connection sees what any
+            // other sees: a second one may read half the old tree.
+            bool bRead = false;
+            if (!m_bTransactionChanged) {
+                status = ReadTreeInHalves(nRoot, old, bRead);
+            }
+            if (status == RegStatus::kOk && !bRead) {
+                status = ReadTree(nRoot, old);
+            }
+        }
         if (status == RegStatus::kBadData) {
             // Nothing of a damaged tree is worth keeping: it is written anew.
             status = DeleteTree(nRoot);
@@ -1547,18 +1560,21 @@ RegStatus RegKey::ReadTree(RegTree& tree) const {
 struct RegistryStore::TreeKeys {
     std::vector<int64_t> ids;       // every key row of the store, ascending
     std::vector<uint32_t> keyOfRow; // the tree's key for each, or kNoKey
-    int64_t nLastId = 0;            // a key's values mostly follow one another
-    uint32_t nLastKey = RegTree::kNoKey;
 
-    uint32_t Find(int64_t nId) {
-        if (nId != nLastId || nLastKey == RegTree::kNoKey) {
+    // A key's values mostly follow one another: the last key found is kept by each reader.
+    struct Cursor {
+        int64_t nId = 0;
+        uint32_t nKey = RegTree::kNoKey;
+    };
+    uint32_t Find(int64_t nId, Cursor& cursor) const {
+        if (nId != cursor.nId || cursor.nKey == RegTree::kNoKey) {
             const auto it = std::lower_bound(ids.begin(), ids.end(), nId);
-            nLastKey = it != ids.end() && *it == nId
-                           ? keyOfRow[static_cast<size_t>(it - ids.begin())]
-                           : RegTree::kNoKey;
-            nLastId = nId;
+            cursor.nKey = it != ids.end() && *it == nId
+                              ? keyOfRow[static_cast<size_t>(it - ids.begin())]
+                              : RegTree::kNoKey;
+            cursor.nId = nId;
         }
-        return nLastKey;
+        return cursor.nKey;
     }
 };
 
@@ -1577,6 +1593,9 @@ struct RegistryStore::ValueRows {
     std::vector<Row> rows;
     std::vector<uint8_t> bytes;
     std::vector<std::string> whys;
+    // Once the keys are known: the rows in the tree, with their keys, up to a damaged one.
+    std::vector<std::pair<size_t, uint32_t>> kept;
+    int nFirstBad = -1;
 };
 
 RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
@@ -1589,11 +1608,13 @@ RegStatus RegistryStore::ReadTree(int64_t nRoot, RegTree& tree) {
     if (status == RegStatus::kOk) {
         status = ReadTreeKeys(nRoot, tree, keys);
     }
+    TreeKeys::Cursor cursor;
     if (status == RegStatus::kOk) {
         status = ReadValueRows(INT64_MIN, INT64_MAX,
                                [&](int64_t nKeyId, RegTree::ValueRef& value, std::string_view name,
                                    std::span<const uint8_t> data, const std::string* pWhy) {
-                                   return AddTreeValue(tree, keys, nKeyId, value, name, data, pWhy);
+                                   value.nKey = keys.Find(nKeyId, cursor);
+                                   return AddTreeValue(tree, value, name, data, pWhy);
                                });
     }
     return status;
@@ -1701,10 +1722,8 @@ RegStatus RegistryStore::ReadValueRows(int64_t nFrom, int64_t nTo, Sink sink) {
     return rc == SQLITE_DONE ? RegStatus::kOk : DbFail("cannot list values");
 }
 
-bool RegistryStore::AddTreeValue(RegTree& tree, TreeKeys& keys, int64_t nKeyId,
-                                 RegTree::ValueRef& value, std::string_view name,
+bool RegistryStore::AddTreeValue(RegTree& tree, RegTree::ValueRef& value, std::string_view name,
                                  std::span<const uint8_t> data, const std::string* pWhy) {
-    value.nKey = keys.Find(nKeyId);
     if (value.nKey == RegTree::kNoKey) {
         return true; // not in the tree, whatever it holds
     }
@@ -1745,8 +1764,6 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
     bRead = false;
     int64_t nVersion = 0;
     RegStatus status = RegStatus::kOk;
-    ValueRows helperRows;
-    TreeKeys keys;
     {
         // The snapshot starts with the version read; any commit after it changes the version.
         const RegReadSnapshot snapshot(*this);
@@ -1757,6 +1774,30 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
         if ((status = OpenKey(hive, path, key)) != RegStatus::kOk) {
             return status;
         }
+        if ((status = ReadTreeInHalves(key.m_nId, tree, bRead)) != RegStatus::kOk || !bRead) {
+            return status;
+        }
+    }
+    int64_t nVersionAfter = 0;
+    if (!DataVersion(nVersionAfter)) {
+        return DbFail("cannot read");
+    }
+    if (nVersionAfter != nVersion) {
+        // The second connection may have seen a later state than this one.
+        tree = RegTree();
+        bRead = false;
+    }
+    return RegStatus::kOk;
+}
+
+// Both connections must see one state: the caller's read snapshot began before and another
+// writer's commit is caught after, or the caller holds the write lock and has changed nothing.
+RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bRead) {
+    bRead = false;
+    RegStatus status = RegStatus::kOk;
+    ValueRows helperRows;
+    TreeKeys keys;
+    {
         int64_t nLow = 0;
         int64_t nHigh = 0;
         {
@@ -1770,7 +1811,7 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
         RegistryStore* pHelper = nHigh - nLow >= kReadInHalvesFrom ? Helper() : nullptr;
         if (pHelper == nullptr) {
             bRead = true;
-            return ReadTree(key.m_nId, tree);
+            return ReadTree(nRoot, tree);
         }
         // This connection reads the keys as well, so it takes the smaller share of the values.
         const int64_t nSplit = nLow + (nHigh - nLow) / 10 * 3;
@@ -1779,7 +1820,9 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
         }
         const RegReadSnapshot helperSnapshot(*pHelper);
         RegStatus helperStatus = RegStatus::kOk;
-
+        // The helper finds its rows' keys itself once this connection has read the keys.
+        std::promise<bool> keysRead;
+        const std::shared_future<bool> keysKnown = keysRead.get_future().share();
         const auto readHelperHalf = [&] {
             helperStatus = pHelper->ReadValueRows(
                 nSplit, INT64_MAX,
@@ -1802,24 +1845,45 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
                     helperRows.rows.push_back(row);
                     return true;
                 });
+            if (helperStatus != RegStatus::kOk || !keysKnown.get()) {
+                return;
+            }
+            TreeKeys::Cursor cursor;
+            for (size_t i = 0; i < helperRows.rows.size(); ++i) {
+                const ValueRows::Row& row = helperRows.rows[i];
+                const uint32_t nKey = keys.Find(row.nKeyId, cursor);
+                if (nKey != RegTree::kNoKey && row.nBad >= 0) {
+                    helperRows.nFirstBad = row.nBad;
+                    break;
+                }
+                if (nKey != RegTree::kNoKey) {
+                    helperRows.kept.emplace_back(i, nKey);
+                }
+            }
         };
         std::thread helper;
         try {
             helper = std::thread(readHelperHalf);
         } catch (const std::system_error&) {
-            readHelperHalf(); // no thread to be had: the same, one after the other
+            // No thread to be had: the same, one after the other.
         }
         tree = RegTree();
         status = FlushValues();
         if (status == RegStatus::kOk) {
-            status = ReadTreeKeys(key.m_nId, tree, keys);
+            status = ReadTreeKeys(nRoot, tree, keys);
         }
+        keysRead.set_value(status == RegStatus::kOk);
+        if (!helper.joinable()) {
+            readHelperHalf();
+        }
+        TreeKeys::Cursor cursor;
         if (status == RegStatus::kOk) {
             status =
                 ReadValueRows(INT64_MIN, nSplit - 1,
                               [&](int64_t nKeyId, RegTree::ValueRef& value, std::string_view name,
                                   std::span<const uint8_t> data, const std::string* pWhy) {
-                                  return AddTreeValue(tree, keys, nKeyId, value, name, data, pWhy);
+                                  value.nKey = keys.Find(nKeyId, cursor);
+                                  return AddTreeValue(tree, value, name, data, pWhy);
                               });
         }
         if (helper.joinable()) {
@@ -1834,29 +1898,30 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
             return RegStatus::kOk;
         }
     }
-    int64_t nVersionAfter = 0;
-    if (!DataVersion(nVersionAfter)) {
-        return DbFail("cannot read");
+    // The helper's rows, all of them after this connection's, join the tree.
+    if (helperRows.nFirstBad >= 0) {
+        return Fail(RegStatus::kBadData,
+                    "damaged " + helperRows.whys[static_cast<size_t>(helperRows.nFirstBad)]);
     }
-    if (nVersionAfter != nVersion) {
-        tree = RegTree();
-        return RegStatus::kOk;
+    if (helperRows.bytes.size() > UINT32_MAX - tree.m_bytes.size() ||
+        helperRows.kept.size() > RegTree::kNoKey - 1 - tree.m_values.size()) {
+        return Fail(RegStatus::kBadData, "damaged: more values than a tree can hold");
     }
-    // Both halves saw the state this connection saw: the helper's rows, all of them after this
-    // connection's, join the tree.
-    tree.m_bytes.reserve(tree.m_bytes.size() + helperRows.bytes.size());
-    for (const ValueRows::Row& row : helperRows.rows) {
+    const auto nBase = static_cast<uint32_t>(tree.m_bytes.size());
+    tree.m_bytes.insert(tree.m_bytes.end(), helperRows.bytes.begin(), helperRows.bytes.end());
+    tree.m_values.reserve(tree.m_values.size() + helperRows.kept.size());
+    for (const auto& [nRow, nKey] : helperRows.kept) {
+        const ValueRows::Row& row = helperRows.rows[nRow];
         RegTree::ValueRef value;
+        value.nKey = nKey;
         value.nId = row.nId;
         value.nType = row.nType;
-        const std::string_view name(
-            reinterpret_cast<const char*>(helperRows.bytes.data()) + row.nName, row.nNameLength);
-        if (!AddTreeValue(tree, keys, row.nKeyId, value, name,
-                          {helperRows.bytes.data() + row.nData, row.nDataLength},
-                          row.nBad >= 0 ? &helperRows.whys[static_cast<size_t>(row.nBad)]
-                                        : nullptr)) {
-            return RegStatus::kBadData;
-        }
+        value.nName = nBase + static_cast<uint32_t>(row.nName);
+        value.nNameLength = static_cast<uint32_t>(row.nNameLength);
+        value.nData = nBase + static_cast<uint32_t>(row.nData);
+        value.nDataLength = static_cast<uint32_t>(row.nDataLength);
+        tree.m_values.push_back(value);
+        tree.LinkValue(static_cast<uint32_t>(tree.m_values.size() - 1));
     }
     bRead = true;
     return RegStatus::kOk;
@@ -1906,6 +1971,7 @@ bool RegistryStore::Begin() {
             return false;
         }
         m_bTransactionFailed = false;
+        m_bTransactionChanged = false;
         ForgetKnownKeys();
     }
     ++m_nTransactionDepth;

@@ -202,10 +202,14 @@ private:
     RegStatus ReadTreeKeys(int64_t nRoot, RegTree& tree, TreeKeys& keys);
     template <typename Sink>
     RegStatus ReadValueRows(int64_t nFrom, int64_t nTo, Sink sink);
-    bool AddTreeValue(RegTree& tree, TreeKeys& keys, int64_t nKeyId, RegTree::ValueRef& value,
-                      std::string_view name, std::span<const uint8_t> data,
-                      const std::string* pWhy);
+    // Adds a value read for value.nKey (kNoKey: not in the tree, and nothing is added);
+    // pWhy says what is wrong with a damaged one. False, with the reason, on failure.
+    bool AddTreeValue(RegTree& tree, RegTree::ValueRef& value, std::string_view name,
+                      std::span<const uint8_t> data, const std::string* pWhy);
     RegStatus ReadKeyTreeInHalves(RegHive hive, std::string_view path, RegTree& tree, bool& bRead);
+    // A small tree, or one without a second connection to be had, is read by this one alone.
+    // bRead is false, with nothing read, when the second connection failed.
+    RegStatus ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bRead);
     // A second, read-only connection to the same file; null when it cannot be had.
     RegistryStore* Helper();
 
@@ -254,6 +258,7 @@ private:
     std::function<void()> m_halvesHook;
     int m_nTransactionDepth = 0;
     bool m_bTransactionFailed = false;
+    bool m_bTransactionChanged = false; // something was written since the outermost Begin
     // Inside a write transaction nobody else changes the store, so a key known to exist stays
     // so until we delete keys: every key from this id on was made since the last deletion, and
     // the last key checked is remembered. Saves a query per value of a download.
