@@ -117,6 +117,34 @@ TEST(RecordReaderTest, UnresolvedLinkIsDropped) {
     EXPECT_EQ(load.pTable->StepOwner(2), 2);
 }
 
+// A large record is read in two halves at once; it loads as one, and of two damaged functions
+// the first is the one reported, whichever half it is in.
+TEST(RecordReaderTest, LargeRecordLoadsWholeAndReportsTheFirstDamage) {
+    test::MemoryRecord r;
+    r.Set("", "SetName", std::string("Large"));
+    const uint32_t nCount = 3000;
+    r.Set("Functions", "Count", nCount);
+    for (uint32_t i = 0; i < nCount; ++i) {
+        AddFunction(r, static_cast<int>(i), 0, 0, 0, 0, 0, {{{static_cast<uint8_t>(i)}, {}}});
+    }
+    r.Set("Mappings", "Count", 0u);
+    const RecordLoad load = ReadDriverRecord(r);
+    ASSERT_EQ(load.strProblem, "");
+    ASSERT_EQ(load.pTable->FunctionCount(), 3000);
+    for (const int i : {0, 1499, 1500, 2999}) {
+        EXPECT_EQ(load.pTable->Function(i)->strings.at(0).press, Bytes{static_cast<uint8_t>(i)})
+            << i;
+    }
+
+    r.Erase("Functions\\2500", "Mode");
+    EXPECT_NE(ReadDriverRecord(r).strProblem.find("Functions\\2500\\Mode"), std::string::npos);
+    r.Erase("Functions\\0700", "Loop");
+    const RecordLoad damaged = ReadDriverRecord(r);
+    EXPECT_NE(damaged.strProblem.find("Functions\\0700\\Loop"), std::string::npos)
+        << damaged.strProblem;
+    EXPECT_EQ(damaged.pTable->FunctionCount(), 0);
+}
+
 struct DamageCase {
     const char* name;
     std::function<void(test::MemoryRecord&)> damage;
