@@ -1580,14 +1580,9 @@ struct RegistryStore::TreeKeys {
 
 // Value rows read by the helper connection, kept until the keys they belong to are known.
 struct RegistryStore::ValueRows {
-    struct Row {
-        int64_t nKeyId = 0;
+    // nKey is the key's id; the offsets are into bytes.
+    struct Row : PendingValue {
         int64_t nId = 0;
-        uint32_t nType = 0;
-        size_t nName = 0; // offsets into bytes
-        size_t nNameLength = 0;
-        size_t nData = 0;
-        size_t nDataLength = 0;
         int nBad = -1; // index into whys: the row is damaged, which matters if it is in the tree
     };
     std::vector<Row> rows;
@@ -1829,7 +1824,7 @@ RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bR
                 [&](int64_t nKeyId, RegTree::ValueRef& value, std::string_view name,
                     std::span<const uint8_t> data, const std::string* pWhy) {
                     ValueRows::Row row;
-                    row.nKeyId = nKeyId;
+                    row.nKey = nKeyId;
                     row.nId = value.nId;
                     row.nType = value.nType;
                     if (pWhy != nullptr) {
@@ -1851,7 +1846,7 @@ RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bR
             TreeKeys::Cursor cursor;
             for (size_t i = 0; i < helperRows.rows.size(); ++i) {
                 const ValueRows::Row& row = helperRows.rows[i];
-                const uint32_t nKey = keys.Find(row.nKeyId, cursor);
+                const uint32_t nKey = keys.Find(row.nKey, cursor);
                 if (nKey != RegTree::kNoKey && row.nBad >= 0) {
                     helperRows.nFirstBad = row.nBad;
                     break;
