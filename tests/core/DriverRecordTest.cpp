@@ -13,6 +13,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -490,6 +491,25 @@ TEST_F(DownloadTest, DownloadWritesTheRecordThenDisablesAndEnables) {
     EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE,
                                               VEXT_IOCTL_GET_LOAD_STATUS}));
     EXPECT_EQ(m_server.EmulationEnabled(), 1);
+}
+
+// The log a download is written to is copied into the database file once the driver has it:
+// the commit does not wait for that, and the log does not grow download after download.
+TEST_F(DownloadTest, DownloadIsCopiedFromTheLogAfterwards) {
+    const std::string path = m_dir.file("state/registry.sqlite");
+    std::string error;
+    auto driver = RegistryStore::Open(path, error); // as vextd keeps it open
+    ASSERT_TRUE(driver) << error;
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    CVextKeyDoc doc;
+    for (int i = 1; i <= 300; ++i) {
+        Add(doc, Function(i, "function " + std::to_string(i)))->m_strPress = "{Ctrl+Alt+Del}";
+    }
+    ASSERT_TRUE(doc.DownloadToDriver(&error)) << error;
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_GT(after.st_size, before.st_size + 100 * 1024);
 }
 
 // A driver that refuses the record it was just given is a failed download, not a silent one.

@@ -147,13 +147,17 @@ void ReloadDriver() {
 bool UnloadDriverKeySet(std::string& strError) {
     strError.clear();
     bool bOk = false;
-    if (auto store = OpenDriverRegistry(strError)) {
+    auto store = OpenDriverRegistry(strError);
+    if (store) {
         bOk = DeleteDriverRecord(*store);
         if (!bOk) {
             strError = store->Path() + ": " + store->LastError();
         }
     }
     ReloadDriver();
+    if (store) {
+        store->Checkpoint();
+    }
     return bOk;
 }
 
@@ -162,7 +166,8 @@ bool UnloadDriverKeySet(std::string& strError) {
 bool CVextKeyDoc::DownloadToDriver(std::string* pError) {
     std::string strError;
     bool bOk = false;
-    if (auto store = vext::OpenDriverRegistry(strError)) {
+    auto store = vext::OpenDriverRegistry(strError);
+    if (store) {
         bOk = vext::WriteDriverRecord(*this, *store);
         if (!bOk) {
             strError = store->Path() + ": " + store->LastError();
@@ -171,6 +176,9 @@ bool CVextKeyDoc::DownloadToDriver(std::string* pError) {
     // The driver is told to reload even after a failed write: it then rereads the record it
     // had, which the failed transaction left whole.
     vext::ReloadDriver();
+    if (store) {
+        store->Checkpoint(); // once the driver has the new key set
+    }
     // A driver that answers says what it made of the record; one that is absent or too old
     // to know the question leaves the download as written.
     vext::DriverLoadStatus status;

@@ -681,6 +681,10 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
     Exec("PRAGMA cache_size=-32768");
     // Key sets are no secret worth zeroing freed space for, at the cost of every rewrite.
     Exec("PRAGMA secure_delete=OFF");
+    // Copying a download from the log into the database file takes as long again as a large
+    // download itself: the downloader checkpoints once the driver has read it (Checkpoint).
+    // This only bounds the log should nobody do so.
+    Exec("PRAGMA wal_autocheckpoint=16384");
 
     struct Sql {
         sqlite3_stmt** ppStmt;
@@ -1934,6 +1938,11 @@ RegistryStore* RegistryStore::Helper() {
         }
     }
     return m_pHelper.get();
+}
+
+bool RegistryStore::Checkpoint() {
+    return sqlite3_wal_checkpoint_v2(m_pDb, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr) ==
+           SQLITE_OK;
 }
 
 bool RegistryStore::DataVersion(int64_t& nVersion) {

@@ -159,6 +159,11 @@ public:
     // by one.
     RegStatus ReadKeyTree(RegHive hive, std::string_view path, RegTree& tree);
 
+    // Copies what the log holds into the database file as far as no reader needs it. A commit
+    // leaves that to the writer, for a time when nobody is waiting for the commit. False when
+    // the store would not.
+    bool Checkpoint();
+
     // A number that changes whenever another connection commits a change to the store, so a
     // reader that keeps the store open can tell that what it read is still what is there.
     bool DataVersion(int64_t& nVersion);
