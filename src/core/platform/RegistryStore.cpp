@@ -1044,15 +1044,16 @@ RegStatus RegistryStore::ReplaceTree(int64_t nFrom, std::string_view path, const
             if (status == RegStatus::kOk && !bRead) {
                 status = ReadTree(nRoot, old);
             }
-        }
-        if (status == RegStatus::kBadData) {
-            // Nothing of a damaged tree is worth keeping: it is written anew.
-            status = DeleteTree(nRoot);
-            if (status == RegStatus::kOk) {
-                status = Walk(nFrom, path, true, nRoot);
+            if (status == RegStatus::kBadData) {
+                // Nothing of a damaged tree is worth keeping: it is written anew. (Damage on
+                // the way to it is the caller's to hear of.)
+                status = DeleteTree(nRoot);
+                if (status == RegStatus::kOk) {
+                    status = Walk(nFrom, path, true, nRoot);
+                }
+                old = RegTree();
+                old.m_keys[RegTree::kRoot].nId = nRoot;
             }
-            old = RegTree();
-            old.m_keys[RegTree::kRoot].nId = nRoot;
         }
     }
     if (status == RegStatus::kOk) {
@@ -1150,9 +1151,10 @@ RegStatus RegistryStore::WriteTreeChanges(const RegTree& old, const RegTree& tre
             doomedKeys.push_back(old.m_keys[k].nId);
         }
     }
-    RegStatus status = DeleteRuns(m_pStatements->deleteValueRun, doomedValues);
+    RegStatus status =
+        DeleteRuns(m_pStatements->deleteValueRun, doomedValues, "cannot delete a value");
     if (status == RegStatus::kOk) {
-        status = DeleteRuns(m_pStatements->deleteKeyRun, doomedKeys);
+        status = DeleteRuns(m_pStatements->deleteKeyRun, doomedKeys, "cannot delete a key");
     }
     for (const uint32_t k : renamed) {
         if (status == RegStatus::kOk && !AllowWrite()) {
@@ -1237,7 +1239,8 @@ RegStatus RegistryStore::WriteTreeChanges(const RegTree& old, const RegTree& tre
         "cannot write a value");
 }
 
-RegStatus RegistryStore::DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>& ids) {
+RegStatus RegistryStore::DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>& ids,
+                                    const char* what) {
     // Ids one apart have no row of anyone else between them: each such run goes in one step.
     std::sort(ids.begin(), ids.end());
     for (size_t i = 0; i < ids.size();) {
@@ -1251,7 +1254,7 @@ RegStatus RegistryStore::DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>&
             }
         }
         if (Use(pDelete).Int(1, ids[i]).Int(2, ids[j - 1]).Step() != SQLITE_DONE) {
-            return DbFail("cannot delete a key");
+            return DbFail(what);
         }
         i = j;
     }

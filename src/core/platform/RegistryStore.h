@@ -191,7 +191,7 @@ private:
     RegStatus DeleteTree(int64_t nId);
     RegStatus ReplaceTree(int64_t nFrom, std::string_view path, const RegTree& tree);
     RegStatus WriteTreeChanges(const RegTree& old, const RegTree& tree);
-    RegStatus DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>& ids);
+    RegStatus DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>& ids, const char* what);
     template <typename Bind>
     RegStatus WriteRows(sqlite3_stmt* pBatch, sqlite3_stmt* pSingle, int nColumns, size_t nRows,
                         Bind bind, const char* what);
