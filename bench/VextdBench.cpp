@@ -113,6 +113,7 @@ void BM_ReloadAfterDownload(benchmark::State& state) {
     auto pStore = RegistryStore::Open(dir + "/registry.sqlite", error);
     const std::unique_ptr<CVextKeyDoc> docs[] = {bench::MakeKeySet(n), bench::MakeKeySet(n, 1)};
     StoreRecordLoader loader(dir + "/registry.sqlite");
+    std::shared_ptr<const KeySetTable> pInUse; // as the engine holds the table it plays
     size_t nNext = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -124,8 +125,9 @@ void BM_ReloadAfterDownload(benchmark::State& state) {
             state.SkipWithError("not loaded anew");
             break;
         }
-        // As a download does once the driver has its record.
+        // The driver then swaps the tables, and the download checkpoints.
         state.PauseTiming();
+        pInUse = load.pTable;
         pStore->Checkpoint();
         state.ResumeTiming();
     }

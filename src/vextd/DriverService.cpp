@@ -228,7 +228,11 @@ void DriverService::Apply(RecordLoad load) {
                 "\": " + std::to_string(status.nFunctions) + " functions, " +
                 std::to_string(status.nMappings) + " mappings");
     }
+    // The old table is let go of after the lock: freeing a large one takes milliseconds that
+    // the serving thread should not wait for.
+    std::shared_ptr<const KeySetTable> pOld;
     const std::lock_guard<std::mutex> lock(m_mutex);
+    pOld = m_engine.SharedTable();
     m_engine.SetTable(std::move(load.pTable));
     m_engine.SetEnabled(m_bWantEnabled);
     m_status = status;

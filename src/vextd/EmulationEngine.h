@@ -44,6 +44,8 @@ public:
     // starts with no step played. A null table is an empty one.
     void SetTable(std::shared_ptr<const KeySetTable> pTable);
     const KeySetTable& Table() const { return *m_pTable; }
+    // The table in use, to hold on to: a large one is freed best away from the serving lock.
+    std::shared_ptr<const KeySetTable> SharedTable() const { return m_pTable; }
 
     // Disabling releases every held key; inputs held across enabling need a fresh press.
     void SetEnabled(bool bEnabled);
