@@ -309,6 +309,13 @@ TEST_F(RegTreeReplaceTest, ReadInHalvesSeesOneStateOfTheStore) {
     EXPECT_EQ(nWrites, 1);
     EXPECT_EQ(texts(), "bc");
 
+    // Ids as far apart as they go, outside the tree, split nothing wrongly.
+    rawSql("INSERT INTO vals(id, key, name, type, data) SELECT -9223372036854775807 - 1, id, "
+           "'Low', 3, x'' FROM keys WHERE name='Other'");
+    rawSql("INSERT INTO vals(id, key, name, type, data) SELECT 9223372036854775807, id, "
+           "'High', 3, x'' FROM keys WHERE name='Other'");
+    EXPECT_EQ(texts(), "bc");
+
     // A damaged row in the tree is one, whichever connection reads it.
     rawSql("INSERT INTO vals(key, name, type, data) SELECT id, 'Odd', 7, x'00' FROM keys "
            "WHERE name='K2'");

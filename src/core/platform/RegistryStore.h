@@ -250,7 +250,7 @@ private:
 
     // Below this span of value ids a tree is read by one connection: a thread and a second
     // connection cost more than they save.
-    static constexpr int64_t kReadInHalvesFrom = 4096;
+    static constexpr uint64_t kReadInHalvesFrom = 4096;
 
     sqlite3* m_pDb = nullptr;
     std::unique_ptr<Statements> m_pStatements;

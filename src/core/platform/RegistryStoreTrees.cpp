@@ -569,13 +569,15 @@ RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bR
             nLow = sqlite3_column_int64(q.Stmt(), 0);
             nHigh = sqlite3_column_int64(q.Stmt(), 1);
         }
-        RegistryStore* pHelper = nHigh - nLow >= kReadInHalvesFrom ? Helper() : nullptr;
+        // Ids of a damaged store may be anything: the span is worked out without overflow.
+        const uint64_t nSpan = static_cast<uint64_t>(nHigh) - static_cast<uint64_t>(nLow);
+        RegistryStore* pHelper = nHigh >= nLow && nSpan >= kReadInHalvesFrom ? Helper() : nullptr;
         if (pHelper == nullptr) {
             bRead = true;
             return ReadTree(nRoot, tree);
         }
         // This connection reads the keys as well, so it takes the smaller share of the values.
-        const int64_t nSplit = nLow + (nHigh - nLow) / 10 * 3;
+        const auto nSplit = static_cast<int64_t>(static_cast<uint64_t>(nLow) + nSpan / 10 * 3);
         if (m_halvesHook) {
             m_halvesHook();
         }
