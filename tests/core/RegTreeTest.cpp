@@ -236,6 +236,18 @@ TEST_F(RegTreeReplaceTest, BadNameWritesNothingAndDamagedOldTreeIsReplacedWhole)
     ASSERT_EQ(store->ReplaceKeyTree(HKEY_LOCAL_MACHINE, "Root", Build(spec)), RegStatus::kOk)
         << store->LastError();
     EXPECT_EQ(Dump(*store), before);
+
+    // A key with the last id there is leaves none for new keys: refused, not wrapped round.
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(
+                  db, "INSERT INTO keys(id, parent, name) VALUES(9223372036854775806, 2, 'Last')",
+                  nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const std::string withLast = Dump(*store);
+    EXPECT_EQ(store->ReplaceKeyTree(HKEY_LOCAL_MACHINE, "Root", Build({"A=X:1", "New", "Newer"})),
+              RegStatus::kBadData);
+    EXPECT_EQ(Dump(*store), withLast);
 }
 
 // A tree this large is read by two connections at once; what it gives must still be one state

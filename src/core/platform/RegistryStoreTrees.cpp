@@ -234,7 +234,11 @@ RegStatus RegistryStore::WriteTreeChanges(const RegTree& old, const RegTree& tre
         if (q.Step() != SQLITE_ROW) {
             return DbFail("cannot create a key");
         }
-        nNextId = sqlite3_column_int64(q.Stmt(), 0);
+        // Past the largest id SQLite gives a real number: a damaged store has no ids left.
+        if (!ColumnInt(q.Stmt(), 0, nNextId) ||
+            nNextId > INT64_MAX - static_cast<int64_t>(tree.m_keys.size())) {
+            return Fail(RegStatus::kBadData, "damaged: no key ids left");
+        }
     }
     std::vector<int64_t> idOfKey(tree.m_keys.size(), 0);
     std::vector<uint32_t> newKeys;
