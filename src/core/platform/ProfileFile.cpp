@@ -14,10 +14,6 @@ constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 // Sections longer than this get a hash index of their keys; shorter ones are scanned.
 constexpr std::size_t kScanLimit = 48;
 
-constexpr char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 constexpr bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
 }
@@ -67,27 +63,6 @@ std::string Fit(std::string_view v, std::size_t bufferSize) {
 
 } // namespace
 
-std::size_t NoCaseHash::operator()(std::string_view s) const {
-    uint64_t h = 14695981039346656037ull;
-    for (char c : s) {
-        h ^= static_cast<uint8_t>(Lower(c));
-        h *= 1099511628211ull;
-    }
-    return static_cast<std::size_t>(h);
-}
-
-bool NoCaseEqual::operator()(std::string_view a, std::string_view b) const {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 int32_t ProfileValueToInt(std::string_view value, int32_t nDefault) {
     if (value.empty()) {
         return nDefault;
@@ -112,8 +87,8 @@ int32_t ProfileValueToInt(std::string_view value, int32_t nDefault) {
         uint32_t digit = 0;
         if (c >= '0' && c <= '9') {
             digit = static_cast<uint32_t>(c - '0');
-        } else if (base == 16 && Lower(c) >= 'a' && Lower(c) <= 'f') {
-            digit = static_cast<uint32_t>(Lower(c) - 'a' + 10);
+        } else if (base == 16 && LowerAscii(c) >= 'a' && LowerAscii(c) <= 'f') {
+            digit = static_cast<uint32_t>(LowerAscii(c) - 'a' + 10);
         } else {
             break;
         }

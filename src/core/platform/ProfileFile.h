@@ -5,6 +5,7 @@
 // writes change the copy in memory, and Flush writes the whole file atomically.
 
 #include "platform/AtomicFile.h"
+#include "platform/NoCase.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,16 +16,6 @@
 #include <vector>
 
 namespace vext {
-
-// ASCII case-insensitive hashing and comparison for section and key names.
-struct NoCaseHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const;
-};
-struct NoCaseEqual {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const;
-};
 
 // The integer rules of GetPrivateProfileIntA applied to a value already read: an optional sign,
 // "0x" for hexadecimal, else decimal digits up to the first other character, wrapped to 32 bits.

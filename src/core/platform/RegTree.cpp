@@ -1,39 +1,18 @@
 #include "platform/RegTree.h"
 
+#include "platform/NoCase.h"
 #include "platform/RegistryStore.h"
 
 #include <algorithm>
 
 namespace vext {
-namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
 
 RegTree::RegTree() {
     m_keys.emplace_back();
 }
 
 uint64_t RegTree::Hash(uint32_t nOwner, std::string_view name) {
-    uint64_t h = 0xcbf29ce484222325ull ^ (uint64_t{nOwner} * 0x9e3779b97f4a7c15ull);
-    for (const char c : name) {
-        h = (h ^ static_cast<unsigned char>(Lower(c))) * 0x100000001b3ull;
-    }
+    const uint64_t h = NoCaseHash()(name) ^ (uint64_t{nOwner} * 0x9e3779b97f4a7c15ull);
     return h ^ (h >> 32);
 }
 
@@ -47,7 +26,7 @@ uint32_t RegTree::Child(uint32_t nKey, std::string_view name) const {
         if (nSlot == 0) {
             return kNoKey;
         }
-        if (m_keys[nSlot - 1].nParent == nKey && SameNoCase(KeyName(nSlot - 1), name)) {
+        if (m_keys[nSlot - 1].nParent == nKey && NoCaseEqual()(KeyName(nSlot - 1), name)) {
             return nSlot - 1;
         }
     }
@@ -94,7 +73,7 @@ bool RegTree::Insert(uint32_t nKey) {
             ++m_keyIndex.nCount;
             return true;
         }
-        if (m_keys[nSlot - 1].nParent == nParent && SameNoCase(KeyName(nSlot - 1), name)) {
+        if (m_keys[nSlot - 1].nParent == nParent && NoCaseEqual()(KeyName(nSlot - 1), name)) {
             return false;
         }
     }
@@ -102,7 +81,7 @@ bool RegTree::Insert(uint32_t nKey) {
 
 uint32_t RegTree::FindValue(uint32_t nKey, std::string_view name) const {
     for (uint32_t v = m_keys[nKey].nFirstValue; v != kNoKey; v = m_values[v].nNext) {
-        if (SameNoCase(ValueName(m_values[v]), name)) {
+        if (NoCaseEqual()(ValueName(m_values[v]), name)) {
             return v;
         }
     }

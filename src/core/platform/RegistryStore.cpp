@@ -1,5 +1,6 @@
 #include "platform/RegistryStore.h"
 
+#include "platform/NoCase.h"
 #include "platform/RegTree.h"
 #include "platform/RegistryStoreRows.h"
 
@@ -42,32 +43,6 @@ const char kSchema[] = "CREATE TABLE keys("
                        " UNIQUE(key, name));"
                        "INSERT INTO keys(id, parent, name) VALUES"
                        " (1, 0, 'HKEY_LOCAL_MACHINE'), (2, 0, 'HKEY_CURRENT_USER');";
-
-void AppendFolded(std::string_view text, std::string& out) {
-    for (const char c : text) {
-        out.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
-    }
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') {
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        }
-        if (y >= 'A' && y <= 'Z') {
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Reads a TEXT column without trusting it: false unless it is text of at most nMax bytes.
 bool ColumnText(sqlite3_stmt* pStmt, int nCol, size_t nMax, std::string& out) {
@@ -119,11 +94,11 @@ const char* HiveName(RegHive hive) {
 }
 
 bool ParseHiveName(std::string_view name, RegHive& hive) {
-    if (EqualNoCase(name, "HKEY_LOCAL_MACHINE") || EqualNoCase(name, "HKLM")) {
+    if (NoCaseEqual()(name, "HKEY_LOCAL_MACHINE") || NoCaseEqual()(name, "HKLM")) {
         hive = HKEY_LOCAL_MACHINE;
         return true;
     }
-    if (EqualNoCase(name, "HKEY_CURRENT_USER") || EqualNoCase(name, "HKCU")) {
+    if (NoCaseEqual()(name, "HKEY_CURRENT_USER") || NoCaseEqual()(name, "HKCU")) {
         hive = HKEY_CURRENT_USER;
         return true;
     }
