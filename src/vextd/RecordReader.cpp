@@ -1,8 +1,8 @@
 #include "RecordReader.h"
 
+#include "driver/DriverRecord.h"
 #include "platform/RegistryStore.h"
 
-#include <charconv>
 #include <cstring>
 #include <iterator>
 #include <system_error>
@@ -12,19 +12,6 @@
 
 namespace vext {
 namespace {
-
-// n zero-padded to nDigits ("%04u") after prefix, in a buffer of the caller's. A record has
-// tens of thousands of such names, and fresh strings for each were a good part of reading it.
-std::string_view Numbered(char (&buffer)[32], std::string_view prefix, uint32_t n, size_t nDigits) {
-    char digits[16];
-    const auto nLength =
-        static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
-    const size_t nPad = nDigits > nLength ? nDigits - nLength : 0;
-    std::memcpy(buffer, prefix.data(), prefix.size());
-    std::memset(buffer + prefix.size(), '0', nPad);
-    std::memcpy(buffer + prefix.size() + nPad, digits, nLength);
-    return {buffer, prefix.size() + nPad + nLength};
-}
 
 // Walks the record by key; paths are put together only to say what is wrong.
 class Reader {
@@ -85,8 +72,8 @@ public:
     }
 
     bool Function(uint32_t nFunctions, uint32_t i, DriverFunction* pFunction) {
-        char name[32];
-        const std::string_view number = Numbered(name, "", i, 4);
+        const RecordKeyName name = RecordKeyName::Function(i);
+        const std::string_view number = name.View();
         const auto path = [&] { return "Functions\\" + std::string(number); };
         const uint32_t nKey = Key(nFunctions, number);
         uint32_t nMode = 0;
@@ -119,8 +106,8 @@ public:
         }
         // Grown as read, not sized by the count: a count is only as good as the keys behind it.
         for (uint32_t j = 0; j < nStrings; ++j) {
-            char stringName[32];
-            const std::string_view string = Numbered(stringName, "String", j, 3);
+            const RecordKeyName stringName = RecordKeyName::String(j);
+            const std::string_view string = stringName.View();
             const auto stringPath = [&] { return dataPath() + "\\" + std::string(string); };
             const uint32_t nString = Key(nData, string);
             StrokeBytes& strokes = pFunction->strings.emplace_back();
@@ -223,8 +210,8 @@ RecordLoad ReadDriverRecord(const RegTree* pRecord) {
     std::vector<std::pair<uint32_t, int>> mappings;
     bOk = bOk && reader.Count(nMappings, mappingsPath, &nMappingCount);
     for (uint32_t m = 0; bOk && m < nMappingCount; ++m) {
-        char name[32];
-        const std::string_view number = Numbered(name, "", m, 4);
+        const RecordKeyName name = RecordKeyName::Mapping(m);
+        const std::string_view number = name.View();
         const auto path = [&] { return "Mappings\\" + std::string(number); };
         const uint32_t nKey = reader.Key(nMappings, number);
         if (nKey == RegTree::kNoKey) {

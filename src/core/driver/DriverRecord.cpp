@@ -10,24 +10,26 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace vext {
 
-namespace {
-
-// prefix and n with at least nDigits digits: "String%03u".
-std::string Numbered(std::string_view prefix, size_t n, size_t nDigits) {
-    char digits[24];
+RecordKeyName::RecordKeyName(std::string_view prefix, uint32_t n, size_t nDigits) {
+    // A record has tens of thousands of these names: no string is made for any of them.
+    char digits[16];
     const auto nLength =
         static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
-    std::string name(prefix);
-    name.append(nDigits > nLength ? nDigits - nLength : 0, '0');
-    name.append(digits, nLength);
-    return name;
+    const size_t nPad = nDigits > nLength ? nDigits - nLength : 0;
+    std::memcpy(m_text, prefix.data(), prefix.size());
+    std::memset(m_text + prefix.size(), '0', nPad);
+    std::memcpy(m_text + prefix.size() + nPad, digits, nLength);
+    m_nLength = prefix.size() + nPad + nLength;
 }
+
+namespace {
 
 // The driver's form of one keystroke pair: the bytes of its press and release code strings.
 bool AddString(RegTree& tree, uint32_t nData, size_t j, const std::string& press,
@@ -36,7 +38,8 @@ bool AddString(RegTree& tree, uint32_t nData, size_t j, const std::string& press
     codes.m_strPressText = press;
     codes.m_strReleaseText = release;
     codes.MakeCodes(false);
-    const uint32_t nKey = tree.AddKey(nData, Numbered("String", j, 3));
+    const uint32_t nKey =
+        tree.AddKey(nData, RecordKeyName::String(static_cast<uint32_t>(j)).View());
     return nKey != RegTree::kNoKey &&
            tree.SetBinary(nKey, "Press", CodesToBytes(codes.m_strPressCodes)) &&
            tree.SetBinary(nKey, "Release", CodesToBytes(codes.m_strReleaseCodes));
@@ -44,7 +47,8 @@ bool AddString(RegTree& tree, uint32_t nData, size_t j, const std::string& press
 
 bool AddFunction(RegTree& tree, uint32_t nFunctions, size_t i, const CKeyFunction& f,
                  const std::unordered_map<int32_t, uint32_t>& indexOfCookie) {
-    const uint32_t nKey = tree.AddKey(nFunctions, Numbered("", i, 4));
+    const uint32_t nKey =
+        tree.AddKey(nFunctions, RecordKeyName::Function(static_cast<uint32_t>(i)).View());
     if (nKey == RegTree::kNoKey) {
         return false;
     }
@@ -92,7 +96,8 @@ bool AddMappings(RegTree& tree, const CVextKeyDoc& doc,
         if (!bOk) {
             return;
         }
-        const uint32_t nKey = tree.AddKey(nMappings, Numbered("", m++, 4));
+        const uint32_t nKey =
+            tree.AddKey(nMappings, RecordKeyName::Mapping(static_cast<uint32_t>(m++)).View());
         // A mapping to a cookie no function has keeps its place as an empty key.
         const auto function = indexOfCookie.find(e.nCookie);
         bOk = nKey != RegTree::kNoKey && (function == indexOfCookie.end() ||

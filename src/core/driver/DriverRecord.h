@@ -7,8 +7,11 @@
 
 #include "platform/RegistryStore.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class CVextKeyDoc;
 
@@ -18,6 +21,23 @@ namespace vext {
 inline constexpr char kDriverRecordPath[] =
     "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM"
     "\\Zelvan Vext\\VextKey";
+
+// The record's numbered key names, alike for its writer and the driver's reader: functions and
+// mappings "0000", a function's strings "String000"; a larger number takes more digits.
+class RecordKeyName {
+public:
+    static RecordKeyName Function(uint32_t n) { return {"", n, 4}; }
+    static RecordKeyName String(uint32_t n) { return {"String", n, 3}; }
+    static RecordKeyName Mapping(uint32_t n) { return {"", n, 4}; }
+
+    std::string_view View() const { return {m_text, m_nLength}; }
+
+private:
+    RecordKeyName(std::string_view prefix, uint32_t n, size_t nDigits);
+
+    char m_text[24];
+    size_t m_nLength = 0;
+};
 
 // Replaces the record with the document's key set. False when any part of it cannot be
 // written: then nothing changed and store.LastError() says why.
