@@ -99,30 +99,10 @@ void RegTree::LinkValue(uint32_t nValue) {
 }
 
 uint32_t RegTree::Find(std::string_view path) const {
-    if (path.empty()) {
-        return kRoot;
-    }
-    // Resume below the deepest key the path shares with the last one.
-    size_t nSteps = 0;
-    while (nSteps < m_lastSteps.size()) {
-        const size_t end = m_lastSteps[nSteps].first;
-        if (end > path.size() || (end < path.size() && path[end] != '\\') ||
-            path.compare(0, end, m_strLastPath, 0, end) != 0) {
-            break;
-        }
-        ++nSteps;
-    }
-    m_lastSteps.resize(nSteps);
-    m_strLastPath.assign(path);
-    uint32_t nKey = nSteps > 0 ? m_lastSteps.back().second : kRoot;
-    size_t pos = nSteps > 0 ? m_lastSteps.back().first + 1 : 0;
-    while (pos <= path.size()) {
+    uint32_t nKey = kRoot;
+    for (size_t pos = 0; nKey != kNoKey && !path.empty() && pos <= path.size();) {
         const size_t end = std::min(path.find('\\', pos), path.size());
         nKey = Child(nKey, path.substr(pos, end - pos));
-        if (nKey == kNoKey) {
-            return kNoKey;
-        }
-        m_lastSteps.emplace_back(end, nKey);
         pos = end + 1;
     }
     return nKey;

@@ -115,10 +115,6 @@ private:
     std::vector<ValueRef> m_values; // in the order they were made
     std::vector<uint8_t> m_bytes;   // names and data
     SlotTable m_keyIndex;
-    // Readers go through a tree path by path, each much like the one before: the last path
-    // found is kept with the key at the end of each of its names.
-    mutable std::string m_strLastPath;
-    mutable std::vector<std::pair<size_t, uint32_t>> m_lastSteps; // (end in the path, key)
 };
 
 } // namespace vext
