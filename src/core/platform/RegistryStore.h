@@ -212,9 +212,9 @@ private:
     bool AddTreeValue(RegTree& tree, RegTree::ValueRef& value, std::string_view name,
                       std::span<const uint8_t> data, const std::string* pWhy);
     RegStatus ReadKeyTreeInHalves(RegHive hive, std::string_view path, RegTree& tree, bool& bRead);
-    // A small tree, or one without a second connection to be had, is read by this one alone.
-    // bRead is false, with nothing read, when the second connection failed.
-    RegStatus ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bRead);
+    // nConnections says how many read the tree: 1 for a small tree or when no second
+    // connection can be had, 2 for a large one, 0 (nothing read) when the second one failed.
+    RegStatus ReadTreeInHalves(int64_t nRoot, RegTree& tree, int& nConnections);
     // A second, read-only connection to the same file; null when it cannot be had.
     RegistryStore* Helper();
 

@@ -68,11 +68,11 @@ RegStatus RegistryStore::ReplaceTree(int64_t nFrom, std::string_view path, const
         } else if (status == RegStatus::kOk) {
             // Holding the write lock with nothing changed yet, this connection sees what any
             // other sees: a second one may read half the old tree.
-            bool bRead = false;
+            int nConnections = 0;
             if (!m_bTransactionChanged) {
-                status = ReadTreeInHalves(nRoot, old, bRead);
+                status = ReadTreeInHalves(nRoot, old, nConnections);
             }
-            if (status == RegStatus::kOk && !bRead) {
+            if (status == RegStatus::kOk && nConnections == 0) {
                 status = ReadTree(nRoot, old);
             }
             if (status == RegStatus::kBadData) {
@@ -539,8 +539,11 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
         if ((status = OpenKey(hive, path, key)) != RegStatus::kOk) {
             return status;
         }
-        if ((status = ReadTreeInHalves(key.m_nId, tree, bRead)) != RegStatus::kOk || !bRead) {
-            return status;
+        int nConnections = 0;
+        status = ReadTreeInHalves(key.m_nId, tree, nConnections);
+        bRead = nConnections > 0;
+        if (status != RegStatus::kOk || nConnections < 2) {
+            return status; // one connection read it in this snapshot, or nothing was read
         }
     }
     int64_t nVersionAfter = 0;
@@ -557,8 +560,8 @@ RegStatus RegistryStore::ReadKeyTreeInHalves(RegHive hive, std::string_view path
 
 // Both connections must see one state: the caller's read snapshot began before and another
 // writer's commit is caught after, or the caller holds the write lock and has changed nothing.
-RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bRead) {
-    bRead = false;
+RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, int& nConnections) {
+    nConnections = 0;
     RegStatus status = RegStatus::kOk;
     ValueRows helperRows;
     TreeKeys keys;
@@ -577,7 +580,7 @@ RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bR
         const uint64_t nSpan = static_cast<uint64_t>(nHigh) - static_cast<uint64_t>(nLow);
         RegistryStore* pHelper = nHigh >= nLow && nSpan >= kReadInHalvesFrom ? Helper() : nullptr;
         if (pHelper == nullptr) {
-            bRead = true;
+            nConnections = 1;
             return ReadTree(nRoot, tree);
         }
         // This connection reads the keys as well, so it takes the smaller share of the values.
@@ -690,7 +693,7 @@ RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, bool& bR
         tree.m_values.push_back(value);
         tree.LinkValue(static_cast<uint32_t>(tree.m_values.size() - 1));
     }
-    bRead = true;
+    nConnections = 2;
     return RegStatus::kOk;
 }
 
