@@ -1,7 +1,7 @@
 #pragma once
 
-// A registry key with everything below it, held in memory: either copied out of the store in
-// two passes (RegKey::ReadTree), for readers of a whole tree such as the driver loading its
+// A registry key with everything below it, held in memory: either copied out of the store in a
+// go (RegistryStore::ReadKeyTree), for readers of a whole tree such as the driver loading its
 // record, or built here and written in one go (RegKey::ReplaceSubKeyTree), as a download does.
 // Names compare without regard to ASCII case as in the store and keep the case they were given;
 // sub-keys and values keep the order they were made in. Names and bytes are kept back to back

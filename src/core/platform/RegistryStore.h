@@ -113,10 +113,6 @@ public:
     // The full path, "HKEY_LOCAL_MACHINE\..." with each name as it was created.
     RegStatus GetPath(std::string& path) const;
 
-    // Copies this key with every key and value below it into tree, in two passes over the
-    // store rather than one query per value. Read inside a RegReadSnapshot to get one state.
-    RegStatus ReadTree(RegTree& tree) const;
-
 private:
     friend class RegistryStore;
     RegKey(RegistryStore* pStore, int64_t nId) : m_pStore(pStore), m_nId(nId) {}

@@ -318,14 +318,6 @@ RegStatus RegistryStore::WriteRows(sqlite3_stmt* pBatch, sqlite3_stmt* pSingle, 
     return RegStatus::kOk;
 }
 
-RegStatus RegKey::ReadTree(RegTree& tree) const {
-    tree = RegTree();
-    if (!m_pStore) {
-        return RegStatus::kInvalid;
-    }
-    return m_pStore->ReadTree(m_nId, tree);
-}
-
 // The keys of a tree being read, by id: for finding the key each value row belongs to.
 struct RegistryStore::TreeKeys {
     std::vector<int64_t> ids;       // every key row of the store, ascending
