@@ -156,7 +156,9 @@ FileStatus ReadWholeFile(const std::string& path, std::string* pBytes, bool* pbE
                          std::size_t maxBytes) {
     pBytes->clear();
     *pbExists = false;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a FIFO (or a device) named as the file cannot hang the open; the
+    // type check below then refuses it.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
             return {};

@@ -24,8 +24,9 @@ struct FileStatus {
 // without any write permission is refused (kCannotWrite) and left as it is.
 FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// Reads a whole file. A missing file sets *pbExists false and is not an error. Files larger than
-// maxBytes are refused.
+// Reads a whole file. A missing file sets *pbExists false and is not an error. Anything but a
+// regular file (a FIFO, a device, a folder) is refused without blocking, and so are files larger
+// than maxBytes.
 FileStatus ReadWholeFile(const std::string& path, std::string* pBytes, bool* pbExists,
                          std::size_t maxBytes);
 

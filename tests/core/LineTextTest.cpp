@@ -1,0 +1,59 @@
+#include "platform/LineText.h"
+
+#include "TempDir.h"
+#include "platform/AtomicFile.h"
+
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+TEST(LineText, ControlCharactersAndBrokenUtf8AreEscaped) {
+    const struct {
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"Game", "Game"},
+        {"C:\\Games\\Racing.vks", "C:\\Games\\Racing.vks"},
+        {"Game\nslot 1: Corvel Pad", "Game\\nslot 1: Corvel Pad"},
+        {"a\r\tb", "a\\r\\tb"},
+        {"red\x1b[31m", "red\\e[31m"},
+        {std::string("nul\0x", 5), "nul\\x00x"},
+        {"del\x7f", "del\\x7F"},
+        {"Manette \xc3\xa9t\xc3\xa9 \xe2\x9c\x93 \xf0\x9f\x8e\xae",
+         "Manette \xc3\xa9t\xc3\xa9 \xe2\x9c\x93 \xf0\x9f\x8e\xae"},
+        {"csi \xc2\x9b"
+         "31m",
+         "csi \\xC2\\x9B31m"},
+        {"lone \x9b and \xff", "lone \\x9B and \\xFF"},
+        {"cut \xe2\x9c", "cut \\xE2\\x9C"},
+        {"overlong \xc0\xaf", "overlong \\xC0\\xAF"},
+        {"surrogate \xed\xa0\x80", "surrogate \\xED\\xA0\\x80"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EscapeForLine(c.in), c.out) << c.in;
+    }
+}
+
+TEST(LineText, ReadingAFileRefusesWhatIsNotARegularFileWithoutBlocking) {
+    test::TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir.file("big");
+    std::ofstream(big) << std::string(2048, 'x');
+    for (const std::string& path : {fifo, std::string("/dev/zero"), dir.path().string(), big}) {
+        std::string bytes;
+        bool bExists = true;
+        const FileStatus status = ReadWholeFile(path, &bytes, &bExists, 1024);
+        EXPECT_FALSE(status.ok()) << path;
+        EXPECT_FALSE(bExists) << path;
+        EXPECT_TRUE(bytes.size() <= 1024) << path;
+    }
+}
+
+} // namespace
+} // namespace vext
