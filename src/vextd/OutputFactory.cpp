@@ -14,8 +14,7 @@ namespace {
 
 // The rule of packaging/70-vextkey-uinput.rules, so the commands work without the sources.
 constexpr const char* kUinputRule =
-    R"(KERNEL=="uinput", SUBSYSTEM=="misc", GROUP="input", MODE="0660", TAG+="uaccess", )"
-    R"(OPTIONS+="static_node=uinput")";
+    R"(KERNEL=="uinput", SUBSYSTEM=="misc", TAG+="uaccess", OPTIONS+="static_node=uinput")";
 
 std::unique_ptr<KeyOutput> OpenUinput(std::string* pError) {
     auto pOutput = std::make_unique<UinputOutput>();
@@ -46,7 +45,8 @@ std::unique_ptr<KeyOutput> OpenAuto(std::string* pError, std::string* pNote) {
     }
     const std::string path = UinputDevicePath();
     *pError = "no keyboard output: " + uinputError + "; and no XTest either: " + xtestError +
-              ".\nGive your user access to " + path + ", then log out and in:\n" +
+              ".\nInstall the udev rule 70-vextkey-uinput.rules, which gives the user at the seat access "
+              "to " + path + ", then log out and in:\n" +
               UinputAccessCommands(::access(path.c_str(), F_OK) != 0) +
               "or, in an X11 session, start vextd where DISPLAY is set.";
     return nullptr;
@@ -66,8 +66,7 @@ std::string UinputAccessCommands(bool bDeviceMissing) {
     }
     commands += std::string("    echo '") + kUinputRule +
                 "' | sudo tee /etc/udev/rules.d/70-vextkey-uinput.rules\n"
-                "    sudo udevadm control --reload && sudo udevadm trigger\n"
-                "    sudo usermod -aG input $USER\n";
+                "    sudo udevadm control --reload && sudo udevadm trigger\n";
     return commands;
 }
 

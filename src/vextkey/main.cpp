@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
     QStringList args = QApplication::arguments();
     args.removeFirst();
     if (!theApp.InitInstance(args)) {
-        return 0;
+        return theApp.InitExitCode();
     }
     return theApp.ExitInstance(QApplication::exec());
 #else

@@ -11,6 +11,12 @@
 #include "framework/Prompts.h"
 #include "platform/RegistryStore.h"
 
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QtTest>
@@ -139,6 +145,7 @@ private Q_SLOTS:
     void staleSocketIsTakenOver() {
         {
             // A listener that vanished without cleaning up leaves its socket file behind.
+            ::mkdir(QFileInfo(InstanceGuard::ServerName()).path().toLocal8Bit().constData(), 0700);
             QFile stale(InstanceGuard::ServerName());
             QVERIFY(stale.open(QIODevice::WriteOnly));
         }
@@ -149,6 +156,71 @@ private Q_SLOTS:
 
     void nothingRunningNobodyAnswers() {
         QVERIFY(!InstanceGuard::NotifyRunningInstance(QString()));
+    }
+
+    void theSocketsFolderMustBePrivate() {
+        const QString strDir = QFileInfo(InstanceGuard::ServerName()).path();
+        QVERIFY(InstanceGuard::ServerName().contains(QString::number(::geteuid())));
+        {
+            InstanceGuard guard;
+            QVERIFY(guard.Listen());
+            QCOMPARE(QFileInfo(strDir).permissions() & 0x7777,
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                         QFile::WriteUser | QFile::ExeUser);
+        }
+        // A folder others can enter is neither listened in nor believed, and start-up says why.
+        QVERIFY(::chmod(strDir.toLocal8Bit().constData(), 0755) == 0);
+        InstanceGuard open;
+        QVERIFY(!open.Listen());
+        QVERIFY(open.ListenError().contains(strDir));
+        QVERIFY(!InstanceGuard::NotifyRunningInstance(QString()));
+        {
+            PromptScript script;
+            auto pApp = test::StartApp();
+            QVERIFY(!pApp);
+            QCOMPARE(int(script.m_messages.size()), 1);
+            QVERIFY(script.m_messages[0].strText.contains("cannot start"));
+        }
+        QVERIFY(::chmod(strDir.toLocal8Bit().constData(), 0700) == 0);
+    }
+
+    void anotherUsersEndIsNotBelieved() {
+        InstanceGuard guard;
+        QVERIFY(guard.Listen());
+        QSignalSpy spy(&guard, &InstanceGuard::activationRequested);
+        // As if the listener ran as another user: the client does not hand anything over...
+        InstanceGuard::SetTrustedUid(::geteuid() + 1);
+        std::optional<InstanceGuard::ModeResult> forwarded;
+        bool bNotified = true;
+        QThread* pThread = QThread::create([&] {
+            bNotified = InstanceGuard::NotifyRunningInstance("/tmp/a.vks");
+            forwarded = InstanceGuard::ForwardMode(InstanceGuard::Mode::Unload, QString(), 2000);
+        });
+        pThread->start();
+        QTRY_VERIFY(pThread->isFinished());
+        delete pThread;
+        QVERIFY(!bNotified);
+        QVERIFY2(!forwarded, "the mode is carried out by the caller itself");
+        // ...and the listener drops a peer it does not trust before reading a byte.
+        QLocalSocket raw;
+        raw.connectToServer(InstanceGuard::ServerName());
+        QVERIFY(raw.waitForConnected(2000));
+        raw.write("RAISE\n");
+        QTRY_COMPARE(raw.state(), QLocalSocket::UnconnectedState);
+        InstanceGuard::SetTrustedUid(::geteuid());
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void aFileNameWithALineBreakIsRefused() {
+        InstanceGuard guard;
+        QVERIFY(guard.Listen());
+        QSignalSpy spy(&guard, &InstanceGuard::activationRequested);
+        QVERIFY(!InstanceGuard::NotifyRunningInstance("/tmp/a.vks\n/tmp/b.vks"));
+        const auto result = InstanceGuard::ForwardMode(InstanceGuard::Mode::Load, "/tmp/a\rb");
+        QVERIFY(result && result->nExitCode == 1);
+        QVERIFY(result->strError.contains("line break"));
+        test::Drain();
+        QCOMPARE(spy.count(), 0);
     }
 };
 

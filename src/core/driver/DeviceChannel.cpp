@@ -2,6 +2,7 @@
 
 #include "driver/DeviceProtocol.h"
 #include "driver/DeviceSocket.h"
+#include "platform/RuntimeDir.h"
 
 #include <array>
 #include <chrono>
@@ -169,12 +170,7 @@ std::string DeviceSocketPath() {
     if (device != nullptr && *device != '\0') {
         return device;
     }
-    // A relative runtime directory is invalid and must be ignored.
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        return std::string(runtime) + "/vext/device";
-    }
-    return "/tmp/vext-" + std::to_string(::getuid()) + "/device";
+    return PrivateRuntimeDir() + "/device";
 }
 
 } // namespace vext

@@ -1,5 +1,7 @@
 #include "driver/DeviceListener.h"
 
+#include "platform/RuntimeDir.h"
+
 #include <array>
 #include <cerrno>
 #include <sys/socket.h>
@@ -17,22 +19,6 @@ std::string ParentOf(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Anyone who can enter the socket's directory could swap the socket for their own; so the
-// directory must be this user's and shut to all others.
-bool PrepareDirectory(const std::string& dir) {
-    if (::mkdir(dir.c_str(), 0700) == 0) {
-        return ::chmod(dir.c_str(), 0700) == 0;
-    }
-    if (errno != EEXIST) {
-        return false;
-    }
-    struct stat info {};
-    if (::lstat(dir.c_str(), &info) != 0) {
-        return false;
-    }
-    return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }
 
 // Clears the way for bind: nothing there, or a socket no one answers on any more.
@@ -62,8 +48,9 @@ bool DeviceListener::Listen(const std::string& path) {
     Close();
     sockaddr_un address{};
     socklen_t nLength = 0;
-    if (!MakeUnixAddress(path, &address, &nLength) || !PrepareDirectory(ParentOf(path)) ||
-        !ClearStaleSocket(path)) {
+    std::string why;
+    if (!MakeUnixAddress(path, &address, &nLength) ||
+        !PreparePrivateDirectory(ParentOf(path), &why) || !ClearStaleSocket(path)) {
         return false;
     }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

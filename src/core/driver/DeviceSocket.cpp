@@ -82,13 +82,17 @@ int ConnectUnixSocket(const std::string& path, DeviceDeadline deadline) {
 }
 
 bool PeerIsSameUser(int fd) {
+    return PeerHasUid(fd, ::geteuid());
+}
+
+bool PeerHasUid(int fd, uid_t nUid) {
     ucred credentials{};
     socklen_t nSize = sizeof(credentials);
     if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &nSize) != 0 ||
         nSize != sizeof(credentials)) {
         return false;
     }
-    return credentials.uid == ::geteuid();
+    return credentials.uid == nUid;
 }
 
 bool SendAll(int fd, std::span<const uint8_t> bytes, DeviceDeadline deadline) {

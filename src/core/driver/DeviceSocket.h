@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <sys/socket.h>
+#include <sys/types.h>
 #include <sys/un.h>
 #include <vector>
 
@@ -30,6 +31,8 @@ int ConnectUnixSocket(const std::string& path, DeviceDeadline deadline);
 
 // True when the process on the other end runs as the same user as this one.
 bool PeerIsSameUser(int fd);
+// True when the process on the other end runs as nUid.
+bool PeerHasUid(int fd, uid_t nUid);
 
 // Sends every byte (never raising SIGPIPE). False on error or when the deadline passes.
 bool SendAll(int fd, std::span<const uint8_t> bytes, DeviceDeadline deadline);

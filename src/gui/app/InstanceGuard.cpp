@@ -1,5 +1,9 @@
 #include "app/InstanceGuard.h"
 
+#include "driver/DeviceSocket.h"
+#include "platform/RuntimeDir.h"
+
+#include <string>
 #include <unistd.h>
 
 #include <QDir>
@@ -31,6 +35,26 @@ QByteArray OneLine(QByteArray text) {
     return text;
 }
 
+uid_t g_nTrustedUid = ::geteuid();
+
+// Connects to the running instance, if one of this user's runs: the folder must be private and
+// the peer must be this user, or whatever answers there is not believed.
+bool ConnectToInstance(QLocalSocket& socket) {
+    std::string why;
+    if (!vext::IsPrivateDirectory(vext::PrivateRuntimeDir(), &why)) {
+        return false;
+    }
+    socket.connectToServer(InstanceGuard::ServerName());
+    if (!socket.waitForConnected(kTimeoutMs)) {
+        return false;
+    }
+    if (!PeerHasUid(static_cast<int>(socket.socketDescriptor()), g_nTrustedUid)) {
+        socket.abort();
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 InstanceGuard::InstanceGuard(QObject* pParent)
@@ -42,22 +66,24 @@ InstanceGuard::InstanceGuard(QObject* pParent)
 InstanceGuard::~InstanceGuard() = default;
 
 QString InstanceGuard::ServerName() {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists()) {
-        return QDir(QString::fromLocal8Bit(runtime)).filePath(QStringLiteral("vextkey-instance"));
-    }
-    return QDir(QDir::tempPath())
-        .filePath(QStringLiteral("vextkey-%1.instance").arg(static_cast<qulonglong>(getuid())));
+    return QDir(QString::fromStdString(PrivateRuntimeDir()))
+        .filePath(QStringLiteral("vextkey-%1.instance").arg(static_cast<qulonglong>(::geteuid())));
+}
+
+void InstanceGuard::SetTrustedUid(uid_t nUid) {
+    g_nTrustedUid = nUid;
 }
 
 bool InstanceGuard::NotifyRunningInstance(const QString& strFile) {
-    QLocalSocket socket;
-    socket.connectToServer(ServerName());
-    if (!socket.waitForConnected(kTimeoutMs)) {
+    // A line break would end the request early and let the rest of the name be read as another.
+    if (strFile.contains('\n') || strFile.contains('\r')) {
         return false;
     }
-    QByteArray request = strFile.isEmpty() ? kRaise : kOpen + strFile.toUtf8();
-    request.replace('\n', ' ');
+    QLocalSocket socket;
+    if (!ConnectToInstance(socket)) {
+        return false;
+    }
+    const QByteArray request = strFile.isEmpty() ? kRaise : kOpen + strFile.toUtf8();
     socket.write(request + '\n');
     if (!socket.waitForBytesWritten(kTimeoutMs)) {
         return false;
@@ -73,12 +99,15 @@ bool InstanceGuard::NotifyRunningInstance(const QString& strFile) {
 
 std::optional<InstanceGuard::ModeResult>
 InstanceGuard::ForwardMode(Mode mode, const QString& strFile, int nAnswerMs) {
+    if (strFile.contains('\n') || strFile.contains('\r')) {
+        return ModeResult{kExitFailed, QStringLiteral("a file name with a line break is refused; "
+                                                      "rename the file")};
+    }
     QLocalSocket socket;
-    socket.connectToServer(ServerName());
-    if (!socket.waitForConnected(kTimeoutMs)) {
+    if (!ConnectToInstance(socket)) {
         return std::nullopt;
     }
-    const QByteArray request = mode == Mode::Load ? kLoad + OneLine(strFile.toUtf8()) : kUnload;
+    const QByteArray request = mode == Mode::Load ? kLoad + strFile.toUtf8() : kUnload;
     socket.write(request + '\n');
 
     QElapsedTimer timer;
@@ -112,16 +141,30 @@ bool InstanceGuard::Listen() {
     if (m_pServer->isListening()) {
         return true;
     }
+    m_strListenError.clear();
+    std::string why;
+    if (!PreparePrivateDirectory(PrivateRuntimeDir(), &why)) {
+        m_strListenError = QString::fromStdString(why);
+        return false;
+    }
     // Listening replaces whatever sits at the path, so ask first: a live instance answers, a
     // socket left behind by a crash does not.
     const QString strName = ServerName();
     QLocalSocket probe;
     probe.connectToServer(strName);
     if (probe.waitForConnected(kTimeoutMs)) {
+        if (!PeerHasUid(static_cast<int>(probe.socketDescriptor()), g_nTrustedUid)) {
+            m_strListenError = QStringLiteral("another user's program listens at %1").arg(strName);
+        }
         return false;
     }
     QLocalServer::removeServer(strName);
-    return m_pServer->listen(strName);
+    if (!m_pServer->listen(strName)) {
+        m_strListenError =
+            QStringLiteral("cannot listen at %1: %2").arg(strName, m_pServer->errorString());
+        return false;
+    }
+    return true;
 }
 
 bool InstanceGuard::IsListening() const {
@@ -131,6 +174,11 @@ bool InstanceGuard::IsListening() const {
 void InstanceGuard::OnNewConnection() {
     while (QLocalSocket* pSocket = m_pServer->nextPendingConnection()) {
         connect(pSocket, &QLocalSocket::disconnected, pSocket, &QObject::deleteLater);
+        if (!PeerHasUid(static_cast<int>(pSocket->socketDescriptor()), g_nTrustedUid)) {
+            pSocket->abort();
+            pSocket->deleteLater();
+            continue;
+        }
         QPointer<QLocalSocket> guard(pSocket);
         connect(pSocket, &QLocalSocket::readyRead, this, [this, guard] {
             if (!guard) {

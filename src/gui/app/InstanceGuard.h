@@ -4,9 +4,13 @@
 // later start connects, asks it to come forward (handing over a file to open, if any) and ends.
 // A later start with -ld or -ul hands that request over instead: the running instance carries it
 // out and answers with the result, so the later start's exit code tells the truth.
+//
+// The socket lives in the user's private runtime folder and both ends check that the other
+// runs as the same user: another user can neither take the requests nor answer them.
 
 #include <functional>
 #include <optional>
+#include <sys/types.h>
 
 #include <QObject>
 #include <QString>
@@ -22,9 +26,11 @@ public:
     explicit InstanceGuard(QObject* pParent = nullptr);
     ~InstanceGuard() override;
 
-    // The socket: $XDG_RUNTIME_DIR/vextkey-instance, else vextkey-<uid>.instance in the
-    // temporary folder.
+    // The socket: vextkey-<uid>.instance in the private runtime folder ($XDG_RUNTIME_DIR/vext,
+    // else /tmp/vext-<uid>).
     static QString ServerName();
+    // The user whose instance is believed; this process's own unless a test says otherwise.
+    static void SetTrustedUid(uid_t nUid);
     // Asks a running instance to come forward and open strFile (empty: open nothing). True when
     // an instance took the request.
     static bool NotifyRunningInstance(const QString& strFile);
@@ -42,9 +48,11 @@ public:
     // Carries out a handed-over mode in the running instance.
     std::function<ModeResult(Mode mode, const QString& strFile)> m_fnRunMode;
 
-    // Becomes the running instance. False when another instance already is one.
+    // Becomes the running instance. False when another instance already is one (ListenError()
+    // is then empty) or when it cannot listen (ListenError() says why).
     bool Listen();
     bool IsListening() const;
+    const QString& ListenError() const { return m_strListenError; }
 
 Q_SIGNALS:
     void activationRequested(const QString& strFile);
@@ -54,6 +62,7 @@ private:
     QByteArray Answer(const QByteArray& line);
 
     QLocalServer* m_pServer;
+    QString m_strListenError;
 };
 
 } // namespace vext

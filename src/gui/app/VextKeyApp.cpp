@@ -12,14 +12,18 @@
 #include "dialogs/PrefSheet.h"
 #include "framework/CmdIds.h"
 #include "framework/FileOperation.h"
+#include "framework/Prompts.h"
 #include "framework/Resources.h"
 #include "model/AppState.h"
 #include "pad/PadLayoutTable.h"
+#include "platform/LineText.h"
 #include "platform/StringTable.h"
 #include "views/KeyStrokeView.h"
 #include "views/VextKeyView.h"
 #include "views/VextPadFrame.h"
 #include "views/VextPadView.h"
+
+#include <cstdio>
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -100,15 +104,36 @@ bool CVextKeyApp::HandOverToRunningInstance(const QStringList& files) {
 bool CVextKeyApp::InitInstance(const QStringList& args) {
     // One instance: a running one comes forward, takes the files and this start ends. It may
     // run in another folder, so it gets absolute paths.
-    QStringList files = ShellFileNames(args);
-    for (QString& strFile : files) {
-        strFile = QFileInfo(strFile).absoluteFilePath();
+    QStringList files;
+    for (const QString& strFile : ShellFileNames(args)) {
+        // Requests to the running instance are lines; such a name cannot travel whole.
+        if (strFile.contains('\n') || strFile.contains('\r')) {
+            std::fprintf(stderr, "vextkey: a file name with a line break is refused: %s\n",
+                         vext::EscapeForLine(strFile.toStdString()).c_str());
+            m_nInitExitCode = 1;
+            continue;
+        }
+        files.append(QFileInfo(strFile).absoluteFilePath());
+    }
+    if (files.isEmpty() && m_nInitExitCode != 0) {
+        return false;
     }
     m_pInstance = std::make_unique<vext::InstanceGuard>();
     if (HandOverToRunningInstance(files)) {
         return false;
     }
     if (!m_pInstance->Listen()) {
+        if (!m_pInstance->ListenError().isEmpty()) {
+            // Without the socket, -ld and files handed over would miss this window: say so
+            // rather than run as a second, deaf instance.
+            const QString strError =
+                QStringLiteral("VextKey cannot start: %1").arg(m_pInstance->ListenError());
+            std::fprintf(stderr, "vextkey: %s\n",
+                         vext::EscapeForLine(strError.toStdString()).c_str());
+            vext::AfxMessageBox(strError, vext::MsgButtons::Ok, vext::MsgIcon::Stop);
+            m_nInitExitCode = 1;
+            return false;
+        }
         HandOverToRunningInstance(files);
         return false;
     }

@@ -30,6 +30,8 @@ public:
     // The interactive start-up, arguments without the program name. False: end the program now
     // (another instance took over, or the named file could not be opened).
     bool InitInstance(const QStringList& args);
+    // The exit code when InitInstance fails: 0 when another instance took over, 1 on an error.
+    int InitExitCode() const { return m_nInitExitCode; }
     // Writes the settings the framework keeps; returns nExitCode.
     int ExitInstance(int nExitCode = 0);
     void ShowTipAtStartup();
@@ -62,6 +64,7 @@ public:
     vext::CMDIChildWnd* m_pViewerFrame = nullptr;
     int m_nDefaultPadType = 0;
     int m_bSilent = 0;
+    int m_nInitExitCode = 0;
     std::unique_ptr<vext::PadLayoutTable> m_padLayouts;
     // Where tips.txt is read from; next to the program unless set otherwise.
     QString m_strTipsPath;
