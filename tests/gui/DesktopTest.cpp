@@ -63,6 +63,11 @@ public Q_SLOTS:
     void Open(const QUrl& url) { m_urls.append(url); }
 };
 
+QByteArray ReadAll(const QString& strPath) {
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
 CDocument* OnlyDocument(CVextKeyApp& app) {
     const std::vector<CDocument*> docs = app.m_pListTemplate->GetDocuments();
     return docs.size() == 1 ? docs.front() : nullptr;
@@ -134,11 +139,58 @@ private Q_SLOTS:
             QVERIFY(runner.m_started.isEmpty());
         } else {
             QCOMPARE(runner.m_started.size(), 1);
-            QCOMPARE(runner.m_started[0],
-                     (QStringList{"/usr/bin/xdg-email", "--subject", "VextKey key set Racing",
-                                  "--attach", QFileInfo(strPath).absoluteFilePath()}));
+            const QStringList& args = runner.m_started[0];
+            QCOMPARE(args.mid(0, 4), (QStringList{"/usr/bin/xdg-email", "--subject",
+                                                  "VextKey key set Racing", "--attach"}));
+            QCOMPARE(QFileInfo(args[4]).fileName(), QString("Racing.vks"));
+            QCOMPARE(ReadAll(args[4]), ReadAll(strPath));
         }
         test::StopApp(pApp);
+    }
+
+    void sendKeepsTheNameOutOfTheMailersCommandLine() {
+        // xdg-email decodes \xNN in what it is given: this name would attach another file.
+        const QString strName = "Game\\x27,attachment=\\x27\\x2Fetc\\x2Fpasswd\\x27 \"$(x)\".vks";
+        FakeRunner runner;
+        auto pApp = test::StartApp();
+        pApp->OnFileNew();
+        CDocument* pDoc = OnlyDocument(*pApp);
+        const QString strPath = test::TheGuiTestEnv().FilePath(strName);
+        QVERIFY(pDoc->DoSave(strPath));
+        pDoc->SetTitle("Game\\x27\n\"Title\"");
+        QVERIFY(pApp->MainFrame()->ExecuteCommand(ID_FILE_SEND_MAIL));
+        QCOMPARE(runner.m_started.size(), 1);
+        const QStringList& args = runner.m_started[0];
+        QCOMPARE(args[2], QString("VextKey key set Gamex27 Title"));
+        const QFileInfo copy(args[4]);
+        QCOMPARE(copy.fileName(),
+                 QString("Game_x27_attachment__x27_x2Fetc_x2Fpasswd_x27 ___x__.vks"));
+        QCOMPARE(ReadAll(args[4]), ReadAll(strPath));
+        QCOMPARE(QFileInfo(copy.path()).permissions() &
+                     (QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup),
+                 QFile::Permissions());
+        test::StopApp(pApp);
+    }
+
+    void toolsAreNotTakenFromRelativePathEntries() {
+        QTemporaryDir dir;
+        const QString strTool = dir.filePath("vext-probe-tool");
+        QFile tool(strTool);
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        tool.close();
+        const QByteArray oldPath = qgetenv("PATH");
+        const QString strOldDir = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        for (const QByteArray& path : {QByteArray(".:/nonexistent"), QByteArray(":/nonexistent"),
+                                       QByteArray("/nonexistent:./")}) {
+            qputenv("PATH", path);
+            QCOMPARE(FindExecutableOnPath("vext-probe-tool"), QString());
+        }
+        qputenv("PATH", "/nonexistent:" + dir.path().toLocal8Bit());
+        QCOMPARE(FindExecutableOnPath("vext-probe-tool"), strTool);
+        QDir::setCurrent(strOldDir);
+        qputenv("PATH", oldPath);
     }
 
     void aFailedMailerIsReported_data() {

@@ -1,6 +1,7 @@
 #include "app/DriverLauncher.h"
 
 #include "driver/DeviceChannel.h"
+#include "framework/CommandRunner.h"
 #include "framework/Resources.h"
 
 #include <memory>
@@ -56,7 +57,7 @@ QString TailOf(const QString& strText) {
 
 DriverLaunchPlan PlanDriverLaunch() {
     DriverLaunchPlan plan;
-    const QString strSystemctl = QStandardPaths::findExecutable(QStringLiteral("systemctl"));
+    const QString strSystemctl = FindExecutableOnPath(QStringLiteral("systemctl"));
     if (!strSystemctl.isEmpty() && UserUnitInstalled(strSystemctl)) {
         plan.strProgram = strSystemctl;
         plan.args = {QStringLiteral("--user"), QStringLiteral("start"), QLatin1String(kUnit)};
@@ -73,7 +74,7 @@ DriverLaunchPlan PlanDriverLaunch() {
             return plan;
         }
     }
-    plan.strProgram = QStandardPaths::findExecutable(QStringLiteral("vextd"));
+    plan.strProgram = FindExecutableOnPath(QStringLiteral("vextd"));
     return plan;
 }
 

@@ -1,6 +1,7 @@
 #include "framework/CommandRunner.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QObject>
 #include <QProcess>
 #include <QStandardPaths>
@@ -12,7 +13,7 @@ namespace {
 class SystemRunner : public CommandRunner {
 public:
     QString FindProgram(const QString& strProgram) const override {
-        return QStandardPaths::findExecutable(strProgram);
+        return FindExecutableOnPath(strProgram);
     }
 
     void Start(const QString& strProgram, const QStringList& args, Finished fnFinished) override {
@@ -48,6 +49,17 @@ public:
 CommandRunner* g_pRunner = nullptr;
 
 } // namespace
+
+QString FindExecutableOnPath(const QString& strProgram) {
+    QStringList dirs;
+    // An empty entry means the working folder too, so it goes with the relative ones.
+    for (const QString& strDir : QString::fromLocal8Bit(qgetenv("PATH")).split(':')) {
+        if (QDir::isAbsolutePath(strDir)) {
+            dirs.append(strDir);
+        }
+    }
+    return dirs.isEmpty() ? QString() : QStandardPaths::findExecutable(strProgram, dirs);
+}
 
 CommandRunner& TheCommandRunner() {
     static SystemRunner system;

@@ -24,6 +24,10 @@ public:
     virtual void Start(const QString& strProgram, const QStringList& args, Finished fnFinished) = 0;
 };
 
+// The full path of strProgram in the absolute entries of PATH, or an empty text. Relative entries
+// ("." or an empty one) are skipped: they would run whatever the working folder holds.
+QString FindExecutableOnPath(const QString& strProgram);
+
 // The runner in use: the system's unless a test installed another.
 CommandRunner& TheCommandRunner();
 // Installs pRunner (not owned) and returns the one it replaces; nullptr restores the system's.

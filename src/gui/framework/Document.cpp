@@ -14,10 +14,63 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 namespace vext {
+
+namespace {
+
+// The mailer's command line reaches shell code that decodes escapes such as \x27 in names, so
+// nothing of the user's file name goes there: the attachment is a copy with a plain name, in a
+// folder of this process's own (mode 0700) that goes when the program ends.
+QString CopyForMail(const QFileInfo& file) {
+    static std::unique_ptr<QTemporaryDir> pDir;
+    static int nCopies = 0;
+    if (!pDir) {
+        pDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vextkey-mail"));
+        if (!pDir->isValid()) {
+            pDir.reset();
+            return {};
+        }
+    }
+    QString strBase;
+    for (const QChar c : file.completeBaseName().left(64)) {
+        const bool bPlain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                            (c >= '0' && c <= '9') || c == ' ' || c == '-' || c == '_';
+        strBase += bPlain ? c : QChar('_');
+    }
+    strBase = strBase.trimmed();
+    if (strBase.isEmpty()) {
+        strBase = QStringLiteral("keyset");
+    }
+    // A folder per copy keeps two key sets of the same plain name apart.
+    const QString strFolder = pDir->filePath(QString::number(++nCopies));
+    const QString strCopy = strFolder + QLatin1Char('/') + strBase + QStringLiteral(".vks");
+    if (!QDir().mkdir(strFolder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) ||
+        !QFile::copy(file.absoluteFilePath(), strCopy)) {
+        return {};
+    }
+    return strCopy;
+}
+
+// The subject without what a shell or a mailer's argument syntax could read as its own.
+QString PlainSubject(const QString& strText) {
+    QString strPlain;
+    for (const QChar c : strText) {
+        if (c == '\\' || c == '"' || c == '\'' || c == '`' || c == '$') {
+            continue;
+        }
+        strPlain += c.category() == QChar::Other_Control ? QChar(' ') : c;
+    }
+    return strPlain;
+}
+
+} // namespace
 
 CDocument::CDocument() {
     OnCommandId(ID_FILE_SAVE, [this] { DoFileSave(); });
@@ -158,9 +211,14 @@ void CDocument::OnFileSendMail() {
     if (strMailer.isEmpty()) {
         return;
     }
+    const QString strCopy = CopyForMail(file);
+    if (strCopy.isEmpty()) {
+        AfxMessageBox(FormatResString(IDS_SEND_NO_COPY, strPath), MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
     const QStringList args{QStringLiteral("--subject"),
-                           FormatResString(IDS_SEND_SUBJECT, GetTitle()),
-                           QStringLiteral("--attach"), file.absoluteFilePath()};
+                           PlainSubject(FormatResString(IDS_SEND_SUBJECT, GetTitle())),
+                           QStringLiteral("--attach"), strCopy};
     // The document may be closed before the mail program ends: the answer needs none of it.
     runner.Start(strMailer, args, [](int nExitCode, const QString& strError) {
         if (nExitCode == 0) {

@@ -13,6 +13,7 @@ enum : int {
     IDS_MANUAL_MISSING = 1706,
     IDS_NO_BROWSER = 1707,
     IDS_SEND_NO_MAILER = 1708,
+    IDS_SEND_NO_COPY = 1709,
 };
 
 } // namespace vext
