@@ -8,6 +8,8 @@
 #include "app/MainFrame.h"
 #include "app/VextKeyApp.h"
 #include "framework/CmdIds.h"
+#include "framework/DocTemplate.h"
+#include "framework/Document.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
@@ -15,14 +17,22 @@
 #include "model/VextKeyDoc.h"
 #include "views/VextKeyView.h"
 
+#include <algorithm>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 #include <QAction>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QtTest>
 
@@ -56,6 +66,37 @@ QStringList PdfPages(const QString& strPdf) {
     QStringList pages = QString::fromUtf8(pdftotext.readAllStandardOutput()).split('\f');
     pages.removeLast();
     return pages;
+}
+
+// The smallest distance, in points, from any word on the pages to the paper's edge.
+double TextMarginPt(const QString& strPdf) {
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral(PDFTOTEXT_EXE), {"-bbox", strPdf, "-"});
+    if (!pdftotext.waitForFinished() || pdftotext.exitCode() != 0) {
+        return -1;
+    }
+    const QString strHtml = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    const QRegularExpression page(R"re(<page width="([\d.]+)" height="([\d.]+)")re");
+    const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)")re");
+    const auto size = page.match(strHtml);
+    if (!size.hasMatch()) {
+        return -1;
+    }
+    const double dWidth = size.captured(1).toDouble();
+    const double dHeight = size.captured(2).toDouble();
+    double dMargin = 1e9;
+    for (auto it = word.globalMatch(strHtml); it.hasNext();) {
+        const auto m = it.next();
+        dMargin = std::min({dMargin, m.captured(1).toDouble(), m.captured(2).toDouble(),
+                            dWidth - m.captured(3).toDouble(), dHeight - m.captured(4).toDouble()});
+    }
+    return dMargin;
+}
+
+QByteArray ReadAll(const QString& strPath) {
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -122,6 +163,89 @@ private Q_SLOTS:
         const QStringList pages = PdfPages(strPdf);
         QCOMPARE(pages.size(), 2);
         QVERIFY(pages[0].contains("Slot: 1") && pages[1].contains("Slot: 3"));
+    }
+
+    void theDialogAndTheCommandLineLeaveTheSameMargins() {
+        CVextKeyDoc* pDoc = NewKeySet(m_pApp->MainFrame());
+        QVERIFY(pDoc);
+        MapSlotsOneAndThree(*pDoc);
+        const QString strPdf = test::TheGuiTestEnv().FilePath(QStringLiteral("dialog.pdf"));
+        g_fnExecPrintDialog = [&](QDialog& dialog) {
+            // As the user does it: "Print to File (PDF)" in the printer list, then a file name.
+            dialog.show();
+            auto* pPrinters = dialog.findChild<QComboBox*>(QStringLiteral("printers"));
+            auto* pFile = dialog.findChild<QLineEdit*>(QStringLiteral("filename"));
+            if (!pPrinters || !pFile) {
+                return int(QDialog::Rejected);
+            }
+            pPrinters->setCurrentIndex(pPrinters->count() - 1);
+            pFile->setText(strPdf);
+            dialog.accept();
+            return dialog.result();
+        };
+        PromptScript script;
+        QVERIFY(m_pApp->MainFrame()->ExecuteCommand(ID_FILE_PRINT));
+        QVERIFY2(
+            script.m_messages.empty(),
+            qPrintable(script.m_messages.empty() ? QString() : script.m_messages.front().strText));
+        QCOMPARE(PdfPages(strPdf).size(), 2);
+        // 12.7 mm is 36 points; the header sits on the printable area's top edge.
+        const double dMargin = TextMarginPt(strPdf);
+        QVERIFY2(dMargin >= 35.5 && dMargin < 45, qPrintable(QString::number(dMargin)));
+
+        const QString strKeySet = test::TheGuiTestEnv().FilePath(QStringLiteral("Margins.vks"));
+        QVERIFY(m_pApp->m_pListTemplate->GetDocuments().front()->DoSave(strKeySet));
+        const QString strShellPdf = test::TheGuiTestEnv().FilePath(QStringLiteral("shell.pdf"));
+        QProcess shell;
+        shell.start(VEXTKEY_EXE, {"--print-pdf", strKeySet, strShellPdf});
+        QVERIFY(shell.waitForFinished(30000) && shell.exitCode() == 0);
+        QVERIFY(qAbs(TextMarginPt(strShellPdf) - dMargin) < 0.5);
+    }
+
+    void aPdfFileIsWrittenWholeOrNotAtAll_data() {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("the disk fills up") << true;
+        QTest::newRow("a link in the file's place") << false;
+    }
+    void aPdfFileIsWrittenWholeOrNotAtAll() {
+        QFETCH(bool, fullDisk);
+        CVextKeyDoc* pDoc = NewKeySet(m_pApp->MainFrame());
+        QVERIFY(pDoc);
+        MapSlotsOneAndThree(*pDoc);
+        const QString strOld = test::TheGuiTestEnv().FilePath(QStringLiteral("old.pdf"));
+        const QString strLink = test::TheGuiTestEnv().FilePath(QStringLiteral("link.pdf"));
+        QFile::remove(strOld);
+        QFile::remove(strLink);
+        QFile old(strOld);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("%PDF-old") == 8);
+        old.close();
+        QVERIFY(fullDisk || QFile::link(strOld, strLink));
+        QPrinter& printer = m_pApp->GetPrinter();
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(fullDisk ? strOld : strLink);
+
+        // A file size limit stands in for the full disk: writes past it fail with EFBIG.
+        rlimit saved{};
+        ::getrlimit(RLIMIT_FSIZE, &saved);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (fullDisk) {
+            rlimit small = saved;
+            small.rlim_cur = 4096;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+        }
+        PromptScript script;
+        m_pApp->MainFrame()->ExecuteCommand(ID_FILE_PRINT_DIRECT);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QVERIFY2(script.m_messages[0].strText.contains("not written"),
+                 qPrintable(script.m_messages[0].strText));
+        QCOMPARE(ReadAll(strOld), QByteArray("%PDF-old"));
+        QVERIFY(fullDisk || QFileInfo(strLink).isSymLink());
+        const QStringList left =
+            QDir(test::TheGuiTestEnv().Dir()).entryList({"*.tmp"}, QDir::Hidden | QDir::Files);
+        QVERIFY2(left.isEmpty(), qPrintable(left.join(' ')));
     }
 
     void previewShowsThePagesAndRemembersTheirLayout() {

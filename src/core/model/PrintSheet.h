@@ -17,6 +17,9 @@ class CVextKeyDoc;
 
 namespace vext {
 
+// The margin of every printed sheet, on paper and in PDF files alike: any printer prints it.
+inline constexpr double kSheetMarginMm = 12.7;
+
 // The print picture of pad type t is bitmap 900 + t.
 constexpr int PrintPictureId(int nPadType) {
     return 900 + nPadType;

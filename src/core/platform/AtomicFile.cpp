@@ -111,12 +111,13 @@ FileStatus FileStatus::Fail(FileError error, std::string message) {
     return status;
 }
 
-FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes) {
-    const std::filesystem::path target = ResolveTarget(path);
+FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes, LinkPolicy links) {
+    const std::filesystem::path target =
+        links == LinkPolicy::kFollow ? ResolveTarget(path) : std::filesystem::path(path);
     const std::string shown = target.string();
 
     struct stat old {};
-    const bool bExists = ::stat(shown.c_str(), &old) == 0;
+    const bool bExists = ::lstat(shown.c_str(), &old) == 0;
     if (bExists) {
         // Root may write anything; the write bits still say whether the user meant it to change.
         if (S_ISREG(old.st_mode) &&

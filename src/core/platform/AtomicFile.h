@@ -19,10 +19,15 @@ struct FileStatus {
     static FileStatus Fail(FileError error, std::string message);
 };
 
-// Writes the bytes as the file's whole new content. An existing file keeps its permission bits;
-// a symbolic link is followed, so the file it names is replaced and the link stays. A file
-// without any write permission is refused (kCannotWrite) and left as it is.
-FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes);
+enum class LinkPolicy {
+    kFollow,  // a symbolic link at the path stays; the file it names is replaced
+    kReplace, // whatever is at the path is replaced, a link itself and never what it names
+};
+
+// Writes the bytes as the file's whole new content. An existing file keeps its permission bits.
+// A file without any write permission is refused (kCannotWrite) and left as it is.
+FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               LinkPolicy links = LinkPolicy::kFollow);
 
 // Reads a whole file. A missing file sets *pbExists false and is not an error. Anything but a
 // regular file (a FIFO, a device, a folder) is refused without blocking, and so are files larger

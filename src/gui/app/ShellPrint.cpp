@@ -8,7 +8,6 @@
 #include <cstdio>
 
 #include <QGuiApplication>
-#include <QMarginsF>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -19,9 +18,8 @@ namespace vext {
 
 namespace {
 
-// PDF files get a printer's resolution and a margin any printer can print.
+// PDF files get a printer's resolution.
 constexpr int kPdfResolution = 600;
-constexpr qreal kPdfMarginMm = 12.7;
 
 // The mode says one line on a failure and nothing on success: Qt's notices about the session
 // (no runtime directory, no display) would only be noise; its errors still show.
@@ -71,8 +69,6 @@ int RunShellPrint(int argc, char** argv, const ShellCommandInfo& info, std::stri
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(info.m_strOutputName));
         printer.setResolution(kPdfResolution);
-        printer.setPageMargins(QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
-                               QPageLayout::Millimeter);
         strWhere = info.m_strOutputName;
         break;
     case ShellCommandInfo::kFilePrintTo: {
@@ -100,8 +96,11 @@ int RunShellPrint(int argc, char** argv, const ShellCommandInfo& info, std::stri
     // Set once the printer is chosen, which may reset the page. Both pads are wider than tall:
     // across the page they print half as large again.
     printer.setPageOrientation(QPageLayout::Landscape);
-    if (!sheet.Print(printer)) {
-        strError = info.m_strFileName + ": could not be printed on " + strWhere;
+    SetSheetMargins(printer);
+    QString strWhy;
+    if (!sheet.Print(printer, &strWhy)) {
+        strError = strWhy.isEmpty() ? info.m_strFileName + ": could not be printed on " + strWhere
+                                    : info.m_strFileName + ": " + strWhy.toStdString();
         return kExitFailed;
     }
     return kExitOk;

@@ -8,8 +8,10 @@
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
 #include "framework/View.h"
+#include "model/PrintSheet.h"
 
 #include <QFileInfo>
+#include <QMarginsF>
 #include <QMdiArea>
 #include <QPageLayout>
 #include <QPrinter>
@@ -154,8 +156,12 @@ void CWinApp::SaveStdProfileSettings() {
 QPrinter& CWinApp::GetPrinter() {
     if (!m_pPrinter) {
         m_pPrinter = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        // The program prints pad sheets, which are wider than tall.
+        // The program prints pad sheets, which are wider than tall, with a margin any printer
+        // prints; Print Setup starts from that.
         m_pPrinter->setPageOrientation(QPageLayout::Landscape);
+        m_pPrinter->setPageMargins(
+            QMarginsF(kSheetMarginMm, kSheetMarginMm, kSheetMarginMm, kSheetMarginMm),
+            QPageLayout::Millimeter);
     }
     return *m_pPrinter;
 }

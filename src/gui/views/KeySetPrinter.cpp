@@ -10,20 +10,27 @@
 #include "pad/DibImage.h"
 #include "pad/LineArtScaler.h"
 #include "pad/PadLayoutTable.h"
+#include "platform/AtomicFile.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <utility>
 
 #include <QAction>
+#include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QImage>
+#include <QMarginsF>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPen>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
@@ -37,7 +44,7 @@ std::function<int(QDialog&)> g_fnExecPrintDialog;
 
 namespace {
 
-enum : int { IDS_NOTHING_TO_PRINT = 240, IDS_PRINT_FAILED = 241 };
+enum : int { IDS_NOTHING_TO_PRINT = 240, IDS_PRINT_FAILED = 241, IDS_PDF_FAILED = 242 };
 
 // A label too wide for its room is set smaller, down to this share of the label size, and
 // then cut with an ellipsis.
@@ -84,8 +91,11 @@ int ExecDialog(QDialog& dialog) {
 }
 
 void PrintOrSay(const KeySetPrinter& sheet, QPrinter& printer) {
-    if (!sheet.Print(printer)) {
-        AfxMessageBox(IDS_PRINT_FAILED);
+    QString strError;
+    if (!sheet.Print(printer, &strError)) {
+        AfxMessageBox(strError.isEmpty() ? ResString(IDS_PRINT_FAILED)
+                                         : FormatResString(IDS_PDF_FAILED, strError),
+                      MsgButtons::Ok, MsgIcon::Stop);
     }
 }
 
@@ -140,7 +150,13 @@ KeySetPrinter::KeySetPrinter(const CVextKeyDoc& doc, QString strTitle,
     : m_doc(doc), m_strTitle(std::move(strTitle)), m_layouts(layouts),
       m_pageSlots(PrintPageSlots(doc)) {}
 
-bool KeySetPrinter::Print(QPrinter& printer) const {
+void SetSheetMargins(QPrinter& printer) {
+    printer.setPageMargins(
+        QMarginsF(kSheetMarginMm, kSheetMarginMm, kSheetMarginMm, kSheetMarginMm),
+        QPageLayout::Millimeter);
+}
+
+bool KeySetPrinter::Print(QPrinter& printer, QString* pError) const {
     int nFirst = 1;
     int nLast = PageCount();
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
@@ -150,16 +166,60 @@ bool KeySetPrinter::Print(QPrinter& printer) const {
     if (nFirst > nLast) {
         return false;
     }
+    // Qt's PDF engine neither reports a failed write nor spares the old file: PDF files are made
+    // in memory and then replace the old one whole.
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        return PrintPdfFile(printer, nFirst, nLast, pError);
+    }
+    return PrintPages(printer, nFirst, nLast);
+}
+
+bool KeySetPrinter::PrintPdfFile(QPrinter& printer, int nFirst, int nLast, QString* pError) const {
+    const QString strPath = printer.outputFileName();
+    QString strWhy;
+    if (QFileInfo(strPath).isSymLink()) {
+        strWhy = QStringLiteral("%1 is a symbolic link; choose the file it points to or another "
+                                "name")
+                     .arg(strPath);
+    } else {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        {
+            QPdfWriter writer(&buffer);
+            writer.setResolution(printer.resolution());
+            writer.setPageLayout(printer.pageLayout());
+            writer.setTitle(printer.docName());
+            writer.setCreator(printer.creator());
+            if (!PrintPages(writer, nFirst, nLast)) {
+                strWhy = QStringLiteral("the pages of %1 could not be drawn").arg(strPath);
+            }
+        }
+        if (strWhy.isEmpty()) {
+            const FileStatus status =
+                WriteFileAtomically(strPath.toStdString(),
+                                    std::string_view(buffer.data().constData(),
+                                                     static_cast<std::size_t>(buffer.size())),
+                                    LinkPolicy::kReplace);
+            strWhy = QString::fromStdString(status.message);
+        }
+    }
+    if (pError) {
+        *pError = strWhy;
+    }
+    return strWhy.isEmpty();
+}
+
+bool KeySetPrinter::PrintPages(QPagedPaintDevice& device, int nFirst, int nLast) const {
     QPainter painter;
-    if (!painter.begin(&printer)) {
+    if (!painter.begin(&device)) {
         return false;
     }
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                            QPainter::SmoothPixmapTransform | QPainter::LosslessImageRendering);
-    const Fonts fonts = MakeFonts(printer.logicalDpiY());
-    const QRect page(0, 0, printer.width(), printer.height());
+    const Fonts fonts = MakeFonts(device.logicalDpiY());
+    const QRect page(0, 0, device.width(), device.height());
     for (int nPage = nFirst; nPage <= nLast; ++nPage) {
-        if (nPage > nFirst && !printer.newPage()) {
+        if (nPage > nFirst && !device.newPage()) {
             painter.end();
             return false;
         }

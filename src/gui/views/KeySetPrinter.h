@@ -13,12 +13,16 @@
 
 class CVextKeyDoc;
 class QDialog;
+class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
 class QRect;
 class QWidget;
 
 namespace vext {
+
+// Gives a printer the sheets' margin (kSheetMarginMm) on every side.
+void SetSheetMargins(QPrinter& printer);
 
 class KeySetDocument;
 class PadLayoutTable;
@@ -41,12 +45,17 @@ public:
     const std::vector<int>& PageSlots() const { return m_pageSlots; }
 
     // Prints every page, or the printer's page range when it has one. False when there was
-    // nothing to print or the printer did not start (nothing is begun for an empty job).
-    bool Print(QPrinter& printer) const;
+    // nothing to print, the printer did not start, or a PDF file could not be written, with the
+    // reason in *pError. A PDF file is written whole or not at all: an old one stays as it was
+    // until the new one is complete, and a symbolic link in its place is refused.
+    bool Print(QPrinter& printer, QString* pError = nullptr) const;
     // Page nPage (from 1) into the page rectangle of an open painter.
     void PaintPage(QPainter& painter, const QRect& page, int nPage, const Fonts& fonts) const;
 
 private:
+    bool PrintPages(QPagedPaintDevice& device, int nFirst, int nLast) const;
+    bool PrintPdfFile(QPrinter& printer, int nFirst, int nLast, QString* pError) const;
+
     const CVextKeyDoc& m_doc;
     QString m_strTitle;
     const PadLayoutTable& m_layouts;
