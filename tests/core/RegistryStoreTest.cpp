@@ -8,7 +8,9 @@
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -168,6 +170,41 @@ TEST(RegistryStoreOpen, ReadOnlyNeedsAnExistingStore) {
     EXPECT_EQ(key.QueryDword("v", value), RegStatus::kOk);
     EXPECT_EQ(value, 7u);
     EXPECT_EQ(key.SetDword("V", 8), RegStatus::kFailed);
+}
+
+// SQLite opens a store it may not write read-only; a change then fails with SQLite's own reason,
+// not with a message a later, successful statement left behind.
+TEST(RegistryStoreOpen, AChangeToAWriteProtectedStoreSaysWhy) {
+    test::TempDir dir;
+    const std::string path = dir.file("r.sqlite");
+    std::string error;
+    {
+        auto store = RegistryStore::Open(path, error);
+        ASSERT_TRUE(store) << error;
+        RegKey key;
+        ASSERT_EQ(store->CreateKey(HKEY_LOCAL_MACHINE, "Record\\Functions", key), RegStatus::kOk);
+    }
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    // Root writes anyway: the child gives up root first, as a user at the desktop has none.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(2);
+        }
+        auto store = RegistryStore::Open(path, error);
+        const bool bSaysWhy =
+            store && store->DeleteKeyTree(HKEY_LOCAL_MACHINE, "Record") == RegStatus::kFailed &&
+            store->LastError().find("readonly") != std::string::npos;
+        if (!bSaysWhy) {
+            std::fprintf(stderr, "%s\n", store ? store->LastError().c_str() : error.c_str());
+        }
+        ::_exit(bSaysWhy ? 0 : 1);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
 }
 
 TEST(RegistryStoreOpen, EmptyPathAndFolderAreRefused) {

@@ -82,9 +82,10 @@ TEST(VextKeyCommandLineInfo, AbsolutePathsAreNotFlags) {
         {{"-ld", "/home/u/sets/race.vks"}, {}, kLoad, "/home/u/sets/race.vks"},
         {{"/ld", "/home/u/race.vks"}, {}, kLoad, "/home/u/race.vks"},
         {{"/ld", "/tmp/"}, {}, kLoad, "/tmp/"},
-        // One "/" only: a path when it names something that exists, else a flag.
+        // One "/" only: a path when it names something that exists or has a ".", else a flag.
         {{"/ld", "/race.vks"}, {"/race.vks"}, kLoad, "/race.vks"},
-        {{"/ld", "/race.vks"}, {}, kNone, ""},
+        {{"/ld", "/race.vks"}, {}, kLoad, "/race.vks"},
+        {{"/ld", "/race"}, {}, kNone, ""},
         {{"/ld", "/ul"}, {}, kUnload, ""},
         {{"/ld", "/ul"}, {"/ul"}, kLoad, "/ul"},
         // A "-" flag stays a flag even when a file of that name exists.

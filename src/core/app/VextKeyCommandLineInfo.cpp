@@ -28,8 +28,9 @@ bool CVextKeyCommandLineInfo::IsFlag(std::string_view arg, const PathExists& exi
     if (arg[0] != '/') {
         return false;
     }
-    // Windows flags start with "/" too; on Linux so do absolute paths.
-    if (arg.find('/', 1) != std::string_view::npos) {
+    // Windows flags start with "/" too; on Linux so do absolute paths. No flag has a "." in
+    // its name, so "/Game.vks" is a file even while it is missing, and says so.
+    if (arg.find_first_of("/.", 1) != std::string_view::npos) {
         return false;
     }
     const std::string path(arg);

@@ -25,7 +25,7 @@ public:
 
     // Feeds argv[1..] to ParseParam. An argument beginning with "-" or "/" is a flag without
     // that character, except that one beginning with "/" is a path when it names something
-    // that exists or holds a second "/".
+    // that exists or holds a second "/" or a ".".
     void ParseCommandLine(int argc, const char* const* argv, const PathExists& exists = {});
 
     static bool IsFlag(std::string_view arg, const PathExists& exists);

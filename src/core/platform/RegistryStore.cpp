@@ -686,7 +686,12 @@ RegStatus RegistryStore::DeleteKeyTree(RegHive hive, std::string_view path) {
 
 RegStatus RegistryStore::Fail(RegStatus status, std::string message) {
     m_strLastError = std::move(message);
+    m_nLastFailure = status;
     return status;
+}
+
+RegStatus RegistryStore::FailedIn(const char* what) {
+    return Fail(m_nLastFailure, std::string(what) + ": " + m_strLastError);
 }
 
 RegStatus RegistryStore::DbFail(const char* what) {
@@ -840,19 +845,30 @@ RegStatus RegistryStore::DeleteTree(int64_t nId) {
     }
     const bool bOwnTransaction = m_nTransactionDepth == 0;
     if (bOwnTransaction && !Begin()) {
-        return DbFail("cannot delete a key");
+        return FailedIn("cannot delete a key");
     }
     // Queued values may belong to the doomed keys.
     if (const RegStatus status = FlushValues(); status != RegStatus::kOk) {
         return status;
     }
     ForgetKnownKeys();
-    bool bOk = Use(m_pStatements->clearDoomed).Step() == SQLITE_DONE &&
-               Use(m_pStatements->collectDoomed).Int(1, nId).Step() == SQLITE_DONE &&
-               Use(m_pStatements->deleteTreeValues).Step() == SQLITE_DONE &&
-               Use(m_pStatements->deleteTreeKeys).Step() == SQLITE_DONE;
+    // One statement at a time: SQLite's message of a failed step must be read before the reset
+    // of an earlier, successful statement clears it.
+    bool bOk = true;
+    for (sqlite3_stmt* pStmt : {m_pStatements->clearDoomed, m_pStatements->collectDoomed,
+                                m_pStatements->deleteTreeValues, m_pStatements->deleteTreeKeys}) {
+        Use q(pStmt);
+        if (pStmt == m_pStatements->collectDoomed) {
+            q.Int(1, nId);
+        }
+        if (q.Step() != SQLITE_DONE) {
+            DbFail("cannot delete a key");
+            bOk = false;
+            break;
+        }
+    }
     if (!bOk) {
-        const RegStatus status = DbFail("cannot delete a key");
+        const RegStatus status = m_nLastFailure;
         m_bTransactionFailed = true;
         if (bOwnTransaction) {
             Rollback();
@@ -860,7 +876,7 @@ RegStatus RegistryStore::DeleteTree(int64_t nId) {
         return status;
     }
     if (bOwnTransaction && !Commit()) {
-        return DbFail("cannot delete a key");
+        return FailedIn("cannot delete a key");
     }
     return RegStatus::kOk;
 }

@@ -219,6 +219,9 @@ private:
     bool AllowWrite();
     RegStatus Fail(RegStatus status, std::string message);
     RegStatus DbFail(const char* what);
+    // A failure that Begin or Commit has described already, with what it was for in front: SQLite's
+    // own message is gone once the transaction is rolled back.
+    RegStatus FailedIn(const char* what);
 
     bool Begin();
     bool Commit();
@@ -255,6 +258,7 @@ private:
     uint64_t m_nDevice = 0; // the file opened, so that the helper opens that one too
     uint64_t m_nInode = 0;
     std::string m_strLastError;
+    RegStatus m_nLastFailure = RegStatus::kFailed;
     WriteHook m_writeHook;
     std::function<void()> m_halvesHook;
     int m_nTransactionDepth = 0;

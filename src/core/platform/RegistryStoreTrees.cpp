@@ -55,7 +55,7 @@ RegStatus RegistryStore::ReplaceTree(int64_t nFrom, std::string_view path, const
     }
     const bool bOwnTransaction = m_nTransactionDepth == 0;
     if (bOwnTransaction && !Begin()) {
-        return DbFail("cannot write a key tree");
+        return FailedIn("cannot write a key tree");
     }
     int64_t nRoot = 0;
     RegTree old;
@@ -100,7 +100,7 @@ RegStatus RegistryStore::ReplaceTree(int64_t nFrom, std::string_view path, const
         return status;
     }
     if (bOwnTransaction && !Commit()) {
-        return DbFail("cannot write a key tree");
+        return FailedIn("cannot write a key tree");
     }
     return RegStatus::kOk;
 }

@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/ChildFrame.h"
 #include "app/CommandLineModes.h"
+#include "app/VextKeyCommandLineInfo.h"
 #include "app/InstanceGuard.h"
 #include "app/KeySetDocTemplate.h"
 #include "app/KeySetDocument.h"
@@ -78,9 +79,8 @@ QString CVextKeyApp::ShellFileName(const QStringList& args) {
 QStringList CVextKeyApp::ShellFileNames(const QStringList& args) {
     QStringList files;
     for (const QString& strArg : args) {
-        // An absolute path is a file, not a flag written with "/".
-        if ((!strArg.startsWith('-') && !strArg.startsWith('/')) ||
-            (strArg.startsWith('/') && strArg.indexOf('/', 1) > 0)) {
+        // The command-line modes' rule: an absolute path is a file, not a flag written with "/".
+        if (!CVextKeyCommandLineInfo::IsFlag(strArg.toStdString(), {})) {
             files.append(strArg);
         }
     }
