@@ -44,11 +44,13 @@ std::unique_ptr<KeyOutput> OpenAuto(std::string* pError, std::string* pNote) {
         return pOutput;
     }
     const std::string path = UinputDevicePath();
-    *pError = "no keyboard output: " + uinputError + "; and no XTest either: " + xtestError +
-              ".\nInstall the udev rule 70-vextkey-uinput.rules, which gives the user at the seat access "
-              "to " + path + ", then log out and in:\n" +
-              UinputAccessCommands(::access(path.c_str(), F_OK) != 0) +
-              "or, in an X11 session, start vextd where DISPLAY is set.";
+    *pError =
+        "no keyboard output: " + uinputError + "; and no XTest either: " + xtestError +
+        ".\nInstall the udev rule 70-vextkey-uinput.rules, which gives the user at the seat access "
+        "to " +
+        path + ", then log out and in:\n" +
+        UinputAccessCommands(::access(path.c_str(), F_OK) != 0) +
+        "or, in an X11 session, start vextd where DISPLAY is set.";
     return nullptr;
 }
 

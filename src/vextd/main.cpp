@@ -13,6 +13,7 @@
 #include "TestCodes.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
+#include "platform/LineText.h"
 #include "platform/RegistryStore.h"
 
 #include <chrono>
@@ -153,7 +154,7 @@ int PrintStatus(const DriverOptions& options) {
         std::printf("the driver does not tell what it loaded\n");
         return 1;
     }
-    std::printf("%s\n", DescribeDriverLoadStatus(status).c_str());
+    std::printf("%s\n", EscapeForLine(DescribeDriverLoadStatus(status)).c_str());
     return status.state == DriverLoadState::kLoaded ? 0 : 1;
 }
 
@@ -175,7 +176,7 @@ int Run(DriverOptions options) {
     std::string note;
     const std::unique_ptr<KeyOutput> pOutput = MakeKeyOutput(options.strOutput, &error, &note);
     if (!pOutput) {
-        LogError(error);
+        LogErrorLines(error);
         Report(nReportFd, 1);
         return 1;
     }

@@ -2,6 +2,7 @@
 #include "app/DriverStatus.h"
 #include "app/ShellCommandInfo.h"
 #include "app/VextKeyCommandLineInfo.h"
+#include "platform/LineText.h"
 
 #include <cstdio>
 #include <cstring>
@@ -46,8 +47,9 @@ const char kUsage[] =
 
 int PrintStatus() {
     const vext::DriverStatusReport report = vext::ReadDriverStatus();
+    // One fact per line, whatever names the key set and the pads bring along.
     for (const std::string& line : report.lines) {
-        std::printf("%s\n", line.c_str());
+        std::printf("%s\n", vext::EscapeForLine(line).c_str());
     }
     return report.bDriverAnswers ? vext::kExitOk : vext::kExitNoDriver;
 }

@@ -27,6 +27,9 @@ TEST(RegExport, ValueLines) {
         {{"B", REG_BINARY, {0x1f, 0x9f, 0x0a}}, R"("B"=hex:1f,9f,0a)"},
         {{"One", REG_BINARY, {0xAB}}, R"("One"=hex:ab)"},
         {{"None", REG_BINARY, {}}, R"("None"=hex:)"},
+        // A line break or an escape in a name or value cannot start a line of its own.
+        {{"A\n[HKEY_LOCAL_MACHINE\\X]", REG_SZ, {'v', 0x1b, '\r', 0}},
+         R"("A\n[HKEY_LOCAL_MACHINE\\X]"="v\e\r")"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Regedit4ValueLine(c.value), c.expected);

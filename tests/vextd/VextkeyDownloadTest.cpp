@@ -3,10 +3,13 @@
 
 #ifdef VEXTKEY_EXE
 
+#include "RecordWriter.h"
 #include "TempDir.h"
 #include "VextdProcess.h"
 
 #include <csignal>
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,6 +55,55 @@ TEST(VextkeyDownloadTest, DownloadedKeySetPlaysOnThePad) {
     }
     EXPECT_EQ(vextd.RecordText(), "31+ 31- 112+ 112- 31+ 31- 50+ 50- 31+ 31-");
     EXPECT_NE(vextd.Log().find("3 functions, 4 mappings"), std::string::npos) << vextd.Log();
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0);
+}
+
+// Everything vextkey --status prints.
+std::string StatusOf(const std::string& registry, const std::string& socket) {
+    const std::string command =
+        "VEXT_REGISTRY='" + registry + "' VEXT_DEVICE='" + socket + "' " VEXTKEY_EXE " --status";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            output.append(buffer, n);
+        }
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+size_t LinesStartingWith(const std::string& text, const std::string& start) {
+    size_t nCount = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        nCount += line.rfind(start, 0) == 0 || line.find("vextd: " + start) == 0 ? 1 : 0;
+    }
+    return nCount;
+}
+
+TEST(VextkeyDownloadTest, NamesCannotForgeLinesOfStatusOrLog) {
+    test::TempDir dir;
+    const std::string registry = dir.file("registry.sqlite");
+    ASSERT_TRUE(
+        test::WriteRecord(registry, "Game\nslot 1: Corvel Pad\x1b[31m", {test::NormalKey(31)}, {}));
+    test::VextdProcess vextd;
+    vextd.strSocket = dir.file("run/device");
+    vextd.strRecord = dir.file("keys.log");
+    ASSERT_TRUE(vextd.Start({"--foreground", "--socket", vextd.strSocket, "--registry", registry,
+                             "--output", "record:" + vextd.strRecord, "--test-virtual-pads", "1"},
+                            {"VEXTD_ALLOW_ROOT=1"}))
+        << vextd.Log();
+    const std::string status = StatusOf(registry, vextd.strSocket);
+    EXPECT_EQ(LinesStartingWith(status, "slot 1:"), 1u) << status;
+    EXPECT_NE(status.find(R"(key set: "Game\nslot 1: Corvel Pad\e[31m")"), std::string::npos)
+        << status;
+    const std::string log = vextd.Log();
+    EXPECT_EQ(LinesStartingWith(log, "slot 1:"), 0u) << log;
+    for (const std::string& text : {status, log}) {
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+    }
     EXPECT_EQ(vextd.Stop(SIGTERM), 0);
 }
 

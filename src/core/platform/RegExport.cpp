@@ -1,5 +1,7 @@
 #include "platform/RegExport.h"
 
+#include "platform/LineText.h"
+
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -8,14 +10,18 @@ namespace vext {
 
 namespace {
 
+// Quotes and backslashes are escaped as REGEDIT4 does; control characters as EscapeForLine does,
+// so a name with a line break cannot start a section of its own.
 void AppendQuoted(std::string& out, std::string_view text) {
-    out += '"';
+    std::string quoted;
     for (char c : text) {
         if (c == '\\' || c == '"') {
-            out += '\\';
+            quoted += '\\';
         }
-        out += c;
+        quoted += c;
     }
+    out += '"';
+    out += EscapeForLine(quoted);
     out += '"';
 }
 
@@ -36,7 +42,7 @@ RegStatus ExportTree(const RegKey& key, std::string& out, int nDepth) {
         return status;
     }
     out += '[';
-    out += path;
+    out += EscapeForLine(path);
     out += "]\n";
     for (const RegValue& value : values) {
         out += Regedit4ValueLine(value);
@@ -64,8 +70,8 @@ std::string Regedit4ValueLine(const RegValue& value) {
     case REG_SZ: {
         // Without the stored NUL; a reader of the string stops at the first one.
         const auto* p = reinterpret_cast<const char*>(value.data.data());
-        AppendQuoted(line, p ? std::string_view(p, ::strnlen(p, value.data.size()))
-                             : std::string_view());
+        AppendQuoted(line,
+                     p ? std::string_view(p, ::strnlen(p, value.data.size())) : std::string_view());
         break;
     }
     case REG_DWORD:
