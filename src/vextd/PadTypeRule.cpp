@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -71,25 +69,6 @@ void PadTypeRule::Parse(std::string_view text, std::vector<std::string>* pWarnin
         entry.key = key.front() == '/' ? std::string(key) : Fold(key);
         m_entries.push_back(std::move(entry));
     });
-}
-
-bool PadTypeRule::Load(const std::string& path, std::vector<std::string>* pWarnings) {
-    m_entries.clear();
-    std::error_code error;
-    if (!std::filesystem::exists(path, error) && !error) {
-        return true;
-    }
-    std::ifstream in;
-    if (std::filesystem::is_regular_file(path, error)) {
-        in.open(path, std::ios::binary);
-    }
-    if (!in.is_open() || !in) {
-        pWarnings->push_back("cannot read the pad configuration " + path);
-        return false;
-    }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Parse(text, pWarnings);
-    return true;
 }
 
 bool PadTypeRule::Matches(const Entry& entry, const PadKey& pad) {

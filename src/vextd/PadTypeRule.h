@@ -33,10 +33,6 @@ public:
     // Reads configuration text; lines it cannot read are skipped and described in *pWarnings.
     void Parse(std::string_view text, std::vector<std::string>* pWarnings);
 
-    // Reads the file at path; a missing file is an empty configuration. False (with a
-    // warning) only when the file exists but cannot be read.
-    bool Load(const std::string& path, std::vector<std::string>* pWarnings);
-
     int TypeFor(std::string_view name, int nButtons) const;
     int TypeFor(const PadKey& pad, int nButtons) const;
 

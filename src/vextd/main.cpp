@@ -1,6 +1,7 @@
 // vextd: the VextKey keyboard-emulation driver. Reads the pads, serves the device channel and
 // types the downloaded key set's keystrokes.
 
+#include "ConfigLines.h"
 #include "DeviceServer.h"
 #include "DriverLoop.h"
 #include "DriverOptions.h"
@@ -22,8 +23,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -125,6 +124,18 @@ int Daemonize() {
     return fds[1];
 }
 
+// A file of nothing but bad lines would otherwise flood the log.
+void LogWarnings(const std::vector<std::string>& warnings) {
+    constexpr size_t kMaxWarnings = 20;
+    for (size_t i = 0; i < warnings.size() && i < kMaxWarnings; ++i) {
+        LogError(warnings[i]);
+    }
+    if (warnings.size() > kMaxWarnings) {
+        LogError("and " + std::to_string(warnings.size() - kMaxWarnings) +
+                 " more warnings of the pad configuration");
+    }
+}
+
 void Report(int nFd, char nStatus) {
     if (nFd >= 0) {
         [[maybe_unused]] const ssize_t n = ::write(nFd, &nStatus, 1);
@@ -170,7 +181,6 @@ int Run(DriverOptions options) {
     }
     std::signal(SIGPIPE, SIG_IGN);
     const int nReportFd = options.bForeground ? -1 : Daemonize();
-    DriverLoop::BlockStopSignals();
 
     std::string error;
     std::string note;
@@ -188,15 +198,15 @@ int Run(DriverOptions options) {
     std::vector<std::string> warnings;
     const std::string padConfig =
         options.strPadConfig.empty() ? PadTypeRule::DefaultPath() : options.strPadConfig;
-    rule.Load(padConfig, &warnings);
-    if (std::ifstream config(padConfig, std::ios::binary); config) {
-        const std::string text((std::istreambuf_iterator<char>(config)),
-                               std::istreambuf_iterator<char>());
-        ReadDriverSettings(text, &options, &warnings);
-    }
-    for (const std::string& warning : warnings) {
-        LogError(warning);
-    }
+    std::string configText;
+    ReadConfigFile(padConfig, "pad configuration " + padConfig, &configText, &warnings);
+    rule.Parse(configText, &warnings);
+    ReadDriverSettings(configText, &options, &warnings);
+    LogWarnings(warnings);
+
+    // Until here a stop signal simply ends the start-up: no key is held yet. From the first
+    // thread on, only the loop's signalfd takes them, so that every key is released.
+    DriverLoop::BlockStopSignals();
 
     const std::string registry =
         options.strRegistry.empty() ? RegistryStore::DefaultPath() : options.strRegistry;

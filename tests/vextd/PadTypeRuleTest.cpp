@@ -1,10 +1,12 @@
 #include "PadTypeRule.h"
 
+#include "ConfigLines.h"
 #include "TempDir.h"
 
 #include <array>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -71,17 +73,30 @@ TEST(PadTypeRuleTest, LoadsAFileAndTakesAMissingOneAsEmpty) {
     test::TempDir dir;
     PadTypeRule rule;
     std::vector<std::string> warnings;
-    EXPECT_TRUE(rule.Load(dir.file("absent.conf"), &warnings));
-    EXPECT_EQ(rule.OverrideCount(), 0u);
-    std::ofstream(dir.file("empty.conf")).flush();
-    EXPECT_TRUE(rule.Load(dir.file("empty.conf"), &warnings));
+    std::string text = "junk";
+    EXPECT_TRUE(ReadConfigFile(dir.file("absent.conf"), "pads", &text, &warnings));
+    EXPECT_EQ(text, "");
     std::ofstream(dir.file("pads.conf")) << "Mine = corvel\n";
-    EXPECT_TRUE(rule.Load(dir.file("pads.conf"), &warnings));
+    EXPECT_TRUE(ReadConfigFile(dir.file("pads.conf"), "pads", &text, &warnings));
+    rule.Parse(text, &warnings);
     EXPECT_EQ(rule.TypeFor("Mine", 1), kPadCorvel);
     EXPECT_TRUE(warnings.empty());
-    // A directory where the file should be cannot be read.
-    EXPECT_FALSE(rule.Load(dir.path().string(), &warnings));
-    EXPECT_EQ(warnings.size(), 1u);
+}
+
+// What can sit where the file should be: nothing of it blocks, fills the memory or is read.
+TEST(PadTypeRuleTest, AnythingButASmallRegularFileIsRefusedAtOnce) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    std::ofstream(dir.file("huge.conf")) << std::string(kMaxConfigBytes + 1, '#');
+    for (const std::string& path :
+         {dir.file("fifo"), std::string("/dev/zero"), dir.path().string(), dir.file("huge.conf")}) {
+        std::vector<std::string> warnings;
+        std::string text;
+        EXPECT_FALSE(ReadConfigFile(path, "pad configuration", &text, &warnings)) << path;
+        EXPECT_TRUE(text.empty()) << path;
+        ASSERT_EQ(warnings.size(), 1u) << path;
+        EXPECT_NE(warnings[0].find("cannot read the pad configuration"), std::string::npos);
+    }
 }
 
 } // namespace

@@ -17,6 +17,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -439,6 +440,14 @@ TEST_F(VextdEndToEndTest, WithoutUinputOrDisplayTheErrorGivesTheCommands) {
     // Never a group: "input" reads every keyboard.
     EXPECT_EQ(log.find("usermod"), std::string::npos) << log;
     EXPECT_EQ(rule.find("GROUP"), std::string::npos) << rule;
+}
+
+TEST_F(VextdEndToEndTest, APadConfigurationThatIsAFifoNeitherHangsNorBlocksTheStop) {
+    ASSERT_EQ(::mkfifo(dir.file("pads.conf").c_str(), 0600), 0);
+    ASSERT_TRUE(Start()) << vextd.Log();
+    EXPECT_NE(vextd.Log().find("cannot read the pad configuration"), std::string::npos)
+        << vextd.Log();
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0);
 }
 
 TEST_F(VextdEndToEndTest, TestCodesNeedTheTestOption) {
