@@ -16,6 +16,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -124,6 +125,8 @@ TEST_F(CommandLineModesTest, LoadRefusesWhatItCannotUseAndKeepsTheOldRecord) {
     std::ofstream(m_dir.file("Other.vks")) << body;
     std::ofstream(m_dir.file("Empty.vks"));
     std::ofstream(m_dir.file("Text.vks")) << "just some text\n";
+    // A FIFO with no writer would hang an open that does not check the type first.
+    ASSERT_EQ(::mkfifo(m_dir.file("Fifo.vks").c_str(), 0600), 0);
 
     struct Case {
         std::string path;
@@ -136,6 +139,7 @@ TEST_F(CommandLineModesTest, LoadRefusesWhatItCannotUseAndKeepsTheOldRecord) {
         {m_dir.file("Text.vks"), kExitFailed, "Text.vks"},
         {m_dir.file("Missing.vks"), kExitFailed, "Missing.vks"},
         {m_dir.path().string(), kExitFailed, m_dir.path().string()},
+        {m_dir.file("Fifo.vks"), kExitFailed, "not a regular file"},
         {"", kExitNoFile, "-ld"},
     };
     for (const Case& c : cases) {
