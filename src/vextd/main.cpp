@@ -16,9 +16,11 @@
 #include "driver/DriverLoadStatus.h"
 #include "platform/LineText.h"
 #include "platform/RegistryStore.h"
+#include "platform/RuntimeDir.h"
 
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -122,6 +124,25 @@ int Daemonize() {
         ::close(nNull);
     }
     return fds[1];
+}
+
+// In the background the caller's stderr (a terminal, or a pipe that a script reads to its end)
+// is let go once the driver serves: from then on it logs to its own file in the state folder.
+void MoveLogToFile() {
+    constexpr std::size_t kMaxLogBytes = 1 << 20;
+    const std::string path = DriverLogPath();
+    std::string why;
+    int fd = OpenPrivateLog(path, kMaxLogBytes, &why);
+    if (fd >= 0) {
+        LogInfo("the log goes on in " + path);
+    } else {
+        LogError(why + "; the driver logs nowhere from now on");
+        fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    }
+    if (fd >= 0) {
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
 }
 
 // A file of nothing but bad lines would otherwise flood the log.
@@ -265,8 +286,13 @@ int Run(DriverOptions options) {
         Report(nReportFd, 1);
         return 1;
     }
-    LogInfo("ready: serving " + socket + ", output " + pOutput->Name() + ", " +
-            std::to_string(pads.PadCount()) + " pads");
+    const std::string ready = "ready: serving " + socket + ", output " + pOutput->Name() + ", " +
+                              std::to_string(pads.PadCount()) + " pads";
+    LogInfo(ready);
+    if (!options.bForeground) {
+        MoveLogToFile();
+        LogInfo(ready);
+    }
     Report(nReportFd, 0);
 
     loop.Run();

@@ -11,6 +11,7 @@
 #include "driver/DriverRecord.h"
 #include "framework/CmdIds.h"
 #include "framework/Prompts.h"
+#include "framework/Resources.h"
 #include "model/AppState.h"
 #include "platform/RegistryStore.h"
 
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QTextLayout>
 #include <QtTest>
 
 #include <sqlite3.h>
@@ -220,6 +222,57 @@ private Q_SLOTS:
         QVERIFY(pMain->KeySetPane()->toolTip().isEmpty());
         ::kill(strPid.toInt(), SIGTERM);
         test::StopApp(pApp);
+    }
+
+    void startDriverGivesTheAdviceThatFits_data() {
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<int>("advice");
+        QTest::newRow("root") << "vextd: error: refusing to run as root" << 168;
+        QTest::newRow("uinput") << "vextd: error: no keyboard output: cannot open /dev/uinput"
+                                << 169;
+        QTest::newRow("socket") << "vextd: error: cannot listen at /run/user/1/vext/device" << 170;
+        QTest::newRow("other") << "vextd: error: something else" << 171;
+    }
+    void startDriverGivesTheAdviceThatFits() {
+        QFETCH(QString, said);
+        QFETCH(int, advice);
+        auto pApp = test::StartApp();
+        const QString strBin = test::TheGuiTestEnv().FilePath(QStringLiteral("failing-bin"));
+        QDir().mkpath(strBin);
+        QFile script(strBin + QStringLiteral("/vextd"));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\necho '%1' >&2\nexit 1\n").arg(said).toLocal8Bit());
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", strBin.toLocal8Bit() + ':' + oldPath);
+        PromptScript prompts;
+        pApp->MainFrame()->ExecuteCommand(ID_START_DRIVER);
+        QTRY_COMPARE_WITH_TIMEOUT(int(prompts.m_messages.size()), 1, 10000);
+        qputenv("PATH", oldPath);
+        const QString strText = prompts.m_messages[0].strText;
+        QVERIFY2(strText.contains(said) && strText.contains(ResString(advice)),
+                 qPrintable(strText));
+        for (int nOther = 168; nOther <= 171; ++nOther) {
+            QVERIFY(nOther == advice || !strText.contains(ResString(nOther)));
+        }
+        QVERIFY2(!strText.contains("README"), "an installed user has no README at hand");
+        test::StopApp(pApp);
+    }
+
+    void messagesKeepPathsOnOneLine() {
+        const QString strText = KeepPathsWhole(ResString(169));
+        for (int nWidth = 40; nWidth <= 400; nWidth += 7) {
+            QTextLayout layout(strText, QApplication::font());
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(nWidth);
+                const QString strLine = strText.mid(line.textStart(), line.textLength()).trimmed();
+                QVERIFY2(!strLine.endsWith('/') && !strLine.endsWith(QChar(0x2060)),
+                         qPrintable(strLine));
+            }
+            layout.endLayout();
+        }
     }
 
     void withoutInstanceTheModesRunAlone() {

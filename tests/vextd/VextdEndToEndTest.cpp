@@ -6,17 +6,21 @@
 #include "TestCodes.h"
 #include "VextdProcess.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DeviceSocket.h"
 #include "driver/DriverLoadStatus.h"
 #include "model/ButtonId.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -448,6 +452,71 @@ TEST_F(VextdEndToEndTest, APadConfigurationThatIsAFifoNeitherHangsNorBlocksTheSt
     EXPECT_NE(vextd.Log().find("cannot read the pad configuration"), std::string::npos)
         << vextd.Log();
     EXPECT_EQ(vextd.Stop(SIGTERM), 0);
+}
+
+// The whole output of a shell command; returns once every writer has closed it.
+std::string OutputOf(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            output.append(buffer, n);
+        }
+        ::pclose(pipe);
+    }
+    return output;
+}
+
+// Stops the driver serving at socket (found through its end of a connection) and waits for it.
+bool StopServer(const std::string& socket) {
+    const int fd = ConnectUnixSocket(socket, DeviceClock::now() + std::chrono::seconds(2));
+    ucred peer{};
+    socklen_t nSize = sizeof peer;
+    const bool bKnown = fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &nSize) == 0;
+    CloseFd(fd);
+    if (!bKnown || ::kill(peer.pid, SIGTERM) != 0) {
+        return false;
+    }
+    for (int i = 0; i < 500 && ::kill(peer.pid, 0) == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return ::kill(peer.pid, 0) != 0;
+}
+
+TEST_F(VextdEndToEndTest, InTheBackgroundItLetsGoOfTheCallersOutputAndLogsPrivately) {
+    const std::string state = dir.file("state");
+    const std::string log = state + "/vext/vextd.log";
+    const std::string victim = dir.file("victim");
+    std::ofstream(victim) << "keep";
+    for (const bool bLinkPlanted : {false, true}) {
+        if (bLinkPlanted) {
+            ASSERT_EQ(::unlink(log.c_str()), 0);
+            ASSERT_EQ(::symlink(victim.c_str(), log.c_str()), 0);
+        }
+        // Reading to the end returns only once the daemon has let go of the pipe.
+        const std::string output =
+            OutputOf("VEXTD_ALLOW_ROOT=1 SDL_VIDEODRIVER=dummy XDG_STATE_HOME='" + state +
+                     "' " VEXTD_PATH " --socket '" + vextd.strSocket + "' --registry '" + registry +
+                     "' --output record:'" + vextd.strRecord + "' --test-virtual-pads 1 2>&1");
+        EXPECT_NE(output.find("ready: serving"), std::string::npos) << output;
+        EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_VERSION), 0x200) << "it runs on";
+        ASSERT_TRUE(StopServer(vextd.strSocket));
+        struct stat info {};
+        ASSERT_EQ(::lstat(log.c_str(), &info), 0);
+        if (bLinkPlanted) {
+            EXPECT_TRUE(S_ISLNK(info.st_mode));
+            EXPECT_NE(output.find("symbolic link"), std::string::npos) << output;
+            std::ifstream in(victim);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+        } else {
+            EXPECT_EQ(info.st_mode & 0777, 0600u);
+            std::ifstream in(log);
+            const std::string text(std::istreambuf_iterator<char>(in), {});
+            EXPECT_NE(text.find("ready: serving"), std::string::npos) << text;
+            EXPECT_NE(text.find("stopped"), std::string::npos) << text;
+        }
+    }
 }
 
 TEST_F(VextdEndToEndTest, TestCodesNeedTheTestOption) {

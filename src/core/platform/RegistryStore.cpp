@@ -3,6 +3,7 @@
 #include "platform/NoCase.h"
 #include "platform/RegTree.h"
 #include "platform/RegistryStoreRows.h"
+#include "platform/RuntimeDir.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -290,11 +291,7 @@ std::string RegistryStore::DefaultPath() {
     if (const char* p = std::getenv("VEXT_REGISTRY"); p && *p) {
         return p;
     }
-    if (const char* p = std::getenv("XDG_STATE_HOME"); p && *p == '/') {
-        return std::string(p) + "/vext/registry.sqlite";
-    }
-    const char* home = std::getenv("HOME");
-    return std::string(home && *home ? home : ".") + "/.local/state/vext/registry.sqlite";
+    return UserStateDir() + "/registry.sqlite";
 }
 
 RegistryStore::RegistryStore() : m_pStatements(std::make_unique<Statements>()) {}

@@ -3,7 +3,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace vext {
@@ -36,6 +39,46 @@ bool IsPrivateDirectory(const std::string& dir, std::string* pWhy) {
         return false;
     }
     return true;
+}
+
+std::string UserStateDir() {
+    if (const char* p = std::getenv("XDG_STATE_HOME"); p != nullptr && p[0] == '/') {
+        return std::string(p) + "/vext";
+    }
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr && *home != '\0' ? home : ".") + "/.local/state/vext";
+}
+
+std::string DriverLogPath() {
+    return UserStateDir() + "/vextd.log";
+}
+
+int OpenPrivateLog(const std::string& path, std::size_t nMaxBytes, std::string* pWhy) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !std::filesystem::exists(folder, ec)) {
+        std::filesystem::create_directories(folder, ec);
+        ::chmod(folder.c_str(), 0700);
+    }
+    const int fd = ::open(
+        path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *pWhy = "cannot open the log " + path + ": " +
+                (errno == ELOOP ? std::string("it is a symbolic link") : std::strerror(errno));
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        *pWhy = "cannot use the log " + path + ": not a regular file of this user";
+        return -1;
+    }
+    if (static_cast<std::size_t>(info.st_size) > nMaxBytes) {
+        [[maybe_unused]] const int n = ::ftruncate(fd, 0);
+    }
+    // Others may have had it open before; the log is the user's alone.
+    ::fchmod(fd, 0600);
+    return fd;
 }
 
 bool PreparePrivateDirectory(const std::string& dir, std::string* pWhy) {

@@ -9,10 +9,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace vext {
@@ -37,14 +35,18 @@ bool UserUnitInstalled(const QString& strSystemctl) {
     return probe.readAllStandardOutput().trimmed() == "LoadState=loaded";
 }
 
-// Where the daemon's own messages go when it is started from here: the user can read them, and
-// the first lines tell why a start failed.
-QString DriverLogPath() {
-    QString strDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (strDir.isEmpty()) {
-        strDir = QDir::tempPath();
+// The advice that fits what the driver said when it stopped.
+QString AdviceFor(const QString& strOutput) {
+    if (strOutput.contains(QLatin1String("refusing to run as root"))) {
+        return ResString(168);
     }
-    return QDir(strDir).filePath(QStringLiteral("vextd.log"));
+    if (strOutput.contains(QLatin1String("uinput"))) {
+        return ResString(169);
+    }
+    if (strOutput.contains(QLatin1String("cannot listen at"))) {
+        return ResString(170);
+    }
+    return ResString(171);
 }
 
 QString TailOf(const QString& strText) {
@@ -96,10 +98,9 @@ void DriverLauncher::Start(Done done) {
         Finish(false, ResString(161));
         return;
     }
+    // vextd in the background says on stderr why it stopped, and lets go of stderr once it
+    // serves (its log then goes to its own file): reading the pipe to its end cannot hang.
     m_pProcess = new QProcess(this);
-    if (!m_plan.bSystemd) {
-        m_pProcess->setStandardErrorFile(DriverLogPath(), QIODevice::Truncate);
-    }
     m_pProcess->setStandardOutputFile(QProcess::nullDevice());
     connect(m_pProcess, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
@@ -118,16 +119,10 @@ void DriverLauncher::Start(Done done) {
 void DriverLauncher::OnFinished(int nExitCode, QProcess::ExitStatus status) {
     // Killed (it hung past the launch timeout) or crashed counts as failed too.
     if (status != QProcess::NormalExit || nExitCode != 0) {
-        QString strOutput;
-        if (m_plan.bSystemd) {
-            strOutput = QString::fromLocal8Bit(m_pProcess->readAllStandardError());
-        } else {
-            QFile log(DriverLogPath());
-            if (log.open(QIODevice::ReadOnly)) {
-                strOutput = QString::fromLocal8Bit(log.read(64 * 1024));
-            }
-        }
-        Finish(false, FormatResString(m_plan.bSystemd ? 164 : 163, TailOf(strOutput)));
+        const QString strOutput =
+            TailOf(QString::fromLocal8Bit(m_pProcess->readAllStandardError()));
+        Finish(false, m_plan.bSystemd ? FormatResString(164, strOutput)
+                                      : FormatResString(163, strOutput, AdviceFor(strOutput)));
         return;
     }
     // The command is done; the driver itself must now answer on its channel.

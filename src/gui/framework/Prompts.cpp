@@ -64,7 +64,9 @@ int AfxMessageBox(const QString& strText, MsgButtons buttons, MsgIcon icon) {
 
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(ResString(IDR_MAINFRAME).section('\n', 0, 0));
-    box.setText(strText);
+    // Plain text always: a file or key-set name in the message is never read as markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(KeepPathsWhole(strText));
     switch (icon) {
     case MsgIcon::None:
         break;
@@ -105,6 +107,18 @@ int AfxMessageBox(const QString& strText, MsgButtons buttons, MsgIcon icon) {
     default:
         return buttons == MsgButtons::Ok ? IDOK : (buttons == MsgButtons::YesNo ? IDNO : IDCANCEL);
     }
+}
+
+QString KeepPathsWhole(const QString& strText) {
+    // Line breaking may split after a "/", which shows "/dev/uinput" as "/" and "dev/uinput";
+    // a word joiner after each slash keeps a path on one line.
+    QString strKept = strText;
+    for (qsizetype i = strKept.size() - 2; i >= 0; --i) {
+        if (strKept[i] == '/' && !strKept[i + 1].isSpace()) {
+            strKept.insert(i + 1, QChar(0x2060));
+        }
+    }
+    return strKept;
 }
 
 int AfxMessageBox(int nIdString, MsgButtons buttons, MsgIcon icon) {

@@ -24,6 +24,8 @@ int AfxMessageBox(const QString& strText, MsgButtons buttons = MsgButtons::Ok,
                   MsgIcon icon = MsgIcon::Warning);
 int AfxMessageBox(int nIdString, MsgButtons buttons = MsgButtons::Ok,
                   MsgIcon icon = MsgIcon::Warning);
+// The text as a message box shows it: paths are not broken after a "/".
+QString KeepPathsWhole(const QString& strText);
 
 // File dialogs; an empty result means the user cancelled.
 QString PromptOpenFileName(QWidget* pParent, const QString& strTitle, const QString& strFilter);
