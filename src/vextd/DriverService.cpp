@@ -107,8 +107,19 @@ DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
 void DriverService::HandleAsync(const DeviceRequest& request, DeviceReply reply) {
     const bool bNoBuffer = request.buffer.empty();
     if (request.nCode == VEXT_IOCTL_ENABLE && bNoBuffer) {
-        // Answered once the record is in: a status asked after this answer is about it.
-        RequestLoad([reply] { reply(Done()); });
+        bool bMayWait = false;
+        {
+            // A busy store is not waited for: the answer would come after the caller gave up.
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            bMayWait = m_waiting.size() < kMaxWaiting && !m_bStoreBusy;
+        }
+        if (bMayWait) {
+            // Answered once the record is in: a status asked after this answer is about it.
+            RequestLoad([reply] { reply(Done()); });
+        } else {
+            RequestLoad(nullptr);
+            reply(Done());
+        }
         return;
     }
     if (request.nCode == VEXT_IOCTL_GET_LOAD_STATUS) {
@@ -124,7 +135,7 @@ void DriverService::HandleAsync(const DeviceRequest& request, DeviceReply reply)
             reply(std::move(status));
         };
         std::unique_lock<std::mutex> lock(m_mutex);
-        if (m_nLoadsDone < m_nLoadsAsked) {
+        if (m_nLoadsDone < m_nLoadsAsked && m_waiting.size() < kMaxWaiting && !m_bStoreBusy) {
             // About the load that is running or asked for, not the one before it.
             m_waiting.emplace_back(m_nLoadsAsked, answer);
             return;
@@ -174,10 +185,16 @@ int DriverService::HoldLoads(bool bHold) {
 
 void DriverService::LoadLoop() {
     std::unique_lock<std::mutex> lock(m_mutex);
+    const auto asked = [this] {
+        return m_bStopping || (m_nLoadsDone < m_nLoadsAsked && !m_bHoldLoads);
+    };
+    bool bRetry = false;
     for (;;) {
-        m_loadChanged.wait(lock, [this] {
-            return m_bStopping || (m_nLoadsDone < m_nLoadsAsked && !m_bHoldLoads);
-        });
+        if (!bRetry) {
+            m_loadChanged.wait(lock, asked);
+        } else if (!m_loadChanged.wait_for(lock, kBusyRetry, asked)) {
+            ++m_nLoadsAsked; // nobody asked meanwhile: the driver asks itself
+        }
         if (m_bStopping) {
             break;
         }
@@ -186,7 +203,7 @@ void DriverService::LoadLoop() {
         const uint64_t nLoad = m_nLoadsAsked;
         lock.unlock();
         RecordLoad load = m_loader ? m_loader() : RecordLoad{};
-        Apply(std::move(load));
+        bRetry = !Apply(std::move(load));
         lock.lock();
         m_nLoadsDone = nLoad;
         std::vector<std::function<void()>> done;
@@ -205,7 +222,19 @@ void DriverService::LoadLoop() {
     }
 }
 
-void DriverService::Apply(RecordLoad load) {
+bool DriverService::Apply(RecordLoad load) {
+    if (load.problem == RecordProblem::kBusy) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_bStoreBusy) {
+            LogError("the registry store is busy (" + load.strProblem +
+                     "); the key set loaded before plays on, and the record is read again as soon "
+                     "as the store is free");
+        }
+        m_bStoreBusy = true;
+        m_status.reason = DriverLoadReason::kStoreBusy;
+        m_engine.SetEnabled(m_bWantEnabled);
+        return false;
+    }
     if (!load.pTable) {
         load.pTable = std::make_shared<const KeySetTable>();
     }
@@ -232,10 +261,15 @@ void DriverService::Apply(RecordLoad load) {
     // the serving thread should not wait for.
     std::shared_ptr<const KeySetTable> pOld;
     const std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bStoreBusy) {
+        LogInfo("the registry store is free again");
+        m_bStoreBusy = false;
+    }
     pOld = m_engine.SharedTable();
     m_engine.SetTable(std::move(load.pTable));
     m_engine.SetEnabled(m_bWantEnabled);
     m_status = status;
+    return true;
 }
 
 DriverLoadStatus DriverService::LoadStatus() const {

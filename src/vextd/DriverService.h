@@ -14,6 +14,7 @@
 #include "driver/PadStates.h"
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -43,6 +44,12 @@ class DriverService {
 public:
     using Loader = std::function<RecordLoad()>;
     using Nanos = EmulationEngine::Nanos;
+
+    // Requests that may wait for a load at once; more are answered at once, so that a flood of
+    // them never takes every place of the device channel from the questions behind them.
+    static constexpr size_t kMaxWaiting = 16;
+    // How soon a load that found the store busy is tried again.
+    static constexpr std::chrono::milliseconds kBusyRetry{1000};
 
     // pOutput must outlive the service. loader reads the record, on the service's own thread.
     DriverService(KeyOutput* pOutput, Nanos nRepeatInterval, Loader loader, PadTypeRule rule);
@@ -102,7 +109,8 @@ public:
 
 private:
     void LoadLoop();
-    void Apply(RecordLoad load);
+    // False when the store was busy: the table in play stays, and the load is to be tried again.
+    bool Apply(RecordLoad load);
 
     mutable std::mutex m_mutex;
     EmulationEngine m_engine;
@@ -122,6 +130,7 @@ private:
     std::vector<std::pair<uint64_t, std::function<void()>>> m_waiting;
     bool m_bHoldLoads = false;
     bool m_bStopping = false;
+    bool m_bStoreBusy = false;
     std::thread m_loadThread;
 };
 

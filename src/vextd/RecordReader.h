@@ -23,6 +23,7 @@ enum class RecordProblem {
     kUnreadable, // the registry store cannot be opened or is not one of ours
     kDamaged,    // a key or value is missing, of the wrong type, or names nothing
     kTooLarge,   // a count beyond what the driver can index
+    kBusy,       // another program held the store's lock: nothing was read, try again later
 };
 
 struct RecordLoad {

@@ -27,6 +27,8 @@ StoreRecordLoader::FileStamp StoreRecordLoader::Stamp(const std::string& path) {
 
 namespace {
 
+constexpr int kBusyWaitMs = 500;
+
 RecordLoad EmptyLoad() {
     RecordLoad load;
     load.pTable = std::make_shared<const KeySetTable>();
@@ -41,6 +43,14 @@ RecordLoad Unreadable(std::string strProblem) {
     return load;
 }
 
+RecordLoad Busy(std::string strProblem) {
+    RecordLoad load = EmptyLoad();
+    load.bFound = true;
+    load.problem = RecordProblem::kBusy;
+    load.strProblem = std::move(strProblem);
+    return load;
+}
+
 RecordLoad ReadRecord(RegistryStore& store) {
     // One state of the store for the whole record: a download committing meanwhile is seen
     // whole or not at all.
@@ -48,6 +58,9 @@ RecordLoad ReadRecord(RegistryStore& store) {
     const RegStatus status = store.ReadKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath, tree);
     if (status == RegStatus::kNotFound) {
         return EmptyLoad();
+    }
+    if (status == RegStatus::kBusy) {
+        return Busy(store.Path() + ": " + store.LastError());
     }
     if (status != RegStatus::kOk) {
         return Unreadable("cannot read the registry store " + store.Path() + ": " +
@@ -72,9 +85,15 @@ RecordLoad StoreRecordLoader::Load() {
     if (!m_pStore || m_openedFile.nDevice != file.nDevice || m_openedFile.nInode != file.nInode) {
         m_bHaveLast = false;
         std::string strError;
-        m_pStore = RegistryStore::Open(m_strPath, strError, RegistryStore::OpenMode::kReadOnly);
+        RegStatus status = RegStatus::kOk;
+        // A store another program holds is tried again soon rather than waited for long: the
+        // driver's questions are answered meanwhile.
+        m_pStore = RegistryStore::Open(m_strPath, strError, RegistryStore::OpenMode::kReadOnly,
+                                       &status, kBusyWaitMs);
         if (!m_pStore) {
-            return Unreadable("cannot open the registry store " + m_strPath + ": " + strError);
+            return status == RegStatus::kBusy ? Busy(strError)
+                                              : Unreadable("cannot open the registry store " +
+                                                           m_strPath + ": " + strError);
         }
         m_openedFile = file;
         // Opening may itself make the log file: stamped after, so the next load is not taken
@@ -84,6 +103,9 @@ RecordLoad StoreRecordLoader::Load() {
     }
     int64_t nVersion = 0;
     if (!m_pStore->DataVersion(nVersion)) {
+        if (m_pStore->LastFailure() == RegStatus::kBusy) {
+            return Busy(m_strPath + ": " + m_pStore->LastError());
+        }
         m_pStore.reset();
         m_bHaveLast = false;
         return Unreadable("cannot read the registry store " + m_strPath);
@@ -92,7 +114,11 @@ RecordLoad StoreRecordLoader::Load() {
         m_bUnchanged = true;
         return m_last;
     }
-    m_last = ReadRecord(*m_pStore);
+    RecordLoad load = ReadRecord(*m_pStore);
+    if (load.problem == RecordProblem::kBusy) {
+        return load; // nothing was read: the next load must read
+    }
+    m_last = std::move(load);
     m_bHaveLast = true;
     m_lastFile = file;
     m_lastLog = log;

@@ -65,6 +65,12 @@ protected:
             ++nLoads;
             RecordLoad load;
             load.bFound = true;
+            if (bStoreBusy) {
+                load.problem = RecordProblem::kBusy;
+                load.strProblem = "database is locked";
+                load.pTable = std::make_shared<const KeySetTable>();
+                return load;
+            }
             std::vector<DriverFunction> functions(1);
             functions[0].strings.push_back({{0x1F}, {0x9F}});
             load.pTable = std::make_shared<const KeySetTable>(
@@ -117,6 +123,7 @@ protected:
     test::ScopedEnv env{"VEXT_DEVICE", path};
     test::FakeKeyOutput output;
     std::atomic<int> nLoads{0};
+    std::atomic<bool> bStoreBusy{false};
     std::mutex gateMutex;
     std::condition_variable gateChanged;
     bool bGateOpen = true;
@@ -132,6 +139,30 @@ TEST_F(DriverChannelTest, SocketIsPrivate) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(::stat(dir.file("vext").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+// The table in play stays while the store is busy, and the driver tries again by itself.
+TEST_F(DriverChannelTest, ABusyStoreKeepsTheTableInPlay) {
+    pService->Enable();
+    bStoreBusy = true;
+    EXPECT_EQ(DeviceControl(VEXT_IOCTL_ENABLE), 1);
+    DriverLoadStatus status;
+    ASSERT_TRUE(QueryDriverLoadStatus(&status));
+    EXPECT_EQ(status.reason, DriverLoadReason::kStoreBusy);
+    EXPECT_EQ(status.state, DriverLoadState::kLoaded);
+    EXPECT_EQ(status.nFunctions, 1);
+    output.Take();
+    pService->InputDown(kB0, 0);
+    pService->InputUp(kB0, 0);
+    EXPECT_EQ(output.Take(), "+1F -1F") << "the key set loaded before plays on";
+
+    const int nBusyLoads = nLoads;
+    bStoreBusy = false;
+    for (int i = 0; i < 500 && pService->LoadStatus().reason != DriverLoadReason::kNone; ++i) {
+        std::this_thread::sleep_for(10ms); // the retry comes on its own
+    }
+    EXPECT_EQ(pService->LoadStatus().reason, DriverLoadReason::kNone);
+    EXPECT_GT(nLoads, nBusyLoads);
 }
 
 TEST_F(DriverChannelTest, VersionIs200) {

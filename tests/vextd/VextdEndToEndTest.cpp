@@ -1,11 +1,13 @@
 // vextd as a process: virtual pads pressed through the test codes, keys read back from the
 // record output, the key set written into a real registry store.
 
+#include "DriverService.h"
 #include "RecordWriter.h"
 #include "TempDir.h"
 #include "TestCodes.h"
 #include "VextdProcess.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DeviceProtocol.h"
 #include "driver/DeviceSocket.h"
 #include "driver/DriverLoadStatus.h"
 #include "model/ButtonId.h"
@@ -25,9 +27,11 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace vext {
 namespace {
@@ -329,6 +333,71 @@ TEST_F(VextdEndToEndTest, QueriesAreAnsweredDuringAReload) {
     const auto status = LoadStatus();
     ASSERT_TRUE(status);
     EXPECT_EQ(status->nFunctions, 6);
+}
+
+// A flood of reloads that must wait cannot take every place of the channel: the ones beyond
+// the few that may wait are answered at once, and other questions still get through.
+TEST_F(VextdEndToEndTest, AFloodOfWaitingLoadsLeavesTheChannelOpen) {
+    ASSERT_TRUE(WriteStandardSet());
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(vextd.Query(kTestHoldLoads, 1), 0);
+    std::vector<uint8_t> request;
+    ASSERT_TRUE(EncodeDeviceRequest(VEXT_IOCTL_ENABLE, {}, &request));
+    std::vector<int> waiting;
+    for (int i = 0; i < 70; ++i) {
+        const auto deadline = DeviceClock::now() + std::chrono::seconds(2);
+        const int fd = ConnectUnixSocket(vextd.strSocket, deadline);
+        ASSERT_GE(fd, 0);
+        ASSERT_TRUE(SendAll(fd, request, deadline));
+        waiting.push_back(fd);
+    }
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_VERSION), 0x200);
+    // The ones answered within one shared deadline.
+    const auto answered = [&waiting](std::chrono::milliseconds within) {
+        const auto deadline = DeviceClock::now() + within;
+        size_t nAnswered = 0;
+        for (int& fd : waiting) {
+            std::vector<uint8_t> answer;
+            if (fd >= 0 && ReceiveToEnd(fd, 64, &answer, deadline) && !answer.empty()) {
+                ++nAnswered;
+                CloseFd(std::exchange(fd, -1));
+            }
+        }
+        return nAnswered;
+    };
+    EXPECT_EQ(answered(std::chrono::milliseconds(1000)), 70 - DriverService::kMaxWaiting);
+    EXPECT_TRUE(vextd.Query(kTestHoldLoads, 0));
+    EXPECT_EQ(answered(std::chrono::milliseconds(5000)), DriverService::kMaxWaiting);
+}
+
+// A store that another program holds is reported as busy, not as damaged, and the record is
+// loaded by itself once the store is free.
+TEST_F(VextdEndToEndTest, ABusyStoreIsReportedAndLoadedOnceFree) {
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(test::WriteRecord(registry, "Next", {test::NormalKey(kD)}, {{Button(1, 0), 0}}));
+    sqlite3* pDb = nullptr;
+    ASSERT_EQ(sqlite3_open(registry.c_str(), &pDb), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(pDb,
+                           "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; "
+                           "SELECT count(*) FROM sqlite_master;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    EXPECT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    const auto busy = LoadStatus();
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(busy->reason, DriverLoadReason::kStoreBusy);
+    EXPECT_NE(DescribeDriverLoadStatus(*busy).find("store busy"), std::string::npos);
+
+    sqlite3_exec(pDb, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(pDb);
+    ASSERT_TRUE(vextd.WaitForLog("free again", kWaitMs)) << vextd.Log();
+    const auto free = LoadStatus();
+    ASSERT_TRUE(free);
+    EXPECT_EQ(free->reason, DriverLoadReason::kNone);
+    EXPECT_EQ(free->state, DriverLoadState::kLoaded);
+    ASSERT_TRUE(Click(1, 0));
+    ASSERT_TRUE(vextd.WaitForRecords(2, kWaitMs));
+    EXPECT_EQ(vextd.RecordText(), "33+ 33-");
 }
 
 TEST_F(VextdEndToEndTest, PadTypesAndOverride) {

@@ -39,7 +39,7 @@ bool DecodeLoadStatus(std::span<const uint8_t> bytes, DriverLoadStatus* pStatus)
     const int32_t nState = ReadInt32(bytes, 0);
     const int32_t nReason = ReadInt32(bytes, 3);
     if (nState < 0 || nState > static_cast<int32_t>(DriverLoadState::kRefused) || nReason < 0 ||
-        nReason > static_cast<int32_t>(DriverLoadReason::kRecordTooLarge)) {
+        nReason > static_cast<int32_t>(DriverLoadReason::kStoreBusy)) {
         return false;
     }
     pStatus->state = static_cast<DriverLoadState>(nState);
@@ -60,6 +60,16 @@ bool QueryDriverLoadStatus(DriverLoadStatus* pStatus) {
 }
 
 std::string DescribeDriverLoadStatus(const DriverLoadStatus& status) {
+    if (status.reason == DriverLoadReason::kStoreBusy) {
+        const std::string strBusy = ": its registry store is busy, locked by another program; it "
+                                    "loads the record once the store is free";
+        if (status.state != DriverLoadState::kLoaded) {
+            return "store busy: the driver plays nothing yet" + strBusy;
+        }
+        return "store busy: the driver plays the key set it had (" +
+               std::to_string(status.nFunctions) + " functions, " +
+               std::to_string(status.nMappings) + " mappings)" + strBusy;
+    }
     switch (status.state) {
     case DriverLoadState::kNoKeySet:
         return "the driver found no key set in its registry store";
@@ -77,6 +87,7 @@ std::string DescribeDriverLoadStatus(const DriverLoadStatus& status) {
     case DriverLoadReason::kRecordTooLarge:
         return "the driver refused the key set: it is larger than the driver can hold";
     case DriverLoadReason::kNone:
+    case DriverLoadReason::kStoreBusy:
         break;
     }
     return "the driver refused the key set";

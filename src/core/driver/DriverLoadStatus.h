@@ -25,6 +25,9 @@ enum class DriverLoadReason : int32_t {
     kStoreUnreadable = 1, // the registry store cannot be opened or is not a VextKey store
     kRecordDamaged = 2,   // a key or value of the record is missing, mistyped or dangling
     kRecordTooLarge = 3,  // a count beyond what the driver can index
+    // Another program holds the store's lock: the driver plays what it had (the state and the
+    // counts say what) and loads the record once the store is free.
+    kStoreBusy = 4,
 };
 
 struct DriverLoadStatus {

@@ -188,7 +188,8 @@ bool CVextKeyDoc::DownloadToDriver(std::string* pError) {
     // to know the question leaves the download as written.
     vext::DriverLoadStatus status;
     if (bOk && vext::QueryDriverLoadStatus(&status) &&
-        status.state != vext::DriverLoadState::kLoaded) {
+        (status.state != vext::DriverLoadState::kLoaded ||
+         status.reason != vext::DriverLoadReason::kNone)) {
         strError = vext::DescribeDriverLoadStatus(status);
         bOk = false;
     }

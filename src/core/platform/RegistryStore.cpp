@@ -26,7 +26,6 @@ namespace {
 // "VEXT" in the database header marks the file as ours.
 constexpr int32_t kApplicationId = 0x56455854;
 constexpr int kFormatVersion = 1;
-constexpr int kBusyTimeoutMs = 5000;
 // Deeper than any tree we write; a longer parent chain is a loop in a damaged file.
 constexpr int kMaxDepth = 512;
 
@@ -120,6 +119,8 @@ const char* RegStatusText(RegStatus status) {
         return "the registry store holds damaged data";
     case RegStatus::kFailed:
         return "the registry store could not be changed";
+    case RegStatus::kBusy:
+        return "the registry store is busy: another program holds its lock";
     }
     return "unknown";
 }
@@ -307,8 +308,12 @@ RegistryStore::~RegistryStore() {
 }
 
 std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& strPath,
-                                                   std::string& strError, OpenMode mode) {
+                                                   std::string& strError, OpenMode mode,
+                                                   RegStatus* pStatus, int nBusyTimeoutMs) {
     strError.clear();
+    if (pStatus) {
+        *pStatus = RegStatus::kFailed;
+    }
     if (strPath.empty()) {
         strError = "no registry store path given";
         return nullptr;
@@ -341,6 +346,7 @@ std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& strPath,
 
     std::unique_ptr<RegistryStore> store(new RegistryStore());
     store->m_strPath = strPath;
+    store->m_nBusyTimeoutMs = nBusyTimeoutMs;
     if (::stat(strPath.c_str(), &st) == 0) {
         store->m_nDevice = st.st_dev;
         store->m_nInode = st.st_ino;
@@ -353,6 +359,9 @@ std::unique_ptr<RegistryStore> RegistryStore::Open(const std::string& strPath,
         return nullptr;
     }
     if (!store->Initialise(mode, strError)) {
+        if (pStatus) {
+            *pStatus = store->m_nLastFailure;
+        }
         return nullptr;
     }
     return store;
@@ -425,7 +434,7 @@ const std::vector<std::string>& OwnSchema() {
 
 bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
     sqlite3_extended_result_codes(m_pDb, 1);
-    sqlite3_busy_timeout(m_pDb, kBusyTimeoutMs);
+    sqlite3_busy_timeout(m_pDb, m_nBusyTimeoutMs);
     // The file may come from anywhere: no schema tricks, no writes that corrupt on purpose, and
     // since our schema has neither, no trigger fires and no view is read even if one slipped in.
     sqlite3_db_config(m_pDb, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
@@ -439,6 +448,8 @@ bool RegistryStore::Initialise(OpenMode mode, std::string& strError) {
     };
     const auto dbError = [&](const char* what) {
         const int rc = sqlite3_extended_errcode(m_pDb) & 0xFF;
+        m_nLastFailure =
+            rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? RegStatus::kBusy : RegStatus::kFailed;
         if (rc == SQLITE_NOTADB) {
             return notOurs("not an SQLite database");
         }
@@ -693,8 +704,9 @@ RegStatus RegistryStore::FailedIn(const char* what) {
 
 RegStatus RegistryStore::DbFail(const char* what) {
     const int rc = sqlite3_extended_errcode(m_pDb) & 0xFF;
-    const RegStatus status =
-        rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB ? RegStatus::kBadData : RegStatus::kFailed;
+    const RegStatus status = rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB ? RegStatus::kBadData
+                             : rc == SQLITE_BUSY || rc == SQLITE_LOCKED  ? RegStatus::kBusy
+                                                                         : RegStatus::kFailed;
     return Fail(status, std::string(what) + ": " + sqlite3_errmsg(m_pDb));
 }
 
@@ -702,7 +714,7 @@ bool RegistryStore::SwitchToWal() {
     // The switch needs the store to itself, and SQLite may answer "busy" at once rather than
     // wait, as when several programs open a store that was just laid out: wait it out here.
     const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(m_nBusyTimeoutMs);
     for (;;) {
         const int rc = sqlite3_exec(m_pDb, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
         const int nPrimary = rc & 0xFF;
@@ -1163,6 +1175,8 @@ bool RegistryStore::DataVersion(int64_t& nVersion) {
         sqlite3_step(pStmt) == SQLITE_ROW;
     if (bOk) {
         nVersion = sqlite3_column_int64(pStmt, 0);
+    } else {
+        DbFail("cannot read");
     }
     sqlite3_finalize(pStmt);
     return bOk;

@@ -50,7 +50,8 @@ enum class RegStatus {
     kWrongType, // the value exists with another type
     kInvalid,   // a bad name, path or handle
     kBadData,   // what the store holds is not what it can hold: damaged or foreign
-    kFailed,    // the database refused (I/O, busy, read-only, full)
+    kFailed,    // the database refused (I/O, read-only, full)
+    kBusy,      // another program held the store's lock for longer than the wait
 };
 const char* RegStatusText(RegStatus status);
 
@@ -131,9 +132,14 @@ public:
 
     // Opens the store at strPath. Read-write creates the file (mode 0600) and its folders when
     // missing; read-only needs an existing store. Null with a one-line reason in strError when
-    // the file cannot be opened or is not a registry store.
+    // the file cannot be opened or is not a registry store; *pStatus (if given) then says
+    // kBusy when another program held the store's lock for longer than the wait. The wait for
+    // another program's lock is nBusyTimeoutMs, for every statement of the store.
+    static constexpr int kDefaultBusyTimeoutMs = 5000;
     static std::unique_ptr<RegistryStore> Open(const std::string& strPath, std::string& strError,
-                                               OpenMode mode = OpenMode::kReadWrite);
+                                               OpenMode mode = OpenMode::kReadWrite,
+                                               RegStatus* pStatus = nullptr,
+                                               int nBusyTimeoutMs = kDefaultBusyTimeoutMs);
 
     ~RegistryStore();
     RegistryStore(const RegistryStore&) = delete;
@@ -142,6 +148,8 @@ public:
     const std::string& Path() const { return m_strPath; }
     // What went wrong in the last call that failed, in words.
     const std::string& LastError() const { return m_strLastError; }
+    // The kind of the last failure that LastError describes.
+    RegStatus LastFailure() const { return m_nLastFailure; }
 
     RegKey Root(RegHive hive);
     RegStatus OpenKey(RegHive hive, std::string_view path, RegKey& key);
@@ -259,6 +267,7 @@ private:
     uint64_t m_nInode = 0;
     std::string m_strLastError;
     RegStatus m_nLastFailure = RegStatus::kFailed;
+    int m_nBusyTimeoutMs = kDefaultBusyTimeoutMs;
     WriteHook m_writeHook;
     std::function<void()> m_halvesHook;
     int m_nTransactionDepth = 0;

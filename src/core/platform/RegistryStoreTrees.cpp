@@ -692,7 +692,7 @@ RegStatus RegistryStore::ReadTreeInHalves(int64_t nRoot, RegTree& tree, int& nCo
 RegistryStore* RegistryStore::Helper() {
     if (!m_pHelper) {
         std::string strError;
-        m_pHelper = Open(m_strPath, strError, OpenMode::kReadOnly);
+        m_pHelper = Open(m_strPath, strError, OpenMode::kReadOnly, nullptr, m_nBusyTimeoutMs);
         // Only a second look at the very file this connection has open will do.
         struct stat st {};
         if (m_pHelper && (::stat(m_strPath.c_str(), &st) != 0 || st.st_dev != m_nDevice ||
