@@ -5,10 +5,12 @@
 #include "TempDir.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
+#include "model/AppState.h"
 #include "model/ButtonId.h"
 #include "model/VextKeyDoc.h"
 #include "platform/RegExport.h"
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <span>
@@ -557,6 +559,49 @@ TEST_F(DownloadTest, UnopenableStoreIsReportedAndTheDriverStillReloads) {
     EXPECT_FALSE(doc.DownloadToDriver(&error));
     EXPECT_NE(error.find(m_dir.path().string()), std::string::npos) << error;
     EXPECT_EQ(Codes(), (std::vector<uint32_t>{VEXT_IOCTL_DISABLE, VEXT_IOCTL_ENABLE}));
+}
+
+// While the function list has the focus, a pad must not type into the window: a reload leaves
+// emulation off and keeps what it meant for when the focus leaves.
+TEST_F(DownloadTest, AReloadLeavesEmulationOffWhileTheListHasTheFocus) {
+    struct Case {
+        AfterReload after;
+        bool bListFocus;
+        int nSavedBefore;
+        int nDriverBefore;
+        int nDriverAfter;
+        int nSavedAfter;
+    };
+    const Case cases[] = {
+        {AfterReload::kEmulate, true, 0, 0, 0, 1},  // a download means: on once the focus leaves
+        {AfterReload::kAsBefore, true, 0, 0, 0, 0}, // an unload keeps the user's choice
+        {AfterReload::kAsBefore, true, 1, 0, 0, 1},  {AfterReload::kEmulate, false, 0, 0, 1, 0},
+        {AfterReload::kAsBefore, false, 0, 0, 0, 0}, {AfterReload::kAsBefore, false, 0, 1, 1, 0},
+    };
+    AppState& app = TheAppState();
+    for (const Case& c : cases) {
+        app.m_bListHasFocus = c.bListFocus ? 1 : 0;
+        app.m_bSavedEmulation = c.nSavedBefore;
+        m_server.SetEmulationEnabled(c.nDriverBefore);
+        const size_t nBefore = Codes().size();
+        ReloadDriver(c.after);
+        const std::vector<uint32_t> all = Codes();
+        const std::vector<uint32_t> codes(all.begin() + static_cast<std::ptrdiff_t>(nBefore),
+                                          all.end());
+        EXPECT_NE(std::find(codes.begin(), codes.end(), VEXT_IOCTL_ENABLE), codes.end())
+            << "the driver reads the record again";
+        EXPECT_EQ(m_server.EmulationEnabled(), c.nDriverAfter);
+        EXPECT_EQ(app.m_bSavedEmulation, c.nSavedAfter);
+    }
+    // A driver that started again while the list has the focus emulates: that is undone.
+    app.m_bListHasFocus = 1;
+    app.m_bSavedEmulation = 0;
+    m_server.SetEmulationEnabled(1);
+    KeepEmulationOffWhileListHasFocus();
+    EXPECT_EQ(m_server.EmulationEnabled(), 0);
+    EXPECT_EQ(app.m_bSavedEmulation, 1);
+    app.m_bListHasFocus = 0;
+    app.m_bSavedEmulation = 0;
 }
 
 TEST_F(DownloadTest, UnloadDeletesTheRecordThenDisablesAndEnables) {

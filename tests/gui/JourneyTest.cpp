@@ -8,10 +8,13 @@
 #include "app/MainFrame.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverLoadStatus.h"
 #include "driver/DriverRecord.h"
 #include "framework/CmdIds.h"
+#include "framework/MDIChildWnd.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
+#include "framework/View.h"
 #include "model/AppState.h"
 #include "platform/RegistryStore.h"
 
@@ -142,14 +145,19 @@ private Q_SLOTS:
         QAction* pConfigure = pMain->CommandAction(ID_CONFIGURE_VEXT);
         pMain->UpdateCommand(ID_CONFIGURE_VEXT);
         QVERIFY2(pConfigure->isEnabled(), "Configure Vext needs the running driver");
+        // Downloaded while the function list has the focus, the key set does not play yet: a
+        // pad would type into the window.
+        QTRY_VERIFY(TheAppState().m_bListHasFocus);
         pConfigure->trigger();
         QCOMPARE(RecordName(), std::string("golden"));
-        QCOMPARE(pMain->KeySetPane()->text(), QString("golden"));
+        QCOMPARE(vextd.Query(VEXT_IOCTL_QUERY_ENABLED), 0);
         // The user goes to the game: the function list gives up the focus, and with it its hold
         // on the driver's emulation.
-        QTRY_VERIFY(TheAppState().m_bListHasFocus);
         QApplication::focusWidget()->clearFocus();
         QVERIFY(!TheAppState().m_bListHasFocus);
+        QCOMPARE(vextd.Query(VEXT_IOCTL_QUERY_ENABLED), 1);
+        pMain->OnIdle();
+        QCOMPARE(pMain->KeySetPane()->text(), QString("golden"));
 
         // Button 0 of pad 1 is "Cycle", whose first step is "A".
         QVERIFY(vextd.Press(1, 0, true));
@@ -201,6 +209,22 @@ private Q_SLOTS:
                      qPrintable(prompts.m_messages[0].strText));
             QCOMPARE(RecordName(), std::string("Demo"));
         }
+
+        // Unload with the list focused: the driver lets go of the key set at once.
+        pMain->MDIGetActive()->GetActiveView()->setFocus();
+        QTRY_VERIFY(TheAppState().m_bListHasFocus);
+        QVERIFY(pMain->ExecuteCommand(ID_UNLOAD_KEYSET));
+        QCOMPARE(RecordName(), std::string("(none)"));
+        DriverLoadStatus unloaded;
+        QVERIFY(QueryDriverLoadStatus(&unloaded));
+        QCOMPARE(int(unloaded.state), int(DriverLoadState::kNoKeySet));
+        QCOMPARE(vextd.Query(VEXT_IOCTL_QUERY_ENABLED), 0);
+        QApplication::focusWidget()->clearFocus();
+        QCOMPARE(vextd.Query(VEXT_IOCTL_QUERY_ENABLED), 1);
+        QCOMPARE(RunVextkey(
+                     {QStringLiteral("-ld"), QStringLiteral(VEXT_SOURCE_DIR "/examples/Demo.vks")})
+                     .nExitCode,
+                 0);
 
         QCOMPARE(RunVextkey({QStringLiteral("-ul")}).nExitCode, 0);
         QCOMPARE(RecordName(), std::string("(none)"));

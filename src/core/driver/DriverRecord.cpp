@@ -3,6 +3,7 @@
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
 #include "keys/StrokeCodes.h"
+#include "model/AppState.h"
 #include "model/KeyFunction.h"
 #include "model/MappingTable.h"
 #include "model/VextKeyDoc.h"
@@ -144,9 +145,39 @@ std::unique_ptr<RegistryStore> OpenDriverRegistry(std::string& strError) {
     return RegistryStore::Open(RegistryStore::DefaultPath(), strError);
 }
 
-void ReloadDriver() {
+namespace {
+
+bool DriverEmulates() {
+    int32_t nEnabled = 0;
+    uint32_t nSize = sizeof nEnabled;
+    return DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nEnabled, &nSize) != 0 &&
+           nSize == sizeof nEnabled && nEnabled != 0;
+}
+
+} // namespace
+
+void ReloadDriver(AfterReload after) {
+    AppState& app = TheAppState();
+    bool bOn = true;
+    if (after == AfterReload::kAsBefore) {
+        bOn = app.m_bListHasFocus ? app.m_bSavedEmulation != 0 : DriverEmulates();
+    }
     DeviceControl(VEXT_IOCTL_DISABLE);
     DeviceControl(VEXT_IOCTL_ENABLE);
+    if (app.m_bListHasFocus) {
+        app.m_bSavedEmulation = bOn ? 1 : 0;
+    }
+    if (app.m_bListHasFocus || !bOn) {
+        DeviceControl(VEXT_IOCTL_DISABLE);
+    }
+}
+
+void KeepEmulationOffWhileListHasFocus() {
+    AppState& app = TheAppState();
+    if (app.m_bListHasFocus && DriverEmulates()) {
+        app.m_bSavedEmulation = 1;
+        DeviceControl(VEXT_IOCTL_DISABLE);
+    }
 }
 
 bool UnloadDriverKeySet(std::string& strError) {

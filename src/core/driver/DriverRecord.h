@@ -50,9 +50,20 @@ bool DeleteDriverRecord(RegistryStore& store);
 // Opens the registry store the driver reads (RegistryStore::DefaultPath()).
 std::unique_ptr<RegistryStore> OpenDriverRegistry(std::string& strError);
 
+// What emulation does after a reload: on (a download means the key set to play), or as it
+// was before (an unload from the window). Either way it stays off while the function list has
+// the keyboard focus, with the state meant for afterwards kept in m_bSavedEmulation.
+enum class AfterReload { kEmulate, kAsBefore };
+
 // Sends VEXT_IOCTL_DISABLE, then VEXT_IOCTL_ENABLE: the driver drops its key set and reads the
-// record again. Results are not examined; an absent driver simply misses them.
-void ReloadDriver();
+// record again; then switches emulation off again where `after` or the list's focus says so.
+// Results are not examined; an absent driver simply misses them.
+void ReloadDriver(AfterReload after = AfterReload::kEmulate);
+
+// While the function list has the keyboard focus, emulation is off, so that a pad cannot type
+// into the window. Anything that turned it on meanwhile (a driver that started again, another
+// program's request) is undone here, and taken as the state meant for when the focus leaves.
+void KeepEmulationOffWhileListHasFocus();
 
 // The command-line unload: deletes the record, then reloads the driver. False with a reason when
 // the store cannot be opened or changed; the driver is told to reload either way.

@@ -54,7 +54,12 @@ void RemoveDriverRecord() {
     key.Close();
     pStore.reset();
     if (auto pWriter = OpenStore(RegistryStore::OpenMode::kReadWrite)) {
-        DeleteDriverRecord(*pWriter);
+        // The driver lets go of the key set at once, so that what it plays and what the window
+        // and --status say of the record agree; emulation stays as it was.
+        if (DeleteDriverRecord(*pWriter)) {
+            ReloadDriver(AfterReload::kAsBefore);
+            pWriter->Checkpoint();
+        }
     }
 }
 

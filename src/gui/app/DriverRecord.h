@@ -12,7 +12,8 @@ namespace vext {
 bool DriverRecordExists();
 // The record's "SetName"; nullopt when the key cannot be opened, empty when it has no name.
 std::optional<std::string> DriverSetName();
-// Deletes the record key with everything below it.
+// Deletes the record key with everything below it, and has the driver let go of the key set at
+// once (emulation stays as it was, and off while the function list has the focus).
 void RemoveDriverRecord();
 
 } // namespace vext

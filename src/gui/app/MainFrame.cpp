@@ -6,6 +6,7 @@
 #include "app/Manual.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverRecord.h"
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
@@ -431,6 +432,8 @@ void CMainFrame::InsertTipCommand(QMenuBar* pBar) {
 
 void CMainFrame::OnIdle() {
     CMDIFrameWnd::OnIdle();
+    // A driver that started again while the list has the focus starts emulating.
+    KeepEmulationOffWhileListHasFocus();
     UpdateStatusPanes();
 }
 
