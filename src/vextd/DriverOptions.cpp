@@ -50,30 +50,60 @@ bool ParseTestPads(const std::string& text, std::vector<int>* pPads) {
 }
 
 constexpr int kMaxMinHoldMs = 1000;
+constexpr int kMaxRepeatDelayMs = 10000;
+
+} // namespace
+
+namespace {
+
+struct DriverSetting {
+    std::string_view name;
+    int nMax;
+    std::optional<int> DriverOptions::*pValue;
+};
+
+constexpr DriverSetting kDriverSettings[] = {
+    {"min-hold-ms", kMaxMinHoldMs, &DriverOptions::nMinHoldMs},
+    {"repeat-delay-ms", kMaxRepeatDelayMs, &DriverOptions::nRepeatDelayMs},
+};
+
+const DriverSetting* FindDriverSetting(std::string_view name) {
+    for (const DriverSetting& setting : kDriverSettings) {
+        if (setting.name == name) {
+            return &setting;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 
 bool IsDriverSetting(std::string_view name) {
-    return name == "min-hold-ms";
+    return FindDriverSetting(name) != nullptr;
 }
 
 void ReadDriverSettings(std::string_view text, DriverOptions* pOptions,
                         std::vector<std::string>* pWarnings) {
     ForEachConfigLine(text, [&](int nLine, std::string_view line) {
         const size_t nEqual = line.find('=');
-        if (nEqual == std::string_view::npos ||
-            !IsDriverSetting(TrimConfig(line.substr(0, nEqual)))) {
+        const DriverSetting* pSetting = nEqual == std::string_view::npos
+                                            ? nullptr
+                                            : FindDriverSetting(TrimConfig(line.substr(0, nEqual)));
+        if (pSetting == nullptr) {
             return;
         }
         int nValue = 0;
-        if (!ParseInt(std::string(TrimConfig(line.substr(nEqual + 1))), 0, kMaxMinHoldMs,
+        if (!ParseInt(std::string(TrimConfig(line.substr(nEqual + 1))), 0, pSetting->nMax,
                       &nValue)) {
-            pWarnings->push_back("pad configuration line " + std::to_string(nLine) +
-                                 ": min-hold-ms needs milliseconds from 0 to 1000; skipped");
+            pWarnings->push_back("pad configuration line " + std::to_string(nLine) + ": " +
+                                 std::string(pSetting->name) + " needs milliseconds from 0 to " +
+                                 std::to_string(pSetting->nMax) + "; skipped");
             return;
         }
-        if (!pOptions->nMinHoldMs) {
-            pOptions->nMinHoldMs = nValue;
+        // The command line wins over the file.
+        std::optional<int>& value = pOptions->*(pSetting->pValue);
+        if (!value) {
+            value = nValue;
         }
     });
 }
@@ -150,6 +180,16 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOp
                 return false;
             }
             pOptions->nMinHoldMs = nValue;
+        } else if (arg == "--repeat-delay-ms") {
+            if (!takeValue()) {
+                return false;
+            }
+            int nValue = 0;
+            if (!ParseInt(value, 0, kMaxRepeatDelayMs, &nValue)) {
+                *pError = "--repeat-delay-ms needs a number of milliseconds from 0 to 10000";
+                return false;
+            }
+            pOptions->nRepeatDelayMs = nValue;
         } else if (arg == "--test-virtual-pads") {
             if (!takeValue()) {
                 return false;
@@ -195,6 +235,9 @@ std::string DriverUsage() {
            "  --output KIND      auto (default): uinput when its device opens, else xtest\n"
            "                     when an X display answers; or uinput, xtest, record:PATH\n"
            "  --repeat-ms N      Auto-Repeat interval in milliseconds (default 50)\n"
+           "  --repeat-delay-ms N  wait before Auto-Repeat's first replay (default 250,\n"
+           "                     or repeat-delay-ms in the pad configuration; 0: one\n"
+           "                     interval)\n"
            "  --min-hold-ms N    keep every key down at least N ms (0 to 1000; default\n"
            "                     0, or min-hold-ms in the pad configuration)\n"
            "  --pad-config PATH  pad types and pinned slots (default\n"

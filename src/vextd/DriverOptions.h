@@ -9,6 +9,8 @@
 
 namespace vext {
 
+inline constexpr int kDefaultRepeatDelayMs = 250;
+
 struct DriverOptions {
     std::string strSocket;   // empty: the default device path
     std::string strRegistry; // empty: the default registry store
@@ -17,6 +19,8 @@ struct DriverOptions {
     int nRepeatMs = 50;
     // Shortest time between a key's down and its up; unset: pads.conf's, else 0.
     std::optional<int> nMinHoldMs;
+    // Wait before Auto-Repeat's first replay; unset: pads.conf's, else kDefaultRepeatDelayMs.
+    std::optional<int> nRepeatDelayMs;
     bool bForeground = false;
     bool bVerbose = false;
     bool bHelp = false;
@@ -33,7 +37,7 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOp
 std::string DriverUsage();
 
 // The driver settings that pads.conf may hold besides pad names, as "<setting> = <value>"
-// lines; the pad type rules skip them.
+// lines (min-hold-ms, repeat-delay-ms); the pad type rules skip them.
 bool IsDriverSetting(std::string_view name);
 
 // Takes the settings from pads.conf text into *pOptions, where the command line left them

@@ -51,6 +51,11 @@ void DriverService::SetMinHold(Nanos nMinHold) {
     m_engine.SetMinHold(nMinHold);
 }
 
+void DriverService::SetRepeatDelay(Nanos nRepeatDelay) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_engine.SetRepeatDelay(nRepeatDelay);
+}
+
 DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
     const size_t nSize = request.buffer.size();
     // Codes without data take no buffer; codes with an answer need room for 4 bytes.

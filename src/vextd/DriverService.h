@@ -59,6 +59,8 @@ public:
 
     // The shortest time a key stays down; 0 (the default) plays every code at once.
     void SetMinHold(Nanos nMinHold);
+    // The wait before Auto-Repeat's first replay; 0 (the default) is one interval.
+    void SetRepeatDelay(Nanos nRepeatDelay);
 
     // Answers one device-channel request at once. Code 24 starts a load and does not wait.
     DeviceAnswer Handle(const DeviceRequest& request);

@@ -20,6 +20,10 @@ void EmulationEngine::SetMinHold(Nanos nMinHold) {
     m_nMinHold = std::max<Nanos>(nMinHold, 0);
 }
 
+void EmulationEngine::SetRepeatDelay(Nanos nRepeatDelay) {
+    m_nRepeatDelay = std::max<Nanos>(nRepeatDelay, 0);
+}
+
 void EmulationEngine::SetTable(std::shared_ptr<const KeySetTable> pTable) {
     ReleaseAll();
     std::shared_ptr<const KeySetTable> pNew =
@@ -88,7 +92,7 @@ void EmulationEngine::Press(ActiveInput& input, uint32_t nButtonId, Nanos nNow) 
     StepList(nFunction, &nOwner);
     const DriverFunction* pOwner = m_pTable->Function(nOwner);
     input.bRepeat = pFunction->bTurbo || (pOwner != nullptr && pOwner->bTurbo);
-    input.nNextRepeat = nNow + m_nRepeatInterval;
+    input.nNextRepeat = nNow + (m_nRepeatDelay > 0 ? m_nRepeatDelay : m_nRepeatInterval);
     PlayPress(input, nNow);
 }
 

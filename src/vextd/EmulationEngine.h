@@ -38,6 +38,9 @@ public:
 
     // The shortest time between a key's down and its up on the output; 0 plays at once.
     void SetMinHold(Nanos nMinHold);
+    // How long Auto-Repeat waits after the press before its first replay, as a held keyboard
+    // key does; 0 (the default) replays after one interval.
+    void SetRepeatDelay(Nanos nRepeatDelay);
 
     // Releases everything, then plays the new table. A Step function keeps its position when
     // the old table had a function of the same identity with the same step strings; any other
@@ -107,6 +110,7 @@ private:
     KeyOutput* m_pOutput;
     Nanos m_nRepeatInterval;
     Nanos m_nMinHold = 0;
+    Nanos m_nRepeatDelay = 0;
     std::shared_ptr<const KeySetTable> m_pTable;
     bool m_bEnabled = true;
     std::map<uint32_t, ActiveInput> m_active;

@@ -237,6 +237,9 @@ int Run(DriverOptions options) {
         [pRecordLoader] { return pRecordLoader->Load(); }, rule);
     service.SetMinHold(static_cast<DriverService::Nanos>(options.nMinHoldMs.value_or(0)) *
                        1'000'000);
+    service.SetRepeatDelay(
+        static_cast<DriverService::Nanos>(options.nRepeatDelayMs.value_or(kDefaultRepeatDelayMs)) *
+        1'000'000);
 
     DriverService* pService = &service;
     PadManager pads(

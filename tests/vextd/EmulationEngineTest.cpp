@@ -199,6 +199,42 @@ TEST_F(EngineTest, AutoRepeatReplaysWhileHeld) {
     EXPECT_EQ(output.Take(), "");
 }
 
+// Like a held keyboard key, Auto-Repeat starts after a delay: a quick tap of a Step function
+// moves one step, not several.
+TEST_F(EngineTest, AutoRepeatWaitsForItsDelayBeforeTheFirstReplay) {
+    struct Case {
+        EmulationEngine::Nanos nDelay;
+        EmulationEngine::Nanos nHeld;
+        int nPresses; // of the held input, the first included
+    };
+    const Case cases[] = {
+        {250 * kMs, 60 * kMs, 1},  {250 * kMs, 249 * kMs, 1}, {250 * kMs, 250 * kMs, 2},
+        {250 * kMs, 300 * kMs, 3}, {0, 60 * kMs, 2},          {0, 150 * kMs, 4},
+    };
+    for (const Case& c : cases) {
+        EmulationEngine delayed{&output, kRepeat};
+        delayed.SetRepeatDelay(c.nDelay);
+        delayed.SetTable(std::make_shared<const KeySetTable>(
+            "set", std::vector<DriverFunction>{Normal("1F", "9F", true)},
+            std::vector<std::pair<uint32_t, int>>{{kB0, 0}}));
+        output.Take();
+        delayed.InputDown(kB0, now);
+        // A loop wakes at every deadline, as the driver's does.
+        for (auto next = delayed.NextDeadline(); next && *next <= now + c.nHeld;
+             next = delayed.NextDeadline()) {
+            delayed.Tick(*next);
+        }
+        delayed.InputUp(kB0, now + c.nHeld);
+        const std::string played = output.Take();
+        int nPresses = 0;
+        for (size_t at = played.find("+1F"); at != std::string::npos;
+             at = played.find("+1F", at + 1)) {
+            ++nPresses;
+        }
+        EXPECT_EQ(nPresses, c.nPresses) << c.nDelay / kMs << " ms delay, held " << c.nHeld / kMs;
+    }
+}
+
 TEST_F(EngineTest, LateTickReplaysOnceNotABurst) {
     Load({Normal("1F", "9F", true)}, {{kB0, 0}});
     engine.InputDown(kB0, now);

@@ -165,7 +165,7 @@ TEST_F(VextdEndToEndTest, DirectionsBeyondTwentyPercent) {
 TEST_F(VextdEndToEndTest, AutoRepeatReplaysWhileHeld) {
     test::RecordFunction repeating = test::NormalKey(kD, true);
     ASSERT_TRUE(test::WriteRecord(registry, "Repeat", {repeating}, {{Button(1, 0), 0}}));
-    ASSERT_TRUE(Start("1", 20));
+    ASSERT_TRUE(Start("1", 20, {"--repeat-delay-ms", "100"}));
     ASSERT_TRUE(vextd.Press(1, 0, true));
     // Down, then (up, down) per replay: three replays.
     ASSERT_TRUE(vextd.WaitForRecords(7, kWaitMs)) << vextd.RecordText();
@@ -174,9 +174,10 @@ TEST_F(VextdEndToEndTest, AutoRepeatReplaysWhileHeld) {
     ASSERT_GE(records.size(), 8u);
     EXPECT_EQ(vextd.RecordText().substr(0, 15), "33+ 33- 33+ 33-");
     EXPECT_FALSE(records.back().bDown);
-    // Replay n comes no sooner than n intervals after the press.
+    // Replay n comes no sooner than the delay and n - 1 intervals after the press.
     for (size_t i = 2; i + 1 < records.size(); i += 2) {
-        EXPECT_GE(records[i].nTime - records[0].nTime, static_cast<int64_t>(i / 2) * 20'000'000)
+        EXPECT_GE(records[i].nTime - records[0].nTime,
+                  100'000'000 + static_cast<int64_t>(i / 2 - 1) * 20'000'000)
             << i;
     }
     // Released: nothing more comes.
