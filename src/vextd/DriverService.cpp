@@ -2,6 +2,8 @@
 
 #include "Log.h"
 #include "driver/DeviceChannel.h"
+#include "driver/WireWords.h"
+#include "pad/PadPolling.h"
 
 #include <cstring>
 
@@ -95,6 +97,14 @@ DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
     case VEXT_IOCTL_GET_PAD_STATES:
         if (nSize < kPadStatesWireSize) {
             return {};
+        }
+        if (nSize >= kPadStatesAndPressesWireSize) {
+            const uint32_t nToken = GetU32(request.buffer, kPadStatesWireSize);
+            if (nToken != 0) {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                const PadPressesAll presses = m_presses.Take(nToken);
+                return DeviceAnswer{true, EncodePadStates(m_live, &presses)};
+            }
         }
         return DeviceAnswer{true, EncodePadStates(LiveStates())};
     default:
@@ -344,7 +354,10 @@ void DriverService::SetLiveState(int nSlot, const PadState& state) {
         return;
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
-    m_live[static_cast<size_t>(nSlot - 1)] = state;
+    PadState& live = m_live[static_cast<size_t>(nSlot - 1)];
+    m_presses.Note(static_cast<size_t>(nSlot - 1),
+                   {state.nButtons & ~live.nButtons, DirectionBits(state) & ~DirectionBits(live)});
+    live = state;
 }
 
 PadStates DriverService::LiveStates() const {

@@ -8,6 +8,7 @@
 #include "EmulationEngine.h"
 #include "KeyOutput.h"
 #include "PadTypeRule.h"
+#include "PressLatches.h"
 #include "RecordReader.h"
 #include "driver/DeviceProtocol.h"
 #include "driver/DriverLoadStatus.h"
@@ -120,6 +121,7 @@ private:
     PadTypeRule m_rule;
     std::array<std::optional<PadInfo>, kPadSlots> m_pads;
     PadStates m_live{};
+    PressLatches m_presses;
     bool m_bAppActive = false;
     bool m_bWantEnabled = true;
     DriverLoadStatus m_status;

@@ -48,6 +48,23 @@ TEST(PadPolling, FirstPollIsAChangeThenOnlyChangesAre) {
     EXPECT_FALSE(poller.Update(states)[0].Changed());
 }
 
+// A tap that went down and up again between two polls lights for one poll, then goes out.
+TEST(PadPolling, ATapBetweenPollsCountsAsDownForOnePoll) {
+    PadPoller poller;
+    PadStates states{};
+    states[0] = At(500, 500);
+    poller.Update(states);
+    PadPressesAll presses{};
+    presses[0] = {0x4, 8};
+    PadPoller::Poll poll = poller.Update(states, presses);
+    EXPECT_TRUE(poll[0].bButtonsChanged && poll[0].bDirectionsChanged);
+    EXPECT_EQ(poll[0].nButtons, 0x4u);
+    EXPECT_EQ(poll[0].nDirections, 8u);
+    poll = poller.Update(states);
+    EXPECT_TRUE(poll[0].Changed());
+    EXPECT_EQ(poll[0].nButtons, 0u);
+}
+
 TEST(PadPolling, ActiveButtonIdsFollowTheLayout) {
     const CPadLayout* pLayout = AppPadLayouts().Find(0);
     ASSERT_NE(pLayout, nullptr);

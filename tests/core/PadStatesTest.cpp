@@ -48,6 +48,26 @@ TEST(PadStates, WireLayoutIsEightLittleEndianWordsPerSlot) {
     EXPECT_EQ(decoded, Sample());
 }
 
+// After the states, the presses: two words a slot. A client that asks for them takes an older
+// driver's answer without them as "no presses"; one that does not ask takes only the states.
+TEST(PadStates, PressesFollowTheStatesAndAreOptional) {
+    PadPressesAll presses{};
+    presses[0] = {0x8, 0};
+    presses[3] = {0, 4};
+    const Bytes bytes = EncodePadStates(Sample(), &presses);
+    ASSERT_EQ(bytes.size(), kPadStatesAndPressesWireSize);
+    EXPECT_EQ(Bytes(bytes.begin() + 128, bytes.begin() + 136), (Bytes{8, 0, 0, 0, 0, 0, 0, 0}));
+    PadStates decoded = Sentinel();
+    PadPressesAll got{};
+    ASSERT_TRUE(DecodePadStates(bytes, &decoded, &got));
+    EXPECT_EQ(decoded, Sample());
+    EXPECT_EQ(got, presses);
+    EXPECT_FALSE(DecodePadStates(bytes, &decoded)) << "not asked for: not one answer";
+    got[0].nButtons = 0xFF;
+    ASSERT_TRUE(DecodePadStates(EncodePadStates(Sample()), &decoded, &got));
+    EXPECT_EQ(got, PadPressesAll{});
+}
+
 struct DamageCase {
     std::string name;
     size_t nSize;

@@ -3,6 +3,7 @@
 
 #include "DriverService.h"
 #include "RecordWriter.h"
+#include "ScopedEnv.h"
 #include "TempDir.h"
 #include "TestCodes.h"
 #include "VextdProcess.h"
@@ -10,6 +11,7 @@
 #include "driver/DeviceProtocol.h"
 #include "driver/DeviceSocket.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/PadStates.h"
 #include "model/ButtonId.h"
 
 #include <chrono>
@@ -473,6 +475,25 @@ TEST_F(VextdEndToEndTest, HatGivesTheDirectionsAndTheLiveStateShowsThem) {
     EXPECT_EQ(vextd.RecordText(), "79+ 32+ 83+ 79- 83- 32-");
     ASSERT_TRUE(vextd.Unplug(1));
     EXPECT_EQ(vextd.LiveStates().value_or(PadStates{})[0], PadState{});
+}
+
+// A tap between two polls of the configurator is kept for its next poll.
+TEST_F(VextdEndToEndTest, TheLiveStateKeepsTapsBetweenPolls) {
+    ASSERT_TRUE(Start("12,8"));
+    test::ScopedEnv device("VEXT_DEVICE", vextd.strSocket);
+    PadStates states;
+    PadPressesAll presses{};
+    ASSERT_TRUE(QueryPadStates(&states, 77, &presses));
+    ASSERT_TRUE(Click(1, 3));
+    ASSERT_TRUE(vextd.Axis(2, 1, -32768)); // up, and back
+    ASSERT_TRUE(vextd.Axis(2, 1, 0));
+    ASSERT_TRUE(QueryPadStates(&states, 77, &presses));
+    EXPECT_EQ(states[0].nButtons, 0u);
+    EXPECT_EQ(presses[0].nButtons, 1u << 3);
+    EXPECT_EQ(presses[1].nDirections, 8u);
+    ASSERT_TRUE(QueryPadStates(&states, 77, &presses));
+    EXPECT_EQ(presses, PadPressesAll{});
+    ASSERT_TRUE(QueryPadStates(&states)) << "a poll without a token, as older configurators ask";
 }
 
 TEST_F(VextdEndToEndTest, ReturningPadTakesItsSlotBack) {

@@ -11,9 +11,9 @@
 
 namespace vext {
 
-// The largest buffer a code needs is the 128 bytes of the pads' live state; the bound keeps a
-// peer from making the other side allocate or read much.
-inline constexpr uint32_t kDeviceMaxBuffer = 128;
+// The largest buffer a code needs is the 160 bytes of the pads' live state with the presses;
+// the bound keeps a peer from making the other side allocate or read much.
+inline constexpr uint32_t kDeviceMaxBuffer = 256;
 inline constexpr size_t kDeviceHeaderSize = 8;
 inline constexpr size_t kDeviceMaxFrame = kDeviceHeaderSize + kDeviceMaxBuffer;
 

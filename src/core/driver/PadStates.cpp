@@ -3,22 +3,31 @@
 #include "driver/DeviceChannel.h"
 #include "driver/WireWords.h"
 
+#include <algorithm>
+
 namespace vext {
 
-std::vector<uint8_t> EncodePadStates(const PadStates& states) {
+std::vector<uint8_t> EncodePadStates(const PadStates& states, const PadPressesAll* pPresses) {
     std::vector<uint8_t> bytes;
-    bytes.reserve(kPadStatesWireSize);
+    bytes.reserve(kPadStatesAndPressesWireSize);
     for (const PadState& s : states) {
         for (const uint32_t value :
              {s.bPresent ? 1u : 0u, s.nButtons, s.nX, s.nY, s.nXMin, s.nXMax, s.nYMin, s.nYMax}) {
             PutU32(value, &bytes);
         }
     }
+    if (pPresses) {
+        for (const PadPresses& p : *pPresses) {
+            PutU32(p.nButtons, &bytes);
+            PutU32(p.nDirections, &bytes);
+        }
+    }
     return bytes;
 }
 
-bool DecodePadStates(std::span<const uint8_t> bytes, PadStates* pStates) {
-    if (bytes.size() != kPadStatesWireSize) {
+bool DecodePadStates(std::span<const uint8_t> bytes, PadStates* pStates, PadPressesAll* pPresses) {
+    const bool bWithPresses = pPresses != nullptr && bytes.size() == kPadStatesAndPressesWireSize;
+    if (bytes.size() != kPadStatesWireSize && !bWithPresses) {
         return false;
     }
     PadStates states;
@@ -40,19 +49,41 @@ bool DecodePadStates(std::span<const uint8_t> bytes, PadStates* pStates) {
         }
     }
     *pStates = states;
+    if (pPresses) {
+        PadPressesAll presses{};
+        for (size_t i = 0; bWithPresses && i < presses.size(); ++i) {
+            presses[i].nButtons = GetU32(bytes, kPadStatesWireSize + i * 8);
+            presses[i].nDirections = GetU32(bytes, kPadStatesWireSize + i * 8 + 4);
+        }
+        *pPresses = presses;
+    }
     return true;
 }
 
-bool QueryPadStates(PadStates* pStates) {
+bool QueryPadStates(PadStates* pStates, uint32_t nToken, PadPressesAll* pPresses) {
     if (pStates == nullptr) {
         return false;
     }
-    std::array<uint8_t, kPadStatesWireSize> buffer{};
-    auto nSize = static_cast<uint32_t>(buffer.size());
-    if (DeviceQuery(VEXT_IOCTL_GET_PAD_STATES, buffer.data(), &nSize) == 0) {
-        return false;
+    // The longer request asks for the presses too; an older driver answers the states only.
+    const bool bPresses = nToken != 0 && pPresses != nullptr;
+    std::array<uint8_t, kPadStatesAndPressesWireSize> buffer{};
+    auto nSize =
+        static_cast<uint32_t>(bPresses ? kPadStatesAndPressesWireSize : kPadStatesWireSize);
+    if (bPresses) {
+        std::vector<uint8_t> token;
+        PutU32(nToken, &token);
+        std::copy(token.begin(), token.end(), buffer.begin() + kPadStatesWireSize);
     }
-    return DecodePadStates(std::span<const uint8_t>(buffer.data(), nSize), pStates);
+    if (DeviceQuery(VEXT_IOCTL_GET_PAD_STATES, buffer.data(), &nSize) == 0) {
+        if (!bPresses) {
+            return false;
+        }
+        // A driver from before the presses refuses the longer request: the states alone, then.
+        *pPresses = {};
+        return QueryPadStates(pStates);
+    }
+    return DecodePadStates(std::span<const uint8_t>(buffer.data(), nSize), pStates,
+                           bPresses ? pPresses : nullptr);
 }
 
 } // namespace vext

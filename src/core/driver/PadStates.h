@@ -25,17 +25,38 @@ struct PadState {
 };
 using PadStates = std::array<PadState, 4>; // slots 1..4 at index 0..3
 
-// One request for all four slots. False (and *pStates untouched) when no driver answers.
-bool QueryPadStates(PadStates* pStates);
+// The inputs of a slot that went down since the same client's previous answer, whether or not
+// they are still down: a tap between two polls is never lost.
+struct PadPresses {
+    uint32_t nButtons = 0;    // bit i = button i
+    uint32_t nDirections = 0; // the bits of DirectionBits: 1 left, 2 right, 4 down, 8 up
+
+    bool operator==(const PadPresses&) const = default;
+};
+using PadPressesAll = std::array<PadPresses, 4>;
+
+// One request for all four slots. False (and *pStates untouched) when no driver answers. With
+// a client token (any number but 0, the same for every poll of one poller) and pPresses, also
+// what went down since that token's previous answer; a driver that does not know presses
+// leaves them all 0.
+bool QueryPadStates(PadStates* pStates, uint32_t nToken = 0, PadPressesAll* pPresses = nullptr);
 
 // Eight little-endian uint32 per slot (present, buttons, x, y, x min, x max, y min, y max).
 inline constexpr size_t kPadStateWireSize = 8 * 4;
 inline constexpr size_t kPadStatesWireSize = 4 * kPadStateWireSize;
+// After them, in a request that is this long: the client token in (the first uint32), and out
+// two uint32 per slot, the buttons and the directions that went down.
+inline constexpr size_t kPadPressesWireSize = 4 * 2 * 4;
+inline constexpr size_t kPadStatesAndPressesWireSize = kPadStatesWireSize + kPadPressesWireSize;
 
-std::vector<uint8_t> EncodePadStates(const PadStates& states);
+// The states, and the presses after them when pPresses is given.
+std::vector<uint8_t> EncodePadStates(const PadStates& states,
+                                     const PadPressesAll* pPresses = nullptr);
 
 // False (and *pStates untouched) unless bytes is exactly one answer: the right size, every
-// present flag 0 or 1, and a present slot's ranges not reversed.
-bool DecodePadStates(std::span<const uint8_t> bytes, PadStates* pStates);
+// present flag 0 or 1, and a present slot's ranges not reversed. With pPresses, an answer with
+// the presses is taken too, and one without them gives presses of 0.
+bool DecodePadStates(std::span<const uint8_t> bytes, PadStates* pStates,
+                     PadPressesAll* pPresses = nullptr);
 
 } // namespace vext

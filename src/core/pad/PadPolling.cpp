@@ -45,7 +45,7 @@ std::vector<uint32_t> ActiveButtonIds(int nSlot, const CPadLayout& layout, uint3
     return ids;
 }
 
-PadPoller::Poll PadPoller::Update(const PadStates& states) {
+PadPoller::Poll PadPoller::Update(const PadStates& states, const PadPressesAll& presses) {
     Poll poll{};
     for (size_t i = 0; i < states.size(); ++i) {
         if (!states[i].bPresent) {
@@ -54,8 +54,8 @@ PadPoller::Poll PadPoller::Update(const PadStates& states) {
         SlotPoll& slot = poll[i];
         Previous& previous = m_previous[i];
         slot.bPresent = true;
-        slot.nButtons = states[i].nButtons;
-        slot.nDirections = DirectionBits(states[i]);
+        slot.nButtons = states[i].nButtons | presses[i].nButtons;
+        slot.nDirections = DirectionBits(states[i]) | presses[i].nDirections;
         slot.bButtonsChanged = !previous.bKnown || slot.nButtons != previous.nButtons;
         slot.bDirectionsChanged = !previous.bKnown || slot.nDirections != previous.nDirections;
         previous = {true, slot.nButtons, slot.nDirections};

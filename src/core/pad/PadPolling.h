@@ -39,8 +39,10 @@ public:
     };
     using Poll = std::array<SlotPoll, 4>;
 
-    // A slot without a pad keeps its previous state.
-    Poll Update(const PadStates& states);
+    // A slot without a pad keeps its previous state. An input that went down since the
+    // previous poll (presses) counts as down in this one, even if it is up again: a tap
+    // between two polls lights and maps like a press that lasts.
+    Poll Update(const PadStates& states, const PadPressesAll& presses = {});
 
 private:
     struct Previous {

@@ -26,6 +26,7 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QPixmap>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -45,7 +46,7 @@ QIcon ToolIcon(const QPixmap& strip, int nIndex) {
 
 CVextKeyView::CVextKeyView(QWidget* pParent)
     : CView(pParent), m_pToolBar(new QToolBar(this)), m_pList(new CFunctionListCtrl(this)),
-      m_pPollTimer(new QTimer(this)) {
+      m_pPollTimer(new QTimer(this)), m_nPollToken(QRandomGenerator::global()->generate() | 1u) {
     InitAppResources();
     const QPixmap strip(QStringLiteral(":/icons/21128.png"));
     m_pToolBar->setIconSize(QSize(16, 15));
@@ -174,10 +175,11 @@ void CVextKeyView::PollPads() {
     }
     // Nothing would light or be mapped: the driver is not asked.
     PadStates states;
-    if ((!bAutoMapping && !bPadWindow) || !QueryPadStates(&states)) {
+    PadPressesAll presses{};
+    if ((!bAutoMapping && !bPadWindow) || !QueryPadStates(&states, m_nPollToken, &presses)) {
         return;
     }
-    const PadPoller::Poll poll = m_poller.Update(states);
+    const PadPoller::Poll poll = m_poller.Update(states, presses);
     const int nRow = m_pList->GetSelectedItem();
     const PadLayoutTable* pLayouts = TheAppState().m_pPadLayouts;
     for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {

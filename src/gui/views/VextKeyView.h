@@ -83,4 +83,6 @@ private:
     CFunctionListCtrl* m_pList;
     QTimer* m_pPollTimer;
     vext::PadPoller m_poller;
+    // Names this view's poller to the driver, which keeps the taps between two of its polls.
+    uint32_t m_nPollToken;
 };
