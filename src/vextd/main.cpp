@@ -5,6 +5,8 @@
 #include "DriverLoop.h"
 #include "DriverOptions.h"
 #include "DriverService.h"
+#include "FocusSource.h"
+#include "GameSwitcher.h"
 #include "Log.h"
 #include "MonotonicClock.h"
 #include "OutputFactory.h"
@@ -13,6 +15,8 @@
 #include "TestCodes.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/PlayStatus.h"
+#include "games/GamesConfig.h"
 #include "platform/RegistryStore.h"
 
 #include <chrono>
@@ -154,6 +158,11 @@ int PrintStatus(const DriverOptions& options) {
         return 1;
     }
     std::printf("%s\n", DescribeDriverLoadStatus(status).c_str());
+    if (PlayStatus play; QueryPlayStatus(&play)) {
+        for (const std::string& line : DescribePlayStatus(play)) {
+            std::printf("%s\n", line.c_str());
+        }
+    }
     return status.state == DriverLoadState::kLoaded ? 0 : 1;
 }
 
@@ -234,13 +243,21 @@ int Run(DriverOptions options) {
         pads.AttachVirtual(nButtons, "VextKey Test Pad");
     }
     pads.Pump();
-    if (!options.testPads.empty()) {
-        service.SetExtraHandler([&loop, &pads, &service](const DeviceRequest& request) {
-            return HandleTestCode(request, loop, pads, service);
-        });
-    }
+    GameSwitcher games(service, GamesConfig::DefaultPath());
+    const bool bTestCodes = !options.testPads.empty();
+    service.SetExtraHandler([&](const DeviceRequest& request) -> std::optional<DeviceAnswer> {
+        if (std::optional<DeviceAnswer> answer = games.Handle(request)) {
+            return answer;
+        }
+        return bTestCodes ? HandleTestCode(request, loop, pads, service) : std::nullopt;
+    });
 
     service.Enable();
+    std::string whyNoFocus;
+    std::unique_ptr<FocusSource> pFocus = OpenFocusSource(&whyNoFocus);
+    games.Start(std::move(pFocus), whyNoFocus);
+    loop.SetWatcher([&games] { return games.WaitFds(); },
+                    [&games](int nFd) { games.OnReadable(nFd); });
 
     const std::string socket = options.strSocket.empty() ? DeviceSocketPath() : options.strSocket;
     DeviceServer server;
