@@ -68,7 +68,31 @@ void FileWatch::Arm() {
     }
 }
 
-bool FileWatch::Drain() {
+void FileWatch::WatchFolders(const std::set<std::string>& folders) {
+    if (m_nFd < 0) {
+        return;
+    }
+    for (const int nWatch : m_folderWatches) {
+        if (nWatch != m_nWatch) {
+            ::inotify_rm_watch(m_nFd, nWatch);
+        }
+    }
+    m_folderWatches.clear();
+    m_folders = folders;
+    for (const std::string& folder : folders) {
+        // Added to the mask: the file's own folder may be one of them, under any name.
+        const int nWatch =
+            ::inotify_add_watch(m_nFd, folder.c_str(),
+                                IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE | IN_ATTRIB |
+                                    IN_ONLYDIR | IN_MASK_ADD);
+        if (nWatch >= 0) {
+            m_folderWatches.insert(nWatch);
+        }
+    }
+}
+
+unsigned FileWatch::Drain() {
+    unsigned nChanges = kNone;
     bool bChanged = false;
     bool bRearm = false;
     alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + NAME_MAX + 1)];
@@ -81,6 +105,12 @@ bool FileWatch::Drain() {
             const auto* pEvent = reinterpret_cast<const inotify_event*>(buffer + nAt);
             nAt += static_cast<ssize_t>(sizeof(inotify_event) + pEvent->len);
             const std::string name = pEvent->len > 0 ? std::string(pEvent->name) : std::string();
+            if (m_folderWatches.count(pEvent->wd) != 0) {
+                nChanges |= kFolders;
+            }
+            if (pEvent->wd != m_nWatch) {
+                continue;
+            }
             if ((pEvent->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) !=
                 0) {
                 bRearm = true;
@@ -98,8 +128,9 @@ bool FileWatch::Drain() {
     }
     if (bRearm) {
         Arm();
+        WatchFolders(std::set<std::string>(m_folders));
     }
-    return bChanged;
+    return nChanges | (bChanged ? kFile : kNone);
 }
 
 } // namespace vext

@@ -4,6 +4,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/LineText.h"
 
+#include <algorithm>
+#include <set>
 #include <utility>
 
 namespace vext {
@@ -53,9 +55,15 @@ void GameSwitcher::OnReadable(int nFd) {
         } else if (window) {
             OnFocus(*window);
         }
-    } else if (m_bWatching && nFd == m_watch.WaitFd() && m_watch.Drain()) {
-        ReloadConfig();
-        Choose();
+    } else if (m_bWatching && nFd == m_watch.WaitFd()) {
+        const unsigned nChanges = m_watch.Drain();
+        if ((nChanges & FileWatch::kFolders) != 0) {
+            RefreshKeySets();
+        }
+        if ((nChanges & FileWatch::kFile) != 0) {
+            ReloadConfig();
+            Choose();
+        }
     }
 }
 
@@ -93,22 +101,29 @@ void GameSwitcher::ReloadConfig() {
         LogInfo("games.conf: " + std::to_string(m_config.rules.size()) + " rules, switching " +
                 (m_config.bSwitching ? "on" : "off"));
     }
-    // Key sets are read now, so that a switch only swaps tables; those no rule names go.
+    // Those no rule names go; the others are read now, and again whenever their folders
+    // change, so that a switch only swaps tables.
     std::map<std::string, std::shared_ptr<GameKeySet>> keySets;
+    std::set<std::string> folders;
     for (const GameRule& rule : m_config.rules) {
         const std::string path = GamesConfig::ResolveKeySetPath(rule.strKeySet, m_strConfigPath);
-        if (keySets.count(path) != 0) {
-            continue;
-        }
         auto it = m_keySets.find(path);
-        std::shared_ptr<GameKeySet> pKeySet =
-            it != m_keySets.end() ? it->second : std::make_shared<GameKeySet>(path);
+        keySets.emplace(path,
+                        it != m_keySets.end() ? it->second : std::make_shared<GameKeySet>(path));
+        folders.insert(path.substr(0, std::max<size_t>(path.find_last_of('/'), 1)));
+    }
+    m_keySets = std::move(keySets);
+    m_watch.WatchFolders(folders);
+    RefreshKeySets();
+}
+
+void GameSwitcher::RefreshKeySets() {
+    for (const auto& [path, pKeySet] : m_keySets) {
+        // The key set in play is read again before it next plays, not under the engine.
         if (pKeySet != m_pInPlay && pKeySet->Refresh() && !pKeySet->Problem().empty()) {
             LogError("game key set " + EscapeForLine(pKeySet->Problem()));
         }
-        keySets.emplace(path, std::move(pKeySet));
     }
-    m_keySets = std::move(keySets);
 }
 
 std::shared_ptr<GameKeySet> GameSwitcher::KeySetFor(const GameRule& rule) {

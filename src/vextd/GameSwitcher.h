@@ -4,8 +4,9 @@
 // matching rule of games.conf names, or the downloaded key set when none matches. Nothing
 // switches while the configurator's own window has the focus. A switch releases every held key
 // first (the service does), and each key set keeps its Step positions. games.conf is watched
-// and read again when it changes; a rule's key-set file is read again before it next plays when
-// it changed on disk, and while it cannot be read the downloaded key set plays.
+// and read again when it changes. The rules' key-set files are read ahead and again when they
+// change on disk (their folders are watched), and checked once more before they next play; while
+// one cannot be read, the downloaded key set plays in its place.
 //
 // Runs on the driver's loop thread; only Handle (device-channel code 32) comes from others.
 
@@ -55,6 +56,8 @@ public:
 
 private:
     std::shared_ptr<GameKeySet> KeySetFor(const GameRule& rule);
+    // Reads again the key sets whose files changed, but the one in play.
+    void RefreshKeySets();
     // Plays pKeySet (null: the downloaded key set) for rule nRule of the focused window.
     void Play(const std::shared_ptr<GameKeySet>& pKeySet, int nRule);
     void Choose();
