@@ -147,6 +147,13 @@ void GameSwitcher::Choose() {
         Publish();
         return;
     }
+    if (!m_window.bPresent) {
+        // Keys reach no window then, and window managers clear the focus for a moment between
+        // two windows: switching there would only flicker.
+        LogDebug("no window has the focus: the key set in play stays");
+        Publish();
+        return;
+    }
     const int nRule = MatchGameRule(m_config.rules, m_window);
     if (nRule < 0) {
         m_nFailedRule = -1;

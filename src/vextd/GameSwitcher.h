@@ -2,11 +2,11 @@
 
 // Key sets per game: follows the focus through a FocusSource and plays the key set the first
 // matching rule of games.conf names, or the downloaded key set when none matches. Nothing
-// switches while the configurator's own window has the focus. A switch releases every held key
-// first (the service does), and each key set keeps its Step positions. games.conf is watched
-// and read again when it changes. The rules' key-set files are read ahead and again when they
-// change on disk (their folders are watched), and checked once more before they next play; while
-// one cannot be read, the downloaded key set plays in its place.
+// switches while the configurator's own window, or no window, has the focus. A switch releases
+// every held key first (the service does), and each key set keeps its Step positions. games.conf is
+// watched and read again when it changes. The rules' key-set files are read ahead and again when
+// they change on disk (their folders are watched), and checked once more before they next play;
+// while one cannot be read, the downloaded key set plays in its place.
 //
 // Runs on the driver's loop thread; only Handle (device-channel code 32) comes from others.
 

@@ -76,43 +76,56 @@ FocusedWindow X11FocusSource::ReadActive() {
     return m_last;
 }
 
+bool X11FocusSource::TakeEvent(xcb_generic_event_t* pEvent) {
+    bool bRelevant = false;
+    if ((pEvent->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
+        const auto* pNotify = reinterpret_cast<const xcb_property_notify_event_t*>(pEvent);
+        bRelevant = (pNotify->window == m_root && pNotify->atom == m_atoms.netActiveWindow) ||
+                    (pNotify->window == m_followed &&
+                     (pNotify->atom == XCB_ATOM_WM_NAME || pNotify->atom == m_atoms.netWmName ||
+                      pNotify->atom == XCB_ATOM_WM_CLASS || pNotify->atom == m_atoms.netWmPid));
+    }
+    std::free(pEvent);
+    return bRelevant;
+}
+
+bool X11FocusSource::ReadUntilQuiet(bool bRead) {
+    // Replies read for a window's facts bring the events sent meanwhile into XCB's queue, where
+    // the descriptor no longer shows them: they are taken here, until none is left.
+    bool bChanged = false;
+    while (bRead) {
+        const FocusedWindow before = m_last;
+        bChanged = !(ReadActive() == before) || bChanged;
+        bRead = false;
+        while (xcb_generic_event_t* pEvent = xcb_poll_for_queued_event(m_pConnection)) {
+            bRead = TakeEvent(pEvent) || bRead;
+        }
+    }
+    return bChanged;
+}
+
 FocusedWindow X11FocusSource::Current() {
-    return ReadActive();
+    ReadUntilQuiet(true);
+    return m_last;
 }
 
 std::optional<FocusedWindow> X11FocusSource::Dispatch() {
     if (!m_strLost.empty()) {
         return std::nullopt;
     }
-    bool bActiveChanged = false;
-    bool bFactsChanged = false;
+    bool bRead = false;
     while (xcb_generic_event_t* pEvent = xcb_poll_for_event(m_pConnection)) {
-        if ((pEvent->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
-            const auto* pNotify = reinterpret_cast<const xcb_property_notify_event_t*>(pEvent);
-            if (pNotify->window == m_root && pNotify->atom == m_atoms.netActiveWindow) {
-                bActiveChanged = true;
-            } else if (pNotify->window == m_followed &&
-                       (pNotify->atom == XCB_ATOM_WM_NAME || pNotify->atom == m_atoms.netWmName ||
-                        pNotify->atom == XCB_ATOM_WM_CLASS || pNotify->atom == m_atoms.netWmPid)) {
-                bFactsChanged = true;
-            }
-        }
-        std::free(pEvent);
+        bRead = TakeEvent(pEvent) || bRead;
     }
     if (xcb_connection_has_error(m_pConnection) != 0) {
         m_strLost = "the X display " + m_strDisplay + " closed";
         return FocusedWindow{};
     }
-    if (!bActiveChanged && !bFactsChanged) {
+    // The window manager also sets the property again for the same window now and then.
+    if (!ReadUntilQuiet(bRead)) {
         return std::nullopt;
     }
-    // The window manager sets the property again for the same window now and then.
-    FocusedWindow before = m_last;
-    const FocusedWindow now = ReadActive();
-    if (now == before) {
-        return std::nullopt;
-    }
-    return now;
+    return m_last;
 }
 
 } // namespace vext

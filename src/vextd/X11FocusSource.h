@@ -33,6 +33,11 @@ private:
     // Reads the active window, follows its property changes, and gives its facts.
     FocusedWindow ReadActive();
     void Follow(xcb_window_t window);
+    // Frees the event; true when it may change the focused window's facts.
+    bool TakeEvent(xcb_generic_event_t* pEvent);
+    // Reads the focused window (when bRead) and again for as long as events that matter came
+    // in meanwhile; true when its facts changed.
+    bool ReadUntilQuiet(bool bRead);
 
     xcb_connection_t* m_pConnection;
     xcb_window_t m_root;

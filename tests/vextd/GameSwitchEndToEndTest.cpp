@@ -185,10 +185,13 @@ TEST_F(GameSwitchEndToEndTest, EachWindowPlaysItsKeySetAndEverySwitchReleasesHel
 
     Focus(puzzle, "key set in play: \"Puzzle\" (rule 3: title *puzzle*)");
     EXPECT_EQ(Click(), "33+ 33-");
+    // No window (window managers clear the focus between two) switches nothing.
+    Focus(0, "no window has the focus");
+    EXPECT_EQ(Click(), "33+ 33-");
     Focus(plain, "key set in play: \"Default\" (default)");
     EXPECT_EQ(Click(), "34+ 34-");
 
-    // The configurator's window switches nothing: the game's key set stays.
+    // Nor does the configurator's window: the game's key set stays.
     Focus(shooter, "key set in play: \"Shooter\"");
     Focus(configurator, "the configurator has the focus");
     EXPECT_EQ(Click(), "32+ 32-");
@@ -196,7 +199,15 @@ TEST_F(GameSwitchEndToEndTest, EachWindowPlaysItsKeySetAndEverySwitchReleasesHel
 }
 
 TEST_F(GameSwitchEndToEndTest, StepPositionsStayWithTheirKeySetAndFilesAreReadAgain) {
-    Focus(shooter, "key set in play: \"Shooter\"");
+    // Focus changes in quick succession, as a window manager makes them: the last one counts,
+    // also when it comes while the driver reads the one before.
+    for (const auto& [window, name] :
+         {std::pair{puzzle, "Puzzle"}, std::pair{plain, "Default"}, std::pair{racing, "Racing"},
+          std::pair{shooter, "Shooter"}}) {
+        ASSERT_TRUE(wm.Activate(window == racing ? puzzle : racing));
+        ASSERT_TRUE(wm.Activate(0));
+        Focus(window, std::string("key set in play: \"") + name + "\"");
+    }
     EXPECT_EQ(Click(1), "17+ 17-"); // Q
     EXPECT_EQ(Click(1), "18+ 18-"); // W
     Focus(racing, "key set in play: \"Racing\"");

@@ -82,8 +82,9 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
     }
     // What the driver makes of the rules now.
     if (PlayStatus play; QueryPlayStatus(&play)) {
+        notes << ResString(2512);
         for (const std::string& line : DescribePlayStatus(play)) {
-            notes << FormatResString(2512, QString::fromStdString(line));
+            notes << QStringLiteral("    ") + QString::fromStdString(line);
         }
         if (play.strFocus.rfind("unavailable", 0) == 0) {
             notes << FormatResString(2514, QString::fromStdString(play.strFocus));

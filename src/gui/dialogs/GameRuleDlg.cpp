@@ -58,9 +58,14 @@ CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent)
     pPatternRow->addWidget(m_pPattern, 1);
     pPatternRow->addWidget(m_pPick);
     auto* pForm = new QFormLayout;
-    pForm->addRow(ResString(2516), pFileRow);
-    pForm->addRow(ResString(2518), m_pMatch);
-    pForm->addRow(ResString(2522), pPatternRow);
+    const auto addRow = [this, pForm](int nLabel, QWidget* pBuddy, QLayout* pRow) {
+        auto* pLabel = new QLabel(ResString(nLabel), this);
+        pLabel->setBuddy(pBuddy);
+        pRow != nullptr ? pForm->addRow(pLabel, pRow) : pForm->addRow(pLabel, pBuddy);
+    };
+    addRow(2516, m_pFile, pFileRow);
+    addRow(2518, m_pMatch, nullptr);
+    addRow(2522, m_pPattern, pPatternRow);
     pForm->addRow(QString(), m_pPicked);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* pLayout = new QVBoxLayout(this);
@@ -115,7 +120,9 @@ void CGameRuleDlg::OnPickWindow() {
     m_pPicked->setText(ResString(2524));
     const bool bStarted = m_pPicker->Start(
         [this](std::optional<FocusedWindow> window) {
-            if (window && window->bPresent) {
+            if (window && IsConfiguratorWindow(*window)) {
+                m_pPicked->setText(ResString(2536));
+            } else if (window && window->bPresent) {
                 TakePickedWindow(*window);
             } else {
                 m_pPicked->clear();
