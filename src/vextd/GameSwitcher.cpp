@@ -98,8 +98,9 @@ void GameSwitcher::ReloadConfig() {
         LogError(warning);
     }
     if (bExists) {
-        LogInfo("games.conf: " + std::to_string(m_config.rules.size()) + " rules, switching " +
-                (m_config.bSwitching ? "on" : "off"));
+        const size_t nRules = m_config.rules.size();
+        LogInfo("games.conf: " + std::to_string(nRules) + (nRules == 1 ? " rule" : " rules") +
+                ", switching " + (m_config.bSwitching ? "on" : "off"));
     }
     // Those no rule names go; the others are read now, and again whenever their folders
     // change, so that a switch only swaps tables.
@@ -113,6 +114,19 @@ void GameSwitcher::ReloadConfig() {
         folders.insert(path.substr(0, std::max<size_t>(path.find_last_of('/'), 1)));
     }
     m_keySets = std::move(keySets);
+    // The rule that chose the key set in play may have moved (or gone, while nothing switches):
+    // its number follows it.
+    const auto numberOf = [this](const GameRule& rule, int nOld) {
+        const auto it = std::find(m_config.rules.begin(), m_config.rules.end(), rule);
+        return it != m_config.rules.end() ? static_cast<int>(it - m_config.rules.begin()) : nOld;
+    };
+    if (m_nRule >= 0) {
+        m_nRule = numberOf(m_rule, m_nRule);
+    }
+    if (m_nFailedRule >= 0 && numberOf(m_failedRule, -1) < 0) {
+        m_pFailed.reset();
+    }
+    m_nFailedRule = m_nFailedRule >= 0 ? numberOf(m_failedRule, -1) : -1;
     m_watch.WatchFolders(folders);
     RefreshKeySets();
 }
@@ -167,6 +181,8 @@ void GameSwitcher::Choose() {
     }
     if (pKeySet != m_pInPlay && !pKeySet->Table()) {
         m_nFailedRule = nRule;
+        m_failedRule = m_config.rules[static_cast<size_t>(nRule)];
+        m_pFailed = pKeySet;
         Play(nullptr, -1);
         return;
     }
@@ -187,6 +203,9 @@ void GameSwitcher::Play(const std::shared_ptr<GameKeySet>& pKeySet, int nRule) {
     }
     const bool bRuleChanged = nRule != m_nRule;
     m_nRule = nRule;
+    if (nRule >= 0) {
+        m_rule = m_config.rules[static_cast<size_t>(nRule)];
+    }
     m_strMatchedWindow = nRule >= 0 ? m_window.strTitle : std::string();
     Publish();
     if (bSwitch || bRuleChanged) {
@@ -201,16 +220,14 @@ void GameSwitcher::Play(const std::shared_ptr<GameKeySet>& pKeySet, int nRule) {
 void GameSwitcher::Publish() {
     PlayStatus status;
     if (m_pInPlay && m_nRule >= 0) {
-        const GameRule& rule = m_config.rules[static_cast<size_t>(m_nRule)];
         status.strKeySet = m_pInPlay->Table() ? m_pInPlay->Table()->SetName() : std::string();
         status.nRule = m_nRule + 1;
-        status.strMatch = DescribeGameMatch(rule);
+        status.strMatch = DescribeGameMatch(m_rule);
         status.strWindow = m_strMatchedWindow;
     }
-    if (m_nFailedRule >= 0) {
+    if (m_nFailedRule >= 0 && m_pFailed) {
         status.nFailedRule = m_nFailedRule + 1;
-        status.strProblem =
-            KeySetFor(m_config.rules[static_cast<size_t>(m_nFailedRule)])->Problem();
+        status.strProblem = m_pFailed->Problem();
     }
     if (!m_pSource) {
         status.strFocus = "unavailable (" + m_strNoSource + ")";

@@ -79,10 +79,12 @@ private:
     // window it matched.
     std::shared_ptr<GameKeySet> m_pInPlay;
     int m_nRule = -1;
+    GameRule m_rule;
     std::string m_strMatchedWindow;
     // A rule matched whose key set cannot be read.
     int m_nFailedRule = -1;
-    std::string m_strLoggedProblem;
+    GameRule m_failedRule;
+    std::shared_ptr<GameKeySet> m_pFailed;
 
     mutable std::mutex m_statusMutex;
     PlayStatus m_status;

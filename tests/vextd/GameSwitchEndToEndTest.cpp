@@ -66,8 +66,7 @@ pid_t StartFakeWineGame(const std::string& dir) {
 }
 
 // Runs a program to its end and gives its standard output.
-std::string RunForOutput(const std::vector<std::string>& args,
-                         const std::vector<std::string>& env) {
+std::string RunForOutput(const std::vector<std::string>& args) {
     int fds[2];
     if (::pipe(fds) != 0) {
         return {};
@@ -76,9 +75,6 @@ std::string RunForOutput(const std::vector<std::string>& args,
     if (pid == 0) {
         ::dup2(fds[1], STDOUT_FILENO);
         ::close(fds[0]);
-        for (const std::string& e : env) {
-            ::putenv(const_cast<char*>(e.c_str()));
-        }
         std::vector<char*> argv;
         for (const std::string& a : args) {
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -195,6 +191,16 @@ TEST_F(GameSwitchEndToEndTest, EachWindowPlaysItsKeySetAndEverySwitchReleasesHel
     Focus(shooter, "key set in play: \"Shooter\"");
     Focus(configurator, "the configurator has the focus");
     EXPECT_EQ(Click(), "32+ 32-");
+    // Rules edited meanwhile, the one in play gone: still nothing switches.
+    const size_t nFrom = vextd.Log().size();
+    ASSERT_TRUE(WriteFileAtomically(dir.file("config/vext/games.conf"),
+                                    "title *puzzle* = ../../Puzzle.vks\n")
+                    .ok());
+    ASSERT_TRUE(vextd.WaitForLog("games.conf: 1 rule,", kWaitMs, nFrom)) << vextd.Log();
+    EXPECT_EQ(Click(), "32+ 32-");
+    EXPECT_NE(RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
+                  .find("key set in play: \"Shooter\" (rule 2: class STEAM_APP_244210)"),
+              std::string::npos);
     EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
 }
 
@@ -226,8 +232,7 @@ TEST_F(GameSwitchEndToEndTest, StepPositionsStayWithTheirKeySetAndFilesAreReadAg
                      dir.file("config/vext/Missing.vks") + ": no such file)");
     EXPECT_EQ(Click(), "34+ 34-");
 
-    const std::string status =
-        RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket}, {});
+    const std::string status = RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket});
     EXPECT_NE(status.find("\nkey set in play: \"Default\" (default; rule 4's"), std::string::npos)
         << status;
     EXPECT_NE(status.find("\nfocus: X11\n"), std::string::npos) << status;
