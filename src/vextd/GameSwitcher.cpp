@@ -86,9 +86,7 @@ void GameSwitcher::ReloadConfig() {
         text.clear();
     }
     if (m_bConfigRead && text == m_strConfigText) {
-        // Unchanged: only the key sets' files may have changed, and they are looked at when
-        // they next play.
-        return;
+        return; // the key sets' files are watched on their own
     }
     m_strConfigText = text;
     m_bConfigRead = true;
