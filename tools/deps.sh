@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache
     qt6-base-dev libsdl2-dev libsqlite3-dev libxtst-dev
+    # vextd follows the focus on X11, and Pick Window reads X windows, over XCB
+    libxcb1-dev
     libgtest-dev libbenchmark-dev
     xvfb xauth xdotool
     # tools/package.sh and tools/check-install.sh: the Debian package and the installed tree

@@ -120,6 +120,12 @@ void DriverLoop::Run() {
         for (const int fd : padFds) {
             fds.push_back({fd, POLLIN, 0});
         }
+        const size_t nPadEnd = fds.size();
+        if (m_watcherFds) {
+            for (const int fd : m_watcherFds()) {
+                fds.push_back({fd, POLLIN, 0});
+            }
+        }
         if (::poll(fds.data(), fds.size(), nTimeout) < 0 && errno != EINTR) {
             LogError(std::string("poll: ") + std::strerror(errno));
             break;
@@ -134,9 +140,14 @@ void DriverLoop::Run() {
         if ((fds[1].revents & POLLIN) != 0) {
             RunTasks();
         }
+        for (size_t i = nPadEnd; i < fds.size(); ++i) {
+            if (fds[i].revents != 0) {
+                m_onWatcherReadable(fds[i].fd);
+            }
+        }
         // A device file that reports an error until SDL lets go of it must not spin the loop.
         bool bDropped = false;
-        for (size_t i = 2; i < fds.size(); ++i) {
+        for (size_t i = 2; i < nPadEnd; ++i) {
             if ((fds[i].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
                 padFds.erase(std::find(padFds.begin(), padFds.end(), fds[i].fd));
                 bDropped = true;
@@ -152,7 +163,7 @@ void DriverLoop::Run() {
             // A descriptor still readable after SDL had its turn is one SDL does not drain;
             // waiting on it would spin the loop, so after a few turns it is left to the idle
             // pump.
-            for (size_t i = 2; i < fds.size(); ++i) {
+            for (size_t i = 2; i < nPadEnd; ++i) {
                 pollfd again{fds[i].fd, POLLIN, 0};
                 if ((fds[i].revents & POLLIN) == 0 || ::poll(&again, 1, 0) <= 0) {
                     strikes.erase(fds[i].fd);

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vext {
 
@@ -36,6 +37,13 @@ public:
 
     void RequestStop();
 
+    // Other descriptors to wait on besides the pads' (asked again every turn), and what runs on
+    // the loop's thread when one is readable. Set before Run.
+    void SetWatcher(std::function<std::vector<int>()> fds, std::function<void(int)> onReadable) {
+        m_watcherFds = std::move(fds);
+        m_onWatcherReadable = std::move(onReadable);
+    }
+
     // Runs task on the loop's thread and waits for its answer; nothing when the loop did not
     // get to it in time.
     std::optional<DeviceAnswer> RunOnLoop(std::function<DeviceAnswer()> task,
@@ -55,6 +63,8 @@ private:
     bool m_bStop = false;
     std::mutex m_taskMutex;
     std::deque<std::packaged_task<DeviceAnswer()>> m_tasks;
+    std::function<std::vector<int>()> m_watcherFds;
+    std::function<void(int)> m_onWatcherReadable;
 };
 
 } // namespace vext

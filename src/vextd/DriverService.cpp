@@ -6,6 +6,7 @@
 #include "pad/PadPolling.h"
 
 #include <cstring>
+#include <utility>
 
 namespace vext {
 namespace {
@@ -280,8 +281,15 @@ bool DriverService::Apply(RecordLoad load) {
         LogInfo("the registry store is free again");
         m_bStoreBusy = false;
     }
-    pOld = m_engine.SharedTable();
-    m_engine.SetTable(std::move(load.pTable));
+    if (m_pDownloaded) {
+        // A game's key set plays on; the download plays when no rule chooses.
+        m_downloadedPositions =
+            EmulationEngine::CarryPositions(*m_pDownloaded, m_downloadedPositions, *load.pTable);
+        pOld = std::exchange(m_pDownloaded, std::move(load.pTable));
+    } else {
+        pOld = m_engine.SharedTable();
+        m_engine.SetTable(std::move(load.pTable));
+    }
     m_engine.SetEnabled(m_bWantEnabled);
     m_status = status;
     return true;
@@ -368,6 +376,33 @@ PadStates DriverService::LiveStates() const {
 void DriverService::ReleaseAll() {
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_engine.ReleaseAll();
+}
+
+std::vector<int> DriverService::PlayGameTable(std::shared_ptr<const KeySetTable> pTable,
+                                              std::vector<int> positions) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_pDownloaded) {
+        if (!pTable) {
+            return {};
+        }
+        std::shared_ptr<const KeySetTable> pDownloaded = m_engine.SharedTable();
+        m_downloadedPositions = m_engine.ExchangeTable(std::move(pTable), std::move(positions));
+        m_pDownloaded = std::move(pDownloaded);
+        return {};
+    }
+    if (!pTable) {
+        std::vector<int> left =
+            m_engine.ExchangeTable(std::move(m_pDownloaded), std::move(m_downloadedPositions));
+        m_pDownloaded.reset();
+        m_downloadedPositions.clear();
+        return left;
+    }
+    return m_engine.ExchangeTable(std::move(pTable), std::move(positions));
+}
+
+std::string DriverService::DownloadedSetName() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pDownloaded ? m_pDownloaded->SetName() : m_engine.Table().SetName();
 }
 
 bool DriverService::IsAppActive() const {

@@ -108,6 +108,15 @@ public:
     // Releases every key (exit).
     void ReleaseAll();
 
+    // Key sets per game: plays pTable, with its Step positions, in place of the downloaded key
+    // set; null plays the downloaded one again where it left off. Every held key is released
+    // first. Returns the Step positions of the game's key set it stops playing (none when the
+    // downloaded one played). Loads go on meanwhile and take effect when it plays again.
+    std::vector<int> PlayGameTable(std::shared_ptr<const KeySetTable> pTable,
+                                   std::vector<int> positions);
+    // The name of the downloaded key set, whether it plays or not; empty when there is none.
+    std::string DownloadedSetName() const;
+
     bool IsAppActive() const;
 
 private:
@@ -125,6 +134,9 @@ private:
     bool m_bAppActive = false;
     bool m_bWantEnabled = true;
     DriverLoadStatus m_status;
+    // While a game's key set plays: the downloaded one and its Step positions.
+    std::shared_ptr<const KeySetTable> m_pDownloaded;
+    std::vector<int> m_downloadedPositions;
     std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> m_extraHandler;
 
     // Loads are numbered as asked; one load answers every request made before it began.

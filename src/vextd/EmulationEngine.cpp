@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 
 namespace vext {
 
@@ -28,33 +29,48 @@ void EmulationEngine::SetTable(std::shared_ptr<const KeySetTable> pTable) {
     ReleaseAll();
     std::shared_ptr<const KeySetTable> pNew =
         pTable ? std::move(pTable) : std::make_shared<const KeySetTable>();
-    const KeySetTable& oldTable = *m_pTable;
+    m_positions = CarryPositions(*m_pTable, m_positions, *pNew);
+    m_pTable = std::move(pNew);
+}
 
+std::vector<int> EmulationEngine::ExchangeTable(std::shared_ptr<const KeySetTable> pTable,
+                                                std::vector<int> positions) {
+    ReleaseAll();
+    m_pTable = pTable ? std::move(pTable) : std::make_shared<const KeySetTable>();
+    if (positions.size() != static_cast<size_t>(m_pTable->FunctionCount())) {
+        positions.assign(static_cast<size_t>(m_pTable->FunctionCount()), -1);
+    }
+    return std::exchange(m_positions, std::move(positions));
+}
+
+std::vector<int> EmulationEngine::CarryPositions(const KeySetTable& oldTable,
+                                                 const std::vector<int>& oldPositions,
+                                                 const KeySetTable& newTable) {
     // Only functions that have played a step have a position worth keeping. An identity held
     // twice (a damaged key set) is given to neither.
     constexpr int kAmbiguous = -1;
     std::unordered_map<int64_t, int> played;
-    for (int i = 0; i < static_cast<int>(m_positions.size()); ++i) {
-        if (m_positions[static_cast<size_t>(i)] >= 0) {
+    const int nOld = std::min(static_cast<int>(oldPositions.size()), oldTable.FunctionCount());
+    for (int i = 0; i < nOld; ++i) {
+        if (oldPositions[static_cast<size_t>(i)] >= 0) {
             const auto [it, bNew] = played.emplace(oldTable.Identity(i), i);
             if (!bNew) {
                 it->second = kAmbiguous;
             }
         }
     }
-    std::vector<int> positions(static_cast<size_t>(pNew->FunctionCount()), -1);
-    for (int i = 0; !played.empty() && i < pNew->FunctionCount(); ++i) {
-        const auto it = played.find(pNew->Identity(i));
+    std::vector<int> positions(static_cast<size_t>(newTable.FunctionCount()), -1);
+    for (int i = 0; !played.empty() && i < newTable.FunctionCount(); ++i) {
+        const auto it = played.find(newTable.Identity(i));
         if (it == played.end() || it->second == kAmbiguous) {
             continue;
         }
-        if (pNew->Function(i)->strings == oldTable.Function(it->second)->strings) {
-            positions[static_cast<size_t>(i)] = m_positions[static_cast<size_t>(it->second)];
+        if (newTable.Function(i)->strings == oldTable.Function(it->second)->strings) {
+            positions[static_cast<size_t>(i)] = oldPositions[static_cast<size_t>(it->second)];
         }
         played.erase(it); // a second function of that identity in the new set starts afresh
     }
-    m_pTable = std::move(pNew);
-    m_positions = std::move(positions);
+    return positions;
 }
 
 void EmulationEngine::SetEnabled(bool bEnabled) {

@@ -47,6 +47,16 @@ public:
     // starts with no step played. A null table is an empty one.
     void SetTable(std::shared_ptr<const KeySetTable> pTable);
     const KeySetTable& Table() const { return *m_pTable; }
+
+    // Releases everything, then plays pTable from the Step positions given (as this returned
+    // them when pTable was left; a list of another length is none played). Returns the
+    // positions of the table it leaves, so each key set keeps its own.
+    std::vector<int> ExchangeTable(std::shared_ptr<const KeySetTable> pTable,
+                                   std::vector<int> positions);
+    // The positions SetTable gives a new table from the old one's.
+    static std::vector<int> CarryPositions(const KeySetTable& from,
+                                           const std::vector<int>& positions,
+                                           const KeySetTable& to);
     // The table in use, to hold on to: a large one is freed best away from the serving lock.
     std::shared_ptr<const KeySetTable> SharedTable() const { return m_pTable; }
 

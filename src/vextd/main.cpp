@@ -6,6 +6,8 @@
 #include "DriverLoop.h"
 #include "DriverOptions.h"
 #include "DriverService.h"
+#include "FocusSource.h"
+#include "GameSwitcher.h"
 #include "Log.h"
 #include "MonotonicClock.h"
 #include "OutputFactory.h"
@@ -14,6 +16,8 @@
 #include "TestCodes.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/PlayStatus.h"
+#include "games/GamesConfig.h"
 #include "platform/LineText.h"
 #include "platform/RegistryStore.h"
 #include "platform/RuntimeDir.h"
@@ -187,6 +191,11 @@ int PrintStatus(const DriverOptions& options) {
         return 1;
     }
     std::printf("%s\n", EscapeForLine(DescribeDriverLoadStatus(status)).c_str());
+    if (PlayStatus play; QueryPlayStatus(&play)) {
+        for (const std::string& line : DescribePlayStatus(play)) {
+            std::printf("%s\n", EscapeForLine(line).c_str());
+        }
+    }
     return status.state == DriverLoadState::kLoaded ? 0 : 1;
 }
 
@@ -269,13 +278,21 @@ int Run(DriverOptions options) {
         pads.AttachVirtual(nButtons, "VextKey Test Pad");
     }
     pads.Pump();
-    if (!options.testPads.empty()) {
-        service.SetExtraHandler([&loop, &pads, &service](const DeviceRequest& request) {
-            return HandleTestCode(request, loop, pads, service);
-        });
-    }
+    GameSwitcher games(service, GamesConfig::DefaultPath());
+    const bool bTestCodes = !options.testPads.empty();
+    service.SetExtraHandler([&](const DeviceRequest& request) -> std::optional<DeviceAnswer> {
+        if (std::optional<DeviceAnswer> answer = games.Handle(request)) {
+            return answer;
+        }
+        return bTestCodes ? HandleTestCode(request, loop, pads, service) : std::nullopt;
+    });
 
     service.Enable();
+    std::string whyNoFocus;
+    std::unique_ptr<FocusSource> pFocus = OpenFocusSource(&whyNoFocus);
+    games.Start(std::move(pFocus), whyNoFocus);
+    loop.SetWatcher([&games] { return games.WaitFds(); },
+                    [&games](int nFd) { games.OnReadable(nFd); });
 
     const std::string socket = options.strSocket.empty() ? DeviceSocketPath() : options.strSocket;
     DeviceServer server;

@@ -422,6 +422,43 @@ TEST_F(EngineTest, MinimumHoldDelaysOnlyTheUpsThatComeTooSoon) {
     EXPECT_EQ(engine.HeldKeyCount(), 0);
 }
 
+TEST_F(EngineTest, ExchangingTablesReleasesEverythingAndKeepsPositionsPerTable) {
+    // Table A: an Auto-Repeat key, a held key and a Step function; table B: one key.
+    auto pA = std::make_shared<const KeySetTable>(
+        "A",
+        std::vector<DriverFunction>{Normal("1F", "9F", true), Normal("20", "A0"),
+                                    Step({"10", "11", "12"}, false, -1)},
+        std::vector<std::pair<uint32_t, int>>{{kB0, 0}, {kB1, 1}, {kB2, 2}});
+    auto pB =
+        std::make_shared<const KeySetTable>("B", std::vector<DriverFunction>{Normal("21", "A1")},
+                                            std::vector<std::pair<uint32_t, int>>{{kB0, 0}});
+    engine.SetMinHold(30 * kMs);
+    EXPECT_TRUE(engine.ExchangeTable(pA, {}).empty()); // from the empty table
+    EXPECT_EQ(Click(kB2), "+10");
+    now += 40 * kMs;
+    engine.Tick(now);
+    EXPECT_EQ(Click(kB2), "-10 +11"); // its up is held back by the minimum hold
+    engine.InputDown(kB0, now);
+    engine.InputDown(kB1, now);
+    EXPECT_EQ(output.Take(), "+1F +20");
+
+    const std::vector<int> positionsA = engine.ExchangeTable(pB, {});
+    EXPECT_EQ(output.Take(), "-1F -20 -11"); // at once, minimum hold or not
+    EXPECT_EQ(engine.HeldKeyCount(), 0);
+    EXPECT_EQ(engine.NextDeadline(), std::nullopt); // no repeat, no waiting up
+    engine.Tick(now + 500 * kMs);
+    engine.InputUp(kB0, now);
+    EXPECT_EQ(output.Take(), "") << "the old press ends silently";
+    EXPECT_EQ(Click(kB0), "+21");
+
+    engine.ExchangeTable(pA, positionsA);
+    EXPECT_EQ(output.Take(), "-21");
+    now += 100 * kMs;
+    EXPECT_EQ(Click(kB2), "+12") << "A's Step function goes on where it was";
+    EXPECT_EQ(engine.ExchangeTable(pB, {7, 7, 7}).size(), 3u);
+    EXPECT_EQ(engine.StepPosition(0), -1) << "positions of another length count as none";
+}
+
 TEST_F(EngineTest, DestructionReleasesHeldKeys) {
     test::FakeKeyOutput out;
     {

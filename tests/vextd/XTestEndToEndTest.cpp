@@ -7,14 +7,11 @@
 #include "TempDir.h"
 #include "VextdProcess.h"
 #include "XKeyClient.h"
+#include "XvfbServer.h"
 #include "model/ButtonId.h"
 
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -22,51 +19,11 @@
 namespace vext {
 namespace {
 
-// An Xvfb server of its own; the display number comes back through -displayfd.
-class Xvfb {
-public:
-    bool Start() {
-        int fds[2];
-        if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(fds) != 0) {
-            return false;
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp",
-                    "-screen", "0", "320x240x24", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        ::close(fds[0]);
-        m_strDisplay = ":" + number;
-        return !number.empty();
-    }
-    ~Xvfb() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return m_strDisplay; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_strDisplay;
-};
-
 class XTestEndToEndTest : public testing::TestWithParam<bool> {};
 
 TEST_P(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
     const bool bAuto = GetParam();
-    Xvfb xvfb;
+    test::XvfbServer xvfb;
     // tools/deps.sh installs Xvfb; a run without it must not pass for a run with it.
     ASSERT_TRUE(xvfb.Start()) << "Xvfb is not available: run tools/deps.sh";
     test::XKeyClient client;

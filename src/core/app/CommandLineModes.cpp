@@ -5,10 +5,12 @@
 #include "model/KeySetFile.h"
 #include "model/VextKeyDoc.h"
 #include "platform/ProfileFile.h"
+#include "platform/RegTree.h"
 
 namespace vext {
 
 int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& strError) {
+    // Read once: the version is checked in the text the document is then read from.
     ProfileFile file;
     const FileStatus status = file.Load(strPath);
     if (!status.ok()) {
@@ -26,11 +28,24 @@ int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& st
                    "\", expected \"" + std::string(kKeySetFileVersion) + "\")";
         return kExitFailed;
     }
-    if (!doc.OnOpenDocument(strPath)) {
+    doc.SetPathName(strPath, false);
+    if (!doc.ReadKeySet(ProfileFileSource(file))) {
         strError = doc.GetFileError().empty() ? strPath + ": cannot be read" : doc.GetFileError();
         return kExitFailed;
     }
-    doc.SetPathName(strPath, false);
+    return kExitOk;
+}
+
+int ReadKeySetForDriver(const std::string& strPath, RegTree& tree, std::string& strError) {
+    strError.clear();
+    CVextKeyDoc doc;
+    if (const int nExit = OpenKeySetFile(strPath, doc, strError); nExit != kExitOk) {
+        return nExit;
+    }
+    if (!BuildDriverRecord(doc, tree)) {
+        strError = strPath + ": too large for the driver";
+        return kExitFailed;
+    }
     return kExitOk;
 }
 

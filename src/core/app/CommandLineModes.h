@@ -11,6 +11,8 @@ class CVextKeyDoc;
 
 namespace vext {
 
+class RegTree;
+
 // Exit codes of the modes.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1; // the file or the store could not be used
@@ -24,6 +26,11 @@ bool RunCommandLineMode(const CVextKeyCommandLineInfo& info, int& nExitCode, std
 // Reads a key-set file for a mode without windows: checks its version, opens it into doc and
 // sets its path (and so its title). kExitOk, or kExitFailed with the reason in strError.
 int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& strError);
+
+// A key-set file as the driver plays it, for a game's key set: read as OpenKeySetFile reads it
+// and built into the record's tree as a download builds it, without touching the store.
+// kExitOk, or kExitFailed with the reason in strError.
+int ReadKeySetForDriver(const std::string& strPath, RegTree& tree, std::string& strError);
 
 // The load mode on its own: reads the file's version, opens it silently, downloads it.
 int LoadAndDownload(const std::string& strPath, std::string& strError);

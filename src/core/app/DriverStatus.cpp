@@ -3,6 +3,7 @@
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
 #include "driver/DriverRecord.h"
+#include "driver/PlayStatus.h"
 #include "model/VextKeyDoc.h"
 #include "platform/RegistryStore.h"
 
@@ -91,6 +92,14 @@ DriverStatusReport ReadDriverStatus() {
     report.lines.push_back("driver's load: " + (QueryDriverLoadStatus(&load)
                                                     ? DescribeDriverLoadStatus(load)
                                                     : std::string("unknown")));
+    // Which key set plays now, a game's or the downloaded one, and why.
+    if (PlayStatus play; QueryPlayStatus(&play)) {
+        for (std::string& line : DescribePlayStatus(play)) {
+            report.lines.push_back(std::move(line));
+        }
+    } else {
+        report.lines.push_back("key set in play: unknown (the driver does not tell)");
+    }
 
     for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
         int32_t nAnswer = nSlot;

@@ -108,8 +108,9 @@ bool AddMappings(RegTree& tree, const CVextKeyDoc& doc,
     return bOk;
 }
 
-// The whole record in memory, as the driver will read it.
-bool BuildRecord(const CVextKeyDoc& doc, RegTree& tree) {
+} // namespace
+
+bool BuildDriverRecord(const CVextKeyDoc& doc, RegTree& tree) {
     // Links and mappings name functions by cookie; the driver gets positions. With a cookie
     // held twice (a damaged file), the last function wins.
     std::unordered_map<int32_t, uint32_t> indexOfCookie;
@@ -126,11 +127,9 @@ bool BuildRecord(const CVextKeyDoc& doc, RegTree& tree) {
     return bOk && AddMappings(tree, doc, indexOfCookie);
 }
 
-} // namespace
-
 bool WriteDriverRecord(const CVextKeyDoc& doc, RegistryStore& store) {
     RegTree tree;
-    if (!BuildRecord(doc, tree)) {
+    if (!BuildDriverRecord(doc, tree)) {
         return false;
     }
     return store.ReplaceKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath, tree) == RegStatus::kOk;

@@ -5,6 +5,7 @@
 // function table, keystrokes as key codes). Writing it replaces the whole tree in one
 // transaction, so the driver reads either the old key set or the new one.
 
+#include "platform/RegTree.h"
 #include "platform/RegistryStore.h"
 
 #include <cstddef>
@@ -38,6 +39,10 @@ private:
     char m_text[24];
     size_t m_nLength = 0;
 };
+
+// The document's key set as the record's tree, in memory: what WriteDriverRecord writes, and
+// what the driver plays from a game's key-set file. False when the tree is full.
+bool BuildDriverRecord(const CVextKeyDoc& doc, RegTree& tree);
 
 // Replaces the record with the document's key set. False when any part of it cannot be
 // written: then nothing changed and store.LastError() says why.

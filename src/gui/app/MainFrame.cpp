@@ -5,13 +5,17 @@
 #include "app/LockKeys.h"
 #include "app/Manual.h"
 #include "app/VextKeyApp.h"
+#include "dialogs/GameKeySetsDlg.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverRecord.h"
+#include "driver/PlayStatus.h"
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
+#include "framework/Document.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
+#include "games/GamesConfig.h"
 #include "model/AppState.h"
 
 #include <cstdint>
@@ -80,6 +84,8 @@ CMainFrame::CMainFrame() {
     OnUpdateId(ID_START_DRIVER, [this](CCmdUI& ui) {
         ui.Enable(!m_pDriverLauncher->IsRunning() && !DriverPresent());
     });
+    OnCommandId(ID_OPTIONS_GAME_KEYSETS, [this] { OnGameKeySets(); });
+    OnUpdateId(ID_OPTIONS_GAME_KEYSETS, [](CCmdUI& ui) { ui.Enable(true); });
     OnCommandId(ID_VIEW_TOOLBAR, [this] { m_pToolBar->setVisible(!m_pToolBar->isVisible()); });
     OnUpdateId(ID_VIEW_TOOLBAR, [this](CCmdUI& ui) {
         ui.Enable(true);
@@ -176,6 +182,7 @@ void CMainFrame::BuildMenus() {
 
         QMenu* pOptions = AddPopup(nRes, tr("&Options"));
         AddMenuItem(pOptions, ID_OPTIONS_PREFERENCES, tr("&Preferences"));
+        AddMenuItem(pOptions, ID_OPTIONS_GAME_KEYSETS, tr("&Game Key Sets..."));
         AddMenuItem(pOptions, ID_START_DRIVER, ResString(160));
         if (bDoc) {
             AddMenuItem(pOptions, ID_OPTIONS_AUTO_MAPPING, tr("&Auto Mapping"));
@@ -342,18 +349,40 @@ bool CMainFrame::IsEmulationOn() {
     return nAnswer != 0;
 }
 
-QString CMainFrame::KeySetPaneText() {
+QString CMainFrame::KeySetPaneText(QString* pToolTip) {
     if (!DriverPresent()) {
         return ResString(131);
     }
     if (!IsEmulationOn()) {
         return ResString(132);
     }
+    if (PlayStatus play; QueryPlayStatus(&play) && play.nRule > 0) {
+        if (pToolTip) {
+            // One arg call: a name holding "%2" must not take the next argument.
+            *pToolTip = ResString(2530).arg(
+                QString::fromStdString(play.strKeySet), QString::number(play.nRule),
+                QString::fromStdString(play.strMatch), QString::fromStdString(play.strWindow));
+        }
+        return ResString(2531).arg(QString::fromStdString(play.strKeySet),
+                                   QString::fromStdString(play.strMatch));
+    }
     const std::optional<std::string> name = DriverSetName();
     if (!name) {
         return ResString(123);
     }
     return QString::fromStdString(*name);
+}
+
+void CMainFrame::OnGameKeySets() {
+    QString strOpen;
+    if (CMDIChildWnd* pActive = MDIGetActive()) {
+        if (CDocument* pDoc = pActive->GetActiveDocument()) {
+            strOpen = pDoc->GetPathName();
+        }
+    }
+    CGameKeySetsDlg dlg(QString::fromStdString(GamesConfig::DefaultPath()), strOpen, this);
+    dlg.exec();
+    UpdateStatusPanes();
 }
 
 void CMainFrame::OnUnloadKeySet() {
@@ -450,11 +479,13 @@ void CMainFrame::UpdateStatusPanes() {
     if (!m_pPaneSetName) {
         return;
     }
-    const QString strSet = KeySetPaneText();
-    if (m_pPaneSetName->text() != strSet) {
+    QString strTip;
+    const QString strSet = KeySetPaneText(&strTip);
+    if (m_pPaneSetName->text() != strSet ||
+        (!strTip.isEmpty() && m_pPaneSetName->toolTip() != strTip)) {
         m_pPaneSetName->setText(strSet);
         const bool bNoDriver = !DriverPresent();
-        m_pPaneSetName->setToolTip(bNoDriver ? ResString(167) : QString());
+        m_pPaneSetName->setToolTip(bNoDriver ? ResString(167) : strTip);
         if (bNoDriver && !m_bNoDriverNoticed) {
             m_bNoDriverNoticed = true;
             statusBar()->showMessage(ResString(166), kNoDriverNoticeMs);

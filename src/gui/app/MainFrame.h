@@ -28,8 +28,9 @@ public:
 
     // Puts the Tip of the Day item into the popup titled string 137 of the bar, once.
     void InsertTipCommand(QMenuBar* pBar);
-    // Status-bar pane 123: what the driver holds, or why it holds nothing.
-    static QString KeySetPaneText();
+    // Status-bar pane 123: what the driver holds, or why it holds nothing; while a game's key
+    // set plays, that one and the rule that chose it, with the window in *pToolTip.
+    static QString KeySetPaneText(QString* pToolTip = nullptr);
     // Whether the driver emulates, as the toggle shows it (the remembered state while the
     // function list has the focus).
     static bool IsEmulationOn();
@@ -38,6 +39,8 @@ public:
     void OnEmulation();
     void OnKeystrokeViewer();
     void OnStartDriver();
+    // Options > Game Key Sets: the rules of games.conf.
+    void OnGameKeySets();
     // Help Topics opens the manual's contents; Help (F1) the page about the window in front.
     void OnHelp(bool bActiveTopic);
 

@@ -39,6 +39,7 @@ enum : int {
     ID_HELP_HOME_PAGE = 32798,
     ID_LIST_UNMAP_ALL = 32799,
     ID_START_DRIVER = 32800,
+    ID_OPTIONS_GAME_KEYSETS = 32810,
 
     // The framework's commands.
     ID_FILE_NEW = 57600,

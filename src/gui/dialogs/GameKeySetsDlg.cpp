@@ -1,0 +1,203 @@
+#include "dialogs/GameKeySetsDlg.h"
+
+#include "dialogs/GameRuleDlg.h"
+#include "driver/PlayStatus.h"
+#include "framework/Prompts.h"
+#include "framework/Resources.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace vext;
+
+CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, QWidget* pParent)
+    : QDialog(pParent), m_pSwitch(new QCheckBox(ResString(2501), this)),
+      m_pList(new QTreeWidget(this)), m_pAdd(new QPushButton(ResString(2505), this)),
+      m_pEdit(new QPushButton(ResString(2506), this)),
+      m_pRemove(new QPushButton(ResString(2507), this)),
+      m_pUp(new QPushButton(ResString(2508), this)),
+      m_pDown(new QPushButton(ResString(2509), this)), m_pNote(new QLabel(this)),
+      m_strConfigPath(std::move(strConfigPath)), m_strOpenKeySet(std::move(strOpenKeySet)) {
+    setObjectName(QStringLiteral("GameKeySetsDlg"));
+    setWindowTitle(ResString(2500));
+    m_pSwitch->setObjectName(QStringLiteral("Switching"));
+    m_pList->setObjectName(QStringLiteral("Rules"));
+    m_pList->setHeaderLabels({QStringLiteral("#"), ResString(2503), ResString(2504)});
+    m_pList->setRootIsDecorated(false);
+    m_pList->setAllColumnsShowFocus(true);
+    m_pList->setMinimumSize(520, 200);
+    m_pList->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_pList->header()->setStretchLastSection(false);
+    m_pList->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+    auto* pExplain = new QLabel(ResString(2502), this);
+    pExplain->setWordWrap(true);
+    m_pNote->setWordWrap(true);
+    m_pNote->setObjectName(QStringLiteral("Note"));
+
+    auto* pSide = new QVBoxLayout;
+    for (QPushButton* pButton : {m_pAdd, m_pEdit, m_pRemove, m_pUp, m_pDown}) {
+        pSide->addWidget(pButton);
+    }
+    pSide->addStretch(1);
+    auto* pGrid = new QGridLayout;
+    pGrid->addWidget(m_pList, 0, 0);
+    pGrid->addLayout(pSide, 0, 1);
+    auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_pSwitch);
+    pLayout->addWidget(pExplain);
+    pLayout->addLayout(pGrid, 1);
+    pLayout->addWidget(m_pNote);
+    pLayout->addWidget(pButtons);
+
+    connect(pButtons, &QDialogButtonBox::accepted, this, &CGameKeySetsDlg::accept);
+    connect(pButtons, &QDialogButtonBox::rejected, this, &CGameKeySetsDlg::reject);
+    connect(m_pAdd, &QPushButton::clicked, this, &CGameKeySetsDlg::OnAdd);
+    connect(m_pEdit, &QPushButton::clicked, this, &CGameKeySetsDlg::OnEdit);
+    connect(m_pRemove, &QPushButton::clicked, this, &CGameKeySetsDlg::OnRemove);
+    connect(m_pUp, &QPushButton::clicked, this, &CGameKeySetsDlg::OnMoveUp);
+    connect(m_pDown, &QPushButton::clicked, this, &CGameKeySetsDlg::OnMoveDown);
+    connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &CGameKeySetsDlg::UpdateButtons);
+    connect(m_pList, &QTreeWidget::itemActivated, this, &CGameKeySetsDlg::OnEdit);
+
+    std::vector<std::string> warnings;
+    const FileStatus status = m_config.Load(m_strConfigPath.toStdString(), &warnings);
+    QStringList notes;
+    if (!status.ok()) {
+        m_strReadError = QString::fromStdString(status.message);
+        notes << m_strReadError;
+    }
+    for (const std::string& warning : warnings) {
+        notes << QString::fromStdString(warning);
+    }
+    if (!warnings.empty()) {
+        notes << ResString(2511);
+    }
+    // What the driver makes of the rules now.
+    if (PlayStatus play; QueryPlayStatus(&play)) {
+        notes << ResString(2512);
+        for (const std::string& line : DescribePlayStatus(play)) {
+            notes << QStringLiteral("    ") + QString::fromStdString(line);
+        }
+        if (play.strFocus.rfind("unavailable", 0) == 0) {
+            notes << FormatResString(2514, QString::fromStdString(play.strFocus));
+        }
+    } else {
+        notes << ResString(2513);
+    }
+    m_pNote->setText(notes.join(QLatin1Char('\n')));
+    m_pSwitch->setChecked(m_config.bSwitching);
+    Fill(m_config.rules.empty() ? -1 : 0);
+}
+
+void CGameKeySetsDlg::Fill(int nSelect) {
+    m_pList->clear();
+    int nNumber = 0;
+    for (const GameRule& rule : m_config.rules) {
+        const QString strFile = QString::fromStdString(rule.strKeySet);
+        auto* pItem =
+            new QTreeWidgetItem(m_pList, {QString::number(++nNumber), QFileInfo(strFile).fileName(),
+                                          QString::fromStdString(DescribeGameMatch(rule))});
+        pItem->setToolTip(1, strFile);
+    }
+    m_pList->resizeColumnToContents(0);
+    if (nSelect >= 0 && nSelect < m_pList->topLevelItemCount()) {
+        m_pList->setCurrentItem(m_pList->topLevelItem(nSelect));
+    }
+    UpdateButtons();
+}
+
+int CGameKeySetsDlg::CurrentRule() const {
+    QTreeWidgetItem* pItem = m_pList->currentItem();
+    return pItem != nullptr && pItem->isSelected() ? m_pList->indexOfTopLevelItem(pItem) : -1;
+}
+
+void CGameKeySetsDlg::UpdateButtons() {
+    const int nRule = CurrentRule();
+    const int nCount = static_cast<int>(m_config.rules.size());
+    m_pEdit->setEnabled(nRule >= 0);
+    m_pRemove->setEnabled(nRule >= 0);
+    m_pUp->setEnabled(nRule > 0);
+    m_pDown->setEnabled(nRule >= 0 && nRule + 1 < nCount);
+}
+
+bool CGameKeySetsDlg::EditRule(GameRule& rule) {
+    CGameRuleDlg dlg(rule, this);
+    if (dlg.exec() != QDialog::Accepted) {
+        return false;
+    }
+    rule = dlg.Rule();
+    return true;
+}
+
+void CGameKeySetsDlg::OnAdd() {
+    GameRule rule;
+    rule.match = GameMatch::kProgram;
+    rule.strKeySet = m_strOpenKeySet.toStdString();
+    if (EditRule(rule)) {
+        m_config.rules.push_back(std::move(rule));
+        Fill(static_cast<int>(m_config.rules.size()) - 1);
+    }
+}
+
+void CGameKeySetsDlg::OnEdit() {
+    const int nRule = CurrentRule();
+    if (nRule < 0) {
+        return;
+    }
+    GameRule rule = m_config.rules[static_cast<size_t>(nRule)];
+    if (EditRule(rule)) {
+        m_config.rules[static_cast<size_t>(nRule)] = std::move(rule);
+        Fill(nRule);
+    }
+}
+
+void CGameKeySetsDlg::OnRemove() {
+    const int nRule = CurrentRule();
+    if (nRule < 0) {
+        return;
+    }
+    m_config.rules.erase(m_config.rules.begin() + nRule);
+    Fill(std::min(nRule, static_cast<int>(m_config.rules.size()) - 1));
+}
+
+void CGameKeySetsDlg::Move(int nBy) {
+    const int nRule = CurrentRule();
+    const int nTo = nRule + nBy;
+    if (nRule < 0 || nTo < 0 || nTo >= static_cast<int>(m_config.rules.size())) {
+        return;
+    }
+    std::swap(m_config.rules[static_cast<size_t>(nRule)], m_config.rules[static_cast<size_t>(nTo)]);
+    Fill(nTo);
+}
+
+void CGameKeySetsDlg::OnMoveUp() {
+    Move(-1);
+}
+
+void CGameKeySetsDlg::OnMoveDown() {
+    Move(1);
+}
+
+void CGameKeySetsDlg::accept() {
+    if (!m_strReadError.isEmpty()) {
+        // Writing now would replace rules that could not even be read.
+        AfxMessageBox(FormatResString(2510, m_strReadError), MsgButtons::Ok, MsgIcon::Stop);
+        return;
+    }
+    m_config.bSwitching = m_pSwitch->isChecked();
+    const FileStatus status = m_config.Save(m_strConfigPath.toStdString());
+    if (!status.ok()) {
+        AfxMessageBox(FormatResString(2510, QString::fromStdString(status.message)), MsgButtons::Ok,
+                      MsgIcon::Stop);
+        return;
+    }
+    QDialog::accept();
+}

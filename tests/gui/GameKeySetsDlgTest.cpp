@@ -1,0 +1,185 @@
+// Options > Game Key Sets: adding, editing, reordering and removing rules, the switch, the
+// atomic write of games.conf, and the rule editor's checks and Pick Window's choice.
+
+#include "dialogs/GameKeySetsDlg.h"
+
+#include "GuiTestSupport.h"
+#include "app/MainFrame.h"
+#include "app/VextKeyApp.h"
+#include "dialogs/GameRuleDlg.h"
+#include "framework/CmdIds.h"
+#include "framework/Prompts.h"
+
+#include <functional>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+using namespace vext;
+
+namespace {
+
+// Fills in the rule editor the next Add or Edit opens, and accepts it; what it offered comes
+// back through *pOffered.
+void AnswerRuleEditor(int nMatch, const QString& strPattern, QString* pOffered = nullptr,
+                      const QString& strFile = QString()) {
+    QTimer::singleShot(0, [=] {
+        auto* pDlg = qobject_cast<CGameRuleDlg*>(QApplication::activeModalWidget());
+        QVERIFY(pDlg);
+        if (pOffered) {
+            *pOffered = pDlg->m_pFile->text();
+        }
+        if (!strFile.isEmpty()) {
+            pDlg->m_pFile->setText(strFile);
+        }
+        pDlg->m_pMatch->setCurrentIndex(nMatch);
+        pDlg->m_pPattern->setText(strPattern);
+        pDlg->accept();
+    });
+}
+
+QString ReadText(const QString& strPath) {
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList Rows(const CGameKeySetsDlg& dlg) {
+    QStringList rows;
+    for (int i = 0; i < dlg.m_pList->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* pItem = dlg.m_pList->topLevelItem(i);
+        rows << pItem->text(0) + " " + pItem->text(1) + " " + pItem->text(2);
+    }
+    return rows;
+}
+
+} // namespace
+
+class GameKeySetsDlgTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup() { test::Drain(); }
+
+    void editsReordersRemovesAndWritesAtomically() {
+        QTemporaryDir dir;
+        const QString strConfig = dir.filePath("vext/games.conf");
+        QDir().mkpath(dir.filePath("vext"));
+        test::WriteFile(strConfig, "# my games\n"
+                                   "program   racing.exe = /k/Racing.vks\n"
+                                   "not a rule\n");
+        PromptScript script;
+        CGameKeySetsDlg dlg(strConfig, "/k/Open.vks", nullptr);
+        QVERIFY(dlg.m_pNote->text().contains("games.conf line 3 is not"));
+        QVERIFY(dlg.m_pSwitch->isChecked());
+        QCOMPARE(Rows(dlg), QStringList{"1 Racing.vks program racing.exe"});
+
+        QString strOffered;
+        AnswerRuleEditor(1, "steam_app_244210", &strOffered);
+        dlg.m_pAdd->click();
+        QCOMPARE(strOffered, QString("/k/Open.vks")); // the open key set is offered
+        AnswerRuleEditor(2, "*Puzzle*", nullptr, "/k/Puzzle.vks");
+        dlg.m_pAdd->click();
+        QCOMPARE(Rows(dlg),
+                 (QStringList{"1 Racing.vks program racing.exe",
+                              "2 Open.vks class steam_app_244210", "3 Puzzle.vks title *Puzzle*"}));
+        QVERIFY(!dlg.m_pDown->isEnabled()); // the new rule, last, is selected
+
+        dlg.m_pUp->click();
+        dlg.m_pUp->click();
+        QCOMPARE(dlg.CurrentRule(), 0);
+        QVERIFY(!dlg.m_pUp->isEnabled());
+        AnswerRuleEditor(2, "*Puzzle Deluxe*");
+        dlg.m_pEdit->click();
+        dlg.m_pList->setCurrentItem(dlg.m_pList->topLevelItem(2));
+        dlg.m_pRemove->click();
+        QCOMPARE(Rows(dlg), (QStringList{"1 Puzzle.vks title *Puzzle Deluxe*",
+                                         "2 Racing.vks program racing.exe"}));
+        dlg.m_pSwitch->setChecked(false);
+
+        dlg.accept();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QVERIFY(script.m_messages.empty());
+        // The comment and the line it could not read stay; the unchanged rule keeps its
+        // spelling; nothing else is left in the folder.
+        QCOMPARE(ReadText(strConfig), QString("# my games\n"
+                                              "switching = off\n"
+                                              "title *Puzzle Deluxe* = /k/Puzzle.vks\n"
+                                              "not a rule\n"
+                                              "program   racing.exe = /k/Racing.vks\n"));
+        QCOMPARE(QDir(dir.filePath("vext")).entryList(QDir::Files), QStringList{"games.conf"});
+    }
+
+    void aFailedWriteSaysWhyAndKeepsTheDialogOpen() {
+        QTemporaryDir dir;
+        test::WriteFile(dir.filePath("blocker"), "a file where the folder should be");
+        PromptScript script;
+        CGameKeySetsDlg blocked(dir.filePath("blocker/games.conf"), QString(), nullptr);
+        blocked.accept();
+        QVERIFY(blocked.result() != QDialog::Accepted);
+        QCOMPARE(script.m_messages.size(), size_t(1));
+        QVERIFY(script.m_messages[0].strText.startsWith("The rules could not be saved."));
+
+        // A games.conf that cannot be read is never overwritten.
+        QDir().mkpath(dir.filePath("folder.conf"));
+        CGameKeySetsDlg unreadable(dir.filePath("folder.conf"), QString(), nullptr);
+        unreadable.accept();
+        QVERIFY(unreadable.result() != QDialog::Accepted);
+        QCOMPARE(script.m_messages.size(), size_t(2));
+        QVERIFY(QFileInfo(dir.filePath("folder.conf")).isDir());
+    }
+
+    void ruleEditorChecksItsFieldsAndTakesAPickedWindow() {
+        PromptScript script;
+        CGameRuleDlg dlg(GameRule{GameMatch::kProgram, "", "/k/A.vks"}, nullptr);
+        dlg.accept();
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        dlg.m_pPattern->setText("bad\tname");
+        dlg.accept();
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(script.m_messages.size(), size_t(2));
+        QVERIFY(script.m_messages[1].strText.contains("control characters"));
+
+        // A Proton game: Wine's loader names no program, so the class is taken.
+        FocusedWindow window;
+        window.bPresent = true;
+        window.strProgram = "wine64-preloader";
+        window.classes = {"steam_app_9", "steam_app_9"};
+        window.strTitle = "Nine";
+        dlg.TakePickedWindow(window);
+        QCOMPARE(dlg.Rule(), (GameRule{GameMatch::kClass, "steam_app_9", "/k/A.vks"}));
+        dlg.m_pMatch->setCurrentIndex(2);
+        QCOMPARE(dlg.m_pPattern->text(), QString("Nine"));
+        dlg.accept();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+
+    void optionsMenuOpensTheRulesOfTheDefaultFile() {
+        auto pApp = test::StartApp();
+        QString strNote;
+        QTimer::singleShot(0, [&strNote] {
+            if (auto* pDlg = qobject_cast<CGameKeySetsDlg*>(QApplication::activeModalWidget())) {
+                strNote = pDlg->m_pNote->text();
+                pDlg->m_pSwitch->setChecked(false);
+                pDlg->accept();
+            }
+        });
+        QVERIFY(pApp->MainFrame()->ExecuteCommand(ID_OPTIONS_GAME_KEYSETS));
+        QVERIFY(strNote.contains("No driver answers"));
+        QVERIFY(ReadText(test::TheGuiTestEnv().FilePath("config/vext/games.conf"))
+                    .contains("\nswitching = off\n"));
+        test::StopApp(pApp);
+    }
+};
+
+VEXT_GUI_TEST_MAIN(GameKeySetsDlgTest)
+#include "GameKeySetsDlgTest.moc"

@@ -1,0 +1,245 @@
+// Key sets per game, end to end: vextd follows _NET_ACTIVE_WINDOW on an Xvfb server of the
+// test's own, where a stand-in window manager gives the focus to windows with different
+// programs, classes and titles while virtual pad buttons are pressed and held; the record output
+// shows which key set played.
+
+#if VEXT_HAVE_XCB
+
+#include "FocusClient.h"
+#include "RecordWriter.h"
+#include "TempDir.h"
+#include "VextdProcess.h"
+#include "XvfbServer.h"
+#include "model/ButtonId.h"
+#include "model/VextKeyDoc.h"
+#include "platform/AtomicFile.h"
+
+#include <csignal>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+constexpr int kWaitMs = 10000;
+const std::string kAsan = "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0";
+
+// A key set file as the configurator saves it: button 0 of slot 1 types press, and a Step
+// function over steps (when any) sits on button 1.
+void WriteKeySet(const std::string& path, const std::string& press,
+                 const std::vector<std::string>& steps = {}) {
+    CVextKeyDoc doc;
+    doc.OnNewDocument();
+    auto normal = std::make_unique<CKeyFunction>();
+    normal->m_strPress = press;
+    const int nNormal = doc.AddFunction(std::move(normal))->m_nCookie;
+    doc.MapButton(nNormal, MakeButtonId(1, 0, 1, kInputButton));
+    if (!steps.empty()) {
+        auto step = std::make_unique<CKeyFunction>();
+        step->m_nMode = CKeyFunction::kModeStep;
+        step->m_steps = steps;
+        const int nStep = doc.AddFunction(std::move(step))->m_nCookie;
+        doc.MapButton(nStep, MakeButtonId(1, 1, 1, kInputButton));
+    }
+    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.GetFileError();
+}
+
+// A process whose executable is Wine's loader running a Windows program, as Proton runs one:
+// a copy of sleep under the loader's name, its command line the program's Windows path.
+pid_t StartFakeWineGame(const std::string& dir) {
+    const std::string loader = dir + "/wine64-preloader";
+    std::filesystem::copy_file("/bin/sleep", loader);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl(loader.c_str(), "Z:\\Games\\Racing\\Racing.exe", "600",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// Runs a program to its end and gives its standard output.
+std::string RunForOutput(const std::vector<std::string>& args) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return {};
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::close(fds[0]);
+        std::vector<char*> argv;
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return out;
+}
+
+class GameSwitchEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(xvfb.Start()) << "Xvfb is not available: run tools/deps.sh";
+        ASSERT_TRUE(wm.Open(xvfb.Display()));
+        std::filesystem::create_directories(dir.file("config/vext"));
+        WriteKeySet(dir.file("Racing.vks"), "A");
+        WriteKeySet(dir.file("Shooter.vks"), "S", {"Q", "W", "E"});
+        WriteKeySet(dir.file("Puzzle.vks"), "D");
+        WriteConfig("");
+        ASSERT_TRUE(test::WriteRecord(dir.file("registry.sqlite"), "Default", {test::NormalKey(kF)},
+                                      {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
+        winePid = StartFakeWineGame(dir.path().string());
+        racing = wm.MakeWindow("racing.exe", "steam_app_1", "Racing", winePid);
+        shooter = wm.MakeWindow("steam_app_244210", "steam_app_244210", "Shooter", 0);
+        puzzle = wm.MakeWindow("puzzle", "Puzzle", "My PUZZLE game", 0);
+        plain = wm.MakeWindow("xterm", "XTerm", "Terminal", 0);
+        configurator = wm.MakeWindow("vextkey", "VextKey", "Game Key Sets", 0);
+
+        vextd.strSocket = dir.file("run/device");
+        vextd.strRecord = dir.file("keys.log");
+        ASSERT_TRUE(vextd.Start({"--foreground", "--verbose", "--socket", vextd.strSocket,
+                                 "--registry", dir.file("registry.sqlite"), "--output",
+                                 "record:" + vextd.strRecord, "--test-virtual-pads", "1"},
+                                {"VEXTD_ALLOW_ROOT=1", "DISPLAY=" + xvfb.Display(),
+                                 "XDG_CONFIG_HOME=" + dir.file("config"), kAsan}))
+            << vextd.Log();
+    }
+    void TearDown() override {
+        if (winePid > 0) {
+            ::kill(winePid, SIGKILL);
+            ::waitpid(winePid, nullptr, 0);
+        }
+    }
+
+    // games.conf, written atomically as the dialog writes it.
+    void WriteConfig(const std::string& extra) {
+        ASSERT_TRUE(WriteFileAtomically(dir.file("config/vext/games.conf"),
+                                        "program racing.exe = " + dir.file("Racing.vks") +
+                                            "\n"
+                                            "class STEAM_APP_244210 = " +
+                                            dir.file("Shooter.vks") +
+                                            "\n"
+                                            "title *puzzle* = ../../Puzzle.vks\n" +
+                                            extra)
+                        .ok());
+    }
+
+    // Gives the window the focus and waits for the driver to say what plays.
+    void Focus(uint32_t window, const std::string& expectedLog) {
+        const size_t nFrom = vextd.Log().size();
+        ASSERT_TRUE(wm.Activate(window));
+        ASSERT_TRUE(vextd.WaitForLog(expectedLog, kWaitMs, nFrom)) << vextd.Log();
+    }
+
+    // Presses and releases button nButton; the keys it typed.
+    std::string Click(int nButton = 0) {
+        const size_t nBefore = vextd.Records().size();
+        EXPECT_TRUE(vextd.Press(1, nButton, true));
+        EXPECT_TRUE(vextd.Press(1, nButton, false));
+        EXPECT_TRUE(vextd.WaitForRecords(nBefore + 2, kWaitMs));
+        return vextd.RecordText(nBefore);
+    }
+
+    static constexpr uint8_t kF = 34;
+    test::TempDir dir;
+    test::XvfbServer xvfb;
+    test::FocusClient wm;
+    test::VextdProcess vextd;
+    pid_t winePid = -1;
+    uint32_t racing = 0, shooter = 0, puzzle = 0, plain = 0, configurator = 0;
+};
+
+TEST_F(GameSwitchEndToEndTest, EachWindowPlaysItsKeySetAndEverySwitchReleasesHeldKeys) {
+    Focus(racing, "key set in play: \"Racing\" (rule 1: program racing.exe)");
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.WaitForRecords(1, kWaitMs));
+    EXPECT_EQ(vextd.RecordText(), "31+");
+
+    // The switch lifts the key held by the old key set; the new one needs a fresh press.
+    Focus(shooter, "key set in play: \"Shooter\" (rule 2: class STEAM_APP_244210)");
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    EXPECT_EQ(Click(), "32+ 32-");
+
+    Focus(puzzle, "key set in play: \"Puzzle\" (rule 3: title *puzzle*)");
+    EXPECT_EQ(Click(), "33+ 33-");
+    // No window (window managers clear the focus between two) switches nothing.
+    Focus(0, "no window has the focus");
+    EXPECT_EQ(Click(), "33+ 33-");
+    Focus(plain, "key set in play: \"Default\" (default)");
+    EXPECT_EQ(Click(), "34+ 34-");
+
+    // Nor does the configurator's window: the game's key set stays.
+    Focus(shooter, "key set in play: \"Shooter\"");
+    Focus(configurator, "the configurator has the focus");
+    EXPECT_EQ(Click(), "32+ 32-");
+    // Rules edited meanwhile, the one in play gone: still nothing switches.
+    const size_t nFrom = vextd.Log().size();
+    ASSERT_TRUE(WriteFileAtomically(dir.file("config/vext/games.conf"),
+                                    "title *puzzle* = ../../Puzzle.vks\n")
+                    .ok());
+    ASSERT_TRUE(vextd.WaitForLog("games.conf: 1 rule,", kWaitMs, nFrom)) << vextd.Log();
+    EXPECT_EQ(Click(), "32+ 32-");
+    EXPECT_NE(RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
+                  .find("key set in play: \"Shooter\" (rule 2: class STEAM_APP_244210)"),
+              std::string::npos);
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
+}
+
+TEST_F(GameSwitchEndToEndTest, StepPositionsStayWithTheirKeySetAndFilesAreReadAgain) {
+    // Focus changes in quick succession, as a window manager makes them: the last one counts,
+    // also when it comes while the driver reads the one before.
+    for (const auto& [window, name] :
+         {std::pair{puzzle, "Puzzle"}, std::pair{plain, "Default"}, std::pair{racing, "Racing"},
+          std::pair{shooter, "Shooter"}}) {
+        ASSERT_TRUE(wm.Activate(window == racing ? puzzle : racing));
+        ASSERT_TRUE(wm.Activate(0));
+        Focus(window, std::string("key set in play: \"") + name + "\"");
+    }
+    EXPECT_EQ(Click(1), "17+ 17-"); // Q
+    EXPECT_EQ(Click(1), "18+ 18-"); // W
+    Focus(racing, "key set in play: \"Racing\"");
+    Focus(shooter, "key set in play: \"Shooter\"");
+    EXPECT_EQ(Click(1), "19+ 19-") << "E: the Step function went on where it was";
+
+    // A key set changed on disk plays its new keys; games.conf changed is read without a
+    // restart, and a rule whose key set cannot be read leaves the default playing.
+    const size_t nFrom = vextd.Log().size();
+    WriteConfig("title Term* = Missing.vks\n");
+    ASSERT_TRUE(vextd.WaitForLog("games.conf: 4 rules", kWaitMs, nFrom)) << vextd.Log();
+    WriteKeySet(dir.file("Puzzle.vks"), "G");
+    Focus(puzzle, "key set in play: \"Puzzle\"");
+    EXPECT_EQ(Click(), "35+ 35-");
+    Focus(plain, "key set in play: \"Default\" (default; rule 4's key set cannot be read: " +
+                     dir.file("config/vext/Missing.vks") + ": no such file)");
+    EXPECT_EQ(Click(), "34+ 34-");
+
+    const std::string status = RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket});
+    EXPECT_NE(status.find("\nkey set in play: \"Default\" (default; rule 4's"), std::string::npos)
+        << status;
+    EXPECT_NE(status.find("\nfocus: X11\n"), std::string::npos) << status;
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
+}
+
+} // namespace
+} // namespace vext
+
+#endif
