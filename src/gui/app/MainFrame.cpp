@@ -182,6 +182,7 @@ void CMainFrame::BuildMenus() {
             AddMenuItem(pWindow, ID_WINDOW_CASCADE, tr("&Cascade"));
             AddMenuItem(pWindow, ID_WINDOW_TILE_HORZ, tr("&Tile"));
             AddMenuItem(pWindow, ID_WINDOW_ARRANGE, tr("&Arrange Icons"));
+            AddWindowList(pWindow);
         }
 
         QMenu* pHelp = AddPopup(nRes, tr("&Help"));

@@ -41,6 +41,11 @@ public:
     QMenu* AddPopup(int nIDResource, const QString& strTitle);
     void AddMenuItem(QMenu* pMenu, int nID, const QString& strText);
     void AddRecentFileItems(QMenu* pMenu);
+    // pMenu lists the open child frames at its end, numbered, the active one checked; choosing
+    // one brings it forward.
+    void AddWindowList(QMenu* pMenu);
+    // Activates pFrame, restored and inside the workspace.
+    void BringForward(CMDIChildWnd* pFrame);
     QList<QMenu*> Popups(int nIDResource) const;
     int CurrentMenuResource() const { return m_nCurrentMenu; }
     void SetMenuResource(int nIDResource);
@@ -63,6 +68,7 @@ protected:
 private:
     void OnSubWindowActivated(QMdiSubWindow* pWindow);
     void UpdateRecentFileItems();
+    void UpdateWindowList(QMenu* pMenu);
 
     QMdiArea* m_pMdiArea;
     QTimer* m_pIdleTimer;
@@ -71,6 +77,7 @@ private:
     int m_nCurrentMenu = 0;
     QAction* m_pRecentPlaceholder = nullptr;
     std::vector<QAction*> m_recentActions;
+    std::vector<QMenu*> m_windowMenus;
     bool m_bClosing = false;      // inside closeEvent (its save prompts run event loops)
     bool m_bCloseWaiting = false; // a close asked for during a file operation
 };

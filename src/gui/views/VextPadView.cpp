@@ -2,6 +2,7 @@
 
 #include "app/KeySetDocument.h"
 #include "framework/CmdIds.h"
+#include "framework/MdiPlacement.h"
 #include "framework/PopupMenu.h"
 #include "framework/Resources.h"
 #include "model/AppState.h"
@@ -14,6 +15,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QMdiArea>
 #include <QPainter>
 
 using namespace vext;
@@ -133,6 +135,10 @@ bool CVextPadView::LoadPad(int nPadType) {
     }
     if (bWasVisible) {
         pFrame->showNormal();
+        // A larger pad must not grow out of the workspace.
+        if (QMdiArea* pArea = pFrame->mdiArea()) {
+            KeepInside(pArea, pFrame);
+        }
     }
     update();
     return true;
