@@ -19,6 +19,7 @@
 #include "model/VextKeyDoc.h"
 #include "views/FunctionListCtrl.h"
 #include "views/PadButton.h"
+#include "views/PadButtonLooks.h"
 #include "views/VextKeyView.h"
 #include "views/VextPadFrame.h"
 #include "views/VextPadView.h"
@@ -267,6 +268,75 @@ private Q_SLOTS:
                  pDoc->PadView(2)->GetParentFrame()->sizeHint());
         pDoc->OnCloseDocument();
         test::Drain();
+    }
+
+    // Mapped and pressed show on every button of both pads: the label reads against the button
+    // around it (yellow on yellow and red on red did not), and a press lights most of the button.
+    void highlightsShowOnEveryButton() {
+        const auto median = [](const QImage& image, const QList<QPoint>& points) {
+            std::array<std::vector<int>, 3> v;
+            for (const QPoint& p : points) {
+                v[0].push_back(qRed(image.pixel(p)));
+                v[1].push_back(qGreen(image.pixel(p)));
+                v[2].push_back(qBlue(image.pixel(p)));
+            }
+            for (auto& channel : v) {
+                std::sort(channel.begin(), channel.end());
+            }
+            const size_t n = points.size() / 2;
+            return qRgb(v[0][n], v[1][n], v[2][n]);
+        };
+        for (const int nSlot : {1, 2}) {
+            CVextPadView* pView = OpenPad(nSlot);
+            for (CPadButton* pButton : pView->Buttons()) {
+                const auto look = [&](bool bMapped, bool bPressed) {
+                    bMapped ? m_pDoc->MapButton(1, pButton->ButtonId())
+                            : m_pDoc->UnmapButton(pButton->ButtonId());
+                    pButton->Refresh();
+                    pButton->SetHighlight(bPressed);
+                    pButton->setDown(bPressed);
+                    return pView->grab(pButton->geometry()).toImage();
+                };
+                const QImage unmapped = look(false, false);
+                const QImage mapped = look(true, false);
+                const QImage pressed = look(true, true);
+                // The label is what mapping changes; the button around it lies 2 or 3 pixels out.
+                QList<QPoint> own, label, ring;
+                for (const QRect& r : pButton->Outline()) {
+                    for (int y = r.top(); y <= r.bottom(); ++y) {
+                        for (int x = r.left(); x <= r.right(); ++x) {
+                            own << QPoint(x, y);
+                            if (mapped.pixel(x, y) != unmapped.pixel(x, y)) {
+                                label << QPoint(x, y);
+                            }
+                        }
+                    }
+                }
+                for (const QPoint& p : own) {
+                    int nNear = 9;
+                    for (const QPoint& q : label) {
+                        nNear = std::min(
+                            nNear, std::max(std::abs(p.x() - q.x()), std::abs(p.y() - q.y())));
+                    }
+                    if (nNear == 2 || nNear == 3) {
+                        ring << p;
+                    }
+                }
+                const QString strWhere =
+                    QStringLiteral("slot %1 %2").arg(nSlot).arg(pButton->Name());
+                QVERIFY2(!label.isEmpty() && !ring.isEmpty(), qPrintable(strWhere));
+                QVERIFY2(ColourDistance(median(mapped, label), median(mapped, ring)) >=
+                             kLabelContrast,
+                         qPrintable(strWhere + " mapped"));
+                QVERIFY2(ColourDistance(median(pressed, label), median(pressed, ring)) >=
+                             kLabelContrast,
+                         qPrintable(strWhere + " pressed"));
+                const auto nLit = std::count_if(own.begin(), own.end(), [&](const QPoint& p) {
+                    return ColourDistance(pressed.pixel(p), mapped.pixel(p)) >= 60;
+                });
+                QVERIFY2(nLit * 2 >= own.size(), qPrintable(strWhere + " pressed, lit"));
+            }
+        }
     }
 
     void livePadsLightAndAutoMap() {

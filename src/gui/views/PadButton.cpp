@@ -11,6 +11,7 @@
 #include "pad/PadButtonInfo.h"
 #include "views/FunctionListCtrl.h"
 #include "views/FunctionListModel.h"
+#include "views/PadButtonLooks.h"
 #include "views/VextKeyView.h"
 #include "views/VextPadView.h"
 
@@ -54,9 +55,9 @@ std::optional<DibImage> LoadDib(int nId) {
 
 // The image with the plain background around the button see-through, so that no white corner
 // ever covers the pad picture.
-QPixmap ButtonPixmap(const DibImage& image) {
+QImage ButtonImage(const DibImage& image) {
     const std::vector<bool> outside = SurroundingBackground(image, IsPlainBackground);
-    QImage out(image.Width(), image.Height(), QImage::Format_ARGB32_Premultiplied);
+    QImage out(image.Width(), image.Height(), QImage::Format_ARGB32);
     for (int y = 0; y < image.Height(); ++y) {
         auto* pLine = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < image.Width(); ++x) {
@@ -66,7 +67,7 @@ QPixmap ButtonPixmap(const DibImage& image) {
             pLine[x] = outside[i] ? qRgba(0, 0, 0, 0) : qRgb(c.red, c.green, c.blue);
         }
     }
-    return QPixmap::fromImage(out);
+    return out;
 }
 
 QRegion OutlineOf(const DibImage& image) {
@@ -103,11 +104,12 @@ CPadButton::CPadButton(CVextPadView* pView, int nIndex) : QAbstractButton(pView)
     setAcceptDrops(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     if (normal && pInfo) {
-        m_normal = ButtonPixmap(*normal);
+        const QImage normalImage = ButtonImage(*normal);
+        const PadButtonLooks looks =
+            MakePadButtonLooks(normalImage, highlight ? ButtonImage(*highlight) : normalImage);
+        m_normal = QPixmap::fromImage(looks.mapped);
+        m_highlight = QPixmap::fromImage(looks.pressed);
         m_outline = OutlineOf(*normal);
-        if (highlight) {
-            m_highlight = ButtonPixmap(*highlight);
-        }
         setGeometry(pInfo->m_nLeft, pInfo->m_nTop, normal->Width(), normal->Height());
         setMask(m_outline);
     } else {
