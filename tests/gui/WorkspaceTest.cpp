@@ -86,6 +86,16 @@ private Q_SLOTS:
         QVERIFY(pPad->x() + pPad->width() <= Workspace(m_pMain->MdiArea()).width());
     }
 
+    // A key set opened at start-up, before the main window shows, keeps its windows' places.
+    void savedPlacesSurviveStartUp() {
+        test::StopApp(m_pApp);
+        m_pApp = test::StartApp({QStringLiteral(VEXT_SOURCE_DIR "/examples/Demo.vks")});
+        QVERIFY(m_pApp);
+        const std::vector<CMDIChildWnd*> frames = m_pApp->MainFrame()->ChildFrames();
+        QCOMPARE(int(frames.size()), 2);
+        QCOMPARE(frames[1]->pos(), QPoint(0x15E, 0));
+    }
+
     void tileAndCascadeKeepEveryTitleBarInSight_data() {
         QTest::addColumn<int>("command");
         QTest::newRow("tile") << int(ID_WINDOW_TILE_HORZ);

@@ -52,9 +52,13 @@ QRect TitleStrip(const QMdiSubWindow* pWindow) {
 
 QRect Workspace(QMdiArea* pArea) {
     // Before the main window is first shown, its layout has not given the area its size yet.
-    QWidget* pTop = pArea->window();
-    if (!pArea->isVisible() && pTop && pTop->layout()) {
-        pTop->layout()->activate();
+    // Until then the viewport has not been laid out either: the area's inside is what it gets.
+    if (!pArea->isVisible()) {
+        QWidget* pTop = pArea->window();
+        if (pTop && pTop->layout()) {
+            pTop->layout()->activate();
+        }
+        return QRect(QPoint(0, 0), pArea->contentsRect().size());
     }
     return QRect(QPoint(0, 0), pArea->viewport()->size());
 }
