@@ -30,6 +30,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QStyle>
 #include <QToolBar>
 #include <QtTest>
 
@@ -117,6 +118,7 @@ private Q_SLOTS:
         QCOMPARE(pA->TooltipText(), QString("Cycle (Step Up)"));
         QCOMPARE(pView->FindButton(2, 1, 0)->TooltipText(), QString("Cycle (Step Down)"));
         QCOMPARE(pB->TooltipText(), QString("B"));
+        QCOMPARE(pB->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, pB), 1500);
 
         // A right click on an unmapped button offers nothing; on a mapped one, Unmap first.
         PromptScript script;

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
@@ -27,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QTimer>
 #include <QToolTip>
 
@@ -78,6 +80,30 @@ QRegion OutlineOf(const DibImage& image) {
     return region;
 }
 
+// The tooltip of a pad button waits 1500 ms, so that moving the mouse across a pad does not
+// cover it with names; the rest of the program keeps the desktop's delay.
+class PadTooltipStyle : public QProxyStyle {
+public:
+    static constexpr int kWakeUpDelayMs = 1500;
+
+    int styleHint(StyleHint hint, const QStyleOption* pOption, const QWidget* pWidget,
+                  QStyleHintReturn* pReturn) const override {
+        if (hint == SH_ToolTip_WakeUpDelay) {
+            return kWakeUpDelayMs;
+        }
+        return QProxyStyle::styleHint(hint, pOption, pWidget, pReturn);
+    }
+};
+
+QStyle* TheTooltipStyle() {
+    static QPointer<QStyle> pStyle;
+    if (!pStyle) {
+        pStyle = new PadTooltipStyle;
+        pStyle->setParent(QCoreApplication::instance());
+    }
+    return pStyle;
+}
+
 void EmptyClipboardOfBlocks() {
     // The drag put its block there; once dropped, it has served.
     if (!TransferBlockOf(QApplication::clipboard()->mimeData()).empty()) {
@@ -100,6 +126,7 @@ CPadButton::CPadButton(CVextPadView* pView, int nIndex) : QAbstractButton(pView)
         m_strName = QString::fromStdString(pInfo->m_strName);
     }
     setObjectName(QStringLiteral("PadButton%1").arg(nIndex));
+    setStyle(TheTooltipStyle());
     setFocusPolicy(Qt::TabFocus);
     setAcceptDrops(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
