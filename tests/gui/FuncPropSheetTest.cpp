@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -280,6 +281,16 @@ private Q_SLOTS:
         Ok(sheet);
         // An empty step string is a step like any other.
         QCOMPARE(f.m_steps, std::vector<std::string>({"A", ""}));
+    }
+
+    void typingGoesIntoTheFirstField() {
+        CKeyFunction f;
+        CFuncPropSheet sheet;
+        sheet.LoadFrom(f);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        QTest::keyClicks(QApplication::focusWidget(), "Jump");
+        QCOMPARE(sheet.m_pageDesc.m_pEditDescription->text(), QString("Jump"));
     }
 
     void stepListCommands() {

@@ -82,7 +82,25 @@ void CPropertySheet::showEvent(QShowEvent* pEvent) {
     if (!m_bStarted) {
         m_bStarted = true;
         Activate(qobject_cast<CPropertyPage*>(m_pTabs->currentWidget()));
+        // The sheet opens with the page's first field ready for typing, its text selected.
+        if (QWidget* pField = FirstField(m_pActive)) {
+            pField->setFocus(Qt::TabFocusReason);
+        }
     }
+}
+
+QWidget* CPropertySheet::FirstField(CPropertyPage* pPage) {
+    if (!pPage) {
+        return nullptr;
+    }
+    for (QWidget* pWidget = pPage->nextInFocusChain(); pWidget && pWidget != pPage;
+         pWidget = pWidget->nextInFocusChain()) {
+        if (pPage->isAncestorOf(pWidget) && pWidget->isEnabled() && pWidget->isVisibleTo(pPage) &&
+            (pWidget->focusPolicy() & Qt::TabFocus)) {
+            return pWidget;
+        }
+    }
+    return nullptr;
 }
 
 void CPropertySheet::OnTabChanged() {
