@@ -8,6 +8,7 @@
 #include "driver/DeviceChannel.h"
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
+#include "framework/HelpTexts.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
@@ -54,6 +55,7 @@ CMainFrame::CMainFrame() {
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(ResString(IDR_MAINFRAME).section('\n', 0, 0));
     setAcceptDrops(true);
+    setWhatsThis(ResString(IDH_MAIN_WINDOW));
     resize(960, 680);
 
     OnCommandId(ID_UNLOAD_KEYSET, [this] { OnUnloadKeySet(); });
@@ -313,6 +315,7 @@ void CMainFrame::BuildStatusBar() {
         return pLabel;
     };
     m_pPaneSetName = makePane(ResString(123), "PaneKeySet");
+    m_pPaneSetName->setWhatsThis(ResString(IDH_KEY_SET_PANE));
     m_pPaneCaps = makePane(ResString(ID_INDICATOR_CAPS), "PaneCaps");
     m_pPaneNum = makePane(ResString(ID_INDICATOR_NUM), "PaneNum");
     m_pPaneScroll = makePane(ResString(ID_INDICATOR_SCRL), "PaneScroll");

@@ -2,6 +2,8 @@
 
 #include "dialogs/StepListBox.h"
 #include "dialogs/StepStringDlg.h"
+#include "framework/HelpTexts.h"
+#include "framework/Resources.h"
 #include "platform/StringTable.h"
 
 #include <QAction>
@@ -40,9 +42,11 @@ CFuncStepPage::CFuncStepPage(QWidget* pParent)
         const int id = commands[i];
         QAction* pAction = m_toolBar->addAction(StripIcon(strip, i), QString::fromLatin1(names[i]));
         pAction->setToolTip(Text(110 + i));
+        pAction->setWhatsThis(Text(110 + i));
         pAction->setData(id);
         connect(pAction, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
+    m_listSteps->setWhatsThis(vext::ResString(vext::IDH_STEP_LIST));
     m_listSteps->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_listSteps->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     connect(m_listSteps, &CStepListBox::Command, this, &CFuncStepPage::OnCommand);

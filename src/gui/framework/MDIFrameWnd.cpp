@@ -87,6 +87,8 @@ QAction* CMDIFrameWnd::CommandAction(int nID) {
     const QString strPrompt = ResString(nID);
     if (!strPrompt.isEmpty()) {
         pAction->setStatusTip(strPrompt.section('\n', 0, 0));
+        // What's This on a menu item or toolbar button says what the status bar says.
+        pAction->setWhatsThis(pAction->statusTip());
         pAction->setToolTip(strPrompt.section('\n', 1, 1));
     }
     connect(pAction, &QAction::triggered, this, [this, nID] { ExecuteCommand(nID); });

@@ -2,7 +2,9 @@
 
 #include "app/KeySetDocument.h"
 #include "framework/CmdIds.h"
+#include "framework/HelpTexts.h"
 #include "framework/PopupMenu.h"
+#include "framework/Resources.h"
 #include "model/ButtonId.h"
 #include "model/TransferBlock.h"
 #include "model/VextKeyDoc.h"
@@ -127,6 +129,7 @@ CPadButton::CPadButton(CVextPadView* pView, int nIndex) : QAbstractButton(pView)
     }
     setObjectName(QStringLiteral("PadButton%1").arg(nIndex));
     setStyle(TheTooltipStyle());
+    setWhatsThis(ResString(IDH_PAD_BUTTON));
     setFocusPolicy(Qt::TabFocus);
     setAcceptDrops(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);

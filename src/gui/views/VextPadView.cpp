@@ -2,6 +2,7 @@
 
 #include "app/KeySetDocument.h"
 #include "framework/CmdIds.h"
+#include "framework/HelpTexts.h"
 #include "framework/MdiPlacement.h"
 #include "framework/PopupMenu.h"
 #include "framework/Resources.h"
@@ -34,6 +35,7 @@ constexpr QPoint kKeyboardMenuPoint(5, 5);
 
 CVextPadView::CVextPadView(QWidget* pParent) : CView(pParent) {
     InitAppResources();
+    setWhatsThis(ResString(IDH_PAD_VIEW));
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
     setContextMenuPolicy(Qt::DefaultContextMenu);
