@@ -120,7 +120,7 @@ private Q_SLOTS:
         TheAppState().m_bSavedEmulation = 1;
         pMain->OnIdle();
         QVERIFY2(pToggle->isChecked(), "the toggle shows the remembered state");
-        QVERIFY(pMain->KeySetPane()->text() != QString("Emulation off"));
+        QCOMPARE(pMain->KeySetPane()->text(), QString("Emulation off"));
 
         const size_t nBefore = driver.RequestCount();
         pToggle->trigger();

@@ -38,6 +38,8 @@ using namespace vext;
 namespace {
 
 constexpr int kNoDriverNoticeMs = 20000;
+// The pane's tooltip while the function list holds emulation off.
+constexpr int IDS_LIST_HOLDS_EMULATION = 1750;
 
 bool DriverPresent() {
     return GetDriverVersion() != 0;
@@ -349,7 +351,8 @@ QString CMainFrame::KeySetPaneText() {
     if (!DriverPresent()) {
         return ResString(131);
     }
-    if (!IsEmulationOn()) {
+    // While the list has the focus the driver is switched off, whatever the toggle will restore.
+    if (TheAppState().m_bListHasFocus || !IsEmulationOn()) {
         return ResString(132);
     }
     const std::optional<std::string> name = DriverSetName();
@@ -452,14 +455,20 @@ void CMainFrame::UpdateStatusPanes() {
         return;
     }
     const QString strSet = KeySetPaneText();
+    // The pane names a missing driver before anything else.
+    const bool bNoDriver = strSet == ResString(131);
     if (m_pPaneSetName->text() != strSet) {
         m_pPaneSetName->setText(strSet);
-        const bool bNoDriver = !DriverPresent();
-        m_pPaneSetName->setToolTip(bNoDriver ? ResString(167) : QString());
         if (bNoDriver && !m_bNoDriverNoticed) {
             m_bNoDriverNoticed = true;
             statusBar()->showMessage(ResString(166), kNoDriverNoticeMs);
         }
+    }
+    const QString strTip = bNoDriver                       ? ResString(167)
+                           : TheAppState().m_bListHasFocus ? ResString(IDS_LIST_HOLDS_EMULATION)
+                                                           : QString();
+    if (m_pPaneSetName->toolTip() != strTip) {
+        m_pPaneSetName->setToolTip(strTip);
     }
     const LockKeyState locks = ReadLockKeys();
     const auto show = [](QLabel* pPane, bool bOn, int nId) {
