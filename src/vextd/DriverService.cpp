@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "driver/DeviceChannel.h"
+#include "platform/CountText.h"
 
 #include <cstring>
 
@@ -225,8 +226,8 @@ void DriverService::Apply(RecordLoad load) {
     } else {
         status.state = DriverLoadState::kLoaded;
         LogInfo("loaded key set \"" + load.pTable->SetName() +
-                "\": " + std::to_string(status.nFunctions) + " functions, " +
-                std::to_string(status.nMappings) + " mappings");
+                "\": " + CountOf(status.nFunctions, "function") + ", " +
+                CountOf(status.nMappings, "mapping"));
     }
     // The old table is let go of after the lock: freeing a large one takes milliseconds that
     // the serving thread should not wait for.
