@@ -351,6 +351,30 @@ private Q_SLOTS:
         QCOMPARE(steps, std::vector<std::string>({"1*", "*"}));
     }
 
+    void stepToolsAreGreyWhereTheyDoNothing() {
+        std::vector<std::string> steps{"1", "2", "3"};
+        CFuncStepPage page;
+        page.m_pSteps = &steps;
+        page.DoDataExchange(false);
+        const QList<QAction*> tools = page.m_toolBar->actions();
+        const auto states = [&tools] {
+            QString s;
+            for (QAction* pAction : tools)
+                s += pAction->isEnabled() ? '+' : '-';
+            return s;
+        };
+        QCOMPARE(states(), QString("+---")); // add, delete, up, down: nothing selected
+        page.m_listSteps->setCurrentRow(0);
+        QCOMPARE(states(), QString("++-+"));
+        page.OnCommand(CFuncStepPage::kCmdMoveDown);
+        page.OnCommand(CFuncStepPage::kCmdMoveDown);
+        QCOMPARE(states(), QString("+++-"));
+        page.OnCommand(CFuncStepPage::kCmdDelete);
+        page.OnCommand(CFuncStepPage::kCmdDelete);
+        page.OnCommand(CFuncStepPage::kCmdDelete);
+        QCOMPARE(states(), QString("+---"));
+    }
+
     void stepListActsOnlyOnASelectedStep() {
         std::vector<std::string> steps{"1", "2", "3"};
         CFuncStepPage page;
