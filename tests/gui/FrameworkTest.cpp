@@ -168,8 +168,11 @@ private Q_SLOTS:
         QCOMPARE(MenuTitles(pMain->menuBar()),
                  (QStringList{"&File", "&Edit", "&View", "&Options", "&Window", "&Help"}));
         QMenu* pView = Popup(pMain->menuBar(), "&View");
-        QCOMPARE(ItemTexts(pView), (QStringList{"&Toolbar", "&Status Bar", "&Keystroke Viewer",
-                                                "Pad &1", "Pad &2", "Pad &3", "Pad &4"}));
+        QCOMPARE(ItemTexts(pView),
+                 (QStringList{"&Toolbar", "&Status Bar", "&Keystroke Viewer", "Pad &1\tAlt+1",
+                              "Pad &2\tAlt+2", "Pad &3\tAlt+3", "Pad &4\tAlt+4"}));
+        QCOMPARE(ItemTexts(Popup(pMain->menuBar(), "&Edit")).mid(3),
+                 (QStringList{"&Add Function\tIns", "&Delete Function\tDel"}));
 
         QVERIFY(pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER));
         QCOMPARE(pMain->CurrentMenuResource(), int(IDR_VIEWERTYPE));

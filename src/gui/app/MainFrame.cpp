@@ -162,8 +162,8 @@ void CMainFrame::BuildMenus() {
             AddMenuItem(pEdit, ID_EDIT_COPY, tr("&Copy\tCtrl+C"));
             AddMenuItem(pEdit, ID_EDIT_PASTE, tr("&Paste\tCtrl+V"));
             pEdit->addSeparator();
-            AddMenuItem(pEdit, ID_FUNC_ADD, tr("&Add Function"));
-            AddMenuItem(pEdit, ID_FUNC_DELETE, tr("&Delete Function"));
+            AddMenuItem(pEdit, ID_FUNC_ADD, tr("&Add Function\tIns"));
+            AddMenuItem(pEdit, ID_FUNC_DELETE, tr("&Delete Function\tDel"));
         }
 
         QMenu* pView = AddPopup(nRes, tr("&View"));
@@ -171,10 +171,10 @@ void CMainFrame::BuildMenus() {
         AddMenuItem(pView, ID_VIEW_STATUS_BAR, tr("&Status Bar"));
         AddMenuItem(pView, ID_VIEW_KEYSTROKE_VIEWER, tr("&Keystroke Viewer"));
         if (nRes == IDR_VEXTKEYTYPE || nRes == IDR_PADTYPE) {
-            AddMenuItem(pView, ID_VIEW_PAD1, tr("Pad &1"));
-            AddMenuItem(pView, ID_VIEW_PAD2, tr("Pad &2"));
-            AddMenuItem(pView, ID_VIEW_PAD3, tr("Pad &3"));
-            AddMenuItem(pView, ID_VIEW_PAD4, tr("Pad &4"));
+            AddMenuItem(pView, ID_VIEW_PAD1, tr("Pad &1\tAlt+1"));
+            AddMenuItem(pView, ID_VIEW_PAD2, tr("Pad &2\tAlt+2"));
+            AddMenuItem(pView, ID_VIEW_PAD3, tr("Pad &3\tAlt+3"));
+            AddMenuItem(pView, ID_VIEW_PAD4, tr("Pad &4\tAlt+4"));
         }
 
         QMenu* pOptions = AddPopup(nRes, tr("&Options"));
@@ -190,7 +190,7 @@ void CMainFrame::BuildMenus() {
         }
 
         QMenu* pHelp = AddPopup(nRes, tr("&Help"));
-        AddMenuItem(pHelp, ID_HELP_FINDER, tr("&Help Topics"));
+        AddMenuItem(pHelp, ID_HELP_FINDER, tr("&Help Topics\tF1"));
         pHelp->addSeparator();
         AddMenuItem(pHelp, ID_HELP_HOME_PAGE, tr("Go To Zelvan Home Page"));
         pHelp->addSeparator();
