@@ -63,6 +63,7 @@ private Q_SLOTS:
     }
 
     void programTexts() {
+        QLocale::setDefault(QLocale::c());
         CAboutDialog dlg;
         QCOMPARE(dlg.m_pProductName->text(), QString("VextKey"));
         QCOMPARE(dlg.m_pVersion->text(),
@@ -72,6 +73,27 @@ private Q_SLOTS:
         QVERIFY2(QRegularExpression("^[0-9]+ KB free on /").match(dlg.m_pDisk->text()).hasMatch(),
                  qPrintable(dlg.m_pDisk->text()));
         QCOMPARE(dlg.windowTitle(), QString("About VextKey"));
+    }
+
+    void numbersAreGroupedAsTheLocaleDoes_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("group");
+        QTest::newRow("English") << "en_US"
+                                 << ",";
+        QTest::newRow("German") << "de_DE"
+                                << "\\.";
+    }
+    void numbersAreGroupedAsTheLocaleDoes() {
+        QFETCH(QString, locale);
+        QFETCH(QString, group);
+        QLocale::setDefault(QLocale(locale));
+        CAboutDialog dlg;
+        QLocale::setDefault(QLocale::c());
+        const QString strNumber = "^[0-9]{1,3}(" + group + "[0-9]{3})";
+        QVERIFY2(QRegularExpression(strNumber + "+ KB$").match(dlg.m_pMemory->text()).hasMatch(),
+                 qPrintable(dlg.m_pMemory->text()));
+        QVERIFY2(QRegularExpression(strNumber + "* KB free").match(dlg.m_pDisk->text()).hasMatch(),
+                 qPrintable(dlg.m_pDisk->text()));
     }
 
     void versionTextFlags_data() {
