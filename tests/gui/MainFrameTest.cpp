@@ -5,6 +5,7 @@
 
 #include "FakeDeviceServer.h"
 #include "GuiTestSupport.h"
+#include "app/VersionInfo.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverRecord.h"
@@ -265,6 +266,26 @@ private Q_SLOTS:
                 QVERIFY(!actions[i]->toolTip().isEmpty());
             }
         }
+        test::StopApp(pApp);
+    }
+
+    void preReleaseBuildsShowTheirVersionInTheTitle() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        CVersionInfo::Block block;
+        block.strProductVersion = "2.1b";
+        block.nMajor = 2;
+        block.nMinor = 1;
+        block.nFileFlags = CVersionInfo::VS_FF_PRERELEASE;
+        pMain->SetVersionInfo(CVersionInfo(block, "Oct  7 1996", "14:55:30"));
+        QCOMPARE(pMain->windowTitle(), QString("VextKey 2.1  2.1b  Oct  7 1996  14:55:30"));
+        pApp->OnFileNew();
+        QCOMPARE(pMain->windowTitle(),
+                 QString("VextKey 2.1  2.1b  Oct  7 1996  14:55:30 - KeySet1"));
+        block.nFileFlags = 0;
+        pMain->SetVersionInfo(CVersionInfo(block, "Oct  7 1996", "14:55:30"));
+        QCOMPARE(pMain->windowTitle(), QString("VextKey - KeySet1"));
+        pApp->CloseAllDocuments();
         test::StopApp(pApp);
     }
 

@@ -4,6 +4,7 @@
 #include "app/DriverRecord.h"
 #include "app/LockKeys.h"
 #include "app/Manual.h"
+#include "app/VersionInfo.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
 #include "framework/CmdIds.h"
@@ -107,6 +108,7 @@ bool CMainFrame::LoadFrame() {
     BuildToolBar();
     BuildStatusBar();
     SetMenuResource(IDR_MAINFRAME);
+    SetVersionInfo(CVersionInfo(0x040904B0));
     QIcon icon;
     for (const char* pszSize : {"16", "32", "64", "256"}) {
         icon.addFile(QStringLiteral(":/icons/vextkey-%1.png").arg(QLatin1String(pszSize)));
@@ -114,6 +116,14 @@ bool CMainFrame::LoadFrame() {
     setWindowIcon(icon);
     OnIdle();
     return true;
+}
+
+void CMainFrame::SetVersionInfo(const CVersionInfo& info) {
+    QString strTitle = ResString(IDR_MAINFRAME).section('\n', 0, 0);
+    if (info.IsPreRelease()) {
+        strTitle += QLatin1Char(' ') + info.m_strVersionText;
+    }
+    SetTitle(strTitle);
 }
 
 void CMainFrame::BringToFront() {

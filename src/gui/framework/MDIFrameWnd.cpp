@@ -313,8 +313,17 @@ void CMDIFrameWnd::OnIdle() {
     OnUpdateFrameTitle();
 }
 
+void CMDIFrameWnd::SetTitle(const QString& strTitle) {
+    m_strTitle = strTitle;
+    OnUpdateFrameTitle();
+}
+
+QString CMDIFrameWnd::GetTitle() const {
+    return m_strTitle.isEmpty() ? ResString(IDR_MAINFRAME).section('\n', 0, 0) : m_strTitle;
+}
+
 void CMDIFrameWnd::OnUpdateFrameTitle() {
-    QString strTitle = ResString(IDR_MAINFRAME).section('\n', 0, 0);
+    QString strTitle = GetTitle();
     if (CMDIChildWnd* pFrame = MDIGetActive()) {
         if (!pFrame->windowTitle().isEmpty()) {
             strTitle += QStringLiteral(" - ") + pFrame->windowTitle();

@@ -58,6 +58,9 @@ public:
     // The idle refresh: toolbar and status-bar states.
     virtual void OnIdle();
     virtual void OnUpdateFrameTitle();
+    // The title before " - " and the active key set's name: the program's name by default.
+    void SetTitle(const QString& strTitle);
+    QString GetTitle() const;
 
 protected:
     // Called before a popup of the menu bar opens.
@@ -75,6 +78,7 @@ private:
     std::map<int, QAction*> m_actions;
     std::map<int, QList<QMenu*>> m_menus;
     int m_nCurrentMenu = 0;
+    QString m_strTitle;
     QAction* m_pRecentPlaceholder = nullptr;
     std::vector<QAction*> m_recentActions;
     std::vector<QMenu*> m_windowMenus;
