@@ -4,6 +4,7 @@
 #include "driver/DeviceChannel.h"
 #include "driver/WireWords.h"
 #include "pad/PadPolling.h"
+#include "platform/CountText.h"
 
 #include <cstring>
 #include <utility>
@@ -270,8 +271,8 @@ bool DriverService::Apply(RecordLoad load) {
     } else {
         status.state = DriverLoadState::kLoaded;
         LogInfo("loaded key set \"" + load.pTable->SetName() +
-                "\": " + std::to_string(status.nFunctions) + " functions, " +
-                std::to_string(status.nMappings) + " mappings");
+                "\": " + CountOf(status.nFunctions, "function") + ", " +
+                CountOf(status.nMappings, "mapping"));
     }
     // The old table is let go of after the lock: freeing a large one takes milliseconds that
     // the serving thread should not wait for.

@@ -63,6 +63,7 @@ private Q_SLOTS:
     }
 
     void programTexts() {
+        QLocale::setDefault(QLocale::c());
         CAboutDialog dlg;
         QCOMPARE(dlg.m_pProductName->text(), QString("VextKey"));
         QCOMPARE(dlg.m_pVersion->text(),
@@ -72,6 +73,20 @@ private Q_SLOTS:
         QVERIFY2(QRegularExpression("^[0-9]+ KB free on /").match(dlg.m_pDisk->text()).hasMatch(),
                  qPrintable(dlg.m_pDisk->text()));
         QCOMPARE(dlg.windowTitle(), QString("About VextKey"));
+    }
+
+    void numbersAreGroupedAsTheLocaleDoes() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        CAboutDialog dlg;
+        QLocale::setDefault(QLocale::c());
+        QVERIFY2(QRegularExpression("^[0-9]{1,3}(\\.[0-9]{3})+ KB$")
+                     .match(dlg.m_pMemory->text())
+                     .hasMatch(),
+                 qPrintable(dlg.m_pMemory->text()));
+        QVERIFY2(QRegularExpression("^[0-9]{1,3}(\\.[0-9]{3})* KB free")
+                     .match(dlg.m_pDisk->text())
+                     .hasMatch(),
+                 qPrintable(dlg.m_pDisk->text()));
     }
 
     void versionTextFlags_data() {

@@ -2,23 +2,40 @@
 // opening the manual, where the data files are found, and files handed over from a file manager.
 
 #include "GuiTestSupport.h"
+#include "app/KeySetDocument.h"
 #include "app/MainFrame.h"
 #include "app/Manual.h"
 #include "app/VextKeyApp.h"
+#include "dialogs/FuncDescPage.h"
+#include "dialogs/FuncStepPage.h"
+#include "dialogs/FuncStroke.h"
+#include "dialogs/StepListBox.h"
 #include "framework/CmdIds.h"
 #include "framework/CommandRunner.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
+#include "framework/MDIChildWnd.h"
 #include "framework/Prompts.h"
+#include "framework/View.h"
 #include "framework/WinApp.h"
+#include "keys/KeyCaptureEdit.h"
+#include "views/FunctionListCtrl.h"
+#include "views/PadButton.h"
+#include "views/VextKeyView.h"
+#include "views/VextPadView.h"
 
 #include <QAction>
-#include <QDesktopServices>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWhatsThis>
 #include <QtTest>
 
 using namespace vext;
@@ -32,9 +49,10 @@ public:
     ~FakeRunner() override { SetCommandRunner(m_pPrevious); }
 
     QString FindProgram(const QString& strProgram) const override {
-        return m_bMailer && strProgram == QLatin1String("xdg-email")
-                   ? QStringLiteral("/usr/bin/xdg-email")
-                   : QString();
+        const bool bThere = strProgram == QLatin1String("xdg-email")  ? m_bMailer
+                            : strProgram == QLatin1String("xdg-open") ? m_bOpener
+                                                                      : false;
+        return bThere ? QStringLiteral("/usr/bin/") + strProgram : QString();
     }
     void Start(const QString& strProgram, const QStringList& args, Finished fnFinished) override {
         m_started.append(QStringList{strProgram} + args);
@@ -42,25 +60,13 @@ public:
     }
 
     bool m_bMailer = true;
+    bool m_bOpener = true;
     int m_nExitCode = 0;
     QString m_strError;
     QList<QStringList> m_started;
 
 private:
     CommandRunner* m_pPrevious;
-};
-
-// Takes the URLs that would go to the desktop's browser.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "Open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QList<QUrl> m_urls;
-
-public Q_SLOTS:
-    void Open(const QUrl& url) { m_urls.append(url); }
 };
 
 QByteArray ReadAll(const QString& strPath) {
@@ -227,14 +233,15 @@ private Q_SLOTS:
         for (const char* pszPage : {"index.html", "functions.html", "pads.html"}) {
             test::WriteFile(manual.filePath(pszPage), "<html></html>");
         }
-        UrlCatcher browser;
+        FakeRunner browser;
         auto pApp = test::StartApp();
         pApp->m_strManualDir = manual.path();
         CMainFrame* pMain = pApp->MainFrame();
         const auto opened = [&browser] {
-            return browser.m_urls.isEmpty() ? QString() : browser.m_urls.takeLast().toString();
+            return browser.m_started.isEmpty() ? QString() : browser.m_started.takeLast().join(' ');
         };
-        const QString strBase = QUrl::fromLocalFile(manual.path()).toString();
+        const QString strBase =
+            "/usr/bin/xdg-open " + QUrl::fromLocalFile(manual.path()).toString();
 
         QVERIFY(pMain->ExecuteCommand(ID_HELP));
         QCOMPARE(opened(), strBase + "/index.html");
@@ -247,12 +254,55 @@ private Q_SLOTS:
         QVERIFY(pMain->ExecuteCommand(ID_HELP));
         QCOMPARE(opened(), strBase + "/index.html"); // its page is missing here: the contents
 
+        // Without a browser Help says so, and where the page is, instead of nothing.
         PromptScript script;
+        browser.m_nExitCode = 3; // xdg-open found no program
+        pMain->ExecuteCommand(ID_HELP_FINDER);
+        browser.m_bOpener = false;
+        pMain->ExecuteCommand(ID_HELP_FINDER);
+        QCOMPARE(int(script.m_messages.size()), 2);
+        for (const auto& message : script.m_messages) {
+            QVERIFY2(message.strText.contains("program to show web pages") &&
+                         message.strText.contains(manual.filePath("index.html")),
+                     qPrintable(message.strText));
+        }
+
         pApp->m_strManualDir = manual.filePath("nowhere");
         pMain->ExecuteCommand(ID_HELP_FINDER);
-        QVERIFY(browser.m_urls.isEmpty());
-        QCOMPARE(int(script.m_messages.size()), 1);
-        QVERIFY(script.m_messages[0].strText.contains(InstalledManualDir()));
+        QCOMPARE(int(script.m_messages.size()), 3);
+        QVERIFY(script.m_messages[2].strText.contains(InstalledManualDir()));
+        test::StopApp(pApp);
+    }
+
+    // Shift+F1, then a click: the main controls, and the windows around the others, explain
+    // themselves instead of swallowing the click.
+    void whatsThisExplainsTheMainControls() {
+        auto pApp = test::StartApp();
+        pApp->OnFileNew();
+        auto* pDoc = dynamic_cast<KeySetDocument*>(OnlyDocument(*pApp));
+        pDoc->Doc().TogglePadView(1);
+        CVextPadView* pPad = pDoc->PadView(1);
+        pApp->MainFrame()->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        // The sheet's pages, as the sheet shows them.
+        CFuncDescPage desc;
+        CFuncStroke strokes;
+        CFuncStepPage steps;
+        const QList<QWidget*> controls{pDoc->FunctionListView()->ListCtrl()->viewport(),
+                                       pPad,
+                                       pPad->Buttons().front(),
+                                       pApp->m_pViewerFrame->GetActiveView()->focusProxy(),
+                                       pApp->MainFrame()->KeySetPane(),
+                                       pApp->MainFrame()->MdiArea()->viewport(),
+                                       desc.m_pEditDescription,
+                                       desc.m_pCheckLoop,
+                                       strokes.m_editPress->viewport(),
+                                       steps.m_listSteps->viewport()};
+        for (QWidget* pControl : controls) {
+            QHelpEvent help(QEvent::WhatsThis, QPoint(1, 1), pControl->mapToGlobal(QPoint(1, 1)));
+            QApplication::sendEvent(pControl, &help);
+            QVERIFY2(help.isAccepted(), pControl->metaObject()->className());
+            QWhatsThis::hideText();
+        }
         test::StopApp(pApp);
     }
 

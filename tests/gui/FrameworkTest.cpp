@@ -1,5 +1,6 @@
 // The document/view layer through the real main frame: routing, updates, menus per template,
-// new and close with the "save changes?" prompt, and the recent-file list.
+// new and close with the "save changes?" prompt, the recent-file list, and child frames in the
+// workspace: placed inside it, arranged with every title bar in sight, listed in the Window menu.
 
 #include "GuiTestSupport.h"
 #include "app/KeySetDocument.h"
@@ -8,10 +9,13 @@
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
+#include "framework/MdiPlacement.h"
 #include "framework/Prompts.h"
 #include "framework/RecentFileList.h"
 #include "framework/View.h"
+#include "model/VextKeyDoc.h"
 #include "views/VextKeyView.h"
+#include "views/VextPadView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,6 +85,34 @@ QMenu* Popup(QMenuBar* pBar, const QString& strTitle) {
         }
     }
     return nullptr;
+}
+
+// A new key set with its four pad windows and the Keystroke Viewer, in a 960 x 680 window.
+KeySetDocument* NewKeySetWithEveryWindow(CVextKeyApp& app) {
+    CMainFrame* pMain = app.MainFrame();
+    pMain->resize(960, 680);
+    pMain->ExecuteCommand(ID_FILE_NEW);
+    auto* pDoc = dynamic_cast<KeySetDocument*>(app.m_pListTemplate->GetDocuments().back());
+    for (int nSlot = 1; nSlot <= 4; ++nSlot) {
+        pDoc->Doc().TogglePadView(nSlot);
+    }
+    pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+    return pDoc;
+}
+
+// The frame lies in the workspace, and no other frame covers the start of its title bar.
+bool InSight(CMainFrame* pMain, CMDIChildWnd* pFrame) {
+    const QRect r = pFrame->geometry();
+    for (int y : {r.top() + 2, r.top() + TitleBarHeight(pFrame) - 2}) {
+        QWidget* pHit = pMain->MdiArea()->viewport()->childAt(r.left() + 40, y);
+        while (pHit && !qobject_cast<QMdiSubWindow*>(pHit)) {
+            pHit = pHit->parentWidget();
+        }
+        if (pHit != pFrame) {
+            return false;
+        }
+    }
+    return Workspace(pMain->MdiArea()).contains(r);
 }
 
 } // namespace
@@ -168,8 +200,11 @@ private Q_SLOTS:
         QCOMPARE(MenuTitles(pMain->menuBar()),
                  (QStringList{"&File", "&Edit", "&View", "&Options", "&Window", "&Help"}));
         QMenu* pView = Popup(pMain->menuBar(), "&View");
-        QCOMPARE(ItemTexts(pView), (QStringList{"&Toolbar", "&Status Bar", "&Keystroke Viewer",
-                                                "Pad &1", "Pad &2", "Pad &3", "Pad &4"}));
+        QCOMPARE(ItemTexts(pView),
+                 (QStringList{"&Toolbar", "&Status Bar", "&Keystroke Viewer", "Pad &1\tAlt+1",
+                              "Pad &2\tAlt+2", "Pad &3\tAlt+3", "Pad &4\tAlt+4"}));
+        QCOMPARE(ItemTexts(Popup(pMain->menuBar(), "&Edit")).mid(3),
+                 (QStringList{"&Add Function\tIns", "&Delete Function\tDel"}));
 
         QVERIFY(pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER));
         QCOMPARE(pMain->CurrentMenuResource(), int(IDR_VIEWERTYPE));
@@ -379,6 +414,83 @@ private Q_SLOTS:
             QVERIFY(pFrame->isVisible());
         }
         QCOMPARE(int(pMain->ChildFrames().size()), 2);
+        test::StopApp(pApp);
+    }
+
+    void newWindowsOpenInsideTheWorkspace() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        KeySetDocument* pDoc = NewKeySetWithEveryWindow(*pApp);
+        QCOMPARE(int(pMain->ChildFrames().size()), 6);
+        const QRect room = Workspace(pMain->MdiArea());
+        for (CMDIChildWnd* pFrame : pMain->ChildFrames()) {
+            QVERIFY2(room.contains(pFrame->geometry()), qPrintable(pFrame->windowTitle()));
+        }
+        // A pad grown taller than a low workspace moves up to its top edge.
+        pMain->resize(960, 360);
+        QTRY_VERIFY(Workspace(pMain->MdiArea()).height() < 287);
+        CMDIChildWnd* pPad = pDoc->PadView(3)->GetParentFrame();
+        pPad->move(room.width() - pPad->width(), 200);
+        pDoc->PadView(3)->OnCommand(ID_PADTYPE_CORVEL);
+        QCOMPARE(pPad->y(), 0);
+        QVERIFY(pPad->x() + pPad->width() <= Workspace(pMain->MdiArea()).width());
+        pDoc->SetModifiedFlag(false);
+        test::StopApp(pApp);
+
+        // A key set opened at start-up, before the main window shows, keeps its places.
+        pApp = test::StartApp({QStringLiteral(VEXT_SOURCE_DIR "/examples/Demo.vks")});
+        QCOMPARE(pApp->MainFrame()->ChildFrames().back()->pos(), QPoint(0x15E, 0));
+        test::StopApp(pApp);
+    }
+
+    void tileAndCascadeKeepEveryTitleBarInSight_data() {
+        QTest::addColumn<int>("command");
+        QTest::newRow("tile") << int(ID_WINDOW_TILE_HORZ);
+        QTest::newRow("cascade") << int(ID_WINDOW_CASCADE);
+    }
+    void tileAndCascadeKeepEveryTitleBarInSight() {
+        QFETCH(int, command);
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        NewKeySetWithEveryWindow(*pApp);
+        pMain->ChildFrames().front()->move(2000, 2000);
+        QVERIFY(pMain->ExecuteCommand(command));
+        for (CMDIChildWnd* pFrame : pMain->ChildFrames()) {
+            QVERIFY2(InSight(pMain, pFrame), qPrintable(pFrame->windowTitle()));
+        }
+        test::StopApp(pApp);
+    }
+
+    void windowMenuBringsAnyFrameForward() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        KeySetDocument* pDoc = NewKeySetWithEveryWindow(*pApp);
+        CMDIChildWnd* pList = pDoc->FunctionListView()->GetParentFrame();
+        CMDIChildWnd* pPad2 = pDoc->PadView(2)->GetParentFrame();
+        pPad2->move(3000, 3000);
+        pList->showMinimized();
+        pMain->BringForward(pDoc->PadView(4)->GetParentFrame());
+        QMenu* pWindow = Popup(pMain->menuBar(), "&Window");
+        pMain->UpdateMenu(pWindow);
+        QStringList items;
+        for (QAction* pItem : pWindow->actions().mid(4)) {
+            items << (pItem->isChecked() ? "*" : "") + pItem->text();
+        }
+        QCOMPARE(items, (QStringList{"&1 KeySet1", "&2 KeySet1 : Slot 1", "&3 KeySet1 : Slot 2",
+                                     "&4 KeySet1 : Slot 3", "*&5 KeySet1 : Slot 4",
+                                     "&6 Keystroke Viewer"}));
+        // A frame out of sight, and a minimised one, come back into the workspace.
+        pWindow->actions().at(6)->trigger();
+        QCOMPARE(pMain->MDIGetActive(), pPad2);
+        QVERIFY(Workspace(pMain->MdiArea()).contains(pPad2->geometry()));
+        pMain->UpdateMenu(pWindow);
+        pWindow->actions().at(4)->trigger();
+        QCOMPARE(pMain->MDIGetActive(), pList);
+        QVERIFY(!pList->isMinimized());
+        // Titles show as they are, an ampersand included.
+        pDoc->SetTitle(QStringLiteral("Tom & Jerry"));
+        pMain->UpdateMenu(pWindow);
+        QCOMPARE(pWindow->actions().at(4)->text(), QString("&1 Tom && Jerry"));
         test::StopApp(pApp);
     }
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
@@ -282,6 +283,16 @@ private Q_SLOTS:
         QCOMPARE(f.m_steps, std::vector<std::string>({"A", ""}));
     }
 
+    void typingGoesIntoTheFirstField() {
+        CKeyFunction f;
+        CFuncPropSheet sheet;
+        sheet.LoadFrom(f);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowActive(&sheet));
+        QTest::keyClicks(QApplication::focusWidget(), "Jump");
+        QCOMPARE(sheet.m_pageDesc.m_pEditDescription->text(), QString("Jump"));
+    }
+
     void stepListCommands() {
         std::vector<std::string> steps{"1", "2", "3"};
         CFuncStepPage page;
@@ -338,6 +349,26 @@ private Q_SLOTS:
 
         page.DoDataExchange(true);
         QCOMPARE(steps, std::vector<std::string>({"1*", "*"}));
+    }
+
+    void stepToolsAreGreyWhereTheyDoNothing() {
+        std::vector<std::string> steps{"1", "2"};
+        CFuncStepPage page;
+        page.m_pSteps = &steps;
+        page.DoDataExchange(false);
+        const auto states = [&page] { // add, delete, up, down
+            QString s;
+            for (QAction* pAction : page.m_toolBar->actions())
+                s += pAction->isEnabled() ? '+' : '-';
+            return s;
+        };
+        QCOMPARE(states(), QString("+---"));
+        page.m_listSteps->setCurrentRow(0);
+        QCOMPARE(states(), QString("++-+"));
+        page.OnCommand(CFuncStepPage::kCmdMoveDown);
+        QCOMPARE(states(), QString("+++-"));
+        page.OnCommand(CFuncStepPage::kCmdDelete);
+        QCOMPARE(states(), QString("++--"));
     }
 
     void stepListActsOnlyOnASelectedStep() {

@@ -5,6 +5,7 @@
 
 #include "FakeDeviceServer.h"
 #include "GuiTestSupport.h"
+#include "app/VersionInfo.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverRecord.h"
@@ -120,7 +121,7 @@ private Q_SLOTS:
         TheAppState().m_bSavedEmulation = 1;
         pMain->OnIdle();
         QVERIFY2(pToggle->isChecked(), "the toggle shows the remembered state");
-        QVERIFY(pMain->KeySetPane()->text() != QString("Emulation off"));
+        QCOMPARE(pMain->KeySetPane()->text(), QString("Emulation off"));
 
         const size_t nBefore = driver.RequestCount();
         pToggle->trigger();
@@ -268,6 +269,25 @@ private Q_SLOTS:
                 QVERIFY(!actions[i]->toolTip().isEmpty());
             }
         }
+        test::StopApp(pApp);
+    }
+
+    void preReleaseBuildsShowTheirVersionInTheTitle() {
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        CVersionInfo::Block block;
+        block.strProductVersion = "2.1b";
+        block.nMajor = 2;
+        block.nMinor = 1;
+        block.nFileFlags = CVersionInfo::VS_FF_PRERELEASE;
+        pMain->SetVersionInfo(CVersionInfo(block, "Oct  7 1996", "14:55:30"));
+        pApp->OnFileNew();
+        QCOMPARE(pMain->windowTitle(),
+                 QString("VextKey 2.1  2.1b  Oct  7 1996  14:55:30 - KeySet1"));
+        block.nFileFlags = 0;
+        pMain->SetVersionInfo(CVersionInfo(block, "Oct  7 1996", "14:55:30"));
+        QCOMPARE(pMain->windowTitle(), QString("VextKey - KeySet1"));
+        pApp->CloseAllDocuments();
         test::StopApp(pApp);
     }
 

@@ -19,6 +19,7 @@
 #include "model/VextKeyDoc.h"
 #include "views/FunctionListCtrl.h"
 #include "views/PadButton.h"
+#include "views/PadButtonLooks.h"
 #include "views/VextKeyView.h"
 #include "views/VextPadFrame.h"
 #include "views/VextPadView.h"
@@ -29,6 +30,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QStyle>
 #include <QToolBar>
 #include <QtTest>
 
@@ -116,6 +118,7 @@ private Q_SLOTS:
         QCOMPARE(pA->TooltipText(), QString("Cycle (Step Up)"));
         QCOMPARE(pView->FindButton(2, 1, 0)->TooltipText(), QString("Cycle (Step Down)"));
         QCOMPARE(pB->TooltipText(), QString("B"));
+        QCOMPARE(pB->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, pB), 1500);
 
         // A right click on an unmapped button offers nothing; on a mapped one, Unmap first.
         PromptScript script;
@@ -267,6 +270,67 @@ private Q_SLOTS:
                  pDoc->PadView(2)->GetParentFrame()->sizeHint());
         pDoc->OnCloseDocument();
         test::Drain();
+    }
+
+    // Mapped and pressed show on every button of both pads: the label (what mapping changes)
+    // reads against the button 2 or 3 pixels around it, where yellow on yellow and red on red
+    // did not, and a press lights at least half of the button, not a thin line of it.
+    void highlightsShowOnEveryButton() {
+        const auto median = [](const QImage& image, QList<QPoint> points) {
+            int channels[3];
+            for (int i = 0; i < 3; ++i) {
+                const auto value = [&](QPoint p) {
+                    return (image.pixel(p) >> (16 - 8 * i)) & 0xFF;
+                };
+                const auto mid = points.begin() + points.size() / 2;
+                std::nth_element(points.begin(), mid, points.end(),
+                                 [&](QPoint a, QPoint b) { return value(a) < value(b); });
+                channels[i] = int(value(*mid));
+            }
+            return qRgb(channels[0], channels[1], channels[2]);
+        };
+        for (const int nSlot : {1, 2}) {
+            CVextPadView* pView = OpenPad(nSlot);
+            for (CPadButton* pButton : pView->Buttons()) {
+                const auto look = [&](bool bMapped, bool bPressed) {
+                    bMapped ? m_pDoc->MapButton(1, pButton->ButtonId())
+                            : m_pDoc->UnmapButton(pButton->ButtonId());
+                    pButton->Refresh();
+                    pButton->SetHighlight(bPressed);
+                    pButton->setDown(bPressed);
+                    return pView->grab(pButton->geometry()).toImage();
+                };
+                const QImage plain = look(false, false), mapped = look(true, false),
+                             pressed = look(true, true);
+                QList<QPoint> own, label, ring;
+                for (const QRect& r : pButton->Outline())
+                    for (int y = r.top(); y <= r.bottom(); ++y)
+                        for (int x = r.left(); x <= r.right(); ++x)
+                            own << QPoint(x, y);
+                std::copy_if(own.begin(), own.end(), std::back_inserter(label),
+                             [&](QPoint p) { return mapped.pixel(p) != plain.pixel(p); });
+                std::copy_if(own.begin(), own.end(), std::back_inserter(ring), [&](QPoint p) {
+                    int nNear = 9;
+                    for (const QPoint& q : label)
+                        nNear = std::min(
+                            nNear, std::max(std::abs(p.x() - q.x()), std::abs(p.y() - q.y())));
+                    return nNear == 2 || nNear == 3;
+                });
+                const QByteArray where =
+                    QStringLiteral("slot %1 %2").arg(nSlot).arg(pButton->Name()).toUtf8();
+                QVERIFY2(!label.isEmpty() && !ring.isEmpty(), where);
+                QVERIFY2(ColourDistance(median(mapped, label), median(mapped, ring)) >=
+                             kLabelContrast,
+                         where + " mapped");
+                QVERIFY2(ColourDistance(median(pressed, label), median(pressed, ring)) >=
+                             kLabelContrast,
+                         where + " pressed");
+                const auto nLit = std::count_if(own.begin(), own.end(), [&](QPoint p) {
+                    return ColourDistance(pressed.pixel(p), mapped.pixel(p)) >= 60;
+                });
+                QVERIFY2(nLit * 2 >= own.size(), where + " pressed");
+            }
+        }
     }
 
     void livePadsLightAndAutoMap() {

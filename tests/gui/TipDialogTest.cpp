@@ -227,7 +227,7 @@ private Q_SLOTS:
         const QList<QAction*> items = pHelp->actions();
         QCOMPARE(items[0]->text(), QString("&Tip of the Day..."));
         QVERIFY(items[1]->isSeparator());
-        QCOMPARE(items[2]->text(), QString("&Help Topics"));
+        QCOMPARE(items[2]->text(), QString("&Help Topics\tF1"));
         int nTips = 0;
         for (QAction* pAction : items) {
             nTips += pAction->text() == "&Tip of the Day..." ? 1 : 0;

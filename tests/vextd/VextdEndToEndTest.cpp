@@ -243,7 +243,7 @@ TEST_F(VextdEndToEndTest, EnableReloadsTheRecord) {
     ASSERT_TRUE(Click(1, 0));
     ASSERT_TRUE(Click(1, 1)); // no longer mapped
     EXPECT_EQ(vextd.RecordText(), "31+ 31- 33+ 33-");
-    EXPECT_NE(vextd.Log().find("loaded key set \"Other\": 1 functions, 1 mappings"),
+    EXPECT_NE(vextd.Log().find("loaded key set \"Other\": 1 function, 1 mapping"),
               std::string::npos);
 }
 

@@ -5,6 +5,7 @@
 #include "driver/DriverRecord.h"
 #include "driver/PlayStatus.h"
 #include "model/VextKeyDoc.h"
+#include "platform/CountText.h"
 #include "platform/RegistryStore.h"
 
 #include <cstdint>
@@ -29,7 +30,7 @@ std::string CountText(const RegKey& root, const char* pszSubKey, const char* psz
         key.QueryDword("Count", nCount) != RegStatus::kOk) {
         return std::string("no ") + pszNoun + "s";
     }
-    return std::to_string(nCount) + " " + pszNoun + (nCount == 1 ? "" : "s");
+    return CountOf(nCount, pszNoun);
 }
 
 std::string KeySetLine() {

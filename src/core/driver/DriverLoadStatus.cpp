@@ -1,6 +1,7 @@
 #include "driver/DriverLoadStatus.h"
 
 #include "driver/DeviceChannel.h"
+#include "platform/CountText.h"
 
 #include <array>
 #include <chrono>
@@ -74,8 +75,8 @@ std::string DescribeDriverLoadStatus(const DriverLoadStatus& status) {
     case DriverLoadState::kNoKeySet:
         return "the driver found no key set in its registry store";
     case DriverLoadState::kLoaded:
-        return "the driver loaded " + std::to_string(status.nFunctions) + " functions and " +
-               std::to_string(status.nMappings) + " mappings";
+        return "the driver loaded " + CountOf(status.nFunctions, "function") + " and " +
+               CountOf(status.nMappings, "mapping");
     case DriverLoadState::kRefused:
         break;
     }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
@@ -85,7 +86,8 @@ QString CAboutDialog::MemoryText() {
         nPages > 0 && nPageSize > 0
             ? static_cast<qulonglong>(nPages) * static_cast<qulonglong>(nPageSize) / 1024
             : 0;
-    return vext::FormatResString(114, QString::number(nKb));
+    // Grouped as the user's locale writes numbers: 24,683,716 or 24.683.716.
+    return vext::FormatResString(114, QLocale().toString(nKb));
 }
 
 QString CAboutDialog::DiskText() {
@@ -94,7 +96,7 @@ QString CAboutDialog::DiskText() {
         return vext::ResString(116);
     }
     return vext::FormatResString(
-        115, QString::number(static_cast<qulonglong>(storage.bytesAvailable()) / 1024),
+        115, QLocale().toString(static_cast<qulonglong>(storage.bytesAvailable()) / 1024),
         storage.rootPath());
 }
 

@@ -4,6 +4,7 @@
 #include "app/DriverRecord.h"
 #include "app/LockKeys.h"
 #include "app/Manual.h"
+#include "app/VersionInfo.h"
 #include "app/VextKeyApp.h"
 #include "dialogs/GameKeySetsDlg.h"
 #include "driver/DeviceChannel.h"
@@ -12,6 +13,7 @@
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/Document.h"
+#include "framework/HelpTexts.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
@@ -42,6 +44,8 @@ using namespace vext;
 namespace {
 
 constexpr int kNoDriverNoticeMs = 20000;
+// The pane's tooltip while the function list holds emulation off.
+constexpr int IDS_LIST_HOLDS_EMULATION = 1750;
 
 bool DriverPresent() {
     return GetDriverVersion() != 0;
@@ -59,6 +63,7 @@ CMainFrame::CMainFrame() {
     setObjectName(QStringLiteral("MainFrame"));
     setWindowTitle(ResString(IDR_MAINFRAME).section('\n', 0, 0));
     setAcceptDrops(true);
+    setWhatsThis(ResString(IDH_MAIN_WINDOW));
     resize(960, 680);
 
     OnCommandId(ID_UNLOAD_KEYSET, [this] { OnUnloadKeySet(); });
@@ -110,6 +115,7 @@ bool CMainFrame::LoadFrame() {
     BuildToolBar();
     BuildStatusBar();
     SetMenuResource(IDR_MAINFRAME);
+    SetVersionInfo(CVersionInfo(0x040904B0));
     QIcon icon;
     for (const char* pszSize : {"16", "32", "64", "256"}) {
         icon.addFile(QStringLiteral(":/icons/vextkey-%1.png").arg(QLatin1String(pszSize)));
@@ -117,6 +123,14 @@ bool CMainFrame::LoadFrame() {
     setWindowIcon(icon);
     OnIdle();
     return true;
+}
+
+void CMainFrame::SetVersionInfo(const CVersionInfo& info) {
+    QString strTitle = ResString(IDR_MAINFRAME).section('\n', 0, 0);
+    if (info.IsPreRelease()) {
+        strTitle += QLatin1Char(' ') + info.m_strVersionText;
+    }
+    SetTitle(strTitle);
 }
 
 void CMainFrame::BringToFront() {
@@ -165,8 +179,8 @@ void CMainFrame::BuildMenus() {
             AddMenuItem(pEdit, ID_EDIT_COPY, tr("&Copy\tCtrl+C"));
             AddMenuItem(pEdit, ID_EDIT_PASTE, tr("&Paste\tCtrl+V"));
             pEdit->addSeparator();
-            AddMenuItem(pEdit, ID_FUNC_ADD, tr("&Add Function"));
-            AddMenuItem(pEdit, ID_FUNC_DELETE, tr("&Delete Function"));
+            AddMenuItem(pEdit, ID_FUNC_ADD, tr("&Add Function\tIns"));
+            AddMenuItem(pEdit, ID_FUNC_DELETE, tr("&Delete Function\tDel"));
         }
 
         QMenu* pView = AddPopup(nRes, tr("&View"));
@@ -174,10 +188,10 @@ void CMainFrame::BuildMenus() {
         AddMenuItem(pView, ID_VIEW_STATUS_BAR, tr("&Status Bar"));
         AddMenuItem(pView, ID_VIEW_KEYSTROKE_VIEWER, tr("&Keystroke Viewer"));
         if (nRes == IDR_VEXTKEYTYPE || nRes == IDR_PADTYPE) {
-            AddMenuItem(pView, ID_VIEW_PAD1, tr("Pad &1"));
-            AddMenuItem(pView, ID_VIEW_PAD2, tr("Pad &2"));
-            AddMenuItem(pView, ID_VIEW_PAD3, tr("Pad &3"));
-            AddMenuItem(pView, ID_VIEW_PAD4, tr("Pad &4"));
+            AddMenuItem(pView, ID_VIEW_PAD1, tr("Pad &1\tAlt+1"));
+            AddMenuItem(pView, ID_VIEW_PAD2, tr("Pad &2\tAlt+2"));
+            AddMenuItem(pView, ID_VIEW_PAD3, tr("Pad &3\tAlt+3"));
+            AddMenuItem(pView, ID_VIEW_PAD4, tr("Pad &4\tAlt+4"));
         }
 
         QMenu* pOptions = AddPopup(nRes, tr("&Options"));
@@ -190,10 +204,11 @@ void CMainFrame::BuildMenus() {
             AddMenuItem(pWindow, ID_WINDOW_CASCADE, tr("&Cascade"));
             AddMenuItem(pWindow, ID_WINDOW_TILE_HORZ, tr("&Tile"));
             AddMenuItem(pWindow, ID_WINDOW_ARRANGE, tr("&Arrange Icons"));
+            AddWindowList(pWindow);
         }
 
         QMenu* pHelp = AddPopup(nRes, tr("&Help"));
-        AddMenuItem(pHelp, ID_HELP_FINDER, tr("&Help Topics"));
+        AddMenuItem(pHelp, ID_HELP_FINDER, tr("&Help Topics\tF1"));
         pHelp->addSeparator();
         AddMenuItem(pHelp, ID_HELP_HOME_PAGE, tr("Go To Zelvan Home Page"));
         pHelp->addSeparator();
@@ -320,6 +335,7 @@ void CMainFrame::BuildStatusBar() {
         return pLabel;
     };
     m_pPaneSetName = makePane(ResString(123), "PaneKeySet");
+    m_pPaneSetName->setWhatsThis(ResString(IDH_KEY_SET_PANE));
     m_pPaneCaps = makePane(ResString(ID_INDICATOR_CAPS), "PaneCaps");
     m_pPaneNum = makePane(ResString(ID_INDICATOR_NUM), "PaneNum");
     m_pPaneScroll = makePane(ResString(ID_INDICATOR_SCRL), "PaneScroll");
@@ -353,7 +369,8 @@ QString CMainFrame::KeySetPaneText(QString* pToolTip) {
     if (!DriverPresent()) {
         return ResString(131);
     }
-    if (!IsEmulationOn()) {
+    // While the list has the focus the driver is switched off, whatever the toggle will restore.
+    if (TheAppState().m_bListHasFocus || !IsEmulationOn()) {
         return ResString(132);
     }
     if (PlayStatus play; QueryPlayStatus(&play) && play.nRule > 0) {
@@ -479,17 +496,22 @@ void CMainFrame::UpdateStatusPanes() {
     if (!m_pPaneSetName) {
         return;
     }
-    QString strTip;
-    const QString strSet = KeySetPaneText(&strTip);
-    if (m_pPaneSetName->text() != strSet ||
-        (!strTip.isEmpty() && m_pPaneSetName->toolTip() != strTip)) {
+    QString strPlayTip;
+    const QString strSet = KeySetPaneText(&strPlayTip);
+    // The pane names a missing driver before anything else.
+    const bool bNoDriver = strSet == ResString(131);
+    if (m_pPaneSetName->text() != strSet) {
         m_pPaneSetName->setText(strSet);
-        const bool bNoDriver = !DriverPresent();
-        m_pPaneSetName->setToolTip(bNoDriver ? ResString(167) : strTip);
         if (bNoDriver && !m_bNoDriverNoticed) {
             m_bNoDriverNoticed = true;
             statusBar()->showMessage(ResString(166), kNoDriverNoticeMs);
         }
+    }
+    const QString strTip = bNoDriver                       ? ResString(167)
+                           : TheAppState().m_bListHasFocus ? ResString(IDS_LIST_HOLDS_EMULATION)
+                                                           : strPlayTip;
+    if (m_pPaneSetName->toolTip() != strTip) {
+        m_pPaneSetName->setToolTip(strTip);
     }
     const LockKeyState locks = ReadLockKeys();
     const auto show = [](QLabel* pPane, bool bOn, int nId) {

@@ -11,6 +11,7 @@ namespace vext {
 class DriverLauncher;
 }
 
+class CVersionInfo;
 class QLabel;
 class QMenuBar;
 class QToolBar;
@@ -25,6 +26,8 @@ public:
     // Builds menus, toolbar and status bar; false when the frame cannot be made.
     bool LoadFrame();
     void BringToFront();
+    // A pre-release build adds its version text to the title.
+    void SetVersionInfo(const CVersionInfo& info);
 
     // Puts the Tip of the Day item into the popup titled string 137 of the bar, once.
     void InsertTipCommand(QMenuBar* pBar);

@@ -1,11 +1,11 @@
 #include "app/Manual.h"
 
 #include "framework/CmdIds.h"
+#include "framework/CommandRunner.h"
 #include "framework/Prompts.h"
 #include "framework/Resources.h"
 #include "framework/ShellStrings.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -19,6 +19,21 @@ namespace vext {
 namespace {
 
 const char kContents[] = "index.html";
+// Opens a file or URL with the desktop's program for it; its status 3 means it found none.
+const char kOpener[] = "xdg-open";
+constexpr int kOpenerFoundNoProgram = 3;
+
+// Why xdg-open failed, in the words the message box uses: its last line on stderr says it best.
+QString OpenerFailure(int nExitCode, const QString& strError) {
+    const QStringList lines = strError.split('\n', Qt::SkipEmptyParts);
+    if (nExitCode == kOpenerFoundNoProgram) {
+        return ResString(IDS_NO_WEB_VIEWER);
+    }
+    if (!lines.isEmpty()) {
+        return lines.back().trimmed();
+    }
+    return FormatResString(IDS_OPENER_EXIT_STATUS, QString::number(nExitCode));
+}
 
 } // namespace
 
@@ -63,21 +78,30 @@ bool OpenManualPage(const QString& strManualDir, const QString& strPage) {
     }
     const QString strFile = strPage.section('#', 0, 0);
     const QString strAnchor = strPage.section('#', 1);
-    QUrl url;
+    QString strPath = QFileInfo(dir.filePath(QLatin1String(kContents))).absoluteFilePath();
+    QUrl url = QUrl::fromLocalFile(strPath);
     if (!strFile.isEmpty() && QFileInfo::exists(dir.filePath(strFile))) {
-        url = QUrl::fromLocalFile(QFileInfo(dir.filePath(strFile)).absoluteFilePath());
+        strPath = QFileInfo(dir.filePath(strFile)).absoluteFilePath();
+        url = QUrl::fromLocalFile(strPath);
         if (!strAnchor.isEmpty()) {
             url.setFragment(strAnchor);
         }
-    } else {
-        url = QUrl::fromLocalFile(
-            QFileInfo(dir.filePath(QLatin1String(kContents))).absoluteFilePath());
     }
-    if (!QDesktopServices::openUrl(url)) {
-        AfxMessageBox(FormatResString(IDS_NO_BROWSER, url.toString()), MsgButtons::Ok,
-                      MsgIcon::Warning);
+    // Run here rather than through the toolkit, which reports success as soon as the opener
+    // has started: a desktop without a browser would then show nothing at all.
+    CommandRunner& runner = TheCommandRunner();
+    const QString strOpener = runner.FindProgram(QLatin1String(kOpener));
+    if (strOpener.isEmpty()) {
+        AfxMessageBox(FormatResString(IDS_NO_BROWSER, strPath), MsgButtons::Ok, MsgIcon::Warning);
         return false;
     }
+    runner.Start(strOpener, {url.toString()}, [strPath](int nExitCode, const QString& strError) {
+        if (nExitCode != 0) {
+            AfxMessageBox(
+                FormatResString(IDS_MANUAL_NOT_SHOWN, OpenerFailure(nExitCode, strError), strPath),
+                MsgButtons::Ok, MsgIcon::Warning);
+        }
+    });
     return true;
 }
 

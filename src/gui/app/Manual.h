@@ -18,8 +18,9 @@ QString InstalledManualDir();
 // nMenuResource; the contents page for any other (0: no window).
 QString HelpTopicPage(int nMenuResource);
 // Opens strPage ("file.html" or "file.html#anchor") of the manual in strManualDir in the
-// desktop's web browser, the contents page when that page is missing. When the manual or a
-// browser is missing, says so. Returns whether a page was handed to the browser.
+// desktop's web browser (through xdg-open), the contents page when that page is missing. When the
+// manual is missing, or no browser shows it, says so with the page's path. Returns whether the
+// page was handed to xdg-open.
 bool OpenManualPage(const QString& strManualDir, const QString& strPage);
 
 } // namespace vext

@@ -2,6 +2,10 @@
 
 #include "dialogs/AnimateCtrl.h"
 #include "dialogs/FuncPropSheet.h"
+#include "framework/HelpTexts.h"
+#include "framework/Resources.h"
+
+#include <utility>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -21,6 +25,15 @@ CFuncDescPage::CFuncDescPage(QWidget* pParent)
       m_pRadioStep(new QRadioButton(QStringLiteral("Step Mode"), this)),
       m_pCheckLoop(new QCheckBox(QStringLiteral("Loop"), this)),
       m_pCheckAutoRepeat(new QCheckBox(QStringLiteral("Auto-Repeat"), this)) {
+    const std::pair<QWidget*, int> help[] = {{m_pEditDescription, vext::IDH_DESCRIPTION},
+                                             {m_pEditComments, vext::IDH_COMMENTS},
+                                             {m_pRadioNormal, vext::IDH_NORMAL_MODE},
+                                             {m_pRadioStep, vext::IDH_STEP_MODE},
+                                             {m_pCheckLoop, vext::IDH_LOOP},
+                                             {m_pCheckAutoRepeat, vext::IDH_AUTO_REPEAT},
+                                             {m_animate, vext::IDH_ANIMATION}};
+    for (const auto& [pWidget, nText] : help)
+        pWidget->setWhatsThis(vext::ResString(nText));
     m_pEditComments->setTabChangesFocus(true);
     m_pEditComments->setFixedHeight(m_pEditComments->fontMetrics().lineSpacing() * 3 + 12);
     m_animate->setFixedSize(120, 98);

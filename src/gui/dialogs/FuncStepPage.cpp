@@ -2,6 +2,8 @@
 
 #include "dialogs/StepListBox.h"
 #include "dialogs/StepStringDlg.h"
+#include "framework/HelpTexts.h"
+#include "framework/Resources.h"
 #include "platform/StringTable.h"
 
 #include <QAction>
@@ -40,18 +42,34 @@ CFuncStepPage::CFuncStepPage(QWidget* pParent)
         const int id = commands[i];
         QAction* pAction = m_toolBar->addAction(StripIcon(strip, i), QString::fromLatin1(names[i]));
         pAction->setToolTip(Text(110 + i));
+        pAction->setWhatsThis(Text(110 + i));
         pAction->setData(id);
         connect(pAction, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
+    m_listSteps->setWhatsThis(vext::ResString(vext::IDH_STEP_LIST));
     m_listSteps->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_listSteps->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     connect(m_listSteps, &CStepListBox::Command, this, &CFuncStepPage::OnCommand);
+    // Delete and the moves are grey where they would do nothing.
+    connect(m_listSteps, &QListWidget::itemSelectionChanged, this,
+            &CFuncStepPage::UpdateToolStates);
+    QAbstractItemModel* pModel = m_listSteps->model();
+    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(pModel, signal, this, &CFuncStepPage::UpdateToolStates);
+    connect(pModel, &QAbstractItemModel::modelReset, this, &CFuncStepPage::UpdateToolStates);
+    UpdateToolStates();
     connect(m_listSteps, &QListWidget::itemDoubleClicked, this, [this] { OnEdit(); });
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(new QLabel(QStringLiteral("Keystroke Strings"), this));
     pLayout->addWidget(m_toolBar);
     pLayout->addWidget(m_listSteps);
+}
+
+CFuncStepPage::~CFuncStepPage() {
+    // The list empties itself after this page is gone: its signals must not reach the page.
+    m_listSteps->model()->disconnect(this);
+    m_listSteps->disconnect(this);
 }
 
 void CFuncStepPage::DoDataExchange(bool bSave) {
@@ -108,6 +126,26 @@ void CFuncStepPage::OnCommand(int nId) {
         break;
     default:
         break;
+    }
+}
+
+void CFuncStepPage::UpdateToolStates() {
+    const int index = m_listSteps->SelectedRow();
+    const int count = m_listSteps->count();
+    for (QAction* pAction : m_toolBar->actions()) {
+        switch (pAction->data().toInt()) {
+        case kCmdDelete:
+            pAction->setEnabled(index >= 0);
+            break;
+        case kCmdMoveUp:
+            pAction->setEnabled(index > 0);
+            break;
+        case kCmdMoveDown:
+            pAction->setEnabled(index >= 0 && index < count - 1);
+            break;
+        default:
+            break;
+        }
     }
 }
 

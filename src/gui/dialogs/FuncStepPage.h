@@ -21,6 +21,7 @@ public:
     enum : int { kCmdAdd = 102, kCmdDelete = 103, kCmdMoveUp = 104, kCmdMoveDown = 105 };
 
     explicit CFuncStepPage(QWidget* pParent = nullptr);
+    ~CFuncStepPage() override;
 
     QToolBar* m_toolBar;
     std::vector<std::string>* m_pSteps = nullptr;
@@ -29,6 +30,7 @@ public:
     void DoDataExchange(bool bSave) override;
     void OnCommand(int nId);
     void OnEdit();
+    void UpdateToolStates();
 
     // Runs Enter Step String on the text; false when cancelled. Tests replace it.
     std::function<bool(QWidget* pParent, QString& strStep)> m_fnEnterStep;

@@ -1,5 +1,7 @@
 #include "dialogs/FuncStroke.h"
 
+#include "framework/HelpTexts.h"
+#include "framework/Resources.h"
 #include "keys/KeyCaptureEdit.h"
 
 #include <QFontDatabase>
@@ -11,6 +13,8 @@ CFuncStroke::CFuncStroke(QWidget* pParent)
       m_editPress(new CKeyCaptureEdit(this)) {
     // Made after the press field, so the focus goes from press to release.
     m_editRelease = new CKeyCaptureEdit(this);
+    m_editPress->setWhatsThis(vext::ResString(vext::IDH_PRESS_STRING));
+    m_editRelease->setWhatsThis(vext::ResString(vext::IDH_RELEASE_STRING));
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     for (CKeyCaptureEdit* pEdit : {m_editPress, m_editRelease}) {
         pEdit->setFont(fixed);

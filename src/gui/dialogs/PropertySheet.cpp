@@ -3,9 +3,11 @@
 #include "dialogs/PropertyPage.h"
 
 #include <QDialogButtonBox>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QWhatsThis>
 
 namespace vext {
 
@@ -13,6 +15,10 @@ CPropertySheet::CPropertySheet(const QString& strCaption, QWidget* pParent)
     : QDialog(pParent), m_pTabs(new QTabWidget(this)),
       m_pButtons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
     setWindowTitle(strCaption);
+    // What's This, as in the main window: Shift+F1 or the title bar's button, then a click.
+    setWindowFlag(Qt::WindowContextHelpButtonHint);
+    auto* pWhatsThis = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
+    connect(pWhatsThis, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
     // A clicked tab takes the focus, as a property sheet's tab does; otherwise the focus would
     // drop into the page's first field, and a keystroke field there would capture every key.
     m_pTabs->tabBar()->setFocusPolicy(Qt::StrongFocus);
@@ -82,7 +88,25 @@ void CPropertySheet::showEvent(QShowEvent* pEvent) {
     if (!m_bStarted) {
         m_bStarted = true;
         Activate(qobject_cast<CPropertyPage*>(m_pTabs->currentWidget()));
+        // The sheet opens with the page's first field ready for typing, its text selected.
+        if (QWidget* pField = FirstField(m_pActive)) {
+            pField->setFocus(Qt::TabFocusReason);
+        }
     }
+}
+
+QWidget* CPropertySheet::FirstField(CPropertyPage* pPage) {
+    if (!pPage) {
+        return nullptr;
+    }
+    for (QWidget* pWidget = pPage->nextInFocusChain(); pWidget && pWidget != pPage;
+         pWidget = pWidget->nextInFocusChain()) {
+        if (pPage->isAncestorOf(pWidget) && pWidget->isEnabled() && pWidget->isVisibleTo(pPage) &&
+            (pWidget->focusPolicy() & Qt::TabFocus)) {
+            return pWidget;
+        }
+    }
+    return nullptr;
 }
 
 void CPropertySheet::OnTabChanged() {

@@ -32,6 +32,9 @@ public:
 
     void accept() override;
 
+    // The first control of pPage that the Tab key reaches, or null.
+    static QWidget* FirstField(CPropertyPage* pPage);
+
 protected:
     void showEvent(QShowEvent* pEvent) override;
 

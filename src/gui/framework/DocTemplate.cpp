@@ -5,6 +5,7 @@
 #include "framework/FileOperation.h"
 #include "framework/MDIChildWnd.h"
 #include "framework/MDIFrameWnd.h"
+#include "framework/MdiPlacement.h"
 #include "framework/Placement.h"
 #include "framework/Resources.h"
 #include "framework/View.h"
@@ -89,6 +90,15 @@ void CDocTemplate::InitialUpdateFrame(CMDIChildWnd* pFrame, CDocument* pDoc, boo
         pFrame->OnUpdateFrameTitle(0);
     }
     if (bMakeVisible) {
+        // Placed now that it has its size (the area placed it when it was added, at whatever
+        // size it had then); a place read from the key set stays while its title bar shows.
+        if (QMdiArea* pArea = pFrame->mdiArea()) {
+            if (HasPendingPlacement(pFrame)) {
+                KeepTitleBarInside(pArea, pFrame);
+            } else {
+                pFrame->move(FreePlace(pArea, pFrame));
+            }
+        }
         ShowWithPlacement(pFrame);
         if (QMdiArea* pArea = pFrame->mdiArea()) {
             pArea->setActiveSubWindow(pFrame);

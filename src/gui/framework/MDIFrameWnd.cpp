@@ -4,15 +4,19 @@
 #include "framework/Document.h"
 #include "framework/FileOperation.h"
 #include "framework/MDIChildWnd.h"
+#include "framework/MdiPlacement.h"
 #include "framework/Resources.h"
 #include "framework/View.h"
 #include "framework/WinApp.h"
+
+#include <algorithm>
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTimer>
 
 namespace vext {
@@ -20,18 +24,23 @@ namespace vext {
 namespace {
 
 const char kCommandProperty[] = "vextCommand";
+const char kWindowItemProperty[] = "vextWindowItem";
 constexpr int kIdleMilliseconds = 250;
 
 } // namespace
 
 CMDIFrameWnd::CMDIFrameWnd() : m_pMdiArea(new QMdiArea(this)), m_pIdleTimer(new QTimer(this)) {
     setCentralWidget(m_pMdiArea);
+    // A frame that reaches beyond the workspace (larger than it, or left there when the main
+    // window shrank) can still be scrolled into sight.
+    m_pMdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_pMdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(m_pMdiArea, &QMdiArea::subWindowActivated, this, &CMDIFrameWnd::OnSubWindowActivated);
     connect(m_pIdleTimer, &QTimer::timeout, this, &CMDIFrameWnd::OnIdle);
     m_pIdleTimer->start(kIdleMilliseconds);
 
-    OnCommandId(ID_WINDOW_CASCADE, [this] { m_pMdiArea->cascadeSubWindows(); });
-    OnCommandId(ID_WINDOW_TILE_HORZ, [this] { m_pMdiArea->tileSubWindows(); });
+    OnCommandId(ID_WINDOW_CASCADE, [this] { CascadeInside(m_pMdiArea); });
+    OnCommandId(ID_WINDOW_TILE_HORZ, [this] { TileInside(m_pMdiArea); });
     OnCommandId(ID_WINDOW_ARRANGE, [this] {
         // Minimised children line up along the bottom edge.
         int nX = 0;
@@ -78,6 +87,8 @@ QAction* CMDIFrameWnd::CommandAction(int nID) {
     const QString strPrompt = ResString(nID);
     if (!strPrompt.isEmpty()) {
         pAction->setStatusTip(strPrompt.section('\n', 0, 0));
+        // What's This on a menu item or toolbar button says what the status bar says.
+        pAction->setWhatsThis(pAction->statusTip());
         pAction->setToolTip(strPrompt.section('\n', 1, 1));
     }
     connect(pAction, &QAction::triggered, this, [this, nID] { ExecuteCommand(nID); });
@@ -116,6 +127,66 @@ QMenu* CMDIFrameWnd::AddPopup(int nIDResource, const QString& strTitle) {
 void CMDIFrameWnd::AddMenuItem(QMenu* pMenu, int nID, const QString& strText) {
     SetCommandText(nID, strText);
     pMenu->addAction(CommandAction(nID));
+}
+
+void CMDIFrameWnd::AddWindowList(QMenu* pMenu) {
+    m_windowMenus.push_back(pMenu);
+}
+
+void CMDIFrameWnd::UpdateWindowList(QMenu* pMenu) {
+    for (QAction* pAction : pMenu->actions()) {
+        if (pAction->property(kWindowItemProperty).toBool()) {
+            pMenu->removeAction(pAction);
+            pAction->deleteLater();
+        }
+    }
+    const std::vector<CMDIChildWnd*> frames = ChildFrames();
+    if (frames.empty()) {
+        return;
+    }
+    const auto mark = [pMenu](QAction* pAction) {
+        pAction->setProperty(kWindowItemProperty, true);
+        pMenu->addAction(pAction);
+    };
+    auto* pSeparator = new QAction(pMenu);
+    pSeparator->setSeparator(true);
+    mark(pSeparator);
+    CMDIChildWnd* pActive = MDIGetActive();
+    int nNumber = 0;
+    for (CMDIChildWnd* pFrame : frames) {
+        ++nNumber;
+        QString strTitle = pFrame->windowTitle();
+        strTitle.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        const QString strNumber =
+            nNumber < 10 ? QStringLiteral("&%1").arg(nNumber) : QString::number(nNumber);
+        auto* pItem = new QAction(strNumber + QLatin1Char(' ') + strTitle, pMenu);
+        // Only the active frame's item carries a mark, as in every MDI program's list.
+        pItem->setCheckable(pFrame == pActive);
+        pItem->setChecked(pFrame == pActive);
+        QPointer<CMDIChildWnd> guard(pFrame);
+        connect(pItem, &QAction::triggered, this, [this, guard] {
+            if (guard) {
+                BringForward(guard);
+            }
+        });
+        mark(pItem);
+    }
+}
+
+void CMDIFrameWnd::BringForward(CMDIChildWnd* pFrame) {
+    if (pFrame->IsDestroying()) {
+        return;
+    }
+    if (pFrame->isMinimized()) {
+        pFrame->showNormal();
+    }
+    // One that was moved or left out of sight comes back into the workspace.
+    KeepInside(m_pMdiArea, pFrame);
+    m_pMdiArea->setActiveSubWindow(pFrame);
+    pFrame->raise();
+    if (CView* pView = pFrame->GetActiveView()) {
+        pView->setFocus();
+    }
 }
 
 void CMDIFrameWnd::AddRecentFileItems(QMenu* pMenu) {
@@ -220,6 +291,9 @@ void CMDIFrameWnd::UpdateMenu(QMenu* pMenu) {
     if (m_pRecentPlaceholder && pMenu->actions().contains(m_pRecentPlaceholder)) {
         UpdateRecentFileItems();
     }
+    if (std::find(m_windowMenus.begin(), m_windowMenus.end(), pMenu) != m_windowMenus.end()) {
+        UpdateWindowList(pMenu);
+    }
     for (QAction* pAction : pMenu->actions()) {
         if (pAction->menu()) {
             UpdateMenu(pAction->menu());
@@ -239,8 +313,17 @@ void CMDIFrameWnd::OnIdle() {
     OnUpdateFrameTitle();
 }
 
+void CMDIFrameWnd::SetTitle(const QString& strTitle) {
+    m_strTitle = strTitle;
+    OnUpdateFrameTitle();
+}
+
+QString CMDIFrameWnd::GetTitle() const {
+    return m_strTitle.isEmpty() ? ResString(IDR_MAINFRAME).section('\n', 0, 0) : m_strTitle;
+}
+
 void CMDIFrameWnd::OnUpdateFrameTitle() {
-    QString strTitle = ResString(IDR_MAINFRAME).section('\n', 0, 0);
+    QString strTitle = GetTitle();
     if (CMDIChildWnd* pFrame = MDIGetActive()) {
         if (!pFrame->windowTitle().isEmpty()) {
             strTitle += QStringLiteral(" - ") + pFrame->windowTitle();

@@ -41,6 +41,11 @@ public:
     QMenu* AddPopup(int nIDResource, const QString& strTitle);
     void AddMenuItem(QMenu* pMenu, int nID, const QString& strText);
     void AddRecentFileItems(QMenu* pMenu);
+    // pMenu lists the open child frames at its end, numbered, the active one checked; choosing
+    // one brings it forward.
+    void AddWindowList(QMenu* pMenu);
+    // Activates pFrame, restored and inside the workspace.
+    void BringForward(CMDIChildWnd* pFrame);
     QList<QMenu*> Popups(int nIDResource) const;
     int CurrentMenuResource() const { return m_nCurrentMenu; }
     void SetMenuResource(int nIDResource);
@@ -53,6 +58,9 @@ public:
     // The idle refresh: toolbar and status-bar states.
     virtual void OnIdle();
     virtual void OnUpdateFrameTitle();
+    // The title before " - " and the active key set's name: the program's name by default.
+    void SetTitle(const QString& strTitle);
+    QString GetTitle() const;
 
 protected:
     // Called before a popup of the menu bar opens.
@@ -63,14 +71,17 @@ protected:
 private:
     void OnSubWindowActivated(QMdiSubWindow* pWindow);
     void UpdateRecentFileItems();
+    void UpdateWindowList(QMenu* pMenu);
 
     QMdiArea* m_pMdiArea;
     QTimer* m_pIdleTimer;
     std::map<int, QAction*> m_actions;
     std::map<int, QList<QMenu*>> m_menus;
     int m_nCurrentMenu = 0;
+    QString m_strTitle;
     QAction* m_pRecentPlaceholder = nullptr;
     std::vector<QAction*> m_recentActions;
+    std::vector<QMenu*> m_windowMenus;
     bool m_bClosing = false;      // inside closeEvent (its save prompts run event loops)
     bool m_bCloseWaiting = false; // a close asked for during a file operation
 };

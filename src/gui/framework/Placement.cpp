@@ -77,6 +77,10 @@ void SetWidgetPlacement(QWidget* pWidget, const WindowPlacement& wp) {
     }
 }
 
+bool HasPendingPlacement(const QWidget* pWidget) {
+    return pWidget->property(kPendingShow).isValid();
+}
+
 void ShowWithPlacement(QWidget* pWidget) {
     const QVariant pending = pWidget->property(kPendingShow);
     pWidget->setProperty(kPendingShow, QVariant());

@@ -18,6 +18,8 @@ bool IsUsablePlacement(const QWidget* pWidget, const WindowPlacement& wp);
 // record that would hide the window shows it normally: a window nobody can reach again is never
 // what the file meant.
 void SetWidgetPlacement(QWidget* pWidget, const WindowPlacement& wp);
+// Whether SetWidgetPlacement gave the hidden widget a place that its first showing keeps.
+bool HasPendingPlacement(const QWidget* pWidget);
 // Shows a widget in the state SetWidgetPlacement left for it (normal when there is none).
 void ShowWithPlacement(QWidget* pWidget);
 

@@ -14,6 +14,9 @@ enum : int {
     IDS_NO_BROWSER = 1707,
     IDS_SEND_NO_MAILER = 1708,
     IDS_SEND_NO_COPY = 1709,
+    IDS_MANUAL_NOT_SHOWN = 1720,
+    IDS_NO_WEB_VIEWER = 1721,
+    IDS_OPENER_EXIT_STATUS = 1722,
 };
 
 } // namespace vext

@@ -1,7 +1,9 @@
 #include "views/KeyStrokeView.h"
 
 #include "app/VextKeyApp.h"
+#include "framework/HelpTexts.h"
 #include "framework/MDIChildWnd.h"
+#include "framework/Resources.h"
 #include "keys/KeyCaptureEdit.h"
 
 #include <QVBoxLayout>
@@ -11,6 +13,7 @@ CKeyStrokeView::CKeyStrokeView(QWidget* pParent)
     // One keystroke per line.
     m_pEdit->m_bNewLinePerKey = true;
     m_pEdit->setObjectName(QStringLiteral("KeystrokeField"));
+    setWhatsThis(vext::ResString(vext::IDH_KEYSTROKE_VIEWER));
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pEdit);

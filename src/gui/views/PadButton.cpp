@@ -2,7 +2,9 @@
 
 #include "app/KeySetDocument.h"
 #include "framework/CmdIds.h"
+#include "framework/HelpTexts.h"
 #include "framework/PopupMenu.h"
+#include "framework/Resources.h"
 #include "model/ButtonId.h"
 #include "model/TransferBlock.h"
 #include "model/VextKeyDoc.h"
@@ -11,12 +13,14 @@
 #include "pad/PadButtonInfo.h"
 #include "views/FunctionListCtrl.h"
 #include "views/FunctionListModel.h"
+#include "views/PadButtonLooks.h"
 #include "views/VextKeyView.h"
 #include "views/VextPadView.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDropEvent>
 #include <QFile>
@@ -26,6 +30,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
 #include <QTimer>
 #include <QToolTip>
 
@@ -54,9 +59,9 @@ std::optional<DibImage> LoadDib(int nId) {
 
 // The image with the plain background around the button see-through, so that no white corner
 // ever covers the pad picture.
-QPixmap ButtonPixmap(const DibImage& image) {
+QImage ButtonImage(const DibImage& image) {
     const std::vector<bool> outside = SurroundingBackground(image, IsPlainBackground);
-    QImage out(image.Width(), image.Height(), QImage::Format_ARGB32_Premultiplied);
+    QImage out(image.Width(), image.Height(), QImage::Format_ARGB32);
     for (int y = 0; y < image.Height(); ++y) {
         auto* pLine = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < image.Width(); ++x) {
@@ -66,7 +71,7 @@ QPixmap ButtonPixmap(const DibImage& image) {
             pLine[x] = outside[i] ? qRgba(0, 0, 0, 0) : qRgb(c.red, c.green, c.blue);
         }
     }
-    return QPixmap::fromImage(out);
+    return out;
 }
 
 QRegion OutlineOf(const DibImage& image) {
@@ -75,6 +80,30 @@ QRegion OutlineOf(const DibImage& image) {
         region += QRect(row.left, row.y, row.right - row.left + 1, 1);
     }
     return region;
+}
+
+// The tooltip of a pad button waits 1500 ms, so that moving the mouse across a pad does not
+// cover it with names; the rest of the program keeps the desktop's delay.
+class PadTooltipStyle : public QProxyStyle {
+public:
+    static constexpr int kWakeUpDelayMs = 1500;
+
+    int styleHint(StyleHint hint, const QStyleOption* pOption, const QWidget* pWidget,
+                  QStyleHintReturn* pReturn) const override {
+        if (hint == SH_ToolTip_WakeUpDelay) {
+            return kWakeUpDelayMs;
+        }
+        return QProxyStyle::styleHint(hint, pOption, pWidget, pReturn);
+    }
+};
+
+QStyle* TheTooltipStyle() {
+    static QPointer<QStyle> pStyle;
+    if (!pStyle) {
+        pStyle = new PadTooltipStyle;
+        pStyle->setParent(QCoreApplication::instance());
+    }
+    return pStyle;
 }
 
 void EmptyClipboardOfBlocks() {
@@ -99,15 +128,18 @@ CPadButton::CPadButton(CVextPadView* pView, int nIndex) : QAbstractButton(pView)
         m_strName = QString::fromStdString(pInfo->m_strName);
     }
     setObjectName(QStringLiteral("PadButton%1").arg(nIndex));
+    setStyle(TheTooltipStyle());
+    setWhatsThis(ResString(IDH_PAD_BUTTON));
     setFocusPolicy(Qt::TabFocus);
     setAcceptDrops(true);
     setContextMenuPolicy(Qt::DefaultContextMenu);
     if (normal && pInfo) {
-        m_normal = ButtonPixmap(*normal);
+        const QImage normalImage = ButtonImage(*normal);
+        const PadButtonLooks looks =
+            MakePadButtonLooks(normalImage, highlight ? ButtonImage(*highlight) : normalImage);
+        m_normal = QPixmap::fromImage(looks.mapped);
+        m_highlight = QPixmap::fromImage(looks.pressed);
         m_outline = OutlineOf(*normal);
-        if (highlight) {
-            m_highlight = ButtonPixmap(*highlight);
-        }
         setGeometry(pInfo->m_nLeft, pInfo->m_nTop, normal->Width(), normal->Height());
         setMask(m_outline);
     } else {

@@ -5,6 +5,7 @@
 #include "dialogs/FuncPropSheet.h"
 #include "driver/PadStates.h"
 #include "framework/CmdIds.h"
+#include "framework/HelpTexts.h"
 #include "framework/MDIFrameWnd.h"
 #include "framework/Resources.h"
 #include "framework/WinApp.h"
@@ -48,6 +49,7 @@ CVextKeyView::CVextKeyView(QWidget* pParent)
     : CView(pParent), m_pToolBar(new QToolBar(this)), m_pList(new CFunctionListCtrl(this)),
       m_pPollTimer(new QTimer(this)), m_nPollToken(QRandomGenerator::global()->generate() | 1u) {
     InitAppResources();
+    setWhatsThis(ResString(IDH_FUNCTION_LIST));
     const QPixmap strip(QStringLiteral(":/icons/21128.png"));
     m_pToolBar->setIconSize(QSize(16, 15));
     struct Button {

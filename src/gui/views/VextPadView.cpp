@@ -2,6 +2,8 @@
 
 #include "app/KeySetDocument.h"
 #include "framework/CmdIds.h"
+#include "framework/HelpTexts.h"
+#include "framework/MdiPlacement.h"
 #include "framework/PopupMenu.h"
 #include "framework/Resources.h"
 #include "model/AppState.h"
@@ -14,6 +16,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QMdiArea>
 #include <QPainter>
 
 using namespace vext;
@@ -32,6 +35,7 @@ constexpr QPoint kKeyboardMenuPoint(5, 5);
 
 CVextPadView::CVextPadView(QWidget* pParent) : CView(pParent) {
     InitAppResources();
+    setWhatsThis(ResString(IDH_PAD_VIEW));
     setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
     setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -133,6 +137,10 @@ bool CVextPadView::LoadPad(int nPadType) {
     }
     if (bWasVisible) {
         pFrame->showNormal();
+        // A larger pad must not grow out of the workspace.
+        if (QMdiArea* pArea = pFrame->mdiArea()) {
+            KeepInside(pArea, pFrame);
+        }
     }
     update();
     return true;
