@@ -11,6 +11,7 @@
 #include "RecordReader.h"
 #include "driver/DeviceProtocol.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/DriverOutput.h"
 #include "driver/PadStates.h"
 
 #include <array>
@@ -59,6 +60,9 @@ public:
     // Answers one request through reply: code 24 when the load it started is swapped in, code
     // 31 (load status) once no load is pending, every other code at once.
     void HandleAsync(const DeviceRequest& request, DeviceReply reply);
+
+    // What code 40 answers: the output and the session it types into. Set before serving.
+    void SetOutputInfo(const DriverOutputInfo& info) { m_outputInfo = info; }
 
     // Extra requests (test builds): codes it answers are not refused. Set before serving.
     void SetExtraHandler(std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> h) {
@@ -113,6 +117,7 @@ private:
     bool m_bAppActive = false;
     bool m_bWantEnabled = true;
     DriverLoadStatus m_status;
+    DriverOutputInfo m_outputInfo;
     std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> m_extraHandler;
 
     // Loads are numbered as asked; one load answers every request made before it began.

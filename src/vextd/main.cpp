@@ -13,6 +13,7 @@
 #include "TestCodes.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/DriverOutput.h"
 #include "platform/RegistryStore.h"
 
 #include <chrono>
@@ -148,6 +149,9 @@ int PrintStatus(const DriverOptions& options) {
                           nSize == sizeof nEnabled && nEnabled != 0;
     std::printf("vextd %x.%02x at %s, emulation %s\n", (nVersion >> 8) & 0xF, nVersion & 0xFF,
                 DeviceSocketPath().c_str(), bEnabled ? "on" : "off");
+    if (DriverOutputInfo output; QueryDriverOutput(&output)) {
+        std::printf("output: %s\n", DescribeDriverOutput(output).c_str());
+    }
     DriverLoadStatus status;
     if (!QueryDriverLoadStatus(&status)) {
         std::printf("the driver does not tell what it loaded\n");
@@ -205,6 +209,7 @@ int Run(DriverOptions options) {
         [pRecordLoader] { return pRecordLoader->Load(); }, rule);
     service.SetMinHold(static_cast<DriverService::Nanos>(options.nMinHoldMs.value_or(0)) *
                        1'000'000);
+    service.SetOutputInfo({OutputKindFromName(pOutput->Name()), SessionTypeFromEnvironment()});
 
     DriverService* pService = &service;
     PadManager pads(

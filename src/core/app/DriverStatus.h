@@ -1,7 +1,8 @@
 #pragma once
 
 // What `vextkey --status` tells: whether the driver answers and its version, whether it
-// emulates, the key set in its record and the pad type in each slot. One fact per line, so a
+// emulates, which windows its keys reach, the key set in its record and the pad type in each
+// slot. One fact per line, so a
 // person can read it and a script can grep it.
 
 #include <string>
