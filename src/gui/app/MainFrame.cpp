@@ -6,6 +6,7 @@
 #include "app/Manual.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverOutput.h"
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
 #include "framework/MDIChildWnd.h"
@@ -40,6 +41,12 @@ constexpr int kNoDriverNoticeMs = 20000;
 
 bool DriverPresent() {
     return GetDriverVersion() != 0;
+}
+
+// XTest in a Wayland session; a driver that does not tell its output is taken at its word.
+bool DriverReachesX11Only() {
+    DriverOutputInfo info;
+    return QueryDriverOutput(&info) && ReachesX11WindowsOnly(info);
 }
 
 QString Stripped(int nId) {
@@ -438,6 +445,8 @@ void CMainFrame::OnStartDriver() {
     m_pDriverLauncher->Start([this](bool bOk, const QString& strError) {
         if (!bOk) {
             AfxMessageBox(strError, MsgButtons::Ok, MsgIcon::Stop);
+        } else if (DriverReachesX11Only()) {
+            AfxMessageBox(FormatResString(1803, ResString(1801)), MsgButtons::Ok, MsgIcon::Warning);
         }
         UpdateStatusPanes();
     });
@@ -451,10 +460,17 @@ void CMainFrame::UpdateStatusPanes() {
     if (m_pPaneSetName->text() != strSet) {
         m_pPaneSetName->setText(strSet);
         const bool bNoDriver = !DriverPresent();
-        m_pPaneSetName->setToolTip(bNoDriver ? ResString(167) : QString());
+        const bool bX11Only = !bNoDriver && DriverReachesX11Only();
+        m_pPaneSetName->setToolTip(bNoDriver  ? ResString(167)
+                                   : bX11Only ? ResString(1801)
+                                              : QString());
         if (bNoDriver && !m_bNoDriverNoticed) {
             m_bNoDriverNoticed = true;
             statusBar()->showMessage(ResString(166), kNoDriverNoticeMs);
+        }
+        if (bX11Only && !m_bX11OnlyNoticed) {
+            m_bX11OnlyNoticed = true;
+            statusBar()->showMessage(ResString(1802), kNoDriverNoticeMs);
         }
     }
     const LockKeyState locks = ReadLockKeys();

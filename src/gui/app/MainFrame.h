@@ -28,7 +28,8 @@ public:
 
     // Puts the Tip of the Day item into the popup titled string 137 of the bar, once.
     void InsertTipCommand(QMenuBar* pBar);
-    // Status-bar pane 123: what the driver holds, or why it holds nothing.
+    // Status-bar pane 123: what the driver holds, or why it holds nothing. Its tooltip says
+    // how to get a driver, or that the driver's keys reach X11 windows only.
     static QString KeySetPaneText();
     // Whether the driver emulates, as the toggle shows it (the remembered state while the
     // function list has the focus).
@@ -70,4 +71,5 @@ private:
     vext::DriverLauncher* m_pDriverLauncher = nullptr;
     bool m_bActive = false;
     bool m_bNoDriverNoticed = false; // said once per run, in the status bar
+    bool m_bX11OnlyNoticed = false;  // XTest in a Wayland session: said once per run too
 };
