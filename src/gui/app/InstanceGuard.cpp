@@ -1,5 +1,6 @@
 #include "app/InstanceGuard.h"
 
+#include <algorithm>
 #include <unistd.h>
 
 #include <QDir>
@@ -13,17 +14,50 @@ namespace vext {
 namespace {
 
 constexpr int kTimeoutMs = 2000;
-// A request is one line: "OPEN\t<path>", "RAISE", "LOAD\t<path>" or "UNLOAD". Nothing longer
-// is a request of ours. OPEN and RAISE are answered "OK" at once; LOAD and UNLOAD are answered
-// "DONE\t<exit code>\t<error>" once carried out.
+// A request is one line: "OPEN\t<path>", "RAISE", "ACTIVATE\t<token>", "LOAD\t<path>" or
+// "UNLOAD". Nothing longer is a request of ours. OPEN, RAISE and ACTIVATE are answered "OK" at
+// once; LOAD and UNLOAD are answered "DONE\t<exit code>\t<error>" once carried out.
 constexpr qint64 kMaxRequest = 8192;
 const QByteArray kOpen = "OPEN\t";
 const QByteArray kRaise = "RAISE";
 const QByteArray kLoad = "LOAD\t";
 const QByteArray kUnload = "UNLOAD";
+// "ACTIVATE\t<token>": the Wayland activation token the launcher gave the later start, sent
+// before its OPEN or RAISE. Without it a Wayland compositor lets no window come forward.
+const QByteArray kActivate = "ACTIVATE\t";
+const char kTokenVariable[] = "XDG_ACTIVATION_TOKEN";
+constexpr qsizetype kMaxToken = 1024;
 const QByteArray kDone = "DONE\t";
 const QByteArray kAnswer = "OK\n";
 constexpr int kExitFailed = 1;
+
+// Tokens are opaque, but printable and short; anything else is not passed to the compositor.
+bool IsActivationToken(const QByteArray& token) {
+    if (token.isEmpty() || token.size() > kMaxToken) {
+        return false;
+    }
+    return std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
+
+// One request on a connection of its own, answered "OK".
+bool SendRequest(const QByteArray& request) {
+    QLocalSocket socket;
+    socket.connectToServer(InstanceGuard::ServerName());
+    if (!socket.waitForConnected(kTimeoutMs)) {
+        return false;
+    }
+    socket.write(request + '\n');
+    if (!socket.waitForBytesWritten(kTimeoutMs)) {
+        return false;
+    }
+    // The answer says the request arrived: an instance that is just going away does not count.
+    while (socket.bytesAvailable() < kAnswer.size()) {
+        if (!socket.waitForReadyRead(kTimeoutMs)) {
+            return false;
+        }
+    }
+    return socket.read(kAnswer.size()) == kAnswer;
+}
 
 QByteArray OneLine(QByteArray text) {
     text.replace('\n', ' ');
@@ -51,24 +85,14 @@ QString InstanceGuard::ServerName() {
 }
 
 bool InstanceGuard::NotifyRunningInstance(const QString& strFile) {
-    QLocalSocket socket;
-    socket.connectToServer(ServerName());
-    if (!socket.waitForConnected(kTimeoutMs)) {
-        return false;
+    // The token is good for one activation: it goes with the first request only.
+    const QByteArray token = qgetenv(kTokenVariable);
+    if (IsActivationToken(token) && SendRequest(kActivate + token)) {
+        qunsetenv(kTokenVariable);
     }
     QByteArray request = strFile.isEmpty() ? kRaise : kOpen + strFile.toUtf8();
     request.replace('\n', ' ');
-    socket.write(request + '\n');
-    if (!socket.waitForBytesWritten(kTimeoutMs)) {
-        return false;
-    }
-    // The answer says the request arrived: an instance that is just going away does not count.
-    while (socket.bytesAvailable() < kAnswer.size()) {
-        if (!socket.waitForReadyRead(kTimeoutMs)) {
-            return false;
-        }
-    }
-    return socket.read(kAnswer.size()) == kAnswer;
+    return SendRequest(request);
 }
 
 std::optional<InstanceGuard::ModeResult>
@@ -153,7 +177,12 @@ void InstanceGuard::OnNewConnection() {
             guard->write(kAnswer);
             guard->flush();
             guard->disconnectFromServer();
-            if (line.startsWith(kOpen)) {
+            if (line.startsWith(kActivate)) {
+                // Qt's wayland platform spends it on the next activation (BringToFront).
+                if (const QByteArray token = line.mid(kActivate.size()); IsActivationToken(token)) {
+                    qputenv(kTokenVariable, token);
+                }
+            } else if (line.startsWith(kOpen)) {
                 Q_EMIT activationRequested(QString::fromUtf8(line.mid(kOpen.size())));
             } else if (line == kRaise) {
                 Q_EMIT activationRequested(QString());
