@@ -30,8 +30,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(VEXT_BUILD_GUI)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 endif()
-# Send attaches key sets through xdg-email; the manual opens through the desktop's browser.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# Send attaches key sets through xdg-email; the manual opens through the desktop's browser. In a
+# Wayland session the window runs natively through qt6-wayland (without it, under XWayland).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/packaging/debian/postinst
     ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)

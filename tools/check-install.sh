@@ -140,6 +140,7 @@ grep -q "^ Version: $version$" <<<"$info" || fail "package version is not $versi
 for dep in libqt6widgets6 libsdl2 libsqlite3 qt6-qpa-plugins; do
     grep -E "^ Depends:.*\b$dep" <<<"$info" >/dev/null || fail "Depends lacks $dep"
 done
+grep -E "^ Recommends:.*\bqt6-wayland" <<<"$info" >/dev/null || fail "Recommends lacks qt6-wayland"
 grep -q "^ Description: keyboard emulation for game pads" <<<"$info" || fail "package description"
 for script in postinst postrm; do
     dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx "./$script" || fail "package lacks $script"

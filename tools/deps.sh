@@ -17,6 +17,9 @@ packages=(
     umockdev libumockdev-dev libudev1
     # printed sheets are read back with pdftotext
     poppler-utils
+    # Wayland: the capture reads the compositor's keymap; the window runs natively through
+    # qt6-wayland; the tests start headless sway and weston and type through wtype
+    libwayland-dev libxkbcommon-dev qt6-wayland sway weston wtype
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

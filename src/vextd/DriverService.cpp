@@ -109,6 +109,14 @@ DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
             }
         }
         return DeviceAnswer{true, EncodePadStates(LiveStates())};
+    case VEXT_IOCTL_GET_OUTPUT: {
+        if (nSize < kOutputInfoSize) {
+            return {};
+        }
+        DeviceAnswer answer{true, std::vector<uint8_t>(kOutputInfoSize)};
+        EncodeOutputInfo(m_outputInfo, std::span<uint8_t, kOutputInfoSize>(answer.data));
+        return answer;
+    }
     default:
         break;
     }

@@ -12,6 +12,7 @@
 #include "RecordReader.h"
 #include "driver/DeviceProtocol.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/DriverOutput.h"
 #include "driver/PadStates.h"
 
 #include <array>
@@ -69,6 +70,9 @@ public:
     // Answers one request through reply: code 24 when the load it started is swapped in, code
     // 31 (load status) once no load is pending, every other code at once.
     void HandleAsync(const DeviceRequest& request, DeviceReply reply);
+
+    // What code 40 answers: the output and the session it types into. Set before serving.
+    void SetOutputInfo(const DriverOutputInfo& info) { m_outputInfo = info; }
 
     // Extra requests (test builds): codes it answers are not refused. Set before serving.
     void SetExtraHandler(std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> h) {
@@ -137,6 +141,7 @@ private:
     // While a game's key set plays: the downloaded one and its Step positions.
     std::shared_ptr<const KeySetTable> m_pDownloaded;
     std::vector<int> m_downloadedPositions;
+    DriverOutputInfo m_outputInfo;
     std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> m_extraHandler;
 
     // Loads are numbered as asked; one load answers every request made before it began.

@@ -2,6 +2,7 @@
 
 #include "RecordOutput.h"
 #include "UinputOutput.h"
+#include "driver/DriverOutput.h"
 #if VEXTD_HAVE_XTEST
 #include "XTestOutput.h"
 #endif
@@ -39,8 +40,15 @@ std::unique_ptr<KeyOutput> OpenAuto(std::string* pError, std::string* pNote) {
     std::string xtestError;
     if (auto pOutput = OpenXTest(&xtestError)) {
         const char* pDisplay = std::getenv("DISPLAY");
-        *pNote = "output xtest through the X display " +
-                 std::string(pDisplay != nullptr ? pDisplay : "") + ", because " + uinputError;
+        const std::string display = pDisplay != nullptr ? pDisplay : "";
+        if (SessionTypeFromEnvironment() == SessionType::kWayland) {
+            // Said plainly: the set-up works for some windows only.
+            *pNote = "output xtest through XWayland (display " + display + "), because " +
+                     uinputError + ": keys reach X11 windows only, not Wayland windows; " +
+                     UinputAccessAdvice();
+        } else {
+            *pNote = "output xtest through the X display " + display + ", because " + uinputError;
+        }
         return pOutput;
     }
     const std::string path = UinputDevicePath();
@@ -81,7 +89,13 @@ std::unique_ptr<KeyOutput> MakeKeyOutput(const std::string& spec, std::string* p
         return OpenUinput(pError);
     }
     if (spec == "xtest") {
-        return OpenXTest(pError);
+        auto pOutput = OpenXTest(pError);
+        if (pOutput && SessionTypeFromEnvironment() == SessionType::kWayland) {
+            *pNote = "output xtest in a Wayland session: keys reach X11 windows only, not "
+                     "Wayland windows; " +
+                     UinputAccessAdvice();
+        }
+        return pOutput;
     }
     const std::string kRecord = "record:";
     if (spec.rfind(kRecord, 0) == 0 && spec.size() > kRecord.size()) {

@@ -11,8 +11,9 @@
 
 namespace vext {
 
-// False with the reason in *pError. *pNote is set when auto had to pass over uinput: one line
-// saying which output it took and why.
+// False with the reason in *pError. *pNote is set when auto had to pass over uinput, or when
+// XTest types in a Wayland session (it reaches X11 windows only): one line saying which output
+// it took and why.
 std::unique_ptr<KeyOutput> MakeKeyOutput(const std::string& spec, std::string* pError,
                                          std::string* pNote);
 

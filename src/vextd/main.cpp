@@ -16,6 +16,7 @@
 #include "TestCodes.h"
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/DriverOutput.h"
 #include "driver/PlayStatus.h"
 #include "games/GamesConfig.h"
 #include "platform/LineText.h"
@@ -185,6 +186,9 @@ int PrintStatus(const DriverOptions& options) {
                           nSize == sizeof nEnabled && nEnabled != 0;
     std::printf("vextd %x.%02x at %s, emulation %s\n", (nVersion >> 8) & 0xF, nVersion & 0xFF,
                 DeviceSocketPath().c_str(), bEnabled ? "on" : "off");
+    if (DriverOutputInfo output; QueryDriverOutput(&output)) {
+        std::printf("output: %s\n", DescribeDriverOutput(output).c_str());
+    }
     DriverLoadStatus status;
     if (!QueryDriverLoadStatus(&status)) {
         std::printf("the driver does not tell what it loaded\n");
@@ -249,6 +253,7 @@ int Run(DriverOptions options) {
     service.SetRepeatDelay(
         static_cast<DriverService::Nanos>(options.nRepeatDelayMs.value_or(kDefaultRepeatDelayMs)) *
         1'000'000);
+    service.SetOutputInfo({OutputKindFromName(pOutput->Name()), SessionTypeFromEnvironment()});
 
     DriverService* pService = &service;
     PadManager pads(

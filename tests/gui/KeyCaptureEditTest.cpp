@@ -47,6 +47,14 @@ void Click(QWidget* p, int key, Qt::KeyboardModifiers mods = {}, quint32 native 
     Release(p, key, mods, native);
 }
 
+// A key event as Qt's wayland platform gives it from a virtual keyboard (wtype, an on-screen
+// keyboard): key codes of the keyboard's own numbering, the keysym, and no KeypadModifier.
+void SendSym(QWidget* p, QEvent::Type type, int key, Qt::KeyboardModifiers mods, quint32 native,
+             quint32 keySym) {
+    QKeyEvent event(type, key, mods, native, keySym, 0);
+    QApplication::sendEvent(p, &event);
+}
+
 // Counts the key events that reach a widget past the hook.
 class KeyCounter : public QObject {
 public:
@@ -134,6 +142,39 @@ private Q_SLOTS:
         Click(m_pField, Qt::Key_Backspace, {}, 22);
         Click(m_pField, Qt::Key_Delete, {}, 119);
         QCOMPARE(m_pField->toPlainText(), QStringLiteral("{F5}7{Num-7}{Bksp}{Del}"));
+    }
+
+    void virtualKeyboardKeysGiveTheTextOfTheSameKeys() {
+        struct Key {
+            int key;
+            Qt::KeyboardModifiers mods;
+            quint32 native;
+            quint32 keySym;
+            char type; // 'p' press, 'r' release, 'c' both
+        };
+        const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+        const Key keys[] = {
+            {Qt::Key_Shift, shift, 10, 0xFFE1, 'p'},
+            {Qt::Key_A, shift, 9, 0x61, 'c'},
+            {Qt::Key_Shift, shift, 10, 0xFFE1, 'r'},
+            {Qt::Key_Shift, shift, 12, 0xFFE2, 'p'},
+            {Qt::Key_B, shift, 11, 0x62, 'c'},
+            {Qt::Key_Shift, shift, 12, 0xFFE2, 'r'},
+            {Qt::Key_1, {}, 17, 0xFFB1, 'c'},
+            {Qt::Key_Plus, {}, 18, 0xFFAB, 'c'},
+            {Qt::Key_Control, {}, 21, 0xFFE3, 'p'},
+            {Qt::Key_Return, Qt::ControlModifier, 15, 0xFF0D, 'c'},
+            {Qt::Key_Control, Qt::ControlModifier, 21, 0xFFE3, 'r'},
+        };
+        for (const Key& k : keys) {
+            if (k.type != 'r')
+                SendSym(m_pField, QEvent::KeyPress, k.key, k.mods, k.native, k.keySym);
+            if (k.type != 'p')
+                SendSym(m_pField, QEvent::KeyRelease, k.key, k.mods, k.native, k.keySym);
+        }
+        // What X11 gives for the same keys (the tests above).
+        QCOMPARE(m_pField->toPlainText(),
+                 QStringLiteral("{LShift+A}{RShift+B}{Num-1}{Num+}{Ctrl+Return}"));
     }
 
     void keyDownAloneInsertsNothing() {

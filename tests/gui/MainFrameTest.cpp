@@ -8,6 +8,7 @@
 #include "app/VersionInfo.h"
 #include "app/VextKeyApp.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverOutput.h"
 #include "driver/DriverRecord.h"
 #include "framework/CmdIds.h"
 #include "framework/DocTemplate.h"
@@ -15,6 +16,8 @@
 #include "framework/Prompts.h"
 #include "model/AppState.h"
 #include "platform/RegistryStore.h"
+
+#include <span>
 
 #include <QAction>
 #include <QApplication>
@@ -160,6 +163,41 @@ private Q_SLOTS:
         pMain->OnIdle();
         QCOMPARE(pMain->KeySetPane()->text(), QString("No key set in the driver"));
         QVERIFY(!pMain->CommandAction(ID_UNLOAD_KEYSET)->isEnabled());
+        test::StopApp(pApp);
+    }
+
+    void paneTooltipSaysWhenKeysReachX11WindowsOnly_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("session");
+        QTest::addColumn<bool>("x11Only");
+        QTest::newRow("xtest in Wayland") << 2 << 2 << true;
+        QTest::newRow("xtest in X11") << 2 << 1 << false;
+        QTest::newRow("uinput in Wayland") << 1 << 2 << false;
+        QTest::newRow("a driver that does not tell") << -1 << 0 << false;
+    }
+    void paneTooltipSaysWhenKeysReachX11WindowsOnly() {
+        QFETCH(int, kind);
+        QFETCH(int, session);
+        QFETCH(bool, x11Only);
+        test::FakeDeviceServer driver;
+        std::vector<uint8_t> answer;
+        if (kind >= 0) {
+            answer.resize(kOutputInfoSize);
+            EncodeOutputInfo(
+                {static_cast<DriverOutputKind>(kind), static_cast<SessionType>(session)},
+                std::span<uint8_t, kOutputInfoSize>(answer));
+        }
+        driver.SetCodeAnswer(VEXT_IOCTL_GET_OUTPUT, answer);
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->OnIdle();
+        QCOMPARE(pMain->KeySetPane()->text(), QString("No key set in the driver"));
+        const QString strTip = pMain->KeySetPane()->toolTip();
+        QCOMPARE(strTip.contains("keys reach X11 windows only"), x11Only);
+        QCOMPARE(strTip.contains("70-vextkey-uinput.rules"), x11Only);
+        QVERIFY2(!strTip.contains("input\" group") && !strTip.contains("usermod"),
+                 qPrintable(strTip));
+        QCOMPARE(pMain->statusBar()->currentMessage().contains("X11 windows only"), x11Only);
         test::StopApp(pApp);
     }
 

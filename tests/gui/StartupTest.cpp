@@ -88,6 +88,24 @@ private Q_SLOTS:
         test::StopApp(pApp);
     }
 
+    void secondStartHandsOverItsActivationToken() {
+        // On Wayland a window comes forward only with the token the launcher gave the start.
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+        auto pApp = test::StartApp();
+        for (const QByteArray& token : {QByteArray("bad token\x01"), QByteArray("sway/42_7")}) {
+            QProcess second;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("XDG_ACTIVATION_TOKEN", QString::fromLatin1(token));
+            second.setProcessEnvironment(env);
+            second.start(VEXTKEY_EXE, {});
+            QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 10000);
+            QCOMPARE(second.exitCode(), 0);
+        }
+        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), QByteArray("sway/42_7"));
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+        test::StopApp(pApp);
+    }
+
     void secondStartWithUnloadIsCarriedOutByTheRunningInstance() {
         std::string strError;
         const auto writeRecord = [&strError] {

@@ -175,9 +175,16 @@ DeviceAnswer FakeDeviceServer::AnswerFor(const DeviceRequest& request) {
         return Done();
     case VEXT_IOCTL_GET_LOAD_STATUS:
         return m_loadStatus.empty() ? DeviceAnswer{} : Done(m_loadStatus);
-    default:
-        return {};
+    default: {
+        const auto it = m_codeAnswers.find(nCode);
+        return it == m_codeAnswers.end() || it->second.empty() ? DeviceAnswer{} : Done(it->second);
     }
+    }
+}
+
+void FakeDeviceServer::SetCodeAnswer(int nCode, std::vector<uint8_t> bytes) {
+    std::lock_guard lock(m_mutex);
+    m_codeAnswers[nCode] = std::move(bytes);
 }
 
 void FakeDeviceServer::SetVersion(uint32_t nVersion) {

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -58,6 +59,9 @@ public:
     // driver does.
     void SetLoadStatusAnswer(std::vector<uint8_t> bytes);
 
+    // The answer bytes to a code the table does not know; empty (the default) refuses it.
+    void SetCodeAnswer(int nCode, std::vector<uint8_t> bytes);
+
     void SetMode(Mode mode);
     // Switches to kRawBytes with these bytes.
     void SetRawAnswer(std::vector<uint8_t> bytes);
@@ -89,6 +93,7 @@ private:
     int32_t m_nEnabled = 1;
     std::set<int> m_refused;
     std::vector<uint8_t> m_loadStatus;
+    std::map<int, std::vector<uint8_t>> m_codeAnswers;
     Mode m_mode = Mode::kAnswer;
     std::vector<uint8_t> m_rawAnswer;
     std::vector<DeviceRequest> m_requests;

@@ -1,5 +1,6 @@
 // vextd's xtest output under Xvfb: a key pressed on a virtual pad arrives in an X client, with
-// the output named, and taken by auto where uinput cannot be opened.
+// the output named, and taken by auto where uinput cannot be opened. In a Wayland session the
+// log and --status say that these keys reach X11 windows only.
 
 #if VEXTD_HAVE_XTEST
 
@@ -11,6 +12,8 @@
 #include "model/ButtonId.h"
 
 #include <csignal>
+#include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,10 +22,35 @@
 namespace vext {
 namespace {
 
-class XTestEndToEndTest : public testing::TestWithParam<bool> {};
+struct OutputCase {
+    const char* pszName;
+    bool bAuto;
+    bool bWayland; // WAYLAND_DISPLAY set: XTest goes through XWayland
+};
+
+void PrintTo(const OutputCase& c, std::ostream* pOut) {
+    *pOut << c.pszName;
+}
+
+// What `vextd --status` prints.
+std::string StatusOf(const std::string& socket) {
+    const std::string command = std::string(VEXTD_PATH) + " --status --socket '" + socket + "'";
+    std::string output;
+    if (FILE* pPipe = ::popen(command.c_str(), "r")) {
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pPipe) != nullptr) {
+            output += buffer;
+        }
+        ::pclose(pPipe);
+    }
+    return output;
+}
+
+class XTestEndToEndTest : public testing::TestWithParam<OutputCase> {};
 
 TEST_P(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
-    const bool bAuto = GetParam();
+    const bool bAuto = GetParam().bAuto;
+    const bool bWayland = GetParam().bWayland;
     test::XvfbServer xvfb;
     // tools/deps.sh installs Xvfb; a run without it must not pass for a run with it.
     ASSERT_TRUE(xvfb.Start()) << "Xvfb is not available: run tools/deps.sh";
@@ -46,17 +74,36 @@ TEST_P(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
         args.insert(args.end(), {"--output", "xtest"});
     }
     const std::string noUinput = dir.file("no-uinput");
-    ASSERT_TRUE(vextd.Start(args, {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy",
-                                   "DISPLAY=" + xvfb.Display(), "VEXTD_UINPUT=" + noUinput,
-                                   // With a display SDL opens D-Bus, whose leak the suppression
-                                   // can only name from a full stack.
-                                   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:"
-                                   "fast_unwind_on_malloc=0"}))
+    ASSERT_TRUE(vextd.Start(
+        args, {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy", "DISPLAY=" + xvfb.Display(),
+               "VEXTD_UINPUT=" + noUinput,
+               bWayland ? "WAYLAND_DISPLAY=wayland-vext" : "WAYLAND_DISPLAY=", "XDG_SESSION_TYPE=",
+               // With a display SDL opens D-Bus, whose leak the suppression
+               // can only name from a full stack.
+               "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:"
+               "fast_unwind_on_malloc=0"}))
         << vextd.Log();
-    const bool bSaysWhy =
-        vextd.Log().find("output xtest through the X display " + xvfb.Display() +
-                         ", because cannot open " + noUinput) != std::string::npos;
+    const std::string through = bWayland ? "through XWayland (display " + xvfb.Display() + ")"
+                                         : "through the X display " + xvfb.Display();
+    const bool bSaysWhy = vextd.Log().find("output xtest " + through + ", because cannot open " +
+                                           noUinput) != std::string::npos;
     EXPECT_EQ(bSaysWhy, bAuto) << vextd.Log();
+    // A Wayland session is never reported as simply working: the log and --status say which
+    // windows the keys reach and how to get uinput, by the seat and never by a group.
+    const std::string status = StatusOf(vextd.strSocket);
+    for (const std::string& text : {vextd.Log(), status}) {
+        EXPECT_EQ(text.find("keys reach X11 windows only, not Wayland windows") !=
+                      std::string::npos,
+                  bWayland)
+            << text;
+        EXPECT_EQ(text.find("70-vextkey-uinput.rules") != std::string::npos, bWayland) << text;
+        EXPECT_EQ(text.find("input group"), std::string::npos) << text;
+        EXPECT_EQ(text.find("usermod"), std::string::npos) << text;
+    }
+    EXPECT_NE(status.find(bWayland ? "output: xtest through XWayland"
+                                   : "output: xtest (the X server's keyboard)"),
+              std::string::npos)
+        << status;
 
     ASSERT_TRUE(vextd.Press(1, 0, true));
     ASSERT_TRUE(vextd.Press(1, 0, false));
@@ -68,9 +115,13 @@ TEST_P(XTestEndToEndTest, PadKeyArrivesInAnXClient) {
     EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
 }
 
-INSTANTIATE_TEST_SUITE_P(Output, XTestEndToEndTest, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "Auto" : "Named";
+INSTANTIATE_TEST_SUITE_P(Output, XTestEndToEndTest,
+                         testing::Values(OutputCase{"Named", false, false},
+                                         OutputCase{"Auto", true, false},
+                                         OutputCase{"AutoInWaylandSession", true, true},
+                                         OutputCase{"NamedInWaylandSession", false, true}),
+                         [](const testing::TestParamInfo<OutputCase>& info) {
+                             return info.param.pszName;
                          });
 
 } // namespace

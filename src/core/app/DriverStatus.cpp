@@ -2,6 +2,7 @@
 
 #include "driver/DeviceChannel.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/DriverOutput.h"
 #include "driver/DriverRecord.h"
 #include "driver/PlayStatus.h"
 #include "model/VextKeyDoc.h"
@@ -87,6 +88,10 @@ DriverStatusReport ReadDriverStatus() {
     report.lines.push_back(std::string("emulation: ") + (!bKnown         ? "unknown"
                                                          : nEnabled != 0 ? "on"
                                                                          : "off"));
+    // XTest in a Wayland session types into X11 windows only: never a plain "running".
+    if (DriverOutputInfo output; QueryDriverOutput(&output)) {
+        report.lines.push_back("output: " + DescribeDriverOutput(output));
+    }
     report.lines.push_back(KeySetLine());
     // The record can be there and still play nothing: say what the driver made of it.
     DriverLoadStatus load;

@@ -1,9 +1,9 @@
 #pragma once
 
 // What `vextkey --status` tells: whether the driver answers and its version, whether it
-// emulates, the key set in its record, the key set it plays and why (a game's or the downloaded
-// one), how it follows the focus and the pad type in each slot. One fact per line, so a person
-// can read it and a script can grep it.
+// emulates, which windows its keys reach, the key set in its record, the key set it plays and why
+// (a game's or the downloaded one), how it follows the focus and the pad type in each slot. One
+// fact per line, so a person can read it and a script can grep it.
 
 #include <string>
 #include <vector>

@@ -3,6 +3,7 @@
 #include "driver/DeviceSocket.h"
 #include "platform/RuntimeDir.h"
 
+#include <algorithm>
 #include <string>
 #include <unistd.h>
 
@@ -17,17 +18,30 @@ namespace vext {
 namespace {
 
 constexpr int kTimeoutMs = 2000;
-// A request is one line: "OPEN\t<path>", "RAISE", "LOAD\t<path>" or "UNLOAD". Nothing longer
-// is a request of ours. OPEN and RAISE are answered "OK" at once; LOAD and UNLOAD are answered
-// "DONE\t<exit code>\t<error>" once carried out.
+// A request is one line: "OPEN\t<path>", "RAISE", "ACTIVATE\t<token>", "LOAD\t<path>" or
+// "UNLOAD". Nothing longer is a request of ours. OPEN, RAISE and ACTIVATE are answered "OK" at
+// once; LOAD and UNLOAD are answered "DONE\t<exit code>\t<error>" once carried out.
 constexpr qint64 kMaxRequest = 8192;
 const QByteArray kOpen = "OPEN\t";
 const QByteArray kRaise = "RAISE";
 const QByteArray kLoad = "LOAD\t";
 const QByteArray kUnload = "UNLOAD";
+// "ACTIVATE\t<token>": the Wayland activation token the launcher gave the later start, sent
+// before its OPEN or RAISE. Without it a Wayland compositor lets no window come forward.
+const QByteArray kActivate = "ACTIVATE\t";
+const char kTokenVariable[] = "XDG_ACTIVATION_TOKEN";
+constexpr qsizetype kMaxToken = 1024;
 const QByteArray kDone = "DONE\t";
 const QByteArray kAnswer = "OK\n";
 constexpr int kExitFailed = 1;
+
+// Tokens are opaque, but printable and short; anything else is not passed to the compositor.
+bool IsActivationToken(const QByteArray& token) {
+    if (token.isEmpty() || token.size() > kMaxToken) {
+        return false;
+    }
+    return std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
 
 QByteArray OneLine(QByteArray text) {
     text.replace('\n', ' ');
@@ -55,6 +69,25 @@ bool ConnectToInstance(QLocalSocket& socket) {
     return true;
 }
 
+// One request on a connection of its own, answered "OK".
+bool SendRequest(const QByteArray& request) {
+    QLocalSocket socket;
+    if (!ConnectToInstance(socket)) {
+        return false;
+    }
+    socket.write(request + '\n');
+    if (!socket.waitForBytesWritten(kTimeoutMs)) {
+        return false;
+    }
+    // The answer says the request arrived: an instance that is just going away does not count.
+    while (socket.bytesAvailable() < kAnswer.size()) {
+        if (!socket.waitForReadyRead(kTimeoutMs)) {
+            return false;
+        }
+    }
+    return socket.read(kAnswer.size()) == kAnswer;
+}
+
 } // namespace
 
 InstanceGuard::InstanceGuard(QObject* pParent)
@@ -79,22 +112,12 @@ bool InstanceGuard::NotifyRunningInstance(const QString& strFile) {
     if (strFile.contains('\n') || strFile.contains('\r')) {
         return false;
     }
-    QLocalSocket socket;
-    if (!ConnectToInstance(socket)) {
-        return false;
+    // The token is good for one activation: it goes with the first request only.
+    const QByteArray token = qgetenv(kTokenVariable);
+    if (IsActivationToken(token) && SendRequest(kActivate + token)) {
+        qunsetenv(kTokenVariable);
     }
-    const QByteArray request = strFile.isEmpty() ? kRaise : kOpen + strFile.toUtf8();
-    socket.write(request + '\n');
-    if (!socket.waitForBytesWritten(kTimeoutMs)) {
-        return false;
-    }
-    // The answer says the request arrived: an instance that is just going away does not count.
-    while (socket.bytesAvailable() < kAnswer.size()) {
-        if (!socket.waitForReadyRead(kTimeoutMs)) {
-            return false;
-        }
-    }
-    return socket.read(kAnswer.size()) == kAnswer;
+    return SendRequest(strFile.isEmpty() ? kRaise : kOpen + strFile.toUtf8());
 }
 
 std::optional<InstanceGuard::ModeResult>
@@ -201,7 +224,12 @@ void InstanceGuard::OnNewConnection() {
             guard->write(kAnswer);
             guard->flush();
             guard->disconnectFromServer();
-            if (line.startsWith(kOpen)) {
+            if (line.startsWith(kActivate)) {
+                // Qt's wayland platform spends it on the next activation (BringToFront).
+                if (const QByteArray token = line.mid(kActivate.size()); IsActivationToken(token)) {
+                    qputenv(kTokenVariable, token);
+                }
+            } else if (line.startsWith(kOpen)) {
                 Q_EMIT activationRequested(QString::fromUtf8(line.mid(kOpen.size())));
             } else if (line == kRaise) {
                 Q_EMIT activationRequested(QString());

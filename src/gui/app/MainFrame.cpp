@@ -8,6 +8,7 @@
 #include "app/VextKeyApp.h"
 #include "dialogs/GameKeySetsDlg.h"
 #include "driver/DeviceChannel.h"
+#include "driver/DriverOutput.h"
 #include "driver/DriverRecord.h"
 #include "driver/PlayStatus.h"
 #include "framework/CmdIds.h"
@@ -49,6 +50,12 @@ constexpr int IDS_LIST_HOLDS_EMULATION = 1750;
 
 bool DriverPresent() {
     return GetDriverVersion() != 0;
+}
+
+// XTest in a Wayland session; a driver that does not tell its output is taken at its word.
+bool DriverReachesX11Only() {
+    DriverOutputInfo info;
+    return QueryDriverOutput(&info) && ReachesX11WindowsOnly(info);
 }
 
 QString Stripped(int nId) {
@@ -487,6 +494,8 @@ void CMainFrame::OnStartDriver() {
     m_pDriverLauncher->Start([this](bool bOk, const QString& strError) {
         if (!bOk) {
             AfxMessageBox(strError, MsgButtons::Ok, MsgIcon::Stop);
+        } else if (DriverReachesX11Only()) {
+            AfxMessageBox(FormatResString(1803, ResString(1801)), MsgButtons::Ok, MsgIcon::Warning);
         }
         UpdateStatusPanes();
     });
@@ -500,14 +509,20 @@ void CMainFrame::UpdateStatusPanes() {
     const QString strSet = KeySetPaneText(&strPlayTip);
     // The pane names a missing driver before anything else.
     const bool bNoDriver = strSet == ResString(131);
+    const bool bX11Only = !bNoDriver && DriverReachesX11Only();
     if (m_pPaneSetName->text() != strSet) {
         m_pPaneSetName->setText(strSet);
         if (bNoDriver && !m_bNoDriverNoticed) {
             m_bNoDriverNoticed = true;
             statusBar()->showMessage(ResString(166), kNoDriverNoticeMs);
         }
+        if (bX11Only && !m_bX11OnlyNoticed) {
+            m_bX11OnlyNoticed = true;
+            statusBar()->showMessage(ResString(1802), kNoDriverNoticeMs);
+        }
     }
     const QString strTip = bNoDriver                       ? ResString(167)
+                           : bX11Only                      ? ResString(1801)
                            : TheAppState().m_bListHasFocus ? ResString(IDS_LIST_HOLDS_EMULATION)
                                                            : strPlayTip;
     if (m_pPaneSetName->toolTip() != strTip) {

@@ -76,4 +76,5 @@ private:
     vext::DriverLauncher* m_pDriverLauncher = nullptr;
     bool m_bActive = false;
     bool m_bNoDriverNoticed = false; // said once per run, in the status bar
+    bool m_bX11OnlyNoticed = false;  // XTest in a Wayland session: said once per run too
 };

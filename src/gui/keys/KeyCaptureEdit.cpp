@@ -5,6 +5,7 @@
 #include "keys/KeyTranslation.h"
 #include "keys/KeyboardState.h"
 #include "keys/QtKeyboardState.h"
+#include "keys/WaylandKeymap.h"
 
 #include <cstddef>
 #include <string>
@@ -81,6 +82,9 @@ void InstallHook(CKeyCaptureEdit* pField) {
     if (!qApp)
         return;
     EnsureKeyboardState();
+    // On Wayland the layout comes over a connection of its own, which must be there before the
+    // keys: a keyboard that types and goes (a virtual one) sends its keymap only as it starts.
+    vext::WaylandKeymap::Instance();
     auto& filter = HookFilter();
     filter.m_bLineFeed = pField->m_bNewLinePerKey;
     if (!g_pHookOwner)

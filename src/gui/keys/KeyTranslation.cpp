@@ -11,6 +11,11 @@ namespace {
 
 constexpr uint32_t kVkShift = 0x10;
 constexpr uint32_t kScanLeftShift = 0x2A;
+constexpr uint32_t kScanRightShift = 0x36;
+// xkb keysyms, which Qt passes on as the native virtual key on X11 and on Wayland alike.
+constexpr uint32_t kKeySymShiftR = 0xFFE2;
+constexpr uint32_t kKeySymKeypadFirst = 0xFF80; // KP_Space
+constexpr uint32_t kKeySymKeypadLast = 0xFFBD;  // KP_Equal
 // xkb key codes are the evdev codes plus 8; evdev codes of the main block are PC scan codes.
 constexpr uint32_t kXkbOffset = 8;
 constexpr uint32_t kLastPlainPcScanCode = 0x58;
@@ -202,7 +207,10 @@ uint32_t PcScanCodeFromNativeScanCode(uint32_t nNativeScanCode) {
 HookedKey TranslateKeyEvent(const QKeyEvent& event) {
     const int key = event.key();
     const uint32_t native = event.nativeScanCode();
-    const bool bKeypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    const uint32_t keySym = event.nativeVirtualKey();
+    // Qt's wayland platform sets no KeypadModifier: the keysym tells a keypad key there.
+    const bool bKeypad = event.modifiers().testFlag(Qt::KeypadModifier) ||
+                         (keySym >= kKeySymKeypadFirst && keySym <= kKeySymKeypadLast);
 
     uint32_t vk = NamedVirtualKey(key, bKeypad);
     if (vk == 0 && key >= Qt::Key_A && key <= Qt::Key_Z)
@@ -215,9 +223,10 @@ HookedKey TranslateKeyEvent(const QKeyEvent& event) {
         vk = kVkNone;
 
     uint32_t scan = PcScanCodeFromNativeScanCode(native);
-    // Without a native key code nothing tells the two Shift keys apart: take the left one.
-    if (vk == kVkShift && native == 0)
-        scan = kScanLeftShift;
+    // A virtual keyboard (an on-screen keyboard, a remote desktop, wtype) may number its keys as
+    // it likes: where the key code is not a Shift key's place, the keysym tells the side.
+    if (vk == kVkShift && scan != kScanLeftShift && scan != kScanRightShift)
+        scan = keySym == kKeySymShiftR ? kScanRightShift : kScanLeftShift;
 
     const bool bUp = event.type() == QEvent::KeyRelease;
     uint32_t data = 1u | (scan & 0xFFu) << 16;

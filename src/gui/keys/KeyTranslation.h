@@ -4,7 +4,9 @@
 // virtual-key code and the key data (scan code in bits 16-23, Alt bit 29, previous-state bit 30,
 // key-up bit 31). Keys that depend on the layout go by their position (the native scan code)
 // where the platform gives one, so that Shift+1 stays the key "1" and left and right Shift are
-// told apart.
+// told apart. The keysym (Qt's native virtual key, on X11 and Wayland alike) tells what the key
+// code cannot: the side of a Shift key of a virtual keyboard, and a keypad key on Wayland, where
+// Qt sets no KeypadModifier.
 
 #include <cstdint>
 

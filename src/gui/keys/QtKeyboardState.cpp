@@ -1,6 +1,7 @@
 #include "keys/QtKeyboardState.h"
 
 #include "keys/KeyTranslation.h"
+#include "keys/WaylandKeymap.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -57,12 +58,18 @@ bool QtKeyboardState::IsAltDown() const {
 }
 
 char32_t QtKeyboardState::CharForVirtualKey(uint32_t nVirtualKey) const {
+    KeyOrigin origin{NativeScanCodeFromVirtualKey(nVirtualKey), 0};
+    if (const auto it = m_origins.find(nVirtualKey); it != m_origins.end())
+        origin = it->second;
+    if (origin.nCode != 0) {
+        char32_t ch = 0;
 #ifdef VEXT_HAVE_XKB
-    uint32_t native = NativeScanCodeFromVirtualKey(nVirtualKey);
-    if (const auto it = m_nativeCodes.find(nVirtualKey); it != m_nativeCodes.end())
-        native = it->second;
-    if (native != 0) {
-        char32_t ch = LayoutChar(native);
+        ch = LayoutChar(origin.nCode);
+#endif
+        if (ch == 0) {
+            if (WaylandKeymap* pKeymap = WaylandKeymap::Instance())
+                ch = pKeymap->BaseChar(origin.nCode, origin.nKeySym);
+        }
         if (ch != 0) {
             if (ch < 0x80 && ch >= U'a' && ch <= U'z')
                 ch = ch - U'a' + U'A';
@@ -71,7 +78,6 @@ char32_t QtKeyboardState::CharForVirtualKey(uint32_t nVirtualKey) const {
             return ch;
         }
     }
-#endif
     return m_us.CharForVirtualKey(nVirtualKey);
 }
 
@@ -79,7 +85,7 @@ void QtKeyboardState::BeginEvent(const QKeyEvent& event, uint32_t nVirtualKey) {
     m_bInEvent = true;
     m_eventModifiers = event.modifiers();
     if (event.nativeScanCode() != 0)
-        m_nativeCodes[nVirtualKey] = event.nativeScanCode();
+        m_origins[nVirtualKey] = {event.nativeScanCode(), event.nativeVirtualKey()};
 }
 
 } // namespace vext

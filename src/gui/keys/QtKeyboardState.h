@@ -2,7 +2,8 @@
 
 // The keyboard as the window system reports it, for the keystroke capture. Ctrl and Alt are read
 // from the key event being handled (its modifiers are the keys held as it happened), else asked of
-// the window system. Characters come from the active layout on X11, else from the US layout.
+// the window system. Characters come from the active layout on X11 and on Wayland, else from the
+// US layout.
 
 #include "keys/KeyboardState.h"
 #include "keys/UsKeyboardState.h"
@@ -33,8 +34,13 @@ private:
 
     bool m_bInEvent = false;
     Qt::KeyboardModifiers m_eventModifiers;
-    // The native key code each virtual key last came from: the layout is asked about that key.
-    std::map<uint32_t, uint32_t> m_nativeCodes;
+    // The native key code and keysym each virtual key last came from: the layout is asked
+    // about that key.
+    struct KeyOrigin {
+        uint32_t nCode = 0;
+        uint32_t nKeySym = 0;
+    };
+    std::map<uint32_t, KeyOrigin> m_origins;
     UsKeyboardState m_us;
 };
 

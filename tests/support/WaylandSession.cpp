@@ -1,0 +1,247 @@
+#include "WaylandSession.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <iterator>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vext::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kStartTimeoutMs = 20000;
+
+// Checks fnDone every 20 ms until it holds or the time is up.
+template <typename F>
+bool PollUntil(F fnDone, int nTimeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (!fnDone()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        ::poll(nullptr, 0, 20);
+    }
+    return true;
+}
+
+bool CanConnect(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.empty() || path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool bOk =
+        fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return bOk;
+}
+
+// The socket in dir whose name starts with prefix (the runtime folder is the session's alone).
+std::string FindSocket(const std::string& dir, const std::string& prefix) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dir, ec)) {
+        if (entry.path().filename().string().starts_with(prefix) && entry.is_socket(ec)) {
+            return entry.path().string();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+WaylandSession::~WaylandSession() {
+    // Clients first, the compositor (started first) last.
+    for (auto it = m_started.rbegin(); it != m_started.rend(); ++it) {
+        ::kill(-*it, SIGTERM);
+        if (Wait(*it, 3000) == -1) {
+            ::kill(-*it, SIGKILL);
+            Wait(*it, 3000);
+        }
+    }
+    if (!m_strDir.empty()) {
+        std::error_code ec;
+        fs::remove_all(m_strDir, ec);
+    }
+}
+
+std::string WaylandSession::FindProgram(const std::string& name) {
+    const char* pszPath = std::getenv("PATH");
+    const std::string path = pszPath != nullptr ? pszPath : "/usr/bin:/bin";
+    for (size_t nStart = 0; nStart <= path.size();) {
+        const size_t nEnd = std::min(path.find(':', nStart), path.size());
+        const std::string candidate = path.substr(nStart, nEnd - nStart) + "/" + name;
+        if (candidate.starts_with('/') && ::access(candidate.c_str(), X_OK) == 0) {
+            return candidate;
+        }
+        nStart = nEnd + 1;
+    }
+    return {};
+}
+
+bool WaylandSession::Start(Compositor compositor, std::string* pError) {
+    const bool bSway = compositor == Compositor::kSway;
+    const std::string program = FindProgram(bSway ? "sway" : "weston");
+    const std::string wtype = FindProgram("wtype");
+    if (program.empty() || (bSway && wtype.empty())) {
+        *pError = bSway ? "sway or wtype is not installed: run tools/deps.sh"
+                        : "weston is not installed: run tools/deps.sh";
+        return false;
+    }
+    m_uid = ::getuid();
+    m_gid = ::getgid();
+    if (::geteuid() == 0) {
+        const passwd* pUser = ::getpwnam("nobody");
+        if (pUser == nullptr) {
+            *pError = "no user \"nobody\" to run the compositor as";
+            return false;
+        }
+        m_uid = pUser->pw_uid;
+        m_gid = pUser->pw_gid;
+        m_bSwitchUser = true;
+    }
+    char pattern[] = "/tmp/vext-wayland-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        *pError = std::string("cannot make a session folder: ") + std::strerror(errno);
+        return false;
+    }
+    m_strDir = pattern;
+    m_strRuntime = m_strDir + "/run";
+    for (const std::string& dir : {m_strDir, m_strRuntime, m_strDir + "/home"}) {
+        if ((dir != m_strDir && ::mkdir(dir.c_str(), 0700) != 0) ||
+            ::chown(dir.c_str(), m_uid, m_gid) != 0) {
+            *pError = "cannot prepare " + dir + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    if (bSway) {
+        const std::string config = m_strDir + "/sway.conf";
+        std::ofstream(config) << "xwayland disable\n";
+        ::chmod(config.c_str(), 0644);
+        Spawn({program, "-c", config},
+              {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"});
+    } else {
+        // --debug lets weston-debug print the scene graph: which windows are mapped.
+        Spawn({program, "--backend=headless-backend.so", "--socket=wayland-vext", "--idle-time=0",
+               "--debug"});
+    }
+    const bool bUp = PollUntil(
+        [this, bSway] {
+            m_strSocket = FindSocket(m_strRuntime, "wayland-");
+            m_strSwaySocket = bSway ? FindSocket(m_strRuntime, "sway-ipc.") : "";
+            return CanConnect(m_strSocket) && (!bSway || !m_strSwaySocket.empty());
+        },
+        kStartTimeoutMs);
+    if (!bUp) {
+        *pError = program + " did not start within " + std::to_string(kStartTimeoutMs / 1000) +
+                  " s; the log:\n" + Log();
+        return false;
+    }
+    if (bSway) {
+        Spawn({wtype, "-s", "86400000"});
+    }
+    return true;
+}
+
+std::string WaylandSession::Log() const {
+    std::ifstream file(m_strDir + "/session.log");
+    const std::string text((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
+    return text.size() > 4000 ? text.substr(text.size() - 4000) : text;
+}
+
+std::vector<std::string> WaylandSession::ClientEnv() const {
+    return {"XDG_RUNTIME_DIR=" + m_strRuntime,
+            "HOME=" + m_strDir + "/home",
+            "XDG_SESSION_TYPE=wayland",
+            "-DISPLAY",
+            m_strSocket.empty() ? "-WAYLAND_DISPLAY" : "WAYLAND_DISPLAY=" + m_strSocket,
+            m_strSwaySocket.empty() ? "-SWAYSOCK" : "SWAYSOCK=" + m_strSwaySocket};
+}
+
+pid_t WaylandSession::Spawn(const std::vector<std::string>& argv,
+                            const std::vector<std::string>& env, bool bOwnOutput) {
+    std::vector<std::string> environment;
+    for (char** p = environ; *p != nullptr; ++p) {
+        environment.emplace_back(*p);
+    }
+    std::vector<std::string> changes = ClientEnv();
+    changes.insert(changes.end(), env.begin(), env.end());
+    for (const std::string& change : changes) {
+        const bool bRemove = change.starts_with('-');
+        const std::string name = bRemove ? change.substr(1) : change.substr(0, change.find('='));
+        std::erase_if(environment,
+                      [&name](const std::string& entry) { return entry.starts_with(name + "="); });
+        if (!bRemove) {
+            environment.push_back(change);
+        }
+    }
+    // Nothing is allocated between fork and exec: the test may run threads.
+    std::vector<char*> args;
+    std::vector<char*> envp;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    for (const std::string& entry : environment) {
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    }
+    args.push_back(nullptr);
+    envp.push_back(nullptr);
+    const std::string log = m_strDir + "/session.log";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // A process group of its own, so that the session ends what it starts in turn.
+        ::setpgid(0, 0);
+        const int nLog = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        if (!bOwnOutput) {
+            ::dup2(nLog, STDOUT_FILENO);
+        }
+        ::dup2(nLog, STDERR_FILENO);
+        if (m_bSwitchUser &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(m_gid) != 0 || ::setuid(m_uid) != 0)) {
+            ::_exit(126);
+        }
+        ::execve(args[0], args.data(), envp.data());
+        ::_exit(127);
+    }
+    if (pid > 0) {
+        m_started.push_back(pid);
+    }
+    return pid;
+}
+
+int WaylandSession::Wait(pid_t pid, int nTimeoutMs) {
+    int nStatus = -1;
+    const bool bEnded = PollUntil(
+        [&] {
+            const pid_t nDone = ::waitpid(pid, &nStatus, WNOHANG);
+            return nDone == pid || (nDone < 0 && errno == ECHILD);
+        },
+        nTimeoutMs);
+    if (!bEnded) {
+        return -1;
+    }
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -2;
+}
+
+} // namespace vext::test

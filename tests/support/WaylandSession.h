@@ -1,0 +1,59 @@
+#pragma once
+
+// A headless Wayland compositor started by a test, with a private runtime folder and socket.
+// sway refuses to run as root, so a test run as root (CI) runs the compositor and the clients it
+// starts here as the unprivileged user "nobody" (the build tree must be readable by others).
+// Everything started is ended, and the folder removed, with the session.
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace vext::test {
+
+class WaylandSession {
+public:
+    enum class Compositor { kSway, kWeston };
+
+    WaylandSession() = default;
+    ~WaylandSession();
+    WaylandSession(const WaylandSession&) = delete;
+    WaylandSession& operator=(const WaylandSession&) = delete;
+
+    // Starts the compositor and waits until its socket answers; under sway also a virtual
+    // keyboard that lasts the session (a desktop always has a keyboard; without one, each wtype
+    // run would add and remove the seat's keyboard and the focus with it). False with the
+    // reason; a missing compositor is a failure, never a skip.
+    bool Start(Compositor compositor, std::string* pError);
+
+    // What a client needs: XDG_RUNTIME_DIR, WAYLAND_DISPLAY (absolute), SWAYSOCK, HOME,
+    // XDG_SESSION_TYPE=wayland, and no DISPLAY, as "NAME=value" entries ("-NAME" removes).
+    std::vector<std::string> ClientEnv() const;
+
+    // Starts a program as the session's user with this process's environment, ClientEnv() and
+    // env on top. Its standard output stays this process's when bOwnOutput, else it goes to the
+    // session's log with its standard error.
+    pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+                bool bOwnOutput = false);
+    // Waits up to nTimeoutMs for a program started here to end: its exit status, -1 when it
+    // has not ended in time, -2 when a signal ended it.
+    static int Wait(pid_t pid, int nTimeoutMs);
+
+    // The end of the compositor's and the clients' log, for a failure's message.
+    std::string Log() const;
+
+    // The program's absolute path from the absolute PATH entries, or empty.
+    static std::string FindProgram(const std::string& name);
+
+private:
+    std::string m_strDir;
+    std::string m_strRuntime;
+    std::string m_strSocket;
+    std::string m_strSwaySocket;
+    uid_t m_uid = 0;
+    gid_t m_gid = 0;
+    bool m_bSwitchUser = false;
+    std::vector<pid_t> m_started;
+};
+
+} // namespace vext::test
