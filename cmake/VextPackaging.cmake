@@ -28,7 +28,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.zelvan.example/vextkey/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(VEXT_BUILD_GUI)
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 endif()
 # Send attaches key sets through xdg-email; the manual opens through the desktop's browser. In a
 # Wayland session the window runs natively through qt6-wayland (without it, under XWayland).

@@ -137,7 +137,7 @@ info=$(dpkg-deb -I "$deb")
 echo "$info"
 grep -q "^ Package: vextkey$" <<<"$info" || fail "package name"
 grep -q "^ Version: $version$" <<<"$info" || fail "package version is not $version"
-for dep in libqt6widgets6 libsdl2 libsqlite3 qt6-qpa-plugins; do
+for dep in libqt6widgets6 libsdl2 libsqlite3 qt6-qpa-plugins fonts-liberation; do
     grep -E "^ Depends:.*\b$dep" <<<"$info" >/dev/null || fail "Depends lacks $dep"
 done
 grep -E "^ Recommends:.*\bqt6-wayland" <<<"$info" >/dev/null || fail "Recommends lacks qt6-wayland"

@@ -15,8 +15,9 @@ packages=(
     xdg-utils
     # vextd's real pad path under test: an emulated USB pad that SDL finds through libudev
     umockdev libumockdev-dev libudev1
-    # printed sheets are read back with pdftotext
-    poppler-utils
+    # printed sheets are read back with pdftotext; their labels are set in Liberation Mono where
+    # Courier New is missing
+    poppler-utils fonts-liberation
     # Wayland: the capture reads the compositor's keymap; the window runs natively through
     # qt6-wayland; the tests start headless sway and weston and type through wtype
     libwayland-dev libxkbcommon-dev qt6-wayland sway weston wtype

@@ -110,6 +110,12 @@ TEST_F(PrintPdfE2E, OnePagePerMappedSlotWithItsHeaderAndDescriptions) {
         }
         EXPECT_EQ(pages[i].find("Unused"), std::string::npos);
     }
+    // A TrueType face embeds the letters used, not a whole Type 1 font, and the drawing goes in
+    // at one bit a pixel: two pages stay small.
+    const auto fonts = RunProcess(PDFFONTS_EXE, {pdf});
+    EXPECT_NE(fonts.strOut.find("TrueType"), std::string::npos) << fonts.strOut;
+    EXPECT_EQ(fonts.strOut.find("Type 1"), std::string::npos) << fonts.strOut;
+    EXPECT_LT(std::filesystem::file_size(pdf), 400u * 1024);
 }
 
 TEST_F(PrintPdfE2E, ALongDescriptionStaysOnThePage) {

@@ -78,8 +78,11 @@ void DrawPicture(QPainter& painter, const DibImage& picture, const SheetLayout& 
     }
     const QImage image(grey.pixels.data(), grey.nWidth, grey.nHeight, grey.nWidth,
                        QImage::Format_Grayscale8);
-    // A deep copy: a preview keeps the page after the pixels here are gone.
-    painter.drawImage(QRect(r.left, r.top, r.Width(), r.Height()), image.copy());
+    // One bit a pixel at the printer's resolution: the drawing is black lines on white, and
+    // PDF engines store a grey image as RGB, three bytes a pixel. The conversion is a deep
+    // copy, which a preview needs: it keeps the page after the pixels here are gone.
+    painter.drawImage(QRect(r.left, r.top, r.Width(), r.Height()),
+                      image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither));
 }
 
 QString Elided(const QString& strText, const QFont& font, QPaintDevice* pDevice, int nWidth) {
