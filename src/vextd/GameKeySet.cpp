@@ -5,31 +5,11 @@
 #include "app/CommandLineModes.h"
 #include "platform/RegTree.h"
 
-#include <sys/stat.h>
-
 namespace vext {
-
-bool GameKeySet::Stamp::operator==(const Stamp& o) const {
-    return bExists == o.bExists && nDevice == o.nDevice && nInode == o.nInode && nSize == o.nSize &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-}
-
-GameKeySet::Stamp GameKeySet::StampOf(const std::string& path) {
-    Stamp stamp;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        stamp.bExists = true;
-        stamp.nDevice = info.st_dev;
-        stamp.nInode = info.st_ino;
-        stamp.nSize = info.st_size;
-        stamp.modified = info.st_mtim;
-    }
-    return stamp;
-}
 
 bool GameKeySet::Refresh() {
     // Stamped before reading: a change that lands during the read is read next time.
-    const Stamp stamp = StampOf(m_strPath);
+    const FileStamp stamp = FileStamp::Of(m_strPath);
     if (m_bRead && stamp == m_stamp) {
         return false;
     }

@@ -6,11 +6,10 @@
 // and that record into the table, as a download's record is: one reader, one table.
 
 #include "KeySetTable.h"
+#include "platform/FileStamp.h"
 
-#include <ctime>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace vext {
@@ -37,20 +36,9 @@ public:
     void KeepPositions(std::vector<int> positions) { m_positions = std::move(positions); }
 
 private:
-    struct Stamp {
-        bool bExists = false;
-        dev_t nDevice = 0;
-        ino_t nInode = 0;
-        off_t nSize = 0;
-        timespec modified{};
-
-        bool operator==(const Stamp& o) const;
-    };
-    static Stamp StampOf(const std::string& path);
-
     std::string m_strPath;
     bool m_bRead = false;
-    Stamp m_stamp;
+    FileStamp m_stamp;
     std::shared_ptr<const KeySetTable> m_pTable; // read last; m_positions are its
     std::vector<int> m_positions;
     std::string m_strProblem;

@@ -3,27 +3,7 @@
 #include "driver/DriverRecord.h"
 #include "platform/RegTree.h"
 
-#include <sys/stat.h>
-
 namespace vext {
-
-bool StoreRecordLoader::FileStamp::operator==(const FileStamp& o) const {
-    return bExists == o.bExists && nDevice == o.nDevice && nInode == o.nInode && nSize == o.nSize &&
-           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-}
-
-StoreRecordLoader::FileStamp StoreRecordLoader::Stamp(const std::string& path) {
-    FileStamp stamp;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        stamp.bExists = true;
-        stamp.nDevice = info.st_dev;
-        stamp.nInode = info.st_ino;
-        stamp.nSize = info.st_size;
-        stamp.modified = info.st_mtim;
-    }
-    return stamp;
-}
 
 namespace {
 
@@ -75,8 +55,8 @@ RecordLoad StoreRecordLoader::Load() {
     m_bUnchanged = false;
     // Stamps and the data version are taken before reading: a change that lands after them
     // makes the next load read again, never the other way round.
-    FileStamp file = Stamp(m_strPath);
-    FileStamp log = Stamp(m_strPath + "-wal");
+    FileStamp file = FileStamp::Of(m_strPath);
+    FileStamp log = FileStamp::Of(m_strPath + "-wal");
     if (!file.bExists) {
         m_pStore.reset();
         m_bHaveLast = false;
@@ -98,8 +78,8 @@ RecordLoad StoreRecordLoader::Load() {
         m_openedFile = file;
         // Opening may itself make the log file: stamped after, so the next load is not taken
         // for a change.
-        file = Stamp(m_strPath);
-        log = Stamp(m_strPath + "-wal");
+        file = FileStamp::Of(m_strPath);
+        log = FileStamp::Of(m_strPath + "-wal");
     }
     int64_t nVersion = 0;
     if (!m_pStore->DataVersion(nVersion)) {

@@ -5,12 +5,11 @@
 // is not read again.
 
 #include "RecordReader.h"
+#include "platform/FileStamp.h"
 #include "platform/RegistryStore.h"
 
-#include <ctime>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 
 namespace vext {
 
@@ -29,17 +28,6 @@ public:
     bool LastLoadWasUnchanged() const { return m_bUnchanged; }
 
 private:
-    struct FileStamp {
-        bool bExists = false;
-        dev_t nDevice = 0;
-        ino_t nInode = 0;
-        off_t nSize = 0;
-        timespec modified{};
-
-        bool operator==(const FileStamp& o) const;
-    };
-    static FileStamp Stamp(const std::string& path);
-
     std::string m_strPath;
     std::unique_ptr<RegistryStore> m_pStore;
     FileStamp m_openedFile; // the file m_pStore has open

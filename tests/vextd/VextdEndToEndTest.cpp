@@ -545,20 +545,6 @@ TEST_F(VextdEndToEndTest, APadConfigurationThatIsAFifoNeitherHangsNorBlocksTheSt
     EXPECT_EQ(vextd.Stop(SIGTERM), 0);
 }
 
-// The whole output of a shell command; returns once every writer has closed it.
-std::string OutputOf(const std::string& command) {
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            output.append(buffer, n);
-        }
-        ::pclose(pipe);
-    }
-    return output;
-}
-
 // Stops the driver serving at socket (found through its end of a connection) and waits for it.
 bool StopServer(const std::string& socket) {
     const int fd = ConnectUnixSocket(socket, DeviceClock::now() + std::chrono::seconds(2));
@@ -586,10 +572,10 @@ TEST_F(VextdEndToEndTest, InTheBackgroundItLetsGoOfTheCallersOutputAndLogsPrivat
             ASSERT_EQ(::symlink(victim.c_str(), log.c_str()), 0);
         }
         // Reading to the end returns only once the daemon has let go of the pipe.
-        const std::string output =
-            OutputOf("VEXTD_ALLOW_ROOT=1 SDL_VIDEODRIVER=dummy XDG_STATE_HOME='" + state +
-                     "' " VEXTD_PATH " --socket '" + vextd.strSocket + "' --registry '" + registry +
-                     "' --output record:'" + vextd.strRecord + "' --test-virtual-pads 1 2>&1");
+        const std::string output = test::OutputOf(
+            "VEXTD_ALLOW_ROOT=1 SDL_VIDEODRIVER=dummy XDG_STATE_HOME='" + state +
+            "' " VEXTD_PATH " --socket '" + vextd.strSocket + "' --registry '" + registry +
+            "' --output record:'" + vextd.strRecord + "' --test-virtual-pads 1 2>&1");
         EXPECT_NE(output.find("ready: serving"), std::string::npos) << output;
         EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_VERSION), 0x200) << "it runs on";
         ASSERT_TRUE(StopServer(vextd.strSocket));

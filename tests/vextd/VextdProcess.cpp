@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -295,6 +296,19 @@ std::string VextdProcess::RecordText(size_t nFrom) const {
         text += std::to_string(records[i].nKey) + (records[i].bDown ? "+" : "-");
     }
     return text;
+}
+
+std::string OutputOf(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            output.append(buffer, n);
+        }
+        ::pclose(pipe);
+    }
+    return output;
 }
 
 } // namespace vext::test

@@ -20,6 +20,9 @@ struct KeyRecord {
     bool bDown = false;
 };
 
+// Everything a shell command writes on stdout; returns once every writer has closed it.
+std::string OutputOf(const std::string& command);
+
 class VextdProcess {
 public:
     VextdProcess() = default;

@@ -60,18 +60,8 @@ TEST(VextkeyDownloadTest, DownloadedKeySetPlaysOnThePad) {
 
 // Everything vextkey --status prints.
 std::string StatusOf(const std::string& registry, const std::string& socket) {
-    const std::string command =
-        "VEXT_REGISTRY='" + registry + "' VEXT_DEVICE='" + socket + "' " VEXTKEY_EXE " --status";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-            output.append(buffer, n);
-        }
-        ::pclose(pipe);
-    }
-    return output;
+    return test::OutputOf("VEXT_REGISTRY='" + registry + "' VEXT_DEVICE='" + socket +
+                          "' " VEXTKEY_EXE " --status");
 }
 
 size_t LinesStartingWith(const std::string& text, const std::string& start) {

@@ -34,16 +34,7 @@ void PrintTo(const OutputCase& c, std::ostream* pOut) {
 
 // What `vextd --status` prints.
 std::string StatusOf(const std::string& socket) {
-    const std::string command = std::string(VEXTD_PATH) + " --status --socket '" + socket + "'";
-    std::string output;
-    if (FILE* pPipe = ::popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pPipe) != nullptr) {
-            output += buffer;
-        }
-        ::pclose(pPipe);
-    }
-    return output;
+    return test::OutputOf(std::string(VEXTD_PATH) + " --status --socket '" + socket + "'");
 }
 
 class XTestEndToEndTest : public testing::TestWithParam<OutputCase> {};
