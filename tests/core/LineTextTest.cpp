@@ -1,11 +1,6 @@
 #include "platform/LineText.h"
 
-#include "TempDir.h"
-#include "platform/AtomicFile.h"
-
-#include <fstream>
 #include <string>
-#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -36,22 +31,6 @@ TEST(LineText, ControlCharactersAndBrokenUtf8AreEscaped) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EscapeForLine(c.in), c.out) << c.in;
-    }
-}
-
-TEST(LineText, ReadingAFileRefusesWhatIsNotARegularFileWithoutBlocking) {
-    test::TempDir dir;
-    const std::string fifo = dir.file("fifo");
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string big = dir.file("big");
-    std::ofstream(big) << std::string(2048, 'x');
-    for (const std::string& path : {fifo, std::string("/dev/zero"), dir.path().string(), big}) {
-        std::string bytes;
-        bool bExists = true;
-        const FileStatus status = ReadWholeFile(path, &bytes, &bExists, 1024);
-        EXPECT_FALSE(status.ok()) << path;
-        EXPECT_FALSE(bExists) << path;
-        EXPECT_TRUE(bytes.size() <= 1024) << path;
     }
 }
 
