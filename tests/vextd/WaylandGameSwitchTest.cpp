@@ -1,0 +1,211 @@
+// Key sets per game in a Wayland session, end to end: vextd follows the focus under a headless
+// sway that the test starts (tests/support/WaylandSession.h) through the foreign-toplevel
+// protocol, while swaymsg gives the focus to test windows with their own app_ids and titles and
+// virtual pad buttons are pressed and held; the record output shows which key set played.
+
+#if VEXT_HAVE_WAYLAND_FOCUS && defined(VEXT_WAYLAND_WINDOW)
+
+#include "RecordWriter.h"
+#include "TempDir.h"
+#include "VextdProcess.h"
+#include "WaylandSession.h"
+#include "model/ButtonId.h"
+#include "model/VextKeyDoc.h"
+#include "platform/AtomicFile.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+void WriteKeySet(const std::string& path, const std::string& press) {
+    CVextKeyDoc doc;
+    doc.OnNewDocument();
+    auto normal = std::make_unique<CKeyFunction>();
+    normal->m_strPress = press;
+    doc.MapButton(doc.AddFunction(std::move(normal))->m_nCookie,
+                  MakeButtonId(1, 0, 1, kInputButton));
+    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.GetFileError();
+}
+
+// Runs a program to its end, with env on top of this process's environment; its output.
+std::string Output(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return {};
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::close(fds[0]);
+        for (const std::string& entry : env) {
+            const size_t nEquals = entry.find('=');
+            ::setenv(entry.substr(0, nEquals).c_str(), entry.substr(nEquals + 1).c_str(), 1);
+        }
+        std::vector<char*> argv;
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        out.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return out;
+}
+
+class WaylandGameSwitchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(session.Start(test::WaylandSession::Compositor::kSway, &error)) << error;
+        swaymsg = test::WaylandSession::FindProgram("swaymsg");
+        ASSERT_FALSE(swaymsg.empty()) << "swaymsg is not installed: run tools/deps.sh";
+        std::filesystem::create_directories(dir.file("config/vext"));
+        WriteKeySet(dir.file("Racing.vks"), "A");
+        WriteKeySet(dir.file("Shooter.vks"), "S");
+        ASSERT_TRUE(WriteFileAtomically(dir.file("config/vext/games.conf"),
+                                        "class VEXT-RACING = " + dir.file("Racing.vks") +
+                                            "\ntitle *shooter* = " + dir.file("Shooter.vks") + "\n")
+                        .ok());
+        ASSERT_TRUE(test::WriteRecord(dir.file("registry.sqlite"), "Default", {test::NormalKey(34)},
+                                      {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
+    }
+
+    // vextd in the session, as its desktop would start it.
+    void StartDriver() {
+        std::vector<std::string> env{"VEXTD_ALLOW_ROOT=1", "XDG_CONFIG_HOME=" + dir.file("config"),
+                                     "XDG_CURRENT_DESKTOP=sway",
+                                     "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"};
+        for (const std::string& entry : session.ClientEnv()) {
+            if (!entry.starts_with("XDG_RUNTIME_DIR=") && !entry.starts_with("HOME=")) {
+                env.push_back(entry);
+            }
+        }
+        vextd.strSocket = dir.file("run/device");
+        vextd.strRecord = dir.file("keys.log");
+        ASSERT_TRUE(vextd.Start({"--foreground", "--verbose", "--socket", vextd.strSocket,
+                                 "--registry", dir.file("registry.sqlite"), "--output",
+                                 "record:" + vextd.strRecord, "--test-virtual-pads", "1"},
+                                env))
+            << vextd.Log();
+    }
+
+    void OpenWindow(const std::string& appId, const std::string& title) {
+        ASSERT_GT(session.Spawn({VEXT_WAYLAND_WINDOW, appId, title},
+                                {"QT_QPA_PLATFORM=wayland", "ASAN_OPTIONS=detect_leaks=0"}),
+                  0);
+    }
+
+    // Gives the window the focus through sway, as soon as it is mapped, and waits for the
+    // driver to say what plays.
+    void Focus(const std::string& criteria, const std::string& expectedLog) {
+        const size_t nFrom = vextd.Log().size();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+        // swaymsg fails while no window matches: the window is not mapped yet.
+        while (test::WaylandSession::Wait(session.Spawn({swaymsg, criteria + " focus"}), kWaitMs) !=
+               0) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << criteria << " never mapped:\n"
+                                                                  << session.Log();
+            ::poll(nullptr, 0, 50);
+        }
+        ASSERT_TRUE(vextd.WaitForLog(expectedLog, kWaitMs, nFrom)) << vextd.Log();
+    }
+
+    std::string Click() {
+        const size_t nBefore = vextd.Records().size();
+        EXPECT_TRUE(vextd.Press(1, 0, true));
+        EXPECT_TRUE(vextd.Press(1, 0, false));
+        EXPECT_TRUE(vextd.WaitForRecords(nBefore + 2, kWaitMs));
+        return vextd.RecordText(nBefore);
+    }
+
+    test::TempDir dir;
+    test::WaylandSession session;
+    test::VextdProcess vextd;
+    std::string swaymsg;
+};
+
+TEST_F(WaylandGameSwitchTest, SwitchesByAppIdAndTitleAndReleasesHeldKeys) {
+    OpenWindow("vext-racing", "Racing");
+    OpenWindow("vext-shooter", "My Shooter");
+    StartDriver();
+    Focus("[app_id=vext-racing]", "key set in play: \"Racing\" (rule 1: class VEXT-RACING)");
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.WaitForRecords(1, kWaitMs));
+    EXPECT_EQ(vextd.RecordText(), "31+");
+
+    // The switch lifts the key the old key set holds; the new one needs a fresh press.
+    Focus("[app_id=vext-shooter]", "key set in play: \"Shooter\" (rule 2: title *shooter*)");
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    EXPECT_EQ(Click(), "32+ 32-");
+    Focus("[app_id=vext-racing]", "key set in play: \"Racing\"");
+    EXPECT_EQ(Click(), "31+ 31-");
+
+    EXPECT_NE(
+        Output({VEXTD_PATH, "--status", "--socket", vextd.strSocket}).find("\nfocus: wlroots\n"),
+        std::string::npos);
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
+}
+
+// GNOME's compositor offers nothing of the focus: both --status say so, and why. (weston stands
+// in for it: it lacks the protocol too.)
+TEST(WaylandFocusUnavailableTest, GnomeSaysWhyInBothStatus) {
+    test::TempDir dir;
+    test::WaylandSession session;
+    std::string error;
+    ASSERT_TRUE(session.Start(test::WaylandSession::Compositor::kWeston, &error)) << error;
+    ASSERT_TRUE(test::WriteRecord(dir.file("registry.sqlite"), "Default", {test::NormalKey(34)},
+                                  {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
+    std::vector<std::string> env{"VEXTD_ALLOW_ROOT=1", "XDG_CONFIG_HOME=" + dir.file("config"),
+                                 "XDG_CURRENT_DESKTOP=ubuntu:GNOME"};
+    for (const std::string& entry : session.ClientEnv()) {
+        if (entry.starts_with("WAYLAND_DISPLAY=") || entry.starts_with("XDG_SESSION_TYPE=")) {
+            env.push_back(entry);
+        }
+    }
+    test::VextdProcess vextd;
+    vextd.strSocket = dir.file("device");
+    ASSERT_TRUE(vextd.Start({"--foreground", "--socket", vextd.strSocket, "--registry",
+                             dir.file("registry.sqlite"), "--output",
+                             "record:" + dir.file("keys.log"), "--test-virtual-pads", "1"},
+                            env))
+        << vextd.Log();
+    const std::string expected =
+        "\nfocus: unavailable (GNOME on Wayland: no focus information for other programs)\n";
+    EXPECT_NE(Output({VEXTD_PATH, "--status", "--socket", vextd.strSocket}).find(expected),
+              std::string::npos);
+#ifdef VEXTKEY_EXE
+    EXPECT_NE(Output({VEXTKEY_EXE, "--status"},
+                     {"VEXT_DEVICE=" + vextd.strSocket,
+                      "VEXT_REGISTRY=" + dir.file("registry.sqlite"), "QT_QPA_PLATFORM=offscreen"})
+                  .find(expected),
+              std::string::npos);
+#endif
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
+}
+
+} // namespace
+} // namespace vext
+
+#endif
