@@ -57,17 +57,42 @@ int XWaylandFocusSource::WaitFd() const {
 FocusedWindow XWaylandFocusSource::Current() {
     m_wayland = m_pWayland->Current();
     m_x11 = m_pX11 ? m_pX11->Current() : FocusedWindow{};
-    m_last = MergeXWaylandFocus(m_wayland, m_x11);
+    m_last = Merge();
     return m_last;
+}
+
+FocusedWindow XWaylandFocusSource::Merge() {
+    FocusedWindow window = MergeXWaylandFocus(m_wayland, m_x11);
+    if (!(window == m_wayland)) {
+        m_strCompletedId = m_wayland.strId;
+        m_completed = window;
+        return window;
+    }
+    // X11 and the compositor tell of a focus change each in its own time: while the compositor
+    // still names the XWayland window completed last, X11 naming no window or the next one is
+    // that change on its way, and the window keeps its X facts.
+    if (m_wayland.bPresent && m_wayland.strId == m_strCompletedId) {
+        window = m_completed;
+        window.strTitle = m_wayland.strTitle.empty() ? window.strTitle : m_wayland.strTitle;
+    }
+    return window;
 }
 
 std::optional<FocusedWindow> XWaylandFocusSource::Dispatch() {
     // Both take only what waits, so both are asked whichever woke the loop.
+    bool bWaylandMoved = false;
     if (std::optional<FocusedWindow> window = m_pWayland->Dispatch()) {
+        bWaylandMoved = window->strId != m_wayland.strId;
         m_wayland = std::move(*window);
     }
     if (!m_pWayland->Lost().empty()) {
         return FocusedWindow{};
+    }
+    // The compositor names the window X11 still has to tell of: wlroots sets the X property
+    // before it tells its clients, so X11 asked now knows it.
+    if (bWaylandMoved && m_pX11 && m_wayland.bPresent &&
+        MergeXWaylandFocus(m_wayland, m_x11) == m_wayland) {
+        m_x11 = m_pX11->Current();
     }
     if (m_pX11) {
         if (std::optional<FocusedWindow> window = m_pX11->Dispatch()) {
@@ -80,7 +105,7 @@ std::optional<FocusedWindow> XWaylandFocusSource::Dispatch() {
             m_x11 = FocusedWindow{};
         }
     }
-    FocusedWindow window = MergeXWaylandFocus(m_wayland, m_x11);
+    FocusedWindow window = Merge();
     if (window == m_last) {
         return std::nullopt;
     }

@@ -33,12 +33,16 @@ public:
 private:
     XWaylandFocusSource(std::unique_ptr<FocusSource> pWayland, std::unique_ptr<FocusSource> pX11,
                         int nEpoll);
+    FocusedWindow Merge();
 
     std::unique_ptr<FocusSource> m_pWayland;
     std::unique_ptr<FocusSource> m_pX11;
     int m_nEpoll;
     FocusedWindow m_wayland;
     FocusedWindow m_x11;
+    // The XWayland window completed last: its toplevel and its X facts.
+    std::string m_strCompletedId;
+    FocusedWindow m_completed;
     FocusedWindow m_last;
 };
 

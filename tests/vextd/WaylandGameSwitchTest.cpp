@@ -3,8 +3,9 @@
 // protocol, while swaymsg gives the focus to test windows with their own app_ids and titles and
 // virtual pad buttons are pressed and held; the record output shows which key set played.
 
-#if VEXT_HAVE_WAYLAND_FOCUS && defined(VEXT_WAYLAND_WINDOW)
+#if VEXT_HAVE_WAYLAND_FOCUS && VEXT_HAVE_XCB && defined(VEXT_WAYLAND_WINDOW)
 
+#include "FocusClient.h"
 #include "RecordWriter.h"
 #include "TempDir.h"
 #include "VextdProcess.h"
@@ -17,11 +18,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+#include <xcb/xcb.h>
 
 #include <gtest/gtest.h>
 
@@ -73,22 +77,69 @@ std::string Output(const std::vector<std::string>& args, const std::vector<std::
     return out;
 }
 
+// A process whose executable is Wine's loader running a Windows program, as Proton runs one:
+// a copy of sleep under the loader's name, its command line the program's Windows path.
+pid_t StartFakeWineGame(const std::string& dir) {
+    const std::string loader = dir + "/wine64-preloader";
+    std::filesystem::copy_file("/bin/sleep", loader);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl(loader.c_str(), "Z:\\Games\\Racing.exe", "600", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// XWayland lets in its own user only: a test run as root (whose session runs as nobody) has
+// that user let root in too, as "xhost +si:localuser:root" would.
+bool LetRootIn(const std::string& display) {
+    const passwd* pUser = ::geteuid() == 0 ? ::getpwnam("nobody") : nullptr;
+    if (pUser == nullptr) {
+        return true;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(pUser->pw_gid) != 0 ||
+            ::setuid(pUser->pw_uid) != 0) {
+            ::_exit(1);
+        }
+        xcb_connection_t* pConnection = xcb_connect(display.c_str(), nullptr);
+        static const char kRoot[] = "localuser\0root";
+        const bool bOk =
+            xcb_connection_has_error(pConnection) == 0 &&
+            xcb_request_check(pConnection, xcb_change_hosts_checked(
+                                               pConnection, XCB_HOST_MODE_INSERT,
+                                               XCB_FAMILY_SERVER_INTERPRETED, sizeof kRoot - 1,
+                                               reinterpret_cast<const uint8_t*>(kRoot))) == nullptr;
+        xcb_disconnect(pConnection);
+        ::_exit(bOk ? 0 : 1);
+    }
+    int nStatus = 0;
+    return pid > 0 && ::waitpid(pid, &nStatus, 0) == pid && WIFEXITED(nStatus) &&
+           WEXITSTATUS(nStatus) == 0;
+}
+
 class WaylandGameSwitchTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    // A sway session (with XWayland when bXWayland) and games.conf with rules.
+    void Begin(bool bXWayland, const std::string& rules) {
         std::string error;
-        ASSERT_TRUE(session.Start(test::WaylandSession::Compositor::kSway, &error)) << error;
+        ASSERT_TRUE(session.Start(test::WaylandSession::Compositor::kSway, &error, bXWayland))
+            << error;
         swaymsg = test::WaylandSession::FindProgram("swaymsg");
         ASSERT_FALSE(swaymsg.empty()) << "swaymsg is not installed: run tools/deps.sh";
         std::filesystem::create_directories(dir.file("config/vext"));
         WriteKeySet(dir.file("Racing.vks"), "A");
         WriteKeySet(dir.file("Shooter.vks"), "S");
-        ASSERT_TRUE(WriteFileAtomically(dir.file("config/vext/games.conf"),
-                                        "class VEXT-RACING = " + dir.file("Racing.vks") +
-                                            "\ntitle *shooter* = " + dir.file("Shooter.vks") + "\n")
-                        .ok());
+        ASSERT_TRUE(WriteFileAtomically(dir.file("config/vext/games.conf"), rules).ok());
         ASSERT_TRUE(test::WriteRecord(dir.file("registry.sqlite"), "Default", {test::NormalKey(34)},
                                       {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
+    }
+    void TearDown() override {
+        if (winePid > 0) {
+            ::kill(winePid, SIGKILL);
+            ::waitpid(winePid, nullptr, 0);
+        }
     }
 
     // vextd in the session, as its desktop would start it.
@@ -100,6 +151,9 @@ protected:
             if (!entry.starts_with("XDG_RUNTIME_DIR=") && !entry.starts_with("HOME=")) {
                 env.push_back(entry);
             }
+        }
+        if (!session.XDisplay().empty()) {
+            env.push_back("DISPLAY=" + session.XDisplay());
         }
         vextd.strSocket = dir.file("run/device");
         vextd.strRecord = dir.file("keys.log");
@@ -116,18 +170,22 @@ protected:
                   0);
     }
 
-    // Gives the window the focus through sway, as soon as it is mapped, and waits for the
-    // driver to say what plays.
-    void Focus(const std::string& criteria, const std::string& expectedLog) {
-        const size_t nFrom = vextd.Log().size();
+    // Runs a sway command until it succeeds: it fails while no window matches its criteria.
+    void Sway(const std::string& command) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-        // swaymsg fails while no window matches: the window is not mapped yet.
-        while (test::WaylandSession::Wait(session.Spawn({swaymsg, criteria + " focus"}), kWaitMs) !=
-               0) {
-            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << criteria << " never mapped:\n"
+        while (test::WaylandSession::Wait(session.Spawn({swaymsg, command}), kWaitMs) != 0) {
+            ASSERT_LT(std::chrono::steady_clock::now(), deadline) << command << " failed:\n"
                                                                   << session.Log();
             ::poll(nullptr, 0, 50);
         }
+    }
+
+    // Gives the window the focus through sway and waits for the driver to say what plays (the
+    // first time, the window may have had the focus from the start).
+    void Focus(const std::string& criteria, const std::string& expectedLog) {
+        const size_t nFrom = bFocused ? vextd.Log().size() : 0;
+        bFocused = true;
+        ASSERT_NO_FATAL_FAILURE(Sway(criteria + " focus"));
         ASSERT_TRUE(vextd.WaitForLog(expectedLog, kWaitMs, nFrom)) << vextd.Log();
     }
 
@@ -143,28 +201,67 @@ protected:
     test::WaylandSession session;
     test::VextdProcess vextd;
     std::string swaymsg;
+    pid_t winePid = -1;
+    bool bFocused = false;
 };
 
 TEST_F(WaylandGameSwitchTest, SwitchesByAppIdAndTitleAndReleasesHeldKeys) {
+    Begin(false, "class VEXT-RACING = " + dir.file("Racing.vks") +
+                     "\ntitle *shooter* = " + dir.file("Shooter.vks") + "\n");
     OpenWindow("vext-racing", "Racing");
     OpenWindow("vext-shooter", "My Shooter");
-    StartDriver();
-    Focus("[app_id=vext-racing]", "key set in play: \"Racing\" (rule 1: class VEXT-RACING)");
+    // Both mapped first: a window that maps takes the focus.
+    ASSERT_NO_FATAL_FAILURE(Sway("[app_id=vext-racing] nop"));
+    ASSERT_NO_FATAL_FAILURE(Sway("[app_id=vext-shooter] nop"));
+    ASSERT_NO_FATAL_FAILURE(StartDriver());
+    ASSERT_NO_FATAL_FAILURE(
+        Focus("[app_id=vext-racing]", "key set in play: \"Racing\" (rule 1: class VEXT-RACING)"));
     ASSERT_TRUE(vextd.Press(1, 0, true));
     ASSERT_TRUE(vextd.WaitForRecords(1, kWaitMs));
     EXPECT_EQ(vextd.RecordText(), "31+");
 
     // The switch lifts the key the old key set holds; the new one needs a fresh press.
-    Focus("[app_id=vext-shooter]", "key set in play: \"Shooter\" (rule 2: title *shooter*)");
+    ASSERT_NO_FATAL_FAILURE(
+        Focus("[app_id=vext-shooter]", "key set in play: \"Shooter\" (rule 2: title *shooter*)"));
     EXPECT_EQ(vextd.RecordText(), "31+ 31-");
     ASSERT_TRUE(vextd.Press(1, 0, false));
     EXPECT_EQ(Click(), "32+ 32-");
-    Focus("[app_id=vext-racing]", "key set in play: \"Racing\"");
+    ASSERT_NO_FATAL_FAILURE(Focus("[app_id=vext-racing]", "key set in play: \"Racing\""));
     EXPECT_EQ(Click(), "31+ 31-");
 
     EXPECT_NE(
         Output({VEXTD_PATH, "--status", "--socket", vextd.strSocket}).find("\nfocus: wlroots\n"),
         std::string::npos);
+    EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
+}
+
+// A Proton game under XWayland: X11 gives its pid, so the rule for its .exe matches, while sway
+// tells which window has the focus, a native Wayland one included.
+TEST_F(WaylandGameSwitchTest, XWaylandWindowsMatchByTheirProgram) {
+    Begin(true, "program racing.exe = " + dir.file("Racing.vks") +
+                    "\ntitle *shooter* = " + dir.file("Shooter.vks") + "\n");
+    ASSERT_TRUE(LetRootIn(session.XDisplay()));
+    test::FocusClient xClient;
+    ASSERT_TRUE(xClient.Open(session.XDisplay()));
+    winePid = StartFakeWineGame(dir.path().string());
+    ASSERT_NE(xClient.MakeWindow("racing.exe", "steam_app_1", "Racing", winePid), 0U);
+    OpenWindow("vext-shooter", "My Shooter");
+    ASSERT_NO_FATAL_FAILURE(Sway("[class=steam_app_1] nop"));
+    ASSERT_NO_FATAL_FAILURE(Sway("[app_id=vext-shooter] nop"));
+    ASSERT_NO_FATAL_FAILURE(StartDriver());
+    for (int nRound = 0; nRound < 2; ++nRound) {
+        ASSERT_NO_FATAL_FAILURE(Focus("[class=steam_app_1]",
+                                      "key set in play: \"Racing\" (rule 1: program racing.exe)"));
+        EXPECT_EQ(Click(), "31+ 31-");
+        ASSERT_NO_FATAL_FAILURE(Focus("[app_id=vext-shooter]",
+                                      "key set in play: \"Shooter\" (rule 2: title *shooter*)"));
+        EXPECT_EQ(Click(), "32+ 32-");
+    }
+    EXPECT_NE(Output({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
+                  .find("\nfocus: wlroots + XWayland\n"),
+              std::string::npos);
+    // X11 and sway tell of each change in their own time; the game never lost its facts between.
+    EXPECT_EQ(vextd.Log().find("(default)"), std::string::npos) << vextd.Log();
     EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
 }
 
