@@ -6,17 +6,16 @@
 #if VEXT_HAVE_WAYLAND_FOCUS && VEXT_HAVE_XCB && defined(VEXT_WAYLAND_WINDOW)
 
 #include "FocusClient.h"
+#include "GameTestFiles.h"
 #include "RecordWriter.h"
 #include "TempDir.h"
 #include "VextdProcess.h"
 #include "WaylandSession.h"
 #include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
 #include "platform/AtomicFile.h"
 
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <grp.h>
 #include <poll.h>
@@ -33,62 +32,6 @@ namespace vext {
 namespace {
 
 constexpr int kWaitMs = 10000;
-
-void WriteKeySet(const std::string& path, const std::string& press) {
-    CVextKeyDoc doc;
-    doc.OnNewDocument();
-    auto normal = std::make_unique<CKeyFunction>();
-    normal->m_strPress = press;
-    doc.MapButton(doc.AddFunction(std::move(normal))->m_nCookie,
-                  MakeButtonId(1, 0, 1, kInputButton));
-    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.GetFileError();
-}
-
-// Runs a program to its end, with env on top of this process's environment; its output.
-std::string Output(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        return {};
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
-        ::close(fds[0]);
-        for (const std::string& entry : env) {
-            const size_t nEquals = entry.find('=');
-            ::setenv(entry.substr(0, nEquals).c_str(), entry.substr(nEquals + 1).c_str(), 1);
-        }
-        std::vector<char*> argv;
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fds[0]);
-    ::waitpid(pid, nullptr, 0);
-    return out;
-}
-
-// A process whose executable is Wine's loader running a Windows program, as Proton runs one:
-// a copy of sleep under the loader's name, its command line the program's Windows path.
-pid_t StartFakeWineGame(const std::string& dir) {
-    const std::string loader = dir + "/wine64-preloader";
-    std::filesystem::copy_file("/bin/sleep", loader);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl(loader.c_str(), "Z:\\Games\\Racing.exe", "600", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    return pid;
-}
 
 // XWayland lets in its own user only: a test run as root (whose session runs as nobody) has
 // that user let root in too, as "xhost +si:localuser:root" would.
@@ -129,8 +72,8 @@ protected:
         swaymsg = test::WaylandSession::FindProgram("swaymsg");
         ASSERT_FALSE(swaymsg.empty()) << "swaymsg is not installed: run tools/deps.sh";
         std::filesystem::create_directories(dir.file("config/vext"));
-        WriteKeySet(dir.file("Racing.vks"), "A");
-        WriteKeySet(dir.file("Shooter.vks"), "S");
+        test::WriteKeySet(dir.file("Racing.vks"), "A");
+        test::WriteKeySet(dir.file("Shooter.vks"), "S");
         ASSERT_TRUE(WriteFileAtomically(dir.file("config/vext/games.conf"), rules).ok());
         ASSERT_TRUE(test::WriteRecord(dir.file("registry.sqlite"), "Default", {test::NormalKey(34)},
                                       {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
@@ -229,9 +172,9 @@ TEST_F(WaylandGameSwitchTest, SwitchesByAppIdAndTitleAndReleasesHeldKeys) {
     ASSERT_NO_FATAL_FAILURE(Focus("[app_id=vext-racing]", "key set in play: \"Racing\""));
     EXPECT_EQ(Click(), "31+ 31-");
 
-    EXPECT_NE(
-        Output({VEXTD_PATH, "--status", "--socket", vextd.strSocket}).find("\nfocus: wlroots\n"),
-        std::string::npos);
+    EXPECT_NE(test::RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
+                  .find("\nfocus: wlroots\n"),
+              std::string::npos);
     EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
 }
 
@@ -243,7 +186,7 @@ TEST_F(WaylandGameSwitchTest, XWaylandWindowsMatchByTheirProgram) {
     ASSERT_TRUE(LetRootIn(session.XDisplay()));
     test::FocusClient xClient;
     ASSERT_TRUE(xClient.Open(session.XDisplay()));
-    winePid = StartFakeWineGame(dir.path().string());
+    winePid = test::StartFakeWineGame(dir.path().string());
     ASSERT_NE(xClient.MakeWindow("racing.exe", "steam_app_1", "Racing", winePid), 0U);
     OpenWindow("vext-shooter", "My Shooter");
     ASSERT_NO_FATAL_FAILURE(Sway("[class=steam_app_1] nop"));
@@ -257,7 +200,7 @@ TEST_F(WaylandGameSwitchTest, XWaylandWindowsMatchByTheirProgram) {
                                       "key set in play: \"Shooter\" (rule 2: title *shooter*)"));
         EXPECT_EQ(Click(), "32+ 32-");
     }
-    EXPECT_NE(Output({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
+    EXPECT_NE(test::RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
                   .find("\nfocus: wlroots + XWayland\n"),
               std::string::npos);
     // X11 and sway tell of each change in their own time; the game never lost its facts between.
@@ -290,12 +233,14 @@ TEST(WaylandFocusUnavailableTest, GnomeSaysWhyInBothStatus) {
         << vextd.Log();
     const std::string expected =
         "\nfocus: unavailable (GNOME on Wayland: no focus information for other programs)\n";
-    EXPECT_NE(Output({VEXTD_PATH, "--status", "--socket", vextd.strSocket}).find(expected),
-              std::string::npos);
+    EXPECT_NE(
+        test::RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket}).find(expected),
+        std::string::npos);
 #ifdef VEXTKEY_EXE
-    EXPECT_NE(Output({VEXTKEY_EXE, "--status"},
-                     {"VEXT_DEVICE=" + vextd.strSocket,
-                      "VEXT_REGISTRY=" + dir.file("registry.sqlite"), "QT_QPA_PLATFORM=offscreen"})
+    EXPECT_NE(test::RunForOutput({VEXTKEY_EXE, "--status"},
+                                 {"VEXT_DEVICE=" + vextd.strSocket,
+                                  "VEXT_REGISTRY=" + dir.file("registry.sqlite"),
+                                  "QT_QPA_PLATFORM=offscreen"})
                   .find(expected),
               std::string::npos);
 #endif
