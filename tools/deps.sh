@@ -21,6 +21,9 @@ packages=(
     # Wayland: the capture reads the compositor's keymap; the window runs natively through
     # qt6-wayland; the tests start headless sway and weston and type through wtype
     libwayland-dev libxkbcommon-dev qt6-wayland sway weston wtype
+    # vextd follows the focus in wlroots compositors: wayland-scanner makes the protocol's code;
+    # the tests run an XWayland game under sway
+    libwayland-bin xwayland
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

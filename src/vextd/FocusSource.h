@@ -2,9 +2,9 @@
 
 // Where the driver learns which window has the focus, so that each game gets its key set. A
 // source hands the driver's loop a descriptor to wait on (no polling: an idle desktop costs
-// nothing) and tells the window with the focus whenever it changes. X11 is one source; Wayland
-// compositors (wlroots' foreign-toplevel protocol, a KWin script) slot in beside it through
-// OpenFocusSource.
+// nothing) and tells the window with the focus whenever it changes. OpenFocusSource picks the
+// source by session: X11, or in a Wayland session the compositor's (wlroots' foreign-toplevel
+// protocol), with X11 completing XWayland windows.
 
 #include "games/FocusedWindow.h"
 
@@ -18,7 +18,7 @@ class FocusSource {
 public:
     virtual ~FocusSource() = default;
 
-    // How --status names the source: "X11".
+    // How --status names the source: "X11", "wlroots + XWayland".
     virtual std::string Name() const = 0;
 
     // The descriptor the loop waits on (readable: Dispatch has work); -1 once the source is

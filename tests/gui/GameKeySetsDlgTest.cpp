@@ -3,10 +3,12 @@
 
 #include "dialogs/GameKeySetsDlg.h"
 
+#include "FakeDeviceServer.h"
 #include "GuiTestSupport.h"
 #include "app/MainFrame.h"
 #include "app/VextKeyApp.h"
 #include "dialogs/GameRuleDlg.h"
+#include "driver/PlayStatus.h"
 #include "framework/CmdIds.h"
 #include "framework/Prompts.h"
 
@@ -161,6 +163,22 @@ private Q_SLOTS:
         QCOMPARE(dlg.m_pPattern->text(), QString("Nine"));
         dlg.accept();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
+    }
+
+    // A driver that cannot follow the focus (GNOME on Wayland): the dialog says switching is
+    // off here and why, before anything else.
+    void saysWhySwitchingIsOffOnThisDesktop() {
+        test::FakeDeviceServer driver;
+        PlayStatus play;
+        play.strKeySet = "Default";
+        play.strFocus = "unavailable (GNOME on Wayland: no focus information for other programs)";
+        driver.SetPlayStatusText(EncodePlayStatus(play));
+        CGameKeySetsDlg dlg(test::TheGuiTestEnv().FilePath("config/vext/games.conf"), QString(),
+                            nullptr);
+        QVERIFY2(dlg.m_pNote->text().startsWith(
+                     "Switching key sets by game is off on this desktop: GNOME on Wayland: no "
+                     "focus information for other programs. The key set downloaded"),
+                 qPrintable(dlg.m_pNote->text()));
     }
 
     void optionsMenuOpensTheRulesOfTheDefaultFile() {

@@ -3,6 +3,7 @@
 #include "driver/DeviceChannel.h"
 #include "driver/DeviceSocket.h"
 #include "driver/DriverLoadStatus.h"
+#include "driver/PlayStatus.h"
 
 #include <cerrno>
 #include <poll.h>
@@ -175,11 +176,20 @@ DeviceAnswer FakeDeviceServer::AnswerFor(const DeviceRequest& request) {
         return Done();
     case VEXT_IOCTL_GET_LOAD_STATUS:
         return m_loadStatus.empty() ? DeviceAnswer{} : Done(m_loadStatus);
+    case VEXT_IOCTL_GET_PLAY_STATUS:
+        return m_strPlayStatus.empty() || request.buffer.size() < kPlayStatusPageSize
+                   ? DeviceAnswer{}
+                   : Done(PlayStatusPage(m_strPlayStatus, 1, request.buffer));
     default: {
         const auto it = m_codeAnswers.find(nCode);
         return it == m_codeAnswers.end() || it->second.empty() ? DeviceAnswer{} : Done(it->second);
     }
     }
+}
+
+void FakeDeviceServer::SetPlayStatusText(std::string text) {
+    std::lock_guard lock(m_mutex);
+    m_strPlayStatus = std::move(text);
 }
 
 void FakeDeviceServer::SetCodeAnswer(int nCode, std::vector<uint8_t> bytes) {

@@ -59,6 +59,9 @@ public:
     // driver does.
     void SetLoadStatusAnswer(std::vector<uint8_t> bytes);
 
+    // The text code 32 (play status) answers, a page at a time; empty (the default) refuses it.
+    void SetPlayStatusText(std::string text);
+
     // The answer bytes to a code the table does not know; empty (the default) refuses it.
     void SetCodeAnswer(int nCode, std::vector<uint8_t> bytes);
 
@@ -93,6 +96,7 @@ private:
     int32_t m_nEnabled = 1;
     std::set<int> m_refused;
     std::vector<uint8_t> m_loadStatus;
+    std::string m_strPlayStatus;
     std::map<int, std::vector<uint8_t>> m_codeAnswers;
     Mode m_mode = Mode::kAnswer;
     std::vector<uint8_t> m_rawAnswer;

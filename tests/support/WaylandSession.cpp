@@ -99,7 +99,7 @@ std::string WaylandSession::FindProgram(const std::string& name) {
     return {};
 }
 
-bool WaylandSession::Start(Compositor compositor, std::string* pError) {
+bool WaylandSession::Start(Compositor compositor, std::string* pError, bool bXWayland) {
     const bool bSway = compositor == Compositor::kSway;
     const std::string program = FindProgram(bSway ? "sway" : "weston");
     const std::string wtype = FindProgram("wtype");
@@ -136,7 +136,7 @@ bool WaylandSession::Start(Compositor compositor, std::string* pError) {
     }
     if (bSway) {
         const std::string config = m_strDir + "/sway.conf";
-        std::ofstream(config) << "xwayland disable\n";
+        std::ofstream(config) << (bXWayland ? "xwayland force\n" : "xwayland disable\n");
         ::chmod(config.c_str(), 0644);
         Spawn({program, "-c", config},
               {"WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman"});
@@ -159,6 +159,23 @@ bool WaylandSession::Start(Compositor compositor, std::string* pError) {
     }
     if (bSway) {
         Spawn({wtype, "-s", "86400000"});
+    }
+    // wlroots writes the compositor's pid into the lock file of XWayland's display.
+    const auto xwaylandUp = [this] {
+        for (int n = 0; n < 64; ++n) {
+            std::ifstream lock("/tmp/.X" + std::to_string(n) + "-lock");
+            pid_t pid = 0;
+            if (lock >> pid && pid == m_started.front() &&
+                CanConnect("/tmp/.X11-unix/X" + std::to_string(n))) {
+                m_strXDisplay = ":" + std::to_string(n);
+                return true;
+            }
+        }
+        return false;
+    };
+    if (bXWayland && !PollUntil(xwaylandUp, kStartTimeoutMs)) {
+        *pError = "XWayland did not start (is the xwayland package installed?); the log:\n" + Log();
+        return false;
     }
     return true;
 }

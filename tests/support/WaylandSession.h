@@ -24,7 +24,10 @@ public:
     // keyboard that lasts the session (a desktop always has a keyboard; without one, each wtype
     // run would add and remove the seat's keyboard and the focus with it). False with the
     // reason; a missing compositor is a failure, never a skip.
-    bool Start(Compositor compositor, std::string* pError);
+    // With bXWayland (sway only), XWayland starts with the session; XDisplay() names it.
+    bool Start(Compositor compositor, std::string* pError, bool bXWayland = false);
+    // The X display XWayland serves (":1"); empty without XWayland.
+    std::string XDisplay() const { return m_strXDisplay; }
 
     // What a client needs: XDG_RUNTIME_DIR, WAYLAND_DISPLAY (absolute), SWAYSOCK, HOME,
     // XDG_SESSION_TYPE=wayland, and no DISPLAY, as "NAME=value" entries ("-NAME" removes).
@@ -50,6 +53,7 @@ private:
     std::string m_strRuntime;
     std::string m_strSocket;
     std::string m_strSwaySocket;
+    std::string m_strXDisplay;
     uid_t m_uid = 0;
     gid_t m_gid = 0;
     bool m_bSwitchUser = false;

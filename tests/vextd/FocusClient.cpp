@@ -57,8 +57,11 @@ uint32_t FocusClient::MakeWindow(const std::string& instance, const std::string&
                                  const std::string& title, int32_t nPid) {
     xcb_connection_t* pConnection = AsConnection(m_pConnection);
     const xcb_window_t window = xcb_generate_id(pConnection);
+    // Painted, so that XWayland hands the compositor a buffer and it maps the window.
+    const uint32_t nBackground = 0x336699;
     xcb_create_window(pConnection, XCB_COPY_FROM_PARENT, window, m_root, 0, 0, 64, 64, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL,
+                      &nBackground);
     const std::string classes = instance + '\0' + windowClass + '\0';
     xcb_change_property(pConnection, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS,
                         XCB_ATOM_STRING, 8, static_cast<uint32_t>(classes.size()), classes.data());

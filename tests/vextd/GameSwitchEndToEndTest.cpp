@@ -6,12 +6,12 @@
 #if VEXT_HAVE_XCB
 
 #include "FocusClient.h"
+#include "GameTestFiles.h"
 #include "RecordWriter.h"
 #include "TempDir.h"
 #include "VextdProcess.h"
 #include "XvfbServer.h"
 #include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
 #include "platform/AtomicFile.h"
 
 #include <csignal>
@@ -31,82 +31,19 @@ namespace {
 constexpr int kWaitMs = 10000;
 const std::string kAsan = "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0";
 
-// A key set file as the configurator saves it: button 0 of slot 1 types press, and a Step
-// function over steps (when any) sits on button 1.
-void WriteKeySet(const std::string& path, const std::string& press,
-                 const std::vector<std::string>& steps = {}) {
-    CVextKeyDoc doc;
-    doc.OnNewDocument();
-    auto normal = std::make_unique<CKeyFunction>();
-    normal->m_strPress = press;
-    const int nNormal = doc.AddFunction(std::move(normal))->m_nCookie;
-    doc.MapButton(nNormal, MakeButtonId(1, 0, 1, kInputButton));
-    if (!steps.empty()) {
-        auto step = std::make_unique<CKeyFunction>();
-        step->m_nMode = CKeyFunction::kModeStep;
-        step->m_steps = steps;
-        const int nStep = doc.AddFunction(std::move(step))->m_nCookie;
-        doc.MapButton(nStep, MakeButtonId(1, 1, 1, kInputButton));
-    }
-    ASSERT_TRUE(doc.OnSaveDocument(path)) << doc.GetFileError();
-}
-
-// A process whose executable is Wine's loader running a Windows program, as Proton runs one:
-// a copy of sleep under the loader's name, its command line the program's Windows path.
-pid_t StartFakeWineGame(const std::string& dir) {
-    const std::string loader = dir + "/wine64-preloader";
-    std::filesystem::copy_file("/bin/sleep", loader);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl(loader.c_str(), "Z:\\Games\\Racing\\Racing.exe", "600",
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// Runs a program to its end and gives its standard output.
-std::string RunForOutput(const std::vector<std::string>& args) {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        return {};
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
-        ::close(fds[0]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fds[0]);
-    ::waitpid(pid, nullptr, 0);
-    return out;
-}
-
 class GameSwitchEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(xvfb.Start()) << "Xvfb is not available: run tools/deps.sh";
         ASSERT_TRUE(wm.Open(xvfb.Display()));
         std::filesystem::create_directories(dir.file("config/vext"));
-        WriteKeySet(dir.file("Racing.vks"), "A");
-        WriteKeySet(dir.file("Shooter.vks"), "S", {"Q", "W", "E"});
-        WriteKeySet(dir.file("Puzzle.vks"), "D");
+        test::WriteKeySet(dir.file("Racing.vks"), "A");
+        test::WriteKeySet(dir.file("Shooter.vks"), "S", {"Q", "W", "E"});
+        test::WriteKeySet(dir.file("Puzzle.vks"), "D");
         WriteConfig("");
         ASSERT_TRUE(test::WriteRecord(dir.file("registry.sqlite"), "Default", {test::NormalKey(kF)},
                                       {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
-        winePid = StartFakeWineGame(dir.path().string());
+        winePid = test::StartFakeWineGame(dir.path().string());
         racing = wm.MakeWindow("racing.exe", "steam_app_1", "Racing", winePid);
         shooter = wm.MakeWindow("steam_app_244210", "steam_app_244210", "Shooter", 0);
         puzzle = wm.MakeWindow("puzzle", "Puzzle", "My PUZZLE game", 0);
@@ -198,7 +135,7 @@ TEST_F(GameSwitchEndToEndTest, EachWindowPlaysItsKeySetAndEverySwitchReleasesHel
                     .ok());
     ASSERT_TRUE(vextd.WaitForLog("games.conf: 1 rule,", kWaitMs, nFrom)) << vextd.Log();
     EXPECT_EQ(Click(), "32+ 32-");
-    EXPECT_NE(RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
+    EXPECT_NE(test::RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
                   .find("key set in play: \"Shooter\" (rule 2: class STEAM_APP_244210)"),
               std::string::npos);
     EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
@@ -225,14 +162,15 @@ TEST_F(GameSwitchEndToEndTest, StepPositionsStayWithTheirKeySetAndFilesAreReadAg
     const size_t nFrom = vextd.Log().size();
     WriteConfig("title Term* = Missing.vks\n");
     ASSERT_TRUE(vextd.WaitForLog("games.conf: 4 rules", kWaitMs, nFrom)) << vextd.Log();
-    WriteKeySet(dir.file("Puzzle.vks"), "G");
+    test::WriteKeySet(dir.file("Puzzle.vks"), "G");
     Focus(puzzle, "key set in play: \"Puzzle\"");
     EXPECT_EQ(Click(), "35+ 35-");
     Focus(plain, "key set in play: \"Default\" (default; rule 4's key set cannot be read: " +
                      dir.file("config/vext/Missing.vks") + ": no such file)");
     EXPECT_EQ(Click(), "34+ 34-");
 
-    const std::string status = RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket});
+    const std::string status =
+        test::RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket});
     EXPECT_NE(status.find("\nkey set in play: \"Default\" (default; rule 4's"), std::string::npos)
         << status;
     EXPECT_NE(status.find("\nfocus: X11\n"), std::string::npos) << status;

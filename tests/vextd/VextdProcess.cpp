@@ -54,10 +54,14 @@ bool VextdProcess::Start(const std::vector<std::string>& args,
                                        std::string("LSAN_OPTIONS=suppressions=") +
                                            VEXTD_LSAN_SUPPRESSIONS};
     overrides.insert(overrides.end(), env.begin(), env.end());
+    // "-NAME" removes NAME.
     for (const std::string& e : overrides) {
-        const std::string name = e.substr(0, e.find('=') + 1);
+        const bool bRemove = e.starts_with('-');
+        const std::string name = bRemove ? e.substr(1) + "=" : e.substr(0, e.find('=') + 1);
         std::erase_if(envp, [&](const std::string& old) { return old.rfind(name, 0) == 0; });
-        envp.push_back(e);
+        if (!bRemove) {
+            envp.push_back(e);
+        }
     }
     std::vector<char*> cargv;
     for (std::string& a : argv) {

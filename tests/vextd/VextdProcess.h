@@ -30,8 +30,8 @@ public:
     VextdProcess(const VextdProcess&) = delete;
     VextdProcess& operator=(const VextdProcess&) = delete;
 
-    // Starts vextd with args and extra environment ("NAME=value"), and waits until it logs
-    // that it is ready or exits. False when it did not get ready.
+    // Starts vextd with args and extra environment ("NAME=value", "-NAME" removes), and waits until
+    // it logs that it is ready or exits. False when it did not get ready.
     bool Start(const std::vector<std::string>& args, const std::vector<std::string>& env = {});
 
     // Sends one request; the answer's bytes, or nothing when refused or failed.

@@ -80,14 +80,18 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
     if (!warnings.empty()) {
         notes << ResString(2511);
     }
-    // What the driver makes of the rules now.
+    // What the driver makes of the rules now; first of all, when nothing can switch here.
     if (PlayStatus play; QueryPlayStatus(&play)) {
+        const QString strFocus = QString::fromStdString(play.strFocus);
+        const QString strUnavailable = QStringLiteral("unavailable (");
+        if (strFocus.startsWith(strUnavailable) && strFocus.endsWith(QLatin1Char(')'))) {
+            notes.prepend(
+                FormatResString(2514, strFocus.mid(strUnavailable.size(),
+                                                   strFocus.size() - strUnavailable.size() - 1)));
+        }
         notes << ResString(2512);
         for (const std::string& line : DescribePlayStatus(play)) {
             notes << QStringLiteral("    ") + QString::fromStdString(line);
-        }
-        if (play.strFocus.rfind("unavailable", 0) == 0) {
-            notes << FormatResString(2514, QString::fromStdString(play.strFocus));
         }
     } else {
         notes << ResString(2513);

@@ -1,0 +1,87 @@
+#include "games/FocusPlan.h"
+
+#include "games/TextFold.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace vext {
+namespace {
+
+std::string Env(const char* pszName) {
+    const char* pszValue = std::getenv(pszName);
+    return pszValue != nullptr ? pszValue : "";
+}
+
+// XDG_CURRENT_DESKTOP is a colon-separated list ("ubuntu:GNOME").
+bool DesktopIs(std::string_view desktops, std::string_view name) {
+    for (size_t nStart = 0; nStart <= desktops.size();) {
+        const size_t nEnd = std::min(desktops.find(':', nStart), desktops.size());
+        if (EqualNoCase(desktops.substr(nStart, nEnd - nStart), name)) {
+            return true;
+        }
+        nStart = nEnd + 1;
+    }
+    return false;
+}
+
+bool Offers(const std::vector<std::string>& globals, std::string_view prefix) {
+    return std::any_of(globals.begin(), globals.end(),
+                       [prefix](const std::string& global) { return global.starts_with(prefix); });
+}
+
+} // namespace
+
+FocusSessionFacts FocusSessionFromEnvironment() {
+    FocusSessionFacts facts;
+    facts.bWayland = !Env("WAYLAND_DISPLAY").empty() || Env("XDG_SESSION_TYPE") == "wayland";
+    facts.bX11Display = !Env("DISPLAY").empty();
+    facts.strDesktop = Env("XDG_CURRENT_DESKTOP");
+    return facts;
+}
+
+FocusPlan PlanFocusSource(const FocusSessionFacts& facts) {
+    if (facts.bWayland) {
+        return {FocusSourceKind::kWlroots, facts.bX11Display};
+    }
+    // Without a display the X11 source says so itself.
+    return {FocusSourceKind::kX11, false};
+}
+
+std::string WhyNoWaylandFocus(std::string_view desktop, const std::vector<std::string>& globals,
+                              const std::string& strFailure) {
+    // XWayland's _NET_ACTIVE_WINDOW there knows X windows only: following it instead would
+    // switch by a window that has long lost the focus to a Wayland one.
+    if (DesktopIs(desktop, "GNOME") || Offers(globals, "gtk_shell1")) {
+        return std::string(kGnomeWaylandFocus);
+    }
+    if (DesktopIs(desktop, "KDE") || Offers(globals, "org_kde_plasma_shell")) {
+        return std::string(kKdeWaylandFocus);
+    }
+    return strFailure;
+}
+
+FocusedWindow MergeXWaylandFocus(const FocusedWindow& wayland, const FocusedWindow& x11) {
+    if (!wayland.bPresent || !x11.bPresent) {
+        return wayland;
+    }
+    const std::string appId = wayland.classes.empty() ? std::string() : wayland.classes.front();
+    const bool bSameClass = !appId.empty() && std::any_of(x11.classes.begin(), x11.classes.end(),
+                                                          [&appId](const std::string& c) {
+                                                              return EqualNoCase(c, appId);
+                                                          });
+    // A window without a class is known by its title alone.
+    const bool bSameTitle =
+        appId.empty() && !wayland.strTitle.empty() && wayland.strTitle == x11.strTitle;
+    if (!bSameClass && !bSameTitle) {
+        return wayland;
+    }
+    FocusedWindow merged = x11;
+    merged.strId = wayland.strId + " = X window " + x11.strId;
+    if (merged.strTitle.empty()) {
+        merged.strTitle = wayland.strTitle;
+    }
+    return merged;
+}
+
+} // namespace vext

@@ -1,0 +1,101 @@
+// Which focus source each session gets, why GNOME's and KDE's Wayland sessions get none, and how
+// an XWayland window's facts from X11 complete what the compositor says of it.
+
+#include "games/FocusPlan.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace vext {
+namespace {
+
+TEST(FocusPlan, SessionChoosesTheSource) {
+    struct Case {
+        FocusSessionFacts facts;
+        FocusPlan plan;
+    };
+    const Case cases[] = {
+        {{false, true, "XFCE"}, {FocusSourceKind::kX11, false}},
+        {{false, false, ""}, {FocusSourceKind::kX11, false}}, // X11 says there is no display
+        {{true, false, "sway"}, {FocusSourceKind::kWlroots, false}},
+        {{true, true, "sway"}, {FocusSourceKind::kWlroots, true}},
+        // A compositor that offers the protocol is asked whatever the desktop's name.
+        {{true, true, "ubuntu:GNOME"}, {FocusSourceKind::kWlroots, true}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlanFocusSource(c.facts), c.plan) << c.facts.strDesktop;
+    }
+}
+
+TEST(FocusPlan, GnomeAndKdeSayWhyTheyGiveNoFocus) {
+    const std::string failure = "the Wayland compositor does not offer the protocol";
+    const std::string gnome(kGnomeWaylandFocus);
+    const std::string kde(kKdeWaylandFocus);
+    struct Case {
+        const char* pszDesktop;
+        std::vector<std::string> globals;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"GNOME", {}, gnome},
+        {"ubuntu:GNOME", {"wl_compositor"}, gnome},
+        {"gnome-classic:gnome", {}, gnome},
+        {"", {"wl_compositor", "gtk_shell1"}, gnome}, // mutter, told by what it offers
+        {"KDE", {}, kde},
+        {"", {"org_kde_plasma_shell"}, kde},
+        {"GNOMEish", {"wl_compositor"}, failure},
+        {"weston", {"wl_compositor", "xdg_wm_base"}, failure},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(WhyNoWaylandFocus(c.pszDesktop, c.globals, failure), c.reason) << c.pszDesktop;
+    }
+}
+
+FocusedWindow Window(std::string id, std::vector<std::string> classes, std::string title,
+                     int32_t nPid = 0, std::string program = "") {
+    FocusedWindow w;
+    w.bPresent = true;
+    w.strId = std::move(id);
+    w.classes = std::move(classes);
+    w.strTitle = std::move(title);
+    w.nPid = nPid;
+    w.strProgram = std::move(program);
+    return w;
+}
+
+TEST(FocusPlan, XWaylandWindowsTakeTheirFactsFromX11) {
+    const FocusedWindow game = Window("toplevel 3", {"steam_app_1"}, "Racing");
+    const FocusedWindow xGame =
+        Window("0x200001", {"racing.exe", "steam_app_1"}, "Racing", 42, "Racing.exe");
+    const FocusedWindow terminal = Window("toplevel 4", {"foot"}, "~");
+    const FocusedWindow untitledClass = Window("toplevel 5", {}, "Racing");
+    FocusedWindow merged = xGame;
+    merged.strId = "toplevel 3 = X window 0x200001";
+    FocusedWindow mergedByTitle = merged;
+    mergedByTitle.strId = "toplevel 5 = X window 0x200001";
+    struct Case {
+        const char* pszName;
+        FocusedWindow wayland;
+        FocusedWindow x11;
+        FocusedWindow expected;
+    };
+    const Case cases[] = {
+        {"the X window is the active one", game, xGame, merged},
+        {"class without regard to case", Window("toplevel 3", {"STEAM_APP_1"}, "Racing"), xGame,
+         merged},
+        {"a Wayland window while X still names its last", terminal, xGame, terminal},
+        {"no X window active", game, FocusedWindow{}, game},
+        {"no window at all", FocusedWindow{}, xGame, FocusedWindow{}},
+        {"no app_id: the title tells", untitledClass, xGame, mergedByTitle},
+        {"no app_id, another title", Window("toplevel 5", {}, "Other"), xGame,
+         Window("toplevel 5", {}, "Other")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MergeXWaylandFocus(c.wayland, c.x11), c.expected) << c.pszName;
+    }
+}
+
+} // namespace
+} // namespace vext
