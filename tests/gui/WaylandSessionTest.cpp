@@ -138,7 +138,7 @@ private Q_SLOTS:
         auto pApp = test::StartApp({WriteKeySet("Jump")});
         QVERIFY(pApp);
         CMainFrame* pMain = pApp->MainFrame();
-        QVERIFY(QTest::qWaitForWindowExposed(pMain));
+        QVERIFY(QTest::qWaitForWindowExposed(pMain, 20000));
         QTRY_VERIFY_WITH_TIMEOUT(WindowShows(pMain->windowTitle()), 20000);
         // The session's lasting virtual keyboard is there: typing never adds the seat's first.
         QTRY_VERIFY_WITH_TIMEOUT(RunTool("swaymsg", {"-t", "get_inputs"}).contains("keyboard"),
@@ -152,7 +152,7 @@ private Q_SLOTS:
             CKeyCaptureEdit* pPress = sheet.m_pageStroke.m_editPress;
             QTRY_VERIFY_WITH_TIMEOUT(WindowShows(sheet.windowTitle()), 20000);
             pPress->setFocus();
-            QTRY_VERIFY(sheet.isActiveWindow() && pPress->hasFocus());
+            QTRY_VERIFY_WITH_TIMEOUT(sheet.isActiveWindow() && pPress->hasFocus(), 20000);
             vext::ResetCaptureFlags();
             // Modifiers go down as a key and as a modifier state, as a real keyboard's do (wtype's
             // own keymap has no modifier map).
@@ -176,9 +176,9 @@ private Q_SLOTS:
         pMain->OnKeystrokeViewer();
         QVERIFY(pApp->m_pViewerFrame);
         CKeyCaptureEdit* pViewer = pApp->m_pViewerFrame->findChild<CKeyStrokeView*>()->Field();
-        QTRY_VERIFY(pMain->isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(pMain->isActiveWindow(), 20000);
         pViewer->setFocus();
-        QTRY_VERIFY(pViewer->hasFocus());
+        QTRY_VERIFY_WITH_TIMEOUT(pViewer->hasFocus(), 20000);
         QVERIFY(Type({"-k", "q", "-M", "ctrl", "-P", "Control_R", "-k", "Home", "-p", "Control_R",
                       "-m", "ctrl"}));
         QTRY_COMPARE_WITH_TIMEOUT(pViewer->toPlainText(), QString("Q\n{Ctrl+Home}\n"), 10000);
