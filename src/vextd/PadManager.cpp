@@ -65,7 +65,9 @@ std::vector<int> NewFds(const std::set<int>& before, bool (*keep)(int)) {
 std::string FdList(const std::vector<int>& fds) {
     std::string text;
     for (const int fd : fds) {
-        text += " " + std::to_string(fd);
+        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on " " + string.
+        text += ' ';
+        text += std::to_string(fd);
     }
     return fds.empty() ? " none" : text;
 }

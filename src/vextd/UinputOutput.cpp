@@ -22,7 +22,7 @@ bool UinputOutput::Open(const std::string& devicePath, std::string* pError) {
     m_nFd = ::open(devicePath.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (m_nFd < 0) {
         *pError = "cannot open " + devicePath + ": " + std::strerror(errno) +
-                  " (see the Driver section of the README for access to it)";
+                  " (\"man vextd\" tells how to get access to it)";
         return false;
     }
     bool bOk =

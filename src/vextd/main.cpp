@@ -208,7 +208,7 @@ int Run(DriverOptions options) {
     if (::geteuid() == 0) {
         const char* pAllow = std::getenv("VEXTD_ALLOW_ROOT");
         if (pAllow == nullptr || std::strcmp(pAllow, "1") != 0) {
-            LogError("refusing to run as root: run vextd as the desktop user (see the README)");
+            LogError("refusing to run as root: run vextd as the desktop user (see \"man vextd\")");
             return 1;
         }
         LogInfo("running as root because VEXTD_ALLOW_ROOT=1 (for throw-away containers only)");
