@@ -72,8 +72,12 @@ std::string FindSocket(const std::string& dir, const std::string& prefix) {
 } // namespace
 
 WaylandSession::~WaylandSession() {
-    // Clients first, the compositor (started first) last.
+    // Clients first, the compositor (started first) last; one that was waited for already is
+    // gone, and its number may be another's by now.
     for (auto it = m_started.rbegin(); it != m_started.rend(); ++it) {
+        if (::waitpid(*it, nullptr, WNOHANG) != 0) {
+            continue;
+        }
         ::kill(-*it, SIGTERM);
         if (Wait(*it, 3000) == -1) {
             ::kill(-*it, SIGKILL);
