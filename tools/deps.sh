@@ -24,6 +24,9 @@ packages=(
     # vextd follows the focus in wlroots compositors: wayland-scanner makes the protocol's code;
     # the tests run an XWayland game under sway
     libwayland-bin xwayland
+    # vextd follows the focus in KDE Plasma on Wayland through a KWin script that calls it over
+    # the session bus (libdbus); the tests run kwin_wayland --virtual with a bus of their own
+    libdbus-1-dev dbus kwin-wayland
 )
 if [ "${1:-}" = "--fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)

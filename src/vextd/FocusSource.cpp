@@ -11,6 +11,9 @@
 #include "WlrFocusSource.h"
 #include "XWaylandFocusSource.h"
 #endif
+#if VEXT_HAVE_KWIN_FOCUS
+#include "KWinFocusSource.h"
+#endif
 
 #include <vector>
 
@@ -26,29 +29,34 @@ std::unique_ptr<FocusSource> OpenX11(std::string* pWhyNot) {
 #endif
 }
 
-std::unique_ptr<FocusSource> OpenWayland(const FocusSessionFacts& session, bool bXWayland,
-                                         std::string* pWhyNot) {
+std::unique_ptr<FocusSource> OpenWlroots(bool bXWayland, WaylandFocusFailure* pFailure) {
 #if VEXT_HAVE_WAYLAND_FOCUS
-    std::vector<std::string> globals;
-    std::unique_ptr<FocusSource> pWayland = WlrFocusSource::Open(nullptr, pWhyNot, &globals);
-    if (!pWayland) {
-        *pWhyNot = WhyNoWaylandFocus(session.strDesktop, globals, *pWhyNot);
-        return nullptr;
-    }
-    if (!bXWayland) {
+    std::unique_ptr<FocusSource> pWayland =
+        WlrFocusSource::Open(nullptr, &pFailure->strWlroots, &pFailure->globals);
+    if (!pWayland || !bXWayland) {
         return pWayland;
     }
     std::string whyNoX11;
     std::unique_ptr<FocusSource> pX11 = OpenX11(&whyNoX11);
     if (pX11) {
-        return XWaylandFocusSource::Make(std::move(pWayland), std::move(pX11), pWhyNot);
+        return XWaylandFocusSource::Make(std::move(pWayland), std::move(pX11),
+                                         &pFailure->strWlroots);
     }
     LogInfo("XWayland windows are known by what the compositor tells alone: " +
             EscapeForLine(whyNoX11));
     return pWayland;
 #else
-    *pWhyNot = WhyNoWaylandFocus(session.strDesktop, {}, "vextd was built without Wayland support");
     (void)bXWayland;
+    pFailure->strWlroots = "vextd was built without Wayland support";
+    return nullptr;
+#endif
+}
+
+std::unique_ptr<FocusSource> OpenKWin(WaylandFocusFailure* pFailure) {
+#if VEXT_HAVE_KWIN_FOCUS
+    return KWinFocusSource::Open(&pFailure->strKWin, &pFailure->bKWinOnBus);
+#else
+    pFailure->strKWin = "vextd was built without D-Bus support";
     return nullptr;
 #endif
 }
@@ -58,10 +66,20 @@ std::unique_ptr<FocusSource> OpenWayland(const FocusSessionFacts& session, bool 
 std::unique_ptr<FocusSource> OpenFocusSource(std::string* pWhyNot) {
     const FocusSessionFacts session = FocusSessionFromEnvironment();
     const FocusPlan plan = PlanFocusSource(session);
-    if (plan.kind == FocusSourceKind::kWlroots) {
-        return OpenWayland(session, plan.bXWayland, pWhyNot);
+    if (plan.kinds == std::vector{FocusSourceKind::kX11}) {
+        return OpenX11(pWhyNot);
     }
-    return OpenX11(pWhyNot);
+    WaylandFocusFailure failure;
+    for (const FocusSourceKind kind : plan.kinds) {
+        std::unique_ptr<FocusSource> pSource = kind == FocusSourceKind::kKWin
+                                                   ? OpenKWin(&failure)
+                                                   : OpenWlroots(plan.bXWayland, &failure);
+        if (pSource) {
+            return pSource;
+        }
+    }
+    *pWhyNot = WhyNoWaylandFocus(session.strDesktop, failure);
+    return nullptr;
 }
 
 } // namespace vext

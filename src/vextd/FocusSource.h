@@ -4,7 +4,7 @@
 // source hands the driver's loop a descriptor to wait on (no polling: an idle desktop costs
 // nothing) and tells the window with the focus whenever it changes. OpenFocusSource picks the
 // source by session: X11, or in a Wayland session the compositor's (wlroots' foreign-toplevel
-// protocol), with X11 completing XWayland windows.
+// protocol, with X11 completing XWayland windows; KWin's, through a script of the driver's).
 
 #include "games/FocusedWindow.h"
 
@@ -18,7 +18,7 @@ class FocusSource {
 public:
     virtual ~FocusSource() = default;
 
-    // How --status names the source: "X11", "wlroots + XWayland".
+    // How --status names the source: "X11", "wlroots + XWayland", "KWin".
     virtual std::string Name() const = 0;
 
     // The descriptor the loop waits on (readable: Dispatch has work); -1 once the source is

@@ -1,4 +1,4 @@
-// Which focus source each session gets, why GNOME's and KDE's Wayland sessions get none, and how
+// Which focus sources each session tries, why GNOME's and KDE's Wayland sessions get none, and how
 // an XWayland window's facts from X11 complete what the compositor says of it.
 
 #include "games/FocusPlan.h"
@@ -12,17 +12,21 @@ namespace vext {
 namespace {
 
 TEST(FocusPlan, SessionChoosesTheSource) {
+    using enum FocusSourceKind;
     struct Case {
         FocusSessionFacts facts;
         FocusPlan plan;
     };
     const Case cases[] = {
-        {{false, true, "XFCE"}, {FocusSourceKind::kX11, false}},
-        {{false, false, ""}, {FocusSourceKind::kX11, false}}, // X11 says there is no display
-        {{true, false, "sway"}, {FocusSourceKind::kWlroots, false}},
-        {{true, true, "sway"}, {FocusSourceKind::kWlroots, true}},
+        {{false, true, "XFCE"}, {{kX11}, false}},
+        {{false, false, ""}, {{kX11}, false}}, // X11 says there is no display
+        {{false, true, "KDE"}, {{kX11}, false}},
+        {{true, false, "sway"}, {{kWlroots, kKWin}, false}},
+        {{true, true, "sway"}, {{kWlroots, kKWin}, true}},
+        {{true, true, ""}, {{kWlroots, kKWin}, true}}, // KWin may be on the bus all the same
         // A compositor that offers the protocol is asked whatever the desktop's name.
-        {{true, true, "ubuntu:GNOME"}, {FocusSourceKind::kWlroots, true}},
+        {{true, true, "ubuntu:GNOME"}, {{kWlroots}, true}},
+        {{true, true, "KDE"}, {{kKWin, kWlroots}, true}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(PlanFocusSource(c.facts), c.plan) << c.facts.strDesktop;
@@ -30,26 +34,31 @@ TEST(FocusPlan, SessionChoosesTheSource) {
 }
 
 TEST(FocusPlan, GnomeAndKdeSayWhyTheyGiveNoFocus) {
-    const std::string failure = "the Wayland compositor does not offer the protocol";
+    const std::string wlr = "the Wayland compositor does not offer the protocol";
     const std::string gnome(kGnomeWaylandFocus);
-    const std::string kde(kKdeWaylandFocus);
+    const std::string noKWin = "KDE Plasma on Wayland: KWin is not on the session bus";
     struct Case {
         const char* pszDesktop;
-        std::vector<std::string> globals;
+        WaylandFocusFailure failure;
         std::string reason;
     };
     const Case cases[] = {
-        {"GNOME", {}, gnome},
-        {"ubuntu:GNOME", {"wl_compositor"}, gnome},
-        {"gnome-classic:gnome", {}, gnome},
-        {"", {"wl_compositor", "gtk_shell1"}, gnome}, // mutter, told by what it offers
-        {"KDE", {}, kde},
-        {"", {"org_kde_plasma_shell"}, kde},
-        {"GNOMEish", {"wl_compositor"}, failure},
-        {"weston", {"wl_compositor", "xdg_wm_base"}, failure},
+        {"GNOME", {{}, wlr, "", false}, gnome},
+        {"ubuntu:GNOME", {{"wl_compositor"}, wlr, "", false}, gnome},
+        {"gnome-classic:gnome", {{}, wlr, "", false}, gnome},
+        {"", {{"wl_compositor", "gtk_shell1"}, wlr, "", false}, gnome}, // mutter, told by globals
+        {"KDE", {{}, wlr, "KWin is not on the session bus", false}, noKWin},
+        {"KDE", {{}, wlr, "", false}, noKWin},
+        {"", {{"org_kde_kwin_idle"}, wlr, "KWin is not on the session bus", false}, noKWin},
+        {"", {{"org_kde_plasma_shell"}, wlr, "KWin is not on the session bus", false}, noKWin},
+        {"",
+         {{}, wlr, "KWin refused the focus script", true},
+         "KDE Plasma on Wayland: KWin refused the focus script"},
+        {"GNOMEish", {{"wl_compositor"}, wlr, "KWin is not on the session bus", false}, wlr},
+        {"weston", {{"wl_compositor", "xdg_wm_base"}, wlr, "no session bus", false}, wlr},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(WhyNoWaylandFocus(c.pszDesktop, c.globals, failure), c.reason) << c.pszDesktop;
+        EXPECT_EQ(WhyNoWaylandFocus(c.pszDesktop, c.failure), c.reason) << c.pszDesktop;
     }
 }
 

@@ -3,7 +3,8 @@
 // A headless Wayland compositor started by a test, with a private runtime folder and socket.
 // sway refuses to run as root, so a test run as root (CI) runs the compositor and the clients it
 // starts here as the unprivileged user "nobody" (the build tree must be readable by others).
-// Everything started is ended, and the folder removed, with the session.
+// KWin comes with a session bus of its own. Everything started is ended, and the folder
+// removed, with the session.
 
 #include <string>
 #include <sys/types.h>
@@ -13,7 +14,7 @@ namespace vext::test {
 
 class WaylandSession {
 public:
-    enum class Compositor { kSway, kWeston };
+    enum class Compositor { kSway, kWeston, kKWin };
 
     WaylandSession() = default;
     ~WaylandSession();
@@ -24,14 +25,19 @@ public:
     // keyboard that lasts the session (a desktop always has a keyboard; without one, each wtype
     // run would add and remove the seat's keyboard and the focus with it). False with the
     // reason; a missing compositor is a failure, never a skip.
+    // Under KWin (kwin_wayland --virtual), the session bus starts first and the session is up
+    // once KWin's scripting answers on it.
     // With bXWayland (sway only), XWayland starts with the session; XDisplay() names it.
     bool Start(Compositor compositor, std::string* pError, bool bXWayland = false);
     // The X display XWayland serves (":1"); empty without XWayland.
     std::string XDisplay() const { return m_strXDisplay; }
 
     // What a client needs: XDG_RUNTIME_DIR, WAYLAND_DISPLAY (absolute), SWAYSOCK, HOME,
-    // XDG_SESSION_TYPE=wayland, and no DISPLAY, as "NAME=value" entries ("-NAME" removes).
+    // XDG_SESSION_TYPE=wayland, the session bus under KWin, and no DISPLAY, as "NAME=value"
+    // entries ("-NAME" removes).
     std::vector<std::string> ClientEnv() const;
+    // The session's own folder, which its user can enter: for files its clients read or run.
+    std::string Folder() const { return m_strDir; }
 
     // Starts a program as the session's user with this process's environment, ClientEnv() and
     // env on top. Its standard output stays this process's when bOwnOutput, else it goes to the
@@ -49,11 +55,14 @@ public:
     static std::string FindProgram(const std::string& name);
 
 private:
+    bool StartKWin(const std::string& program, std::string* pError);
+
     std::string m_strDir;
     std::string m_strRuntime;
     std::string m_strSocket;
     std::string m_strSwaySocket;
     std::string m_strXDisplay;
+    std::string m_strBus; // the session bus's address, under KWin
     uid_t m_uid = 0;
     gid_t m_gid = 0;
     bool m_bSwitchUser = false;

@@ -41,24 +41,33 @@ FocusSessionFacts FocusSessionFromEnvironment() {
 }
 
 FocusPlan PlanFocusSource(const FocusSessionFacts& facts) {
-    if (facts.bWayland) {
-        return {FocusSourceKind::kWlroots, facts.bX11Display};
+    if (!facts.bWayland) {
+        // Without a display the X11 source says so itself.
+        return {{FocusSourceKind::kX11}, false};
     }
-    // Without a display the X11 source says so itself.
-    return {FocusSourceKind::kX11, false};
+    if (DesktopIs(facts.strDesktop, "KDE")) {
+        return {{FocusSourceKind::kKWin, FocusSourceKind::kWlroots}, facts.bX11Display};
+    }
+    if (DesktopIs(facts.strDesktop, "GNOME")) {
+        return {{FocusSourceKind::kWlroots}, facts.bX11Display};
+    }
+    return {{FocusSourceKind::kWlroots, FocusSourceKind::kKWin}, facts.bX11Display};
 }
 
-std::string WhyNoWaylandFocus(std::string_view desktop, const std::vector<std::string>& globals,
-                              const std::string& strFailure) {
+std::string WhyNoWaylandFocus(std::string_view desktop, const WaylandFocusFailure& failure) {
     // XWayland's _NET_ACTIVE_WINDOW there knows X windows only: following it instead would
     // switch by a window that has long lost the focus to a Wayland one.
-    if (DesktopIs(desktop, "GNOME") || Offers(globals, "gtk_shell1")) {
+    if (DesktopIs(desktop, "GNOME") || Offers(failure.globals, "gtk_shell1")) {
         return std::string(kGnomeWaylandFocus);
     }
-    if (DesktopIs(desktop, "KDE") || Offers(globals, "org_kde_plasma_shell")) {
-        return std::string(kKdeWaylandFocus);
+    // KWin keeps org_kde_plasma_shell to Plasma's own programs; its other globals are public.
+    if (DesktopIs(desktop, "KDE") || failure.bKWinOnBus ||
+        Offers(failure.globals, "org_kde_plasma_shell") ||
+        Offers(failure.globals, "org_kde_kwin_")) {
+        return std::string(kKdeWaylandFocus) + ": " +
+               (failure.strKWin.empty() ? "KWin is not on the session bus" : failure.strKWin);
     }
-    return strFailure;
+    return failure.strWlroots;
 }
 
 FocusedWindow MergeXWaylandFocus(const FocusedWindow& wayland, const FocusedWindow& x11) {

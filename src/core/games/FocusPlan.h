@@ -1,6 +1,6 @@
 #pragma once
 
-// Which focus source the driver follows in a desktop session, why none can tell the focus on
+// Which focus sources the driver tries in a desktop session, why none can tell the focus on
 // some desktops, and how a Wayland compositor's view of an XWayland window is completed from
 // X11's. Pure rules, so that the choice for each desktop is tested without one.
 
@@ -15,6 +15,7 @@ namespace vext {
 enum class FocusSourceKind {
     kX11,     // _NET_ACTIVE_WINDOW
     kWlroots, // the wlroots foreign-toplevel protocol (sway, Hyprland, labwc, ...)
+    kKWin,    // a KWin script that reports each activation over the session bus (KDE Plasma)
 };
 
 struct FocusSessionFacts {
@@ -24,8 +25,10 @@ struct FocusSessionFacts {
 };
 
 struct FocusPlan {
-    FocusSourceKind kind = FocusSourceKind::kX11;
-    // The X11 source completes XWayland windows (class, pid, program) for a Wayland source.
+    // Tried in turn; the first that works is followed.
+    std::vector<FocusSourceKind> kinds{FocusSourceKind::kX11};
+    // The X11 source completes XWayland windows (class, pid, program) for the wlroots source
+    // (KWin knows the classes and pids of its XWayland windows itself).
     bool bXWayland = false;
 
     bool operator==(const FocusPlan&) const = default;
@@ -33,21 +36,28 @@ struct FocusPlan {
 
 inline constexpr std::string_view kGnomeWaylandFocus =
     "GNOME on Wayland: no focus information for other programs";
-inline constexpr std::string_view kKdeWaylandFocus =
-    "KDE Plasma on Wayland: vextd cannot follow KWin's focus yet";
+inline constexpr std::string_view kKdeWaylandFocus = "KDE Plasma on Wayland";
 
 FocusSessionFacts FocusSessionFromEnvironment();
 
 // A Wayland session follows the compositor (with X11 for XWayland windows where there is a
-// display), whatever the desktop's name says: a compositor that offers the protocol is asked.
+// display), whatever the desktop's name says: a compositor that offers the protocol is asked,
+// and KWin on the session bus too (first on KDE Plasma; never on GNOME, whose bus has none).
 // Any other session follows X11.
 FocusPlan PlanFocusSource(const FocusSessionFacts& facts);
 
-// Why the focus cannot be followed in a Wayland session whose compositor gave no foreign-
-// toplevel protocol (strFailure): GNOME and KDE Plasma, told by the desktop's name or by the
-// globals their compositors offer, have reasons of their own.
-std::string WhyNoWaylandFocus(std::string_view desktop, const std::vector<std::string>& globals,
-                              const std::string& strFailure);
+// What the compositor sources said when none could follow the focus.
+struct WaylandFocusFailure {
+    std::vector<std::string> globals; // what the compositor offers, when it was asked
+    std::string strWlroots;           // why the foreign-toplevel protocol could not be used
+    std::string strKWin;              // why KWin's script could not be used; empty: not tried
+    bool bKWinOnBus = false;          // org.kde.KWin has an owner on the session bus
+};
+
+// Why the focus cannot be followed in a Wayland session: GNOME and KDE Plasma, told by the
+// desktop's name, by the globals their compositors offer or by KWin on the bus, have reasons of
+// their own ("KDE Plasma on Wayland: <why KWin's script failed>").
+std::string WhyNoWaylandFocus(std::string_view desktop, const WaylandFocusFailure& failure);
 
 // The window a Wayland source reports, completed from the window X11 names active when that one
 // is it: wlroots compositors report an XWayland window with its WM_CLASS class as app_id (sway)
