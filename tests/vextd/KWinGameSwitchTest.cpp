@@ -79,13 +79,7 @@ protected:
                   0);
     }
 
-    std::string Click() {
-        const size_t nBefore = vextd.Records().size();
-        EXPECT_TRUE(vextd.Press(1, 0, true));
-        EXPECT_TRUE(vextd.Press(1, 0, false));
-        EXPECT_TRUE(vextd.WaitForRecords(nBefore + 2, kWaitMs));
-        return vextd.RecordText(nBefore);
-    }
+    std::string Click() { return vextd.Click(1, 0, kWaitMs); }
 
     test::TempDir dir;
     test::WaylandSession session;

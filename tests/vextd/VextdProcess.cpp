@@ -193,6 +193,15 @@ std::optional<int32_t> VextdProcess::Query(uint32_t nCode, int32_t nIn) {
     return static_cast<int32_t>(n);
 }
 
+std::string VextdProcess::Click(int nSlot, int nButton, int nTimeoutMs) {
+    const size_t nBefore = Records().size();
+    if (!Press(nSlot, nButton, true) || !Press(nSlot, nButton, false) ||
+        !WaitForRecords(nBefore + 2, nTimeoutMs)) {
+        return "(no click: " + RecordText(nBefore) + ")";
+    }
+    return RecordText(nBefore);
+}
+
 bool VextdProcess::Press(int nSlot, int nButton, bool bDown) {
     return Request(kTestSetButton, {nSlot, nButton, bDown ? 1 : 0}).has_value();
 }

@@ -41,6 +41,9 @@ public:
     std::optional<int32_t> Query(uint32_t nCode, int32_t nIn = 0);
 
     bool Press(int nSlot, int nButton, bool bDown);
+    // Presses and releases a button and returns the key events it gave (RecordText), waiting
+    // for two of them.
+    std::string Click(int nSlot, int nButton, int nTimeoutMs);
     bool Axis(int nSlot, int nAxis, int nValue);
     bool Hat(int nSlot, int nValue);
     bool Unplug(int nSlot);

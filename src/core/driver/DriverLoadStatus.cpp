@@ -1,6 +1,7 @@
 #include "driver/DriverLoadStatus.h"
 
 #include "driver/DeviceChannel.h"
+#include "driver/WireWords.h"
 #include "platform/CountText.h"
 
 #include <array>
@@ -13,23 +14,13 @@ namespace {
 // answers once it is done.
 constexpr auto kLoadStatusTimeout = std::chrono::milliseconds(1000);
 
-int32_t ReadInt32(std::span<const uint8_t> bytes, size_t nIndex) {
-    uint32_t n = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        n |= static_cast<uint32_t>(bytes[nIndex * 4 + i]) << (8 * i);
-    }
-    return static_cast<int32_t>(n);
-}
-
 } // namespace
 
 void EncodeLoadStatus(const DriverLoadStatus& status, std::span<uint8_t, kLoadStatusSize> out) {
     const int32_t fields[] = {static_cast<int32_t>(status.state), status.nFunctions,
                               status.nMappings, static_cast<int32_t>(status.reason)};
     for (size_t f = 0; f < 4; ++f) {
-        for (size_t i = 0; i < 4; ++i) {
-            out[f * 4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(fields[f]) >> (8 * i));
-        }
+        SetU32(static_cast<uint32_t>(fields[f]), out, f * 4);
     }
 }
 
@@ -37,15 +28,15 @@ bool DecodeLoadStatus(std::span<const uint8_t> bytes, DriverLoadStatus* pStatus)
     if (bytes.size() < kLoadStatusSize) {
         return false;
     }
-    const int32_t nState = ReadInt32(bytes, 0);
-    const int32_t nReason = ReadInt32(bytes, 3);
+    const int32_t nState = static_cast<int32_t>(GetU32(bytes, 0));
+    const int32_t nReason = static_cast<int32_t>(GetU32(bytes, 12));
     if (nState < 0 || nState > static_cast<int32_t>(DriverLoadState::kRefused) || nReason < 0 ||
         nReason > static_cast<int32_t>(DriverLoadReason::kStoreBusy)) {
         return false;
     }
     pStatus->state = static_cast<DriverLoadState>(nState);
-    pStatus->nFunctions = ReadInt32(bytes, 1);
-    pStatus->nMappings = ReadInt32(bytes, 2);
+    pStatus->nFunctions = static_cast<int32_t>(GetU32(bytes, 4));
+    pStatus->nMappings = static_cast<int32_t>(GetU32(bytes, 8));
     pStatus->reason = static_cast<DriverLoadReason>(nReason);
     return true;
 }

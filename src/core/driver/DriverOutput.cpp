@@ -1,6 +1,7 @@
 #include "driver/DriverOutput.h"
 
 #include "driver/DeviceChannel.h"
+#include "driver/WireWords.h"
 
 #include <array>
 #include <cstdlib>
@@ -17,14 +18,6 @@ bool EnvSet(const char* pszName) {
 bool EnvIs(const char* pszName, std::string_view value) {
     const char* pszValue = std::getenv(pszName);
     return pszValue != nullptr && value == pszValue;
-}
-
-int32_t ReadInt32(std::span<const uint8_t> bytes, size_t nIndex) {
-    uint32_t n = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        n |= static_cast<uint32_t>(bytes[nIndex * 4 + i]) << (8 * i);
-    }
-    return static_cast<int32_t>(n);
 }
 
 } // namespace
@@ -53,20 +46,16 @@ DriverOutputKind OutputKindFromName(const std::string& strName) {
 }
 
 void EncodeOutputInfo(const DriverOutputInfo& info, std::span<uint8_t, kOutputInfoSize> out) {
-    const int32_t fields[] = {static_cast<int32_t>(info.kind), static_cast<int32_t>(info.session)};
-    for (size_t f = 0; f < 2; ++f) {
-        for (size_t i = 0; i < 4; ++i) {
-            out[f * 4 + i] = static_cast<uint8_t>(static_cast<uint32_t>(fields[f]) >> (8 * i));
-        }
-    }
+    SetU32(static_cast<uint32_t>(info.kind), out, 0);
+    SetU32(static_cast<uint32_t>(info.session), out, 4);
 }
 
 bool DecodeOutputInfo(std::span<const uint8_t> bytes, DriverOutputInfo* pInfo) {
     if (bytes.size() < kOutputInfoSize) {
         return false;
     }
-    const int32_t nKind = ReadInt32(bytes, 0);
-    const int32_t nSession = ReadInt32(bytes, 1);
+    const auto nKind = static_cast<int32_t>(GetU32(bytes, 0));
+    const auto nSession = static_cast<int32_t>(GetU32(bytes, 4));
     if (nKind < 0 || nKind > static_cast<int32_t>(DriverOutputKind::kRecord) || nSession < 0 ||
         nSession > static_cast<int32_t>(SessionType::kWayland)) {
         return false;

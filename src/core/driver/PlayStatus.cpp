@@ -1,6 +1,7 @@
 #include "driver/PlayStatus.h"
 
 #include "driver/DeviceChannel.h"
+#include "driver/WireWords.h"
 #include "platform/LineText.h"
 
 #include <algorithm>
@@ -13,20 +14,6 @@ namespace {
 // Seven fields of this size stay within kMaxPlayStatusText.
 constexpr size_t kMaxField = 500;
 constexpr int kMaxPageRequests = 64;
-
-uint32_t ReadUint32(std::span<const uint8_t> bytes, size_t nAt) {
-    uint32_t n = 0;
-    for (size_t i = 0; i < 4; ++i) {
-        n |= static_cast<uint32_t>(bytes[nAt + i]) << (8 * i);
-    }
-    return n;
-}
-
-void PutUint32(std::vector<uint8_t>& out, uint32_t n) {
-    for (size_t i = 0; i < 4; ++i) {
-        out.push_back(static_cast<uint8_t>(n >> (8 * i)));
-    }
-}
 
 // Escaped, then cut at a character boundary (never inside an escape's UTF-8 neighbour).
 std::string FieldValue(std::string_view value) {
@@ -113,11 +100,11 @@ bool DecodePlayStatus(std::string_view text, PlayStatus* pStatus) {
 
 std::vector<uint8_t> PlayStatusPage(std::string_view text, uint32_t nSerial,
                                     std::span<const uint8_t> request) {
-    const uint32_t nOffset = request.size() >= 4 ? ReadUint32(request, 0) : 0;
+    const uint32_t nOffset = request.size() >= 4 ? GetU32(request, 0) : 0;
     const auto nLength = static_cast<uint32_t>(std::min<size_t>(text.size(), kMaxPlayStatusText));
     std::vector<uint8_t> page;
-    PutUint32(page, nLength);
-    PutUint32(page, nSerial);
+    PutU32(nLength, &page);
+    PutU32(nSerial, &page);
     if (nOffset < nLength) {
         const size_t nTake =
             std::min<size_t>(kPlayStatusPageSize - kPlayStatusHeaderSize, nLength - nOffset);
@@ -142,8 +129,8 @@ bool QueryPlayStatus(PlayStatus* pStatus) {
             return false;
         }
         const std::span<const uint8_t> page(buffer.data(), nSize);
-        const uint32_t nPageLength = ReadUint32(page, 0);
-        const uint32_t nPageSerial = ReadUint32(page, 4);
+        const uint32_t nPageLength = GetU32(page, 0);
+        const uint32_t nPageSerial = GetU32(page, 4);
         if (nPageLength > kMaxPlayStatusText) {
             return false;
         }

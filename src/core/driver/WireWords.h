@@ -16,6 +16,13 @@ inline void PutU32(uint32_t value, std::vector<uint8_t>* pOut) {
     }
 }
 
+// For a fixed buffer; the caller has checked that four bytes are there.
+inline void SetU32(uint32_t value, std::span<uint8_t> out, size_t offset) {
+    for (size_t i = 0; i < 4; ++i) {
+        out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
 inline uint32_t GetU32(std::span<const uint8_t> bytes, size_t offset) {
     uint32_t value = 0;
     for (size_t i = 0; i < 4; ++i) {
