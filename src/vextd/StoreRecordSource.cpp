@@ -15,20 +15,21 @@ RecordLoad EmptyLoad() {
     return load;
 }
 
-RecordLoad Unreadable(std::string strProblem) {
+// A record that is there but gives no table: unreadable, or the store busy.
+RecordLoad Problem(RecordProblem problem, std::string strProblem) {
     RecordLoad load = EmptyLoad();
     load.bFound = true;
-    load.problem = RecordProblem::kUnreadable;
+    load.problem = problem;
     load.strProblem = std::move(strProblem);
     return load;
 }
 
+RecordLoad Unreadable(std::string strProblem) {
+    return Problem(RecordProblem::kUnreadable, std::move(strProblem));
+}
+
 RecordLoad Busy(std::string strProblem) {
-    RecordLoad load = EmptyLoad();
-    load.bFound = true;
-    load.problem = RecordProblem::kBusy;
-    load.strProblem = std::move(strProblem);
-    return load;
+    return Problem(RecordProblem::kBusy, std::move(strProblem));
 }
 
 RecordLoad ReadRecord(RegistryStore& store) {
