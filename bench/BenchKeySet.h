@@ -4,9 +4,9 @@
 // each, every fifth one a Normal function with a press and a release text, and mappings on 20
 // inputs of each of the four slots.
 
-#include "model/ButtonId.h"
-#include "model/KeyFunction.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/ButtonId.h"
+#include "core/model/KeyFunction.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <memory>
 #include <string>

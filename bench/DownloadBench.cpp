@@ -5,9 +5,9 @@
 // database file waits until the driver has read the download, so it is not timed.
 
 #include "BenchKeySet.h"
-#include "driver/DriverRecord.h"
-#include "model/VextKeyDoc.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DriverRecord.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/registry/RegistryStore.h"
 
 #include <cstdlib>
 #include <filesystem>

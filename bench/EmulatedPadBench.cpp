@@ -8,7 +8,7 @@
 #include "RecordWriter.h"
 #include "TempDir.h"
 #include "VextdProcess.h"
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
 
 #include <algorithm>
 #include <csignal>

@@ -7,14 +7,14 @@
 // its own.
 
 #include "BenchKeySet.h"
-#include "DriverService.h"
-#include "FocusSource.h"
-#include "GameSwitcher.h"
-#include "model/VextKeyDoc.h"
-#include "platform/AtomicFile.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/AtomicFile.h"
+#include "vextd/focus/FocusSource.h"
+#include "vextd/games/GameSwitcher.h"
+#include "vextd/service/DriverService.h"
 
 #if VEXT_HAVE_XCB
-#include "X11FocusSource.h"
+#include "vextd/focus/X11FocusSource.h"
 
 #include <csignal>
 #include <poll.h>

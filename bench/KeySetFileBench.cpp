@@ -3,10 +3,10 @@
 // services do. Targets on the development machine: 10,000 functions open in under 100 ms and
 // save in under 150 ms.
 
-#include "model/ButtonId.h"
-#include "model/KeySetFile.h"
-#include "model/VextKeyDoc.h"
-#include "platform/ProfileFile.h"
+#include "core/model/ButtonId.h"
+#include "core/model/KeySetFile.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/ProfileFile.h"
 
 #include <chrono>
 #include <cstdlib>

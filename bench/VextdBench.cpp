@@ -5,16 +5,16 @@
 // socket round trip into the driver: an upper bound of the added latency.
 
 #include "BenchKeySet.h"
-#include "EmulationEngine.h"
-#include "MonotonicClock.h"
-#include "StoreRecordSource.h"
-#include "TestCodes.h"
-#include "driver/DeviceProtocol.h"
-#include "driver/DeviceSocket.h"
-#include "driver/DriverRecord.h"
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DeviceProtocol.h"
+#include "core/driver/DeviceSocket.h"
+#include "core/driver/DriverRecord.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/registry/RegistryStore.h"
+#include "vextd/common/MonotonicClock.h"
+#include "vextd/engine/EmulationEngine.h"
+#include "vextd/service/StoreRecordSource.h"
+#include "vextd/service/TestCodes.h"
 
 #include <algorithm>
 #include <chrono>

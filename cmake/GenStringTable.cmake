@@ -29,7 +29,7 @@ foreach(file IN LISTS FILES)
 endforeach()
 
 set(text "// Generated from src/res/strings/*.txt. Do not edit.\n")
-string(APPEND text "#include \"platform/StringTableData.h\"\n\n")
+string(APPEND text "#include \"core/platform/StringTableData.h\"\n\n")
 string(APPEND text "namespace vext::detail {\n\n")
 string(APPEND text "${body}\n")
 if(count EQUAL 0)

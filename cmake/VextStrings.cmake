@@ -1,8 +1,8 @@
-# The numbered string table: every src/res/strings/*.txt is embedded into a generated source of
-# the target, which the core parses on first use. Duplicate or malformed IDs stop the build.
-function(vext_add_string_table target strings_dir)
-    file(GLOB string_files CONFIGURE_DEPENDS ${strings_dir}/*.txt)
-    list(SORT string_files)
+# The numbered string table: the files named are embedded, in that order, into a generated
+# source of the target, which the core parses on first use. Duplicate or malformed IDs stop the
+# build.
+function(vext_add_string_table target)
+    set(string_files ${ARGN})
     set(out ${CMAKE_CURRENT_BINARY_DIR}/generated/StringTableData.cpp)
     add_custom_command(
         OUTPUT ${out}

@@ -1,9 +1,9 @@
 // vext-reg: shows the registry store as REGEDIT4 text, so that users and tests can see exactly
 // what the driver will read, and deletes a key from it.
 
-#include "driver/DriverRecord.h"
-#include "platform/RegExport.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DriverRecord.h"
+#include "core/registry/RegExport.h"
+#include "core/registry/RegistryStore.h"
 
 #include <cstdio>
 #include <cstring>

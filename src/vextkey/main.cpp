@@ -1,17 +1,17 @@
-#include "app/CommandLineModes.h"
-#include "app/DriverStatus.h"
-#include "app/ShellCommandInfo.h"
-#include "app/VextKeyCommandLineInfo.h"
-#include "platform/LineText.h"
+#include "core/app/CommandLineModes.h"
+#include "core/app/DriverStatus.h"
+#include "core/app/ShellCommandInfo.h"
+#include "core/app/VextKeyCommandLineInfo.h"
+#include "core/platform/LineText.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #ifdef VEXT_HAVE_GUI
-#include "app/InstanceGuard.h"
-#include "app/ShellPrint.h"
-#include "app/VextKeyApp.h"
+#include "gui/app/InstanceGuard.h"
+#include "gui/app/ShellPrint.h"
+#include "gui/app/VextKeyApp.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "X11WindowFacts.h"
+#include "x11/X11WindowFacts.h"
 
-#include "games/ProgramName.h"
-#include "platform/TextEncoding.h"
+#include "core/games/ProgramName.h"
+#include "core/platform/TextEncoding.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // else WM_NAME), and the program behind _NET_WM_PID when the window's client runs on this
 // machine. Every read is checked: a window that is gone reads as one with nothing known.
 
-#include "games/FocusedWindow.h"
+#include "core/games/FocusedWindow.h"
 
 #include <xcb/xcb.h>
 

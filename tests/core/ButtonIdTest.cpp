@@ -1,4 +1,4 @@
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,16 @@
-#include "app/CommandLineModes.h"
+#include "core/app/CommandLineModes.h"
 
 #include "FakeDeviceServer.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DriverLoadStatus.h"
-#include "driver/DriverRecord.h"
-#include "model/AppState.h"
-#include "model/ButtonId.h"
-#include "model/KeySetFile.h"
-#include "model/VextKeyDoc.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/driver/DriverRecord.h"
+#include "core/model/AppState.h"
+#include "core/model/ButtonId.h"
+#include "core/model/KeySetFile.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/registry/RegistryStore.h"
 
 #include <fstream>
 #include <memory>

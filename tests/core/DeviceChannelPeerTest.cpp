@@ -3,9 +3,9 @@
 
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DeviceListener.h"
-#include "driver/DeviceSocket.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DeviceListener.h"
+#include "core/driver/DeviceSocket.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -1,9 +1,9 @@
-#include "driver/DeviceChannel.h"
+#include "core/driver/DeviceChannel.h"
 
 #include "FakeDeviceServer.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "driver/DeviceSocket.h"
+#include "core/driver/DeviceSocket.h"
 
 #include <array>
 #include <chrono>

@@ -1,8 +1,8 @@
-#include "driver/DeviceListener.h"
+#include "core/driver/DeviceListener.h"
 
 #include "TempDir.h"
-#include "driver/DeviceProtocol.h"
-#include "driver/DeviceSocket.h"
+#include "core/driver/DeviceProtocol.h"
+#include "core/driver/DeviceSocket.h"
 
 #include <chrono>
 #include <cstdint>

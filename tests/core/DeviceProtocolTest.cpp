@@ -1,4 +1,4 @@
-#include "driver/DeviceProtocol.h"
+#include "core/driver/DeviceProtocol.h"
 
 #include <cstdint>
 #include <ostream>

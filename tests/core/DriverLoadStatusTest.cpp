@@ -1,6 +1,6 @@
 // The driver's load in words, as --status and Configure Vext tell it: a count of one is singular.
 
-#include "driver/DriverLoadStatus.h"
+#include "core/driver/DriverLoadStatus.h"
 
 #include <gtest/gtest.h>
 

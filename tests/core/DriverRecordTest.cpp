@@ -1,14 +1,14 @@
-#include "driver/DriverRecord.h"
+#include "core/driver/DriverRecord.h"
 
 #include "FakeDeviceServer.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DriverLoadStatus.h"
-#include "model/AppState.h"
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
-#include "platform/RegExport.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/model/AppState.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/registry/RegExport.h"
 
 #include <algorithm>
 #include <csignal>

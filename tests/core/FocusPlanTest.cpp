@@ -1,7 +1,7 @@
 // Which focus sources each session tries, why GNOME's and KDE's Wayland sessions get none, and how
 // an XWayland window's facts from X11 complete what the compositor says of it.
 
-#include "games/FocusPlan.h"
+#include "core/games/FocusPlan.h"
 
 #include <string>
 #include <vector>

@@ -1,10 +1,10 @@
 // The rule matcher: program, class and title rules, case, globs, first match wins; and the
 // program behind a window's process, Wine's .exe rule included.
 
-#include "games/GameRule.h"
+#include "core/games/GameRule.h"
 
 #include "TempDir.h"
-#include "games/ProgramName.h"
+#include "core/games/ProgramName.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,7 +1,7 @@
 // games.conf: reading rules and the switch with warnings for bad lines, and writing it back
 // without losing what a person wrote by hand.
 
-#include "games/GamesConfig.h"
+#include "core/games/GamesConfig.h"
 
 #include "ScopedEnv.h"
 #include "TempDir.h"

@@ -1,7 +1,7 @@
 // What the driver believes of the KWin focus script's calls: only KWin's own, with bounded text,
 // and a script that carries nothing but a bus name of the driver's.
 
-#include "games/KWinReport.h"
+#include "core/games/KWinReport.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "keys/KeyEventToText.h"
+#include "core/keys/KeyEventToText.h"
 
 #include "FakeKeyboardState.h"
-#include "keys/KeyboardState.h"
-#include "keys/UsKeyboardState.h"
+#include "core/keys/KeyboardState.h"
+#include "core/keys/UsKeyboardState.h"
 
 #include <cstdint>
 #include <string>

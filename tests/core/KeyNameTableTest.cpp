@@ -1,4 +1,4 @@
-#include "keys/KeyNameTable.h"
+#include "core/keys/KeyNameTable.h"
 
 #include <cctype>
 #include <set>

@@ -4,8 +4,8 @@
 #include "FakeDocViews.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "model/AppState.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/AppState.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <fstream>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "model/KeySetFile.h"
+#include "core/model/KeySetFile.h"
 
 #include "TempDir.h"
-#include "platform/StringTable.h"
+#include "core/platform/StringTable.h"
 
 #include <fstream>
 #include <string>

@@ -1,4 +1,4 @@
-#include "platform/LineText.h"
+#include "core/platform/LineText.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "model/AppState.h"
-#include "model/VextKeyDoc.h"
-#include "pad/PadLayoutTable.h"
+#include "core/model/AppState.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/pad/PadLayoutTable.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "pad/PadLayoutTable.h"
+#include "core/pad/PadLayoutTable.h"
 
 #include <map>
 #include <set>

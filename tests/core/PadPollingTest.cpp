@@ -1,7 +1,7 @@
-#include "pad/PadPolling.h"
+#include "core/pad/PadPolling.h"
 
-#include "model/ButtonId.h"
-#include "pad/PadLayoutTable.h"
+#include "core/model/ButtonId.h"
+#include "core/pad/PadLayoutTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "driver/PadStates.h"
+#include "core/driver/PadStates.h"
 
 #include "FakeDeviceServer.h"
-#include "driver/DeviceChannel.h"
+#include "core/driver/DeviceChannel.h"
 
 #include <cstdint>
 #include <string>

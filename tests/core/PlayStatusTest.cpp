@@ -1,7 +1,7 @@
 // The play status the driver answers on code 32: text that survives the channel whole and cannot
 // bring its own lines into --status.
 
-#include "driver/PlayStatus.h"
+#include "core/driver/PlayStatus.h"
 
 #include <string>
 #include <vector>

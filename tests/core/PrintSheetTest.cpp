@@ -1,12 +1,12 @@
 // Printed mapping sheets: which slots get pages and what their labels say, where the picture and
 // the labels go on a page, and how a print picture is enlarged.
 
-#include "model/PrintSheet.h"
+#include "core/model/PrintSheet.h"
 
 #include "BmpBuilder.h"
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
-#include "pad/LineArtScaler.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/pad/LineArtScaler.h"
 
 #include <algorithm>
 #include <cstdlib>

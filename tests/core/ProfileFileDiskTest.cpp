@@ -1,5 +1,5 @@
 #include "TempDir.h"
-#include "platform/ProfileFile.h"
+#include "core/platform/ProfileFile.h"
 
 #include <fcntl.h>
 #include <filesystem>

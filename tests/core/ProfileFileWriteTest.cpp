@@ -1,4 +1,4 @@
-#include "platform/ProfileFile.h"
+#include "core/platform/ProfileFile.h"
 
 #include <string>
 

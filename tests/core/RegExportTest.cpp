@@ -1,4 +1,4 @@
-#include "platform/RegExport.h"
+#include "core/registry/RegExport.h"
 
 #include "TempDir.h"
 

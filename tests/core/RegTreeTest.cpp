@@ -1,7 +1,7 @@
-#include "platform/RegTree.h"
+#include "core/registry/RegTree.h"
 
 #include "TempDir.h"
-#include "platform/RegistryStore.h"
+#include "core/registry/RegistryStore.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/RegistryStore.h"
+#include "core/registry/RegistryStore.h"
 
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "keys/StrokeCodes.h"
+#include "core/keys/StrokeCodes.h"
 
 #include <array>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "model/TransferBlock.h"
+#include "core/model/TransferBlock.h"
 
 #include "FakeDocViews.h"
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <cstdint>
 #include <fstream>

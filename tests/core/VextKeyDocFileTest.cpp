@@ -2,10 +2,10 @@
 #include "FakeProgress.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "model/AppState.h"
-#include "model/KeySetFile.h"
-#include "model/VextKeyDoc.h"
-#include "platform/ProfileFile.h"
+#include "core/model/AppState.h"
+#include "core/model/KeySetFile.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/ProfileFile.h"
 
 #include <algorithm>
 #include <fstream>

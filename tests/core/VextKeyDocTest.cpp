@@ -1,10 +1,10 @@
-#include "model/VextKeyDoc.h"
+#include "core/model/VextKeyDoc.h"
 
 #include "FakeDeviceServer.h"
 #include "FakeDocViews.h"
-#include "driver/DeviceChannel.h"
-#include "model/AppState.h"
-#include "model/ButtonId.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/model/AppState.h"
+#include "core/model/ButtonId.h"
 
 #include <cstdint>
 #include <memory>

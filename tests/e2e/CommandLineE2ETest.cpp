@@ -5,10 +5,10 @@
 #include "ScopedEnv.h"
 #include "SmallKeySet.h"
 #include "TempDir.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DriverLoadStatus.h"
-#include "model/KeySetFile.h"
-#include "model/VextKeyDoc.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/model/KeySetFile.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <fstream>
 #include <memory>

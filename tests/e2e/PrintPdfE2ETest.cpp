@@ -4,8 +4,8 @@
 #include "Process.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <cstdlib>
 #include <filesystem>

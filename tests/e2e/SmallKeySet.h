@@ -2,8 +2,8 @@
 
 // The small key set the end-to-end tests download, and the record vext-reg shows for it.
 
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <memory>
 #include <string>

@@ -4,8 +4,8 @@
 #include "ScopedEnv.h"
 #include "SmallKeySet.h"
 #include "TempDir.h"
-#include "driver/DriverRecord.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DriverRecord.h"
+#include "core/registry/RegistryStore.h"
 
 #include <cctype>
 #include <cstring>

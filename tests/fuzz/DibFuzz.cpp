@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the bitmap reader, as a file and as a bare DIB, and traces whatever
 // it accepts.
 
-#include "pad/DibImage.h"
-#include "pad/PadBitmap.h"
+#include "core/pad/DibImage.h"
+#include "core/pad/PadBitmap.h"
 
 #include <cstddef>
 #include <cstdint>

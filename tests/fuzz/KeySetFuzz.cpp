@@ -1,9 +1,9 @@
 // Fuzz target for the key-set reader: any bytes either read into a document whose sizes the
 // file can back, or are refused with a reason.
 
-#include "model/KeySetFile.h"
-#include "model/VextKeyDoc.h"
-#include "platform/ProfileFile.h"
+#include "core/model/KeySetFile.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/ProfileFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Fuzz target for the profile parser: any bytes parse, reads stay within their buffers, text
 // that is already UTF-8 comes back byte for byte, and writes read back after a re-parse.
 
-#include "platform/ProfileFile.h"
-#include "platform/TextEncoding.h"
+#include "core/platform/ProfileFile.h"
+#include "core/platform/TextEncoding.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to both transfer-block readers and to paste, and checks that whatever
 // is accepted survives being written and read again unchanged.
 
-#include "model/KeyFunction.h"
-#include "model/TransferBlock.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/KeyFunction.h"
+#include "core/model/TransferBlock.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <cstddef>
 #include <cstdint>

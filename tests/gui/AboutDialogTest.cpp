@@ -1,11 +1,11 @@
 // The About box: version texts, the driver's version, memory and disk texts, and the home page
 // on a double-click.
 
-#include "app/AboutDialog.h"
+#include "gui/app/AboutDialog.h"
 
 #include "FakeDeviceServer.h"
 #include "GuiTestSupport.h"
-#include "app/VersionInfo.h"
+#include "gui/app/VersionInfo.h"
 
 #include <QDesktopServices>
 #include <QLabel>

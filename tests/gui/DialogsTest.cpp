@@ -1,16 +1,16 @@
 // The progress window and the Preferences sheet.
 
 #include "GuiTestSupport.h"
-#include "app/KeySetDocument.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "dialogs/PrefPage1.h"
-#include "dialogs/PrefSheet.h"
-#include "dialogs/ProgressDlg.h"
-#include "framework/CmdIds.h"
-#include "framework/DocTemplate.h"
-#include "framework/WinApp.h"
-#include "model/AppState.h"
+#include "core/model/AppState.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/dialogs/PrefPage1.h"
+#include "gui/dialogs/PrefSheet.h"
+#include "gui/dialogs/ProgressDlg.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/WinApp.h"
+#include "gui/views/KeySetDocument.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

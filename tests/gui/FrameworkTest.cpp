@@ -3,19 +3,19 @@
 // workspace: placed inside it, arranged with every title bar in sight, listed in the Window menu.
 
 #include "GuiTestSupport.h"
-#include "app/KeySetDocument.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "framework/CmdIds.h"
-#include "framework/DocTemplate.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/MdiPlacement.h"
-#include "framework/Prompts.h"
-#include "framework/RecentFileList.h"
-#include "framework/View.h"
-#include "model/VextKeyDoc.h"
-#include "views/VextKeyView.h"
-#include "views/VextPadView.h"
+#include "core/model/VextKeyDoc.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/MdiPlacement.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/RecentFileList.h"
+#include "gui/framework/View.h"
+#include "gui/views/KeySetDocument.h"
+#include "gui/views/VextKeyView.h"
+#include "gui/views/VextPadView.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,14 +1,14 @@
 // The function property sheet through its real pages: which tabs show for which mode, the page
 // swap, Loop enabling, the clips, the step list commands and what OK and Cancel keep.
 
-#include "dialogs/FuncPropSheet.h"
+#include "gui/dialogs/FuncPropSheet.h"
 
-#include "dialogs/AnimateCtrl.h"
-#include "dialogs/StepListBox.h"
-#include "dialogs/StepStringDlg.h"
-#include "keys/KeyCaptureEdit.h"
-#include "keys/KeyEventToText.h"
-#include "model/KeyFunction.h"
+#include "core/keys/KeyEventToText.h"
+#include "core/model/KeyFunction.h"
+#include "gui/dialogs/AnimateCtrl.h"
+#include "gui/dialogs/StepListBox.h"
+#include "gui/dialogs/StepStringDlg.h"
+#include "gui/keys/KeyCaptureEdit.h"
 
 #include <string>
 #include <vector>

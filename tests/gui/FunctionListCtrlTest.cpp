@@ -2,16 +2,16 @@
 // on the clipboard, the drop rules between two key sets' lists, the keyboard context menu, and
 // the emulation switch-off while it has the focus, against the fake driver.
 
-#include "views/FunctionListCtrl.h"
+#include "gui/views/FunctionListCtrl.h"
 
 #include "FakeDeviceServer.h"
 #include "ScopedEnv.h"
-#include "driver/DeviceChannel.h"
-#include "model/AppState.h"
-#include "model/ButtonId.h"
-#include "model/TransferBlock.h"
-#include "model/VextKeyDoc.h"
-#include "views/FunctionListModel.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/model/AppState.h"
+#include "core/model/ButtonId.h"
+#include "core/model/TransferBlock.h"
+#include "core/model/VextKeyDoc.h"
+#include "gui/views/FunctionListModel.h"
 
 #include <memory>
 #include <vector>

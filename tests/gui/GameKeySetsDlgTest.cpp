@@ -1,16 +1,16 @@
 // Options > Game Key Sets: adding, editing, reordering and removing rules, the switch, the
 // atomic write of games.conf, and the rule editor's checks and Pick Window's choice.
 
-#include "dialogs/GameKeySetsDlg.h"
+#include "gui/dialogs/GameKeySetsDlg.h"
 
 #include "FakeDeviceServer.h"
 #include "GuiTestSupport.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "dialogs/GameRuleDlg.h"
-#include "driver/PlayStatus.h"
-#include "framework/CmdIds.h"
-#include "framework/Prompts.h"
+#include "core/driver/PlayStatus.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/dialogs/GameRuleDlg.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/Prompts.h"
 
 #include <functional>
 

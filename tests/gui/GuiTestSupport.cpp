@@ -1,8 +1,8 @@
 #include "GuiTestSupport.h"
 
-#include "app/VextKeyApp.h"
-#include "framework/DocTemplate.h"
-#include "framework/WinApp.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/WinApp.h"
 
 #include <cstdlib>
 

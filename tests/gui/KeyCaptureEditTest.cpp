@@ -1,10 +1,10 @@
 // The keystroke field through real widgets: key events with native scan codes go through the
 // application's event dispatch, as the window system would deliver them.
 
-#include "keys/KeyCaptureEdit.h"
+#include "gui/keys/KeyCaptureEdit.h"
 
-#include "keys/KeyEventToText.h"
-#include "keys/KeyTranslation.h"
+#include "core/keys/KeyEventToText.h"
+#include "gui/keys/KeyTranslation.h"
 
 #include <memory>
 

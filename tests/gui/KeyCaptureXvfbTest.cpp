@@ -1,8 +1,8 @@
 // Keys typed by xdotool into a real X window come out as the keystroke text the same keys give
 // through synthesised events. Runs under Xvfb and fails where there is no X display or xdotool.
 
-#include "keys/KeyCaptureEdit.h"
-#include "keys/KeyEventToText.h"
+#include "core/keys/KeyEventToText.h"
+#include "gui/keys/KeyCaptureEdit.h"
 
 #include <QApplication>
 #include <QProcess>

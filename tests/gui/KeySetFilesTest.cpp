@@ -2,16 +2,16 @@
 // an empty file, save and reopen with the pad windows, and a damaged file.
 
 #include "GuiTestSupport.h"
-#include "app/KeySetDocument.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "framework/CmdIds.h"
-#include "framework/DocTemplate.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/Prompts.h"
-#include "model/ButtonId.h"
-#include "model/KeySetFile.h"
-#include "views/VextKeyView.h"
+#include "core/model/ButtonId.h"
+#include "core/model/KeySetFile.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/Prompts.h"
+#include "gui/views/KeySetDocument.h"
+#include "gui/views/VextKeyView.h"
 
 #include <QFile>
 #include <QTimer>

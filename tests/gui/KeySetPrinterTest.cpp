@@ -2,20 +2,20 @@
 // said so) without mappings, Print Direct on the shared printer, and the preview with its
 // remembered page layout.
 
-#include "views/KeySetPrinter.h"
+#include "gui/views/KeySetPrinter.h"
 
 #include "GuiTestSupport.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "framework/CmdIds.h"
-#include "framework/DocTemplate.h"
-#include "framework/Document.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
-#include "views/VextKeyView.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/Document.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
+#include "gui/views/VextKeyView.h"
 
 #include <algorithm>
 #include <csignal>

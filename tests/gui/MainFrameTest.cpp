@@ -1,21 +1,21 @@
 // The main frame against a fake driver: the emulation toggle and its focus rule, the key-set
 // name pane, Unload KeySet, activation reports, the Keystroke Viewer toggle and dropped files.
 
-#include "app/MainFrame.h"
+#include "gui/app/MainFrame.h"
 
 #include "FakeDeviceServer.h"
 #include "GuiTestSupport.h"
-#include "app/VersionInfo.h"
-#include "app/VextKeyApp.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DriverOutput.h"
-#include "driver/DriverRecord.h"
-#include "framework/CmdIds.h"
-#include "framework/DocTemplate.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/Prompts.h"
-#include "model/AppState.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DriverOutput.h"
+#include "core/driver/DriverRecord.h"
+#include "core/model/AppState.h"
+#include "core/registry/RegistryStore.h"
+#include "gui/app/VersionInfo.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/Prompts.h"
 
 #include <span>
 

@@ -2,14 +2,14 @@
 // argument, and a named file that cannot be opened.
 
 #include "GuiTestSupport.h"
-#include "app/InstanceGuard.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "driver/DriverRecord.h"
-#include "framework/DocTemplate.h"
-#include "framework/Document.h"
-#include "framework/Prompts.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DriverRecord.h"
+#include "core/registry/RegistryStore.h"
+#include "gui/app/InstanceGuard.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/Document.h"
+#include "gui/framework/Prompts.h"
 
 #include <optional>
 #include <sys/stat.h>

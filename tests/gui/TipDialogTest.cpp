@@ -1,13 +1,13 @@
 // Tip of the Day: which line is a tip, where the next showing goes on, and what is saved.
 
-#include "app/TipDialog.h"
+#include "gui/app/TipDialog.h"
 
 #include "GuiTestSupport.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "framework/CmdIds.h"
-#include "framework/Prompts.h"
-#include "framework/WinApp.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/WinApp.h"
 
 #include <sys/time.h>
 

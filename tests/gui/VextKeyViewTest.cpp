@@ -2,24 +2,24 @@
 // step-down companions, Unmap All, the Pad buttons, the context menu's routing, and a drop from
 // one key set's list into another's.
 
-#include "views/VextKeyView.h"
+#include "gui/views/VextKeyView.h"
 
 #include "GuiTestSupport.h"
-#include "app/KeySetDocument.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "dialogs/FuncPropSheet.h"
-#include "framework/CmdIds.h"
-#include "framework/DocTemplate.h"
-#include "framework/MDIChildWnd.h"
-#include "keys/KeyCaptureEdit.h"
-#include "keys/KeyEventToText.h"
-#include "model/ButtonId.h"
-#include "model/TransferBlock.h"
-#include "model/VextKeyDoc.h"
-#include "views/FunctionListCtrl.h"
-#include "views/FunctionListModel.h"
-#include "views/KeyStrokeView.h"
+#include "core/keys/KeyEventToText.h"
+#include "core/model/ButtonId.h"
+#include "core/model/TransferBlock.h"
+#include "core/model/VextKeyDoc.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/dialogs/FuncPropSheet.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/keys/KeyCaptureEdit.h"
+#include "gui/views/FunctionListCtrl.h"
+#include "gui/views/FunctionListModel.h"
+#include "gui/views/KeySetDocument.h"
+#include "gui/views/KeyStrokeView.h"
 
 #include <QAction>
 #include <QApplication>

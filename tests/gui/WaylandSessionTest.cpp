@@ -7,14 +7,14 @@
 #include "WaylandSession.h"
 
 #include "GuiTestSupport.h"
-#include "app/MainFrame.h"
-#include "app/VextKeyApp.h"
-#include "dialogs/FuncPropSheet.h"
-#include "framework/MDIChildWnd.h"
-#include "keys/KeyCaptureEdit.h"
-#include "keys/KeyEventToText.h"
-#include "model/KeyFunction.h"
-#include "views/KeyStrokeView.h"
+#include "core/keys/KeyEventToText.h"
+#include "core/model/KeyFunction.h"
+#include "gui/app/MainFrame.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/dialogs/FuncPropSheet.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/keys/KeyCaptureEdit.h"
+#include "gui/views/KeyStrokeView.h"
 
 #include <cstdio>
 #include <cstdlib>

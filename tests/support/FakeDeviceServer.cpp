@@ -1,9 +1,9 @@
 #include "FakeDeviceServer.h"
 
-#include "driver/DeviceChannel.h"
-#include "driver/DeviceSocket.h"
-#include "driver/DriverLoadStatus.h"
-#include "driver/PlayStatus.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DeviceSocket.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/driver/PlayStatus.h"
 
 #include <cerrno>
 #include <poll.h>

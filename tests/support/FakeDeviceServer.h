@@ -2,9 +2,9 @@
 
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "driver/DeviceListener.h"
-#include "driver/DeviceProtocol.h"
-#include "driver/PadStates.h"
+#include "core/driver/DeviceListener.h"
+#include "core/driver/DeviceProtocol.h"
+#include "core/driver/PadStates.h"
 
 #include <array>
 #include <chrono>

@@ -3,7 +3,7 @@
 // A stand-in for the windows of a document: records what the document asks of them and answers
 // with the open pad windows and placements a test sets up.
 
-#include "model/DocViews.h"
+#include "core/model/DocViews.h"
 
 #include <array>
 #include <set>

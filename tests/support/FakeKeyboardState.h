@@ -1,6 +1,6 @@
 #pragma once
 
-#include "keys/KeyboardState.h"
+#include "core/keys/KeyboardState.h"
 
 #include <cstdint>
 #include <map>

@@ -2,7 +2,7 @@
 
 // A progress window for tests: every call, its creation and its closing go into one log.
 
-#include "model/Progress.h"
+#include "core/model/Progress.h"
 
 #include <memory>
 #include <string>

@@ -1,9 +1,9 @@
 // The core's own readers on the committed resources: the layout table built from the embedded
 // strings, every bitmap through the bitmap reader, and button outlines traced from the images.
 #include "ArtCatalogue.h"
-#include "pad/DibImage.h"
-#include "pad/PadBitmap.h"
-#include "pad/PadLayoutTable.h"
+#include "core/pad/DibImage.h"
+#include "core/pad/PadBitmap.h"
+#include "core/pad/PadLayoutTable.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include "ManualTables.h"
 
-#include "keys/KeyNameTable.h"
-#include "pad/PadLayoutTable.h"
+#include "core/keys/KeyNameTable.h"
+#include "core/pad/PadLayoutTable.h"
 
 #include <string>
 

@@ -1,15 +1,15 @@
 // The device channel as vextd serves it: the server loop with the driver's handler, asked
 // through the configurator's own client and through raw sockets for what a client never sends.
 
-#include "DeviceServer.h"
-#include "DriverService.h"
 #include "FakeKeyOutput.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DeviceSocket.h"
-#include "driver/DriverLoadStatus.h"
-#include "model/ButtonId.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DeviceSocket.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/model/ButtonId.h"
+#include "vextd/service/DeviceServer.h"
+#include "vextd/service/DriverService.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "DriverOptions.h"
+#include "vextd/common/DriverOptions.h"
 
 #include <optional>
 #include <string>

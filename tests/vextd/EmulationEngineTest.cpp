@@ -1,7 +1,7 @@
-#include "EmulationEngine.h"
+#include "vextd/engine/EmulationEngine.h"
 
 #include "FakeKeyOutput.h"
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
 
 #include <cstdio>
 #include <memory>

@@ -2,7 +2,7 @@
 
 // Collects key events as "+1F" (down) and "-1F" (up), hex key numbers, for easy comparison.
 
-#include "KeyOutput.h"
+#include "vextd/output/KeyOutput.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
 #include "GameTestFiles.h"
 
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <cstdlib>
 #include <filesystem>

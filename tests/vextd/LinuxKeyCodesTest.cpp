@@ -1,6 +1,6 @@
-#include "LinuxKeyCodes.h"
+#include "vextd/output/LinuxKeyCodes.h"
 
-#include "keys/KeyNameTable.h"
+#include "core/keys/KeyNameTable.h"
 
 #include <linux/input-event-codes.h>
 #include <map>

@@ -4,8 +4,8 @@
 // without regard to ASCII case as the registry store does. Easier to damage than a RegTree,
 // which it turns into for reading.
 
-#include "RecordReader.h"
-#include "platform/RegTree.h"
+#include "core/registry/RegTree.h"
+#include "vextd/engine/RecordReader.h"
 
 #include <algorithm>
 #include <cctype>

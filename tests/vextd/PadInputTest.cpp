@@ -1,6 +1,6 @@
-#include "PadInput.h"
+#include "vextd/pads/PadInput.h"
 
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
 
 #include <string>
 #include <utility>

@@ -1,7 +1,7 @@
-#include "PadTypeRule.h"
+#include "vextd/pads/PadTypeRule.h"
 
-#include "ConfigLines.h"
 #include "TempDir.h"
+#include "vextd/common/ConfigLines.h"
 
 #include <array>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "PressLatches.h"
+#include "vextd/service/PressLatches.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "RecordReader.h"
+#include "vextd/engine/RecordReader.h"
 
 #include "MemoryRecord.h"
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
 
 #include <functional>
 #include <string>

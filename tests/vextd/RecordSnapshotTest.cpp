@@ -2,8 +2,8 @@
 // must see one whole record, never parts of two nor one half deleted.
 
 #include "RecordWriter.h"
-#include "StoreRecordSource.h"
 #include "TempDir.h"
+#include "vextd/service/StoreRecordSource.h"
 
 #include <atomic>
 #include <string>

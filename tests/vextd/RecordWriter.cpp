@@ -1,7 +1,7 @@
 #include "RecordWriter.h"
 
-#include "driver/DriverRecord.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DriverRecord.h"
+#include "core/registry/RegistryStore.h"
 
 #include <cstdio>
 #include <memory>

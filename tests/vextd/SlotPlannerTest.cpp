@@ -1,4 +1,4 @@
-#include "SlotPlanner.h"
+#include "vextd/pads/SlotPlanner.h"
 
 #include "TempDir.h"
 

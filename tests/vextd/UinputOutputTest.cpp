@@ -2,11 +2,11 @@
 // library (UinputStandIn.c) answers the uinput ioctls on a plain file and logs them, and the
 // key events land in that file.
 
-#include "LinuxKeyCodes.h"
 #include "RecordWriter.h"
 #include "TempDir.h"
 #include "VextdProcess.h"
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
+#include "vextd/output/LinuxKeyCodes.h"
 
 #include <csignal>
 #include <fstream>

@@ -1,18 +1,18 @@
 // vextd as a process: virtual pads pressed through the test codes, keys read back from the
 // record output, the key set written into a real registry store.
 
-#include "DriverService.h"
 #include "RecordWriter.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
-#include "TestCodes.h"
 #include "VextdProcess.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DeviceProtocol.h"
-#include "driver/DeviceSocket.h"
-#include "driver/DriverLoadStatus.h"
-#include "driver/PadStates.h"
-#include "model/ButtonId.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DeviceProtocol.h"
+#include "core/driver/DeviceSocket.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/driver/PadStates.h"
+#include "core/model/ButtonId.h"
+#include "vextd/service/DriverService.h"
+#include "vextd/service/TestCodes.h"
 
 #include <chrono>
 #include <csignal>

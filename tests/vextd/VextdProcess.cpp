@@ -1,9 +1,9 @@
 #include "VextdProcess.h"
 
-#include "TestCodes.h"
-#include "driver/DeviceChannel.h"
-#include "driver/DeviceProtocol.h"
-#include "driver/DeviceSocket.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DeviceProtocol.h"
+#include "core/driver/DeviceSocket.h"
+#include "vextd/service/TestCodes.h"
 
 #include <algorithm>
 #include <chrono>

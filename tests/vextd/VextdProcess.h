@@ -3,7 +3,7 @@
 // Runs vextd as a child process for end-to-end tests: its record output, its log, and requests
 // on its socket (the test codes included) with a generous deadline.
 
-#include "driver/PadStates.h"
+#include "core/driver/PadStates.h"
 
 #include <cstdint>
 #include <optional>

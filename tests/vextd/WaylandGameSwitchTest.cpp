@@ -11,8 +11,8 @@
 #include "TempDir.h"
 #include "VextdProcess.h"
 #include "WaylandSession.h"
-#include "model/ButtonId.h"
-#include "platform/AtomicFile.h"
+#include "core/model/ButtonId.h"
+#include "core/platform/AtomicFile.h"
 
 #include <chrono>
 #include <csignal>

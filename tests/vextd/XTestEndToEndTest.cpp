@@ -9,7 +9,7 @@
 #include "VextdProcess.h"
 #include "XKeyClient.h"
 #include "XvfbServer.h"
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "ManualTables.h"
 
-#include "keys/KeyNameTable.h"
-#include "keys/StrokeCodes.h"
+#include "core/keys/KeyNameTable.h"
+#include "core/keys/StrokeCodes.h"
 
 #include <algorithm>
 #include <cctype>

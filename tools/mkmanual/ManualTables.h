@@ -4,7 +4,7 @@
 // keystroke text knows, what the driver plays for sample texts, and the pads' button names on
 // their printed pictures. Generated at build time so that the manual cannot drift.
 
-#include "pad/PadLayout.h"
+#include "core/pad/PadLayout.h"
 
 #include <string>
 #include <string_view>

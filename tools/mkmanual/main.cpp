@@ -3,7 +3,7 @@
 // "<!--@NAME@-->", "@VERSION@" and "@SHORT_VERSION@") and the page list of pages.txt as
 // navigation, and converts the pad pictures the pages show.
 #include "ManualTables.h"
-#include "pad/PadLayoutTable.h"
+#include "core/pad/PadLayoutTable.h"
 
 #include <cstdio>
 #include <string>

@@ -1,11 +1,11 @@
-#include "app/CommandLineModes.h"
+#include "core/app/CommandLineModes.h"
 
-#include "driver/DriverRecord.h"
-#include "model/AppState.h"
-#include "model/KeySetFile.h"
-#include "model/VextKeyDoc.h"
-#include "platform/ProfileFile.h"
-#include "platform/RegTree.h"
+#include "core/driver/DriverRecord.h"
+#include "core/model/AppState.h"
+#include "core/model/KeySetFile.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/ProfileFile.h"
+#include "core/registry/RegTree.h"
 
 namespace vext {
 

@@ -3,7 +3,7 @@
 // The two command-line modes that act on the driver without any window: load a key-set file
 // and download it ("ld"), or unload the driver's key set ("ul").
 
-#include "app/VextKeyCommandLineInfo.h"
+#include "core/app/VextKeyCommandLineInfo.h"
 
 #include <string>
 

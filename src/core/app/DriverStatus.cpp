@@ -1,13 +1,13 @@
-#include "app/DriverStatus.h"
+#include "core/app/DriverStatus.h"
 
-#include "driver/DeviceChannel.h"
-#include "driver/DriverLoadStatus.h"
-#include "driver/DriverOutput.h"
-#include "driver/DriverRecord.h"
-#include "driver/PlayStatus.h"
-#include "model/VextKeyDoc.h"
-#include "platform/CountText.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/driver/DriverOutput.h"
+#include "core/driver/DriverRecord.h"
+#include "core/driver/PlayStatus.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/CountText.h"
+#include "core/registry/RegistryStore.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "app/ShellCommandInfo.h"
+#include "core/app/ShellCommandInfo.h"
 
 #include <cstring>
 

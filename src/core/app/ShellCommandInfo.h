@@ -5,7 +5,7 @@
 // printer, "pt" on the printer named after the file, and our "--print-pdf" into a PDF file
 // named after it.
 
-#include "app/VextKeyCommandLineInfo.h"
+#include "core/app/VextKeyCommandLineInfo.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/VextKeyCommandLineInfo.h"
+#include "core/app/VextKeyCommandLineInfo.h"
 
 #include <cstring>
 #include <filesystem>

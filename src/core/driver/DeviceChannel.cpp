@@ -1,8 +1,8 @@
-#include "driver/DeviceChannel.h"
+#include "core/driver/DeviceChannel.h"
 
-#include "driver/DeviceProtocol.h"
-#include "driver/DeviceSocket.h"
-#include "platform/RuntimeDir.h"
+#include "core/driver/DeviceProtocol.h"
+#include "core/driver/DeviceSocket.h"
+#include "core/platform/RuntimeDir.h"
 
 #include <array>
 #include <chrono>

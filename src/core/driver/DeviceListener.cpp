@@ -1,6 +1,6 @@
-#include "driver/DeviceListener.h"
+#include "core/driver/DeviceListener.h"
 
-#include "platform/RuntimeDir.h"
+#include "core/platform/RuntimeDir.h"
 
 #include <array>
 #include <cerrno>

@@ -4,8 +4,8 @@
 // the driver can reach, and the serving of one request per connection. vextd and the test
 // double both serve through this, so the checks a real driver makes are the ones tests see.
 
-#include "driver/DeviceProtocol.h"
-#include "driver/DeviceSocket.h"
+#include "core/driver/DeviceProtocol.h"
+#include "core/driver/DeviceSocket.h"
 
 #include <functional>
 #include <string>

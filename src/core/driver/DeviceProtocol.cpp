@@ -1,6 +1,6 @@
-#include "driver/DeviceProtocol.h"
+#include "core/driver/DeviceProtocol.h"
 
-#include "driver/WireWords.h"
+#include "core/driver/WireWords.h"
 
 namespace vext {
 

@@ -1,4 +1,4 @@
-#include "driver/DeviceSocket.h"
+#include "core/driver/DeviceSocket.h"
 
 #include <cerrno>
 #include <cstddef>

@@ -1,8 +1,8 @@
-#include "driver/DriverLoadStatus.h"
+#include "core/driver/DriverLoadStatus.h"
 
-#include "driver/DeviceChannel.h"
-#include "driver/WireWords.h"
-#include "platform/CountText.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/WireWords.h"
+#include "core/platform/CountText.h"
 
 #include <array>
 #include <chrono>

@@ -1,7 +1,7 @@
-#include "driver/DriverOutput.h"
+#include "core/driver/DriverOutput.h"
 
-#include "driver/DeviceChannel.h"
-#include "driver/WireWords.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/WireWords.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,13 +1,13 @@
-#include "driver/DriverRecord.h"
+#include "core/driver/DriverRecord.h"
 
-#include "driver/DeviceChannel.h"
-#include "driver/DriverLoadStatus.h"
-#include "keys/StrokeCodes.h"
-#include "model/AppState.h"
-#include "model/KeyFunction.h"
-#include "model/MappingTable.h"
-#include "model/VextKeyDoc.h"
-#include "platform/RegTree.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/DriverLoadStatus.h"
+#include "core/keys/StrokeCodes.h"
+#include "core/model/AppState.h"
+#include "core/model/KeyFunction.h"
+#include "core/model/MappingTable.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/registry/RegTree.h"
 
 #include <charconv>
 #include <cstdint>

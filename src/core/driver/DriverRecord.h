@@ -5,8 +5,8 @@
 // function table, keystrokes as key codes). Writing it replaces the whole tree in one
 // transaction, so the driver reads either the old key set or the new one.
 
-#include "platform/RegTree.h"
-#include "platform/RegistryStore.h"
+#include "core/registry/RegTree.h"
+#include "core/registry/RegistryStore.h"
 
 #include <cstddef>
 #include <cstdint>

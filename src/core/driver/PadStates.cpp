@@ -1,7 +1,7 @@
-#include "driver/PadStates.h"
+#include "core/driver/PadStates.h"
 
-#include "driver/DeviceChannel.h"
-#include "driver/WireWords.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/WireWords.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "driver/PlayStatus.h"
+#include "core/driver/PlayStatus.h"
 
-#include "driver/DeviceChannel.h"
-#include "driver/WireWords.h"
-#include "platform/LineText.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/driver/WireWords.h"
+#include "core/platform/LineText.h"
 
 #include <algorithm>
 #include <array>

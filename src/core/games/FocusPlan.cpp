@@ -1,6 +1,6 @@
-#include "games/FocusPlan.h"
+#include "core/games/FocusPlan.h"
 
-#include "games/TextFold.h"
+#include "core/games/TextFold.h"
 
 #include <algorithm>
 #include <cstdlib>

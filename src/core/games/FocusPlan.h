@@ -4,7 +4,7 @@
 // some desktops, and how a Wayland compositor's view of an XWayland window is completed from
 // X11's. Pure rules, so that the choice for each desktop is tested without one.
 
-#include "games/FocusedWindow.h"
+#include "core/games/FocusedWindow.h"
 
 #include <string>
 #include <string_view>

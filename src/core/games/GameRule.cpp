@@ -1,6 +1,6 @@
-#include "games/GameRule.h"
+#include "core/games/GameRule.h"
 
-#include "games/TextFold.h"
+#include "core/games/TextFold.h"
 
 namespace vext {
 

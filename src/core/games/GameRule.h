@@ -4,7 +4,7 @@
 // window (the program, the window class, or the title as a glob). Matching is without regard to
 // case, and the first rule that matches wins.
 
-#include "games/FocusedWindow.h"
+#include "core/games/FocusedWindow.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "games/GamesConfig.h"
+#include "core/games/GamesConfig.h"
 
-#include "games/TextFold.h"
+#include "core/games/TextFold.h"
 
 #include <algorithm>
 #include <cerrno>

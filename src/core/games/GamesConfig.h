@@ -10,8 +10,8 @@
 // Writing keeps comments and unreadable lines where they were, so a file edited by hand loses
 // nothing when the dialog saves it.
 
-#include "games/GameRule.h"
-#include "platform/AtomicFile.h"
+#include "core/games/GameRule.h"
+#include "core/platform/AtomicFile.h"
 
 #include <string>
 #include <string_view>

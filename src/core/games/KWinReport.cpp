@@ -1,4 +1,4 @@
-#include "games/KWinReport.h"
+#include "core/games/KWinReport.h"
 
 #include <algorithm>
 #include <cstdint>

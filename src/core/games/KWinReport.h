@@ -5,7 +5,7 @@
 // unit holds the script and the rules for what it reports, which the session bus hands over
 // from anyone on it: only KWin's own calls count, and their text is bounded.
 
-#include "games/FocusedWindow.h"
+#include "core/games/FocusedWindow.h"
 
 #include <cstddef>
 #include <string>

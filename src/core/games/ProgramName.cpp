@@ -1,7 +1,7 @@
-#include "games/ProgramName.h"
+#include "core/games/ProgramName.h"
 
-#include "games/TextFold.h"
-#include "platform/AtomicFile.h"
+#include "core/games/TextFold.h"
+#include "core/platform/AtomicFile.h"
 
 #include <array>
 #include <limits.h>

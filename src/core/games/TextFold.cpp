@@ -1,4 +1,4 @@
-#include "games/TextFold.h"
+#include "core/games/TextFold.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "keys/GroupSelection.h"
+#include "core/keys/GroupSelection.h"
 
 #include <algorithm>
 

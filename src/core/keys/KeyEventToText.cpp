@@ -1,7 +1,7 @@
-#include "keys/KeyEventToText.h"
+#include "core/keys/KeyEventToText.h"
 
-#include "keys/KeyNameTable.h"
-#include "keys/KeyboardState.h"
+#include "core/keys/KeyNameTable.h"
+#include "core/keys/KeyboardState.h"
 
 bool g_bLeftShiftDown = false;
 bool g_bRightShiftDown = false;

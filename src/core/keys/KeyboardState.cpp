@@ -1,6 +1,6 @@
-#include "keys/KeyboardState.h"
+#include "core/keys/KeyboardState.h"
 
-#include "keys/UsKeyboardState.h"
+#include "core/keys/UsKeyboardState.h"
 
 namespace vext {
 namespace {

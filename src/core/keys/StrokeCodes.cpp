@@ -1,6 +1,6 @@
-#include "keys/StrokeCodes.h"
+#include "core/keys/StrokeCodes.h"
 
-#include "keys/KeyNameTable.h"
+#include "core/keys/KeyNameTable.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "keys/UsKeyboardState.h"
+#include "core/keys/UsKeyboardState.h"
 
 namespace vext {
 

@@ -3,7 +3,7 @@
 // A keyboard with nothing held and the US layout: the stand-in until the GUI installs the real
 // keyboard, and what a program without a window gets.
 
-#include "keys/KeyboardState.h"
+#include "core/keys/KeyboardState.h"
 
 #include <cstdint>
 

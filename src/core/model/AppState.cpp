@@ -1,4 +1,4 @@
-#include "model/AppState.h"
+#include "core/model/AppState.h"
 
 namespace vext {
 

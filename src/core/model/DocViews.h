@@ -4,7 +4,7 @@
 // the document; a document without it (the command-line load, tests) behaves as one with no view
 // open: finders report absence and window work is skipped.
 
-#include "model/WindowPlacement.h"
+#include "core/model/WindowPlacement.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "model/KeySetFile.h"
+#include "core/model/KeySetFile.h"
 
-#include "platform/ProfileFile.h"
+#include "core/platform/ProfileFile.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 // made before a file is opened, the text forms of placement records and mappings, and the
 // source the reader takes its keys from.
 
-#include "model/WindowPlacement.h"
+#include "core/model/WindowPlacement.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "model/MappingTable.h"
+#include "core/model/MappingTable.h"
 
 namespace vext {
 

@@ -1,6 +1,6 @@
-#include "model/PrintSheet.h"
+#include "core/model/PrintSheet.h"
 
-#include "model/VextKeyDoc.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,9 +4,9 @@
 // and where the header, the pad's print picture and every label go on the page. Device units
 // throughout (printer pixels, y downwards); the caller measures text and paints.
 
-#include "pad/DibImage.h"
-#include "pad/PadButtonInfo.h"
-#include "pad/PadLayout.h"
+#include "core/pad/DibImage.h"
+#include "core/pad/PadButtonInfo.h"
+#include "core/pad/PadLayout.h"
 
 #include <span>
 #include <string>

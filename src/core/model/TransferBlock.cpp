@@ -1,7 +1,7 @@
-#include "model/TransferBlock.h"
+#include "core/model/TransferBlock.h"
 
-#include "model/ButtonId.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/ButtonId.h"
+#include "core/model/VextKeyDoc.h"
 
 #include <atomic>
 #include <cstring>

@@ -6,7 +6,7 @@
 // strings. The block's length is not stored in it, so every reader is given the length and
 // refuses a block that does not hold what its header announces.
 
-#include "model/KeyFunction.h"
+#include "core/model/KeyFunction.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
-#include "model/VextKeyDoc.h"
+#include "core/model/VextKeyDoc.h"
 
-#include "driver/DeviceChannel.h"
-#include "model/AppState.h"
-#include "model/ButtonId.h"
-#include "model/DocViews.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/model/AppState.h"
+#include "core/model/ButtonId.h"
+#include "core/model/DocViews.h"
 
 #include <cstdint>
 

@@ -4,9 +4,9 @@
 // pad type of each slot, the cookie counter and the saved pad-window placements. Window work goes
 // through an attached IDocViews; without one the document acts as if no view were open.
 
-#include "model/KeyFunction.h"
-#include "model/MappingTable.h"
-#include "model/WindowPlacement.h"
+#include "core/model/KeyFunction.h"
+#include "core/model/MappingTable.h"
+#include "core/model/WindowPlacement.h"
 
 #include <array>
 #include <cstdint>

@@ -1,13 +1,13 @@
 // The key-set file side of CVextKeyDoc: reading and writing the profile-format file, and its
 // placement records.
 
-#include "keys/StrokeCodes.h"
-#include "model/AppState.h"
-#include "model/DocViews.h"
-#include "model/KeySetFile.h"
-#include "model/Progress.h"
-#include "model/VextKeyDoc.h"
-#include "platform/ProfileFile.h"
+#include "core/keys/StrokeCodes.h"
+#include "core/model/AppState.h"
+#include "core/model/DocViews.h"
+#include "core/model/KeySetFile.h"
+#include "core/model/Progress.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/ProfileFile.h"
 
 #include <algorithm>
 #include <climits>

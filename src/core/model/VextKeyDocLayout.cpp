@@ -1,8 +1,8 @@
 // The document's one use of the pad button layout table.
 
-#include "model/AppState.h"
-#include "model/VextKeyDoc.h"
-#include "pad/PadLayoutTable.h"
+#include "core/model/AppState.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/pad/PadLayoutTable.h"
 
 int CVextKeyDoc::GetPadButtonCount(int nSlot) const {
     const vext::PadLayoutTable* pLayouts = vext::TheAppState().m_pPadLayouts;

@@ -1,4 +1,4 @@
-#include "pad/DibImage.h"
+#include "core/pad/DibImage.h"
 
 #include <algorithm>
 #include <fstream>

@@ -5,7 +5,7 @@
 // a resource holds it are read; anything whose headers, sizes or offsets do not fit the bytes
 // given is refused.
 
-#include "pad/Rgb.h"
+#include "core/pad/Rgb.h"
 
 #include <cstddef>
 #include <cstdint>

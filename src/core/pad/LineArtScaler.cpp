@@ -1,4 +1,4 @@
-#include "pad/LineArtScaler.h"
+#include "core/pad/LineArtScaler.h"
 
 #include <algorithm>
 #include <cmath>

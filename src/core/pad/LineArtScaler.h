@@ -4,7 +4,7 @@
 // that its lines stay crisp: a smooth cubic resampling of the ink, then a contrast curve that
 // turns the soft enlarged edges back into sharp ones with about a device pixel of antialiasing.
 
-#include "pad/DibImage.h"
+#include "core/pad/DibImage.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "pad/PadBitmap.h"
+#include "core/pad/PadBitmap.h"
 
 #include <utility>
 

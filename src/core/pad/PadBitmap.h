@@ -3,8 +3,8 @@
 // The drawing rules shared by the pad view, the pad buttons and printing that need no window:
 // the palette of a pad image and the outline of a button image.
 
-#include "pad/DibImage.h"
-#include "pad/Rgb.h"
+#include "core/pad/DibImage.h"
+#include "core/pad/Rgb.h"
 
 #include <functional>
 #include <vector>

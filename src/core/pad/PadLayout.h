@@ -2,7 +2,7 @@
 
 // The buttons of one pad type, in image order.
 
-#include "pad/PadButtonInfo.h"
+#include "core/pad/PadButtonInfo.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "pad/PadLayoutTable.h"
+#include "core/pad/PadLayoutTable.h"
 
-#include "platform/StringTable.h"
+#include "core/platform/StringTable.h"
 
 #include <limits>
 

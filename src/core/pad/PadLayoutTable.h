@@ -3,8 +3,8 @@
 // The pad button layout table, one CPadLayout per pad type (index = pad type), built from the
 // count and layout strings of the string table.
 
-#include "pad/PadButtonInfo.h"
-#include "pad/PadLayout.h"
+#include "core/pad/PadButtonInfo.h"
+#include "core/pad/PadLayout.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "pad/PadPolling.h"
+#include "core/pad/PadPolling.h"
 
-#include "model/ButtonId.h"
+#include "core/model/ButtonId.h"
 
 namespace vext {
 

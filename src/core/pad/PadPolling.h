@@ -4,8 +4,8 @@
 // the last poll, and which layout entries they light or map. The driver answers the positions
 // (driver/PadStates.h); everything here is arithmetic on them.
 
-#include "driver/PadStates.h"
-#include "pad/PadLayout.h"
+#include "core/driver/PadStates.h"
+#include "core/pad/PadLayout.h"
 
 #include <array>
 #include <cstdint>

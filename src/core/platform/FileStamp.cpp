@@ -1,4 +1,4 @@
-#include "platform/FileStamp.h"
+#include "core/platform/FileStamp.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
-#include "platform/ProfileFile.h"
+#include "core/platform/ProfileFile.h"
 
-#include "platform/TextEncoding.h"
+#include "core/platform/TextEncoding.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 // define the key-set file's format. The text is parsed once; reads are answered from an index,
 // writes change the copy in memory, and Flush writes the whole file atomically.
 
-#include "platform/AtomicFile.h"
-#include "platform/NoCase.h"
+#include "core/platform/AtomicFile.h"
+#include "core/platform/NoCase.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/RuntimeDir.h"
+#include "core/platform/RuntimeDir.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "platform/StringTable.h"
+#include "core/platform/StringTable.h"
 
-#include "platform/StringTableData.h"
+#include "core/platform/StringTableData.h"
 
 #include <limits>
 

@@ -1,8 +1,8 @@
-#include "app/AboutDialog.h"
+#include "gui/app/AboutDialog.h"
 
-#include "app/VersionInfo.h"
-#include "driver/DeviceChannel.h"
-#include "framework/Resources.h"
+#include "core/driver/DeviceChannel.h"
+#include "gui/app/VersionInfo.h"
+#include "gui/framework/Resources.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
-#include "app/ChildFrame.h"
+#include "gui/app/ChildFrame.h"
 
-#include "framework/CmdIds.h"
-#include "framework/Resources.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/Resources.h"
 
 #include <QLayout>
 #include <QMdiArea>

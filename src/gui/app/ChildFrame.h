@@ -3,7 +3,7 @@
 // The child frame of a function list (template 129) and of the Keystroke Viewer (template 146):
 // a third of the MDI area wide, no maximise button, hidden until its initial update.
 
-#include "framework/MDIChildWnd.h"
+#include "gui/framework/MDIChildWnd.h"
 
 class CChildFrame : public vext::CMDIChildWnd {
     Q_OBJECT

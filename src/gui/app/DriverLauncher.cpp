@@ -1,8 +1,8 @@
-#include "app/DriverLauncher.h"
+#include "gui/app/DriverLauncher.h"
 
-#include "driver/DeviceChannel.h"
-#include "framework/CommandRunner.h"
-#include "framework/Resources.h"
+#include "core/driver/DeviceChannel.h"
+#include "gui/framework/CommandRunner.h"
+#include "gui/framework/Resources.h"
 
 #include <memory>
 #include <utility>

@@ -1,7 +1,7 @@
-#include "app/DriverRecord.h"
+#include "gui/app/DriverRecord.h"
 
-#include "driver/DriverRecord.h"
-#include "platform/RegistryStore.h"
+#include "core/driver/DriverRecord.h"
+#include "core/registry/RegistryStore.h"
 
 #include <string>
 #include <unistd.h>

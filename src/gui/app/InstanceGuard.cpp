@@ -1,7 +1,7 @@
-#include "app/InstanceGuard.h"
+#include "gui/app/InstanceGuard.h"
 
-#include "driver/DeviceSocket.h"
-#include "platform/RuntimeDir.h"
+#include "core/driver/DeviceSocket.h"
+#include "core/platform/RuntimeDir.h"
 
 #include <algorithm>
 #include <string>

@@ -1,9 +1,9 @@
-#include "app/KeySetDocTemplate.h"
+#include "gui/app/KeySetDocTemplate.h"
 
-#include "framework/CmdIds.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "model/KeySetFile.h"
+#include "core/model/KeySetFile.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
 
 #include <QFile>
 

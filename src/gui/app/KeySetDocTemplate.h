@@ -3,7 +3,7 @@
 // The document template of every key-set window: before a file is opened it must exist (message
 // 120) and carry this program's file version (message 119).
 
-#include "framework/DocTemplate.h"
+#include "gui/framework/DocTemplate.h"
 
 class CKeySetDocTemplate : public vext::CDocTemplate {
 public:

@@ -1,4 +1,4 @@
-#include "app/LockKeys.h"
+#include "gui/app/LockKeys.h"
 
 #include <QGuiApplication>
 

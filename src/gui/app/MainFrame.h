@@ -5,7 +5,7 @@
 // (Unload KeySet, emulation on/off, Keystroke Viewer). It tells the driver when the program
 // gains and loses the activation, and opens key-set files dropped on it.
 
-#include "framework/MDIFrameWnd.h"
+#include "gui/framework/MDIFrameWnd.h"
 
 namespace vext {
 class DriverLauncher;

@@ -1,10 +1,10 @@
-#include "app/Manual.h"
+#include "gui/app/Manual.h"
 
-#include "framework/CmdIds.h"
-#include "framework/CommandRunner.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "framework/ShellStrings.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/CommandRunner.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
+#include "gui/framework/ShellStrings.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "app/ShellPrint.h"
+#include "gui/app/ShellPrint.h"
 
-#include "app/CommandLineModes.h"
-#include "model/AppState.h"
-#include "model/VextKeyDoc.h"
-#include "views/KeySetPrinter.h"
+#include "core/app/CommandLineModes.h"
+#include "core/model/AppState.h"
+#include "core/model/VextKeyDoc.h"
+#include "gui/views/KeySetPrinter.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 // print switches ("p" on the default printer, "pt" on a named one) and "--print-pdf" into a
 // PDF file. The program ends afterwards.
 
-#include "app/ShellCommandInfo.h"
+#include "core/app/ShellCommandInfo.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "app/TipDialog.h"
+#include "gui/app/TipDialog.h"
 
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "framework/WinApp.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
+#include "gui/framework/WinApp.h"
 
 #include <cstring>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "app/VersionInfo.h"
+#include "gui/app/VersionInfo.h"
 
 #ifndef VEXT_VERSION_MAJOR
 #define VEXT_VERSION_MAJOR 0

@@ -4,8 +4,8 @@
 // windows read, and the application-wide commands (About, Tip of the Day, Preferences, Auto
 // Mapping, home page, Print Setup; New and Open come from the framework).
 
-#include "app/InstanceGuard.h"
-#include "framework/WinApp.h"
+#include "gui/app/InstanceGuard.h"
+#include "gui/framework/WinApp.h"
 
 #include <memory>
 

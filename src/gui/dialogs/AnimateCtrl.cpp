@@ -1,4 +1,4 @@
-#include "dialogs/AnimateCtrl.h"
+#include "gui/dialogs/AnimateCtrl.h"
 
 #include <QFile>
 #include <QImage>

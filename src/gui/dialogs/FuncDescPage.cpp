@@ -1,9 +1,9 @@
-#include "dialogs/FuncDescPage.h"
+#include "gui/dialogs/FuncDescPage.h"
 
-#include "dialogs/AnimateCtrl.h"
-#include "dialogs/FuncPropSheet.h"
-#include "framework/HelpTexts.h"
-#include "framework/Resources.h"
+#include "gui/dialogs/AnimateCtrl.h"
+#include "gui/dialogs/FuncPropSheet.h"
+#include "gui/framework/HelpTexts.h"
+#include "gui/framework/Resources.h"
 
 #include <utility>
 

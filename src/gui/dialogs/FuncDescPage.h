@@ -3,7 +3,7 @@
 // The Description page of the function property sheet: description, comments, emulation mode
 // with Loop and Auto-Repeat, and an animation of what the chosen mode does.
 
-#include "dialogs/PropertyPage.h"
+#include "gui/dialogs/PropertyPage.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
-#include "dialogs/FuncPropSheet.h"
+#include "gui/dialogs/FuncPropSheet.h"
 
-#include "model/KeyFunction.h"
-#include "platform/StringTable.h"
+#include "core/model/KeyFunction.h"
+#include "core/platform/StringTable.h"
 
 CFuncPropSheet::CFuncPropSheet(QWidget* pParent)
     : vext::CPropertySheet(QString::fromStdString(vext::StringResource(103).value_or("")),

@@ -4,10 +4,10 @@
 // as the second tab according to the mode. The caller fills the pages' members, runs the sheet
 // and copies them back after OK; the Step Mode page edits the step list it is given in place.
 
-#include "dialogs/FuncDescPage.h"
-#include "dialogs/FuncStepPage.h"
-#include "dialogs/FuncStroke.h"
-#include "dialogs/PropertySheet.h"
+#include "gui/dialogs/FuncDescPage.h"
+#include "gui/dialogs/FuncStepPage.h"
+#include "gui/dialogs/FuncStroke.h"
+#include "gui/dialogs/PropertySheet.h"
 
 class CKeyFunction;
 

@@ -1,10 +1,10 @@
-#include "dialogs/FuncStepPage.h"
+#include "gui/dialogs/FuncStepPage.h"
 
-#include "dialogs/StepListBox.h"
-#include "dialogs/StepStringDlg.h"
-#include "framework/HelpTexts.h"
-#include "framework/Resources.h"
-#include "platform/StringTable.h"
+#include "core/platform/StringTable.h"
+#include "gui/dialogs/StepListBox.h"
+#include "gui/dialogs/StepStringDlg.h"
+#include "gui/framework/HelpTexts.h"
+#include "gui/framework/Resources.h"
 
 #include <QAction>
 #include <QFontDatabase>

@@ -3,7 +3,7 @@
 // The Step Mode page of the function property sheet: the step strings in order, with a toolbar
 // to add, delete and move them. It edits the function's own step list when its data is saved.
 
-#include "dialogs/PropertyPage.h"
+#include "gui/dialogs/PropertyPage.h"
 
 #include <functional>
 #include <string>

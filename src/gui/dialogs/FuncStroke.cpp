@@ -1,8 +1,8 @@
-#include "dialogs/FuncStroke.h"
+#include "gui/dialogs/FuncStroke.h"
 
-#include "framework/HelpTexts.h"
-#include "framework/Resources.h"
-#include "keys/KeyCaptureEdit.h"
+#include "gui/framework/HelpTexts.h"
+#include "gui/framework/Resources.h"
+#include "gui/keys/KeyCaptureEdit.h"
 
 #include <QFontDatabase>
 #include <QLabel>

@@ -3,7 +3,7 @@
 // The Keystrokes page of the function property sheet: the press and release strings of a Normal
 // function, entered in keystroke fields.
 
-#include "dialogs/PropertyPage.h"
+#include "gui/dialogs/PropertyPage.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
-#include "dialogs/GameKeySetsDlg.h"
+#include "gui/dialogs/GameKeySetsDlg.h"
 
-#include "dialogs/GameRuleDlg.h"
-#include "driver/PlayStatus.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
+#include "core/driver/PlayStatus.h"
+#include "gui/dialogs/GameRuleDlg.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

@@ -4,7 +4,7 @@
 // matches, with Add, Edit, Remove, Move Up and Move Down, and the switch that turns switching
 // by game on or off. OK writes games.conf atomically; the driver picks it up by itself.
 
-#include "games/GamesConfig.h"
+#include "core/games/GamesConfig.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "dialogs/GameRuleDlg.h"
+#include "gui/dialogs/GameRuleDlg.h"
 
-#include "app/WindowPicker.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "games/ProgramName.h"
+#include "core/games/ProgramName.h"
+#include "gui/dialogs/WindowPicker.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
 
 #include <algorithm>
 

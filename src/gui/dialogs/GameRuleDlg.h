@@ -3,8 +3,8 @@
 // One game rule: the key-set file, and what it matches in the focused window (program, window
 // class or title glob). On X11, Pick Window fills in the clicked window's program and class.
 
-#include "games/FocusedWindow.h"
-#include "games/GameRule.h"
+#include "core/games/FocusedWindow.h"
+#include "core/games/GameRule.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
-#include "dialogs/PrefPage1.h"
+#include "gui/dialogs/PrefPage1.h"
 
-#include "app/VextKeyApp.h"
-#include "framework/WinApp.h"
-#include "model/AppState.h"
+#include "core/model/AppState.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/WinApp.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

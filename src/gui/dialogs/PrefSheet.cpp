@@ -1,6 +1,6 @@
-#include "dialogs/PrefSheet.h"
+#include "gui/dialogs/PrefSheet.h"
 
-#include "dialogs/PrefPage1.h"
+#include "gui/dialogs/PrefPage1.h"
 
 #include <QDialogButtonBox>
 #include <QTabWidget>

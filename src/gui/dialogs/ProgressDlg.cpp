@@ -1,8 +1,8 @@
-#include "dialogs/ProgressDlg.h"
+#include "gui/dialogs/ProgressDlg.h"
 
-#include "framework/MDIFrameWnd.h"
-#include "framework/Resources.h"
-#include "framework/WinApp.h"
+#include "gui/framework/MDIFrameWnd.h"
+#include "gui/framework/Resources.h"
+#include "gui/framework/WinApp.h"
 
 #include <cstdint>
 

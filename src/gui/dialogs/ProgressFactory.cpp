@@ -1,6 +1,6 @@
-#include "dialogs/ProgressFactory.h"
+#include "gui/dialogs/ProgressFactory.h"
 
-#include "dialogs/ProgressDlg.h"
+#include "gui/dialogs/ProgressDlg.h"
 
 #include <QString>
 

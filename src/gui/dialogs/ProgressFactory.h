@@ -3,7 +3,7 @@
 // Gives the key-set reader and writer their progress window: a CProgressDlg with the default
 // caption and no parent.
 
-#include "model/Progress.h"
+#include "core/model/Progress.h"
 
 namespace vext {
 

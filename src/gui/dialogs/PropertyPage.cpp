@@ -1,4 +1,4 @@
-#include "dialogs/PropertyPage.h"
+#include "gui/dialogs/PropertyPage.h"
 
 namespace vext {
 

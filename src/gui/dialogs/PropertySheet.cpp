@@ -1,6 +1,6 @@
-#include "dialogs/PropertySheet.h"
+#include "gui/dialogs/PropertySheet.h"
 
-#include "dialogs/PropertyPage.h"
+#include "gui/dialogs/PropertyPage.h"
 
 #include <QDialogButtonBox>
 #include <QShortcut>

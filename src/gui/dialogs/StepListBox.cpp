@@ -1,4 +1,4 @@
-#include "dialogs/StepListBox.h"
+#include "gui/dialogs/StepListBox.h"
 
 #include <QDrag>
 #include <QDropEvent>

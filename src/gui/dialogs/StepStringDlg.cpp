@@ -1,6 +1,6 @@
-#include "dialogs/StepStringDlg.h"
+#include "gui/dialogs/StepStringDlg.h"
 
-#include "keys/KeyCaptureEdit.h"
+#include "gui/keys/KeyCaptureEdit.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>

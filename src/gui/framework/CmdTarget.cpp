@@ -1,4 +1,4 @@
-#include "framework/CmdTarget.h"
+#include "gui/framework/CmdTarget.h"
 
 namespace vext {
 

@@ -4,7 +4,7 @@
 // command number (or a range of them). The frame walks a route of targets and the first target
 // with a matching entry handles the command.
 
-#include "framework/CmdUI.h"
+#include "gui/framework/CmdUI.h"
 
 #include <functional>
 #include <vector>

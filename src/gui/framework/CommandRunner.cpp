@@ -1,4 +1,4 @@
-#include "framework/CommandRunner.h"
+#include "gui/framework/CommandRunner.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,15 +1,15 @@
-#include "framework/DocTemplate.h"
+#include "gui/framework/DocTemplate.h"
 
-#include "framework/CmdIds.h"
-#include "framework/Document.h"
-#include "framework/FileOperation.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/MDIFrameWnd.h"
-#include "framework/MdiPlacement.h"
-#include "framework/Placement.h"
-#include "framework/Resources.h"
-#include "framework/View.h"
-#include "framework/WinApp.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/Document.h"
+#include "gui/framework/FileOperation.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/MDIFrameWnd.h"
+#include "gui/framework/MdiPlacement.h"
+#include "gui/framework/Placement.h"
+#include "gui/framework/Resources.h"
+#include "gui/framework/View.h"
+#include "gui/framework/WinApp.h"
 
 #include <QCoreApplication>
 #include <QMdiArea>

@@ -1,16 +1,16 @@
-#include "framework/Document.h"
+#include "gui/framework/Document.h"
 
-#include "framework/CmdIds.h"
-#include "framework/CommandRunner.h"
-#include "framework/DocTemplate.h"
-#include "framework/FileOperation.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/MDIFrameWnd.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "framework/ShellStrings.h"
-#include "framework/View.h"
-#include "framework/WinApp.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/CommandRunner.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/FileOperation.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/MDIFrameWnd.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
+#include "gui/framework/ShellStrings.h"
+#include "gui/framework/View.h"
+#include "gui/framework/WinApp.h"
 
 #include <algorithm>
 #include <map>

@@ -4,7 +4,7 @@
 // commands (Save, Save As, Close) with the "save changes?" rule. What the document holds and how
 // it reads and writes files belong to the subclass.
 
-#include "framework/CmdTarget.h"
+#include "gui/framework/CmdTarget.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "framework/FileOperation.h"
+#include "gui/framework/FileOperation.h"
 
 #include <utility>
 #include <vector>

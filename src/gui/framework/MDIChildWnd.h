@@ -3,7 +3,7 @@
 // A child frame inside the main window's MDI area. It holds one view and closes through the
 // document's rules: closing the frame that ends a document asks to save it first.
 
-#include "framework/CmdTarget.h"
+#include "gui/framework/CmdTarget.h"
 
 #include <QMdiSubWindow>
 

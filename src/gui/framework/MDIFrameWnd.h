@@ -3,7 +3,7 @@
 // The main window of the document/view layer: an MDI area of child frames, commands as shared
 // actions, menus that follow the active child's template, command routing and updates.
 
-#include "framework/CmdTarget.h"
+#include "gui/framework/CmdTarget.h"
 
 #include <map>
 #include <vector>

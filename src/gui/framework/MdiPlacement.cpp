@@ -1,4 +1,4 @@
-#include "framework/MdiPlacement.h"
+#include "gui/framework/MdiPlacement.h"
 
 #include <algorithm>
 #include <cmath>

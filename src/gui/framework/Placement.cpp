@@ -1,4 +1,4 @@
-#include "framework/Placement.h"
+#include "gui/framework/Placement.h"
 
 #include <QRect>
 #include <QSize>

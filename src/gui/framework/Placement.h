@@ -4,7 +4,7 @@
 // key-set file stores them, and back. A child frame that is still hidden keeps the show state
 // until its first showing.
 
-#include "model/WindowPlacement.h"
+#include "core/model/WindowPlacement.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
-#include "framework/PopupMenu.h"
+#include "gui/framework/PopupMenu.h"
 
-#include "framework/CmdTarget.h"
-#include "framework/Prompts.h"
+#include "gui/framework/CmdTarget.h"
+#include "gui/framework/Prompts.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,7 +1,7 @@
-#include "framework/Prompts.h"
+#include "gui/framework/Prompts.h"
 
-#include "framework/CmdIds.h"
-#include "framework/Resources.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/Resources.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,12 +1,10 @@
-#include "framework/Resources.h"
+#include "gui/framework/Resources.h"
 
-#include "platform/StringTable.h"
+#include "core/platform/StringTable.h"
 
 // The resources live in this static library; naming their initialiser keeps them linked in.
 static void InitQtResources() {
-#ifdef VEXT_HAVE_QRC
     Q_INIT_RESOURCE(vextkey);
-#endif
 }
 
 namespace vext {

@@ -1,7 +1,7 @@
-#include "framework/View.h"
+#include "gui/framework/View.h"
 
-#include "framework/Document.h"
-#include "framework/MDIChildWnd.h"
+#include "gui/framework/Document.h"
+#include "gui/framework/MDIChildWnd.h"
 
 namespace vext {
 

@@ -3,7 +3,7 @@
 // A window that shows a document inside a child frame. The document keeps the list of its views;
 // a view leaves that list when it is destroyed.
 
-#include "framework/CmdTarget.h"
+#include "gui/framework/CmdTarget.h"
 
 #include <QWidget>
 

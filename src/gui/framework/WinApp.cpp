@@ -1,14 +1,14 @@
-#include "framework/WinApp.h"
+#include "gui/framework/WinApp.h"
 
-#include "framework/CmdIds.h"
-#include "framework/DocTemplate.h"
-#include "framework/Document.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/MDIFrameWnd.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "framework/View.h"
-#include "model/PrintSheet.h"
+#include "core/model/PrintSheet.h"
+#include "gui/framework/CmdIds.h"
+#include "gui/framework/DocTemplate.h"
+#include "gui/framework/Document.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/MDIFrameWnd.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
+#include "gui/framework/View.h"
 
 #include <QFileInfo>
 #include <QMarginsF>

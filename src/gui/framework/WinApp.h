@@ -3,8 +3,8 @@
 // The application object of the document/view layer: the templates, the recent-file list, the
 // settings and the framework's New, Open and recent-file commands.
 
-#include "framework/CmdTarget.h"
-#include "framework/RecentFileList.h"
+#include "gui/framework/CmdTarget.h"
+#include "gui/framework/RecentFileList.h"
 
 #include <memory>
 #include <vector>

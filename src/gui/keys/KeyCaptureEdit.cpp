@@ -1,11 +1,11 @@
-#include "keys/KeyCaptureEdit.h"
+#include "gui/keys/KeyCaptureEdit.h"
 
-#include "keys/GroupSelection.h"
-#include "keys/KeyEventToText.h"
-#include "keys/KeyTranslation.h"
-#include "keys/KeyboardState.h"
-#include "keys/QtKeyboardState.h"
-#include "keys/WaylandKeymap.h"
+#include "core/keys/GroupSelection.h"
+#include "core/keys/KeyEventToText.h"
+#include "core/keys/KeyboardState.h"
+#include "gui/keys/KeyTranslation.h"
+#include "gui/keys/QtKeyboardState.h"
+#include "gui/keys/WaylandKeymap.h"
 
 #include <cstddef>
 #include <string>

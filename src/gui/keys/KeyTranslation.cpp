@@ -1,4 +1,4 @@
-#include "keys/KeyTranslation.h"
+#include "gui/keys/KeyTranslation.h"
 
 #include <array>
 #include <utility>

@@ -1,7 +1,7 @@
-#include "keys/QtKeyboardState.h"
+#include "gui/keys/QtKeyboardState.h"
 
-#include "keys/KeyTranslation.h"
-#include "keys/WaylandKeymap.h"
+#include "gui/keys/KeyTranslation.h"
+#include "gui/keys/WaylandKeymap.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

@@ -5,8 +5,8 @@
 // the window system. Characters come from the active layout on X11 and on Wayland, else from the
 // US layout.
 
-#include "keys/KeyboardState.h"
-#include "keys/UsKeyboardState.h"
+#include "core/keys/KeyboardState.h"
+#include "core/keys/UsKeyboardState.h"
 
 #include <cstdint>
 #include <map>

@@ -1,4 +1,4 @@
-#include "keys/WaylandKeymap.h"
+#include "gui/keys/WaylandKeymap.h"
 
 #include <QGuiApplication>
 

@@ -1,10 +1,10 @@
-#include "views/FunctionListCtrl.h"
+#include "gui/views/FunctionListCtrl.h"
 
-#include "driver/DeviceChannel.h"
-#include "model/AppState.h"
-#include "model/TransferBlock.h"
-#include "model/VextKeyDoc.h"
-#include "views/FunctionListModel.h"
+#include "core/driver/DeviceChannel.h"
+#include "core/model/AppState.h"
+#include "core/model/TransferBlock.h"
+#include "core/model/VextKeyDoc.h"
+#include "gui/views/FunctionListModel.h"
 
 #include <optional>
 

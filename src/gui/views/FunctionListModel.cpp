@@ -1,7 +1,7 @@
-#include "views/FunctionListModel.h"
+#include "gui/views/FunctionListModel.h"
 
-#include "model/VextKeyDoc.h"
-#include "platform/StringTable.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/platform/StringTable.h"
 
 CFunctionListModel::CFunctionListModel(QObject* pParent) : QAbstractListModel(pParent) {}
 

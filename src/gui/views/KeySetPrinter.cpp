@@ -1,16 +1,16 @@
-#include "views/KeySetPrinter.h"
+#include "gui/views/KeySetPrinter.h"
 
-#include "app/KeySetDocument.h"
-#include "framework/Prompts.h"
-#include "framework/Resources.h"
-#include "framework/WinApp.h"
-#include "model/AppState.h"
-#include "model/PrintSheet.h"
-#include "model/VextKeyDoc.h"
-#include "pad/DibImage.h"
-#include "pad/LineArtScaler.h"
-#include "pad/PadLayoutTable.h"
-#include "platform/AtomicFile.h"
+#include "core/model/AppState.h"
+#include "core/model/PrintSheet.h"
+#include "core/model/VextKeyDoc.h"
+#include "core/pad/DibImage.h"
+#include "core/pad/LineArtScaler.h"
+#include "core/pad/PadLayoutTable.h"
+#include "core/platform/AtomicFile.h"
+#include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
+#include "gui/framework/WinApp.h"
+#include "gui/views/KeySetDocument.h"
 
 #include <algorithm>
 #include <cstdint>

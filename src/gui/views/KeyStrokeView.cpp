@@ -1,10 +1,10 @@
-#include "views/KeyStrokeView.h"
+#include "gui/views/KeyStrokeView.h"
 
-#include "app/VextKeyApp.h"
-#include "framework/HelpTexts.h"
-#include "framework/MDIChildWnd.h"
-#include "framework/Resources.h"
-#include "keys/KeyCaptureEdit.h"
+#include "gui/app/VextKeyApp.h"
+#include "gui/framework/HelpTexts.h"
+#include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/Resources.h"
+#include "gui/keys/KeyCaptureEdit.h"
 
 #include <QVBoxLayout>
 

@@ -3,7 +3,7 @@
 // The Keystroke Viewer (template 146): shows the keystrokes that arrive. It tells the
 // application while it exists so that the View menu can check its item.
 
-#include "framework/View.h"
+#include "gui/framework/View.h"
 
 class CKeyCaptureEdit;
 

@@ -6,7 +6,7 @@
 // It is where mapping happens: functions and other buttons' mappings are dropped on it, its
 // mapping is dragged away, and its menu unmaps it or opens the mapped function.
 
-#include "framework/CmdTarget.h"
+#include "gui/framework/CmdTarget.h"
 
 #include <cstdint>
 #include <vector>

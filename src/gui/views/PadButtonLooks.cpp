@@ -1,4 +1,4 @@
-#include "views/PadButtonLooks.h"
+#include "gui/views/PadButtonLooks.h"
 
 #include <algorithm>
 #include <array>

@@ -4,8 +4,8 @@
 // Pad 1 to Pad 4) above the list of the key set's functions. It runs the commands that create,
 // edit, delete, cut, copy and paste functions and opens and closes the pad windows.
 
-#include "framework/View.h"
-#include "pad/PadPolling.h"
+#include "core/pad/PadPolling.h"
+#include "gui/framework/View.h"
 
 #include <cstdint>
 #include <functional>

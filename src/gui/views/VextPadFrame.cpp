@@ -1,8 +1,8 @@
-#include "views/VextPadFrame.h"
+#include "gui/views/VextPadFrame.h"
 
-#include "app/KeySetDocument.h"
-#include "framework/Placement.h"
-#include "model/VextKeyDoc.h"
+#include "core/model/VextKeyDoc.h"
+#include "gui/framework/Placement.h"
+#include "gui/views/KeySetDocument.h"
 
 #include <QMoveEvent>
 

@@ -4,7 +4,7 @@
 // size of the pad picture (no maximise button, no resizing), and records its placement in the
 // document whenever it moves, so that saving and reopening the key set puts it back there.
 
-#include "framework/MDIChildWnd.h"
+#include "gui/framework/MDIChildWnd.h"
 
 class CVextPadFrame : public vext::CMDIChildWnd {
     Q_OBJECT

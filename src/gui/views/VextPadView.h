@@ -4,7 +4,7 @@
 // button over each of its buttons. Its popup switches the slot's pad type and unmaps all
 // buttons; its frame is sized so that the window shows exactly the picture.
 
-#include "framework/View.h"
+#include "gui/framework/View.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 #include "EmulatedPad.h"
 
-#include "MonotonicClock.h"
+#include "vextd/common/MonotonicClock.h"
 
 #include <linux/input.h>
 #include <umockdev.h>

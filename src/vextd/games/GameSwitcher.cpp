@@ -1,0 +1,277 @@
+#include "vextd/games/GameSwitcher.h"
+
+#include "core/platform/AtomicFile.h"
+#include "core/platform/LineText.h"
+#include "vextd/common/Log.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace vext {
+
+GameSwitcher::GameSwitcher(DriverService& service, std::string strConfigPath)
+    : m_service(service), m_strConfigPath(std::move(strConfigPath)), m_watch(m_strConfigPath) {}
+
+GameSwitcher::~GameSwitcher() = default;
+
+void GameSwitcher::Start(std::unique_ptr<FocusSource> pSource, const std::string& strWhyNot) {
+    std::string strError;
+    m_bWatching = m_watch.Start(&strError);
+    if (!m_bWatching) {
+        LogError(EscapeForLine(strError) + "; changes to games.conf take a restart");
+    }
+    m_pSource = std::move(pSource);
+    if (m_pSource) {
+        m_window = m_pSource->Current();
+        LogInfo("following the focus on " + m_pSource->Name() + " for per-game key sets");
+    } else {
+        m_strNoSource = strWhyNot;
+        LogInfo("per-game key sets are off: the focus cannot be followed (" +
+                EscapeForLine(strWhyNot) + ")");
+    }
+    ReloadConfig();
+    Choose();
+}
+
+std::vector<int> GameSwitcher::WaitFds() const {
+    std::vector<int> fds;
+    if (m_pSource && m_pSource->WaitFd() >= 0) {
+        fds.push_back(m_pSource->WaitFd());
+    }
+    if (m_bWatching) {
+        fds.push_back(m_watch.WaitFd());
+    }
+    return fds;
+}
+
+void GameSwitcher::OnReadable(int nFd) {
+    if (m_pSource && nFd == m_pSource->WaitFd()) {
+        const std::optional<FocusedWindow> window = m_pSource->Dispatch();
+        if (!m_pSource->Lost().empty()) {
+            LogError("per-game key sets are off: " + EscapeForLine(m_pSource->Lost()));
+            m_window = FocusedWindow{};
+            Choose();
+        } else if (window) {
+            OnFocus(*window);
+        }
+    } else if (m_bWatching && nFd == m_watch.WaitFd()) {
+        const unsigned nChanges = m_watch.Drain();
+        if ((nChanges & FileWatch::kFolders) != 0) {
+            RefreshKeySets();
+        }
+        if ((nChanges & FileWatch::kFile) != 0) {
+            ReloadConfig();
+            Choose();
+        }
+    }
+}
+
+void GameSwitcher::OnFocus(const FocusedWindow& window) {
+    m_window = window;
+    LogDebug("focus: " + (window.bPresent
+                              ? "window " + window.strId + " \"" + EscapeForLine(window.strTitle) +
+                                    "\", program \"" + EscapeForLine(window.strProgram) + "\""
+                              : std::string("no window")));
+    Choose();
+}
+
+void GameSwitcher::ReloadConfig() {
+    std::string text;
+    bool bExists = false;
+    const FileStatus status =
+        ReadWholeFile(m_strConfigPath, &text, &bExists, GamesConfig::kMaxFileBytes);
+    if (!status.ok()) {
+        LogError(EscapeForLine(status.message) + "; no game rules");
+        text.clear();
+    }
+    if (m_bConfigRead && text == m_strConfigText) {
+        return; // the key sets' files are watched on their own
+    }
+    m_strConfigText = text;
+    m_bConfigRead = true;
+    std::vector<std::string> warnings;
+    m_config.Parse(text, &warnings);
+    for (const std::string& warning : warnings) {
+        LogError(warning);
+    }
+    if (bExists) {
+        const size_t nRules = m_config.rules.size();
+        LogInfo("games.conf: " + std::to_string(nRules) + (nRules == 1 ? " rule" : " rules") +
+                ", switching " + (m_config.bSwitching ? "on" : "off"));
+    }
+    // Those no rule names go; the others are read now, and again whenever their folders
+    // change, so that a switch only swaps tables.
+    std::map<std::string, std::shared_ptr<GameKeySet>> keySets;
+    std::set<std::string> folders;
+    for (const GameRule& rule : m_config.rules) {
+        const std::string path = GamesConfig::ResolveKeySetPath(rule.strKeySet, m_strConfigPath);
+        auto it = m_keySets.find(path);
+        keySets.emplace(path,
+                        it != m_keySets.end() ? it->second : std::make_shared<GameKeySet>(path));
+        folders.insert(path.substr(0, std::max<size_t>(path.find_last_of('/'), 1)));
+    }
+    m_keySets = std::move(keySets);
+    // The rule that chose the key set in play may have moved (or gone, while nothing switches):
+    // its number follows it.
+    const auto numberOf = [this](const GameRule& rule, int nOld) {
+        const auto it = std::find(m_config.rules.begin(), m_config.rules.end(), rule);
+        return it != m_config.rules.end() ? static_cast<int>(it - m_config.rules.begin()) : nOld;
+    };
+    if (m_nRule >= 0) {
+        m_nRule = numberOf(m_rule, m_nRule);
+    }
+    if (m_nFailedRule >= 0 && numberOf(m_failedRule, -1) < 0) {
+        m_pFailed.reset();
+    }
+    m_nFailedRule = m_nFailedRule >= 0 ? numberOf(m_failedRule, -1) : -1;
+    m_watch.WatchFolders(folders);
+    RefreshKeySets();
+}
+
+void GameSwitcher::RefreshKeySets() {
+    for (const auto& [path, pKeySet] : m_keySets) {
+        // The key set in play is read again before it next plays, not under the engine.
+        if (pKeySet != m_pInPlay && pKeySet->Refresh() && !pKeySet->Problem().empty()) {
+            LogError("game key set " + EscapeForLine(pKeySet->Problem()));
+        }
+    }
+}
+
+std::shared_ptr<GameKeySet> GameSwitcher::KeySetFor(const GameRule& rule) {
+    const std::string path = GamesConfig::ResolveKeySetPath(rule.strKeySet, m_strConfigPath);
+    std::shared_ptr<GameKeySet>& pKeySet = m_keySets[path];
+    if (!pKeySet) {
+        pKeySet = std::make_shared<GameKeySet>(path);
+    }
+    return pKeySet;
+}
+
+void GameSwitcher::Choose() {
+    const bool bFollowing = m_pSource && m_pSource->Lost().empty();
+    if (!bFollowing || !m_config.bSwitching || m_config.rules.empty()) {
+        m_nFailedRule = -1;
+        Play(nullptr, -1);
+        return;
+    }
+    if (IsConfiguratorWindow(m_window)) {
+        LogDebug("the configurator has the focus: the key set in play stays");
+        Publish();
+        return;
+    }
+    if (!m_window.bPresent) {
+        // Keys reach no window then, and window managers clear the focus for a moment between
+        // two windows: switching there would only flicker.
+        LogDebug("no window has the focus: the key set in play stays");
+        Publish();
+        return;
+    }
+    const int nRule = MatchGameRule(m_config.rules, m_window);
+    if (nRule < 0) {
+        m_nFailedRule = -1;
+        Play(nullptr, -1);
+        return;
+    }
+    std::shared_ptr<GameKeySet> pKeySet = KeySetFor(m_config.rules[static_cast<size_t>(nRule)]);
+    // The key set in play is not read again: its positions are the engine's until it stops.
+    if (pKeySet != m_pInPlay && pKeySet->Refresh() && !pKeySet->Problem().empty()) {
+        LogError("game key set " + EscapeForLine(pKeySet->Problem()));
+    }
+    if (pKeySet != m_pInPlay && !pKeySet->Table()) {
+        m_nFailedRule = nRule;
+        m_failedRule = m_config.rules[static_cast<size_t>(nRule)];
+        m_pFailed = pKeySet;
+        Play(nullptr, -1);
+        return;
+    }
+    m_nFailedRule = -1;
+    Play(pKeySet, nRule);
+}
+
+void GameSwitcher::Play(const std::shared_ptr<GameKeySet>& pKeySet, int nRule) {
+    const bool bSwitch = pKeySet != m_pInPlay;
+    if (bSwitch) {
+        std::vector<int> left =
+            m_service.PlayGameTable(pKeySet ? pKeySet->Table() : nullptr,
+                                    pKeySet ? pKeySet->TakePositions() : std::vector<int>());
+        if (m_pInPlay) {
+            m_pInPlay->KeepPositions(std::move(left));
+        }
+        m_pInPlay = pKeySet;
+    }
+    const bool bRuleChanged = nRule != m_nRule;
+    m_nRule = nRule;
+    if (nRule >= 0) {
+        m_rule = m_config.rules[static_cast<size_t>(nRule)];
+    }
+    m_strMatchedWindow = nRule >= 0 ? m_window.strTitle : std::string();
+    Publish();
+    if (bSwitch || bRuleChanged) {
+        const PlayStatus status = Status();
+        LogInfo(DescribePlayStatus(status).front() +
+                (m_window.bPresent ? " for window " + m_window.strId + " \"" +
+                                         EscapeForLine(m_window.strTitle) + "\""
+                                   : std::string()));
+    }
+}
+
+void GameSwitcher::Publish() {
+    PlayStatus status;
+    if (m_pInPlay && m_nRule >= 0) {
+        status.strKeySet = m_pInPlay->Table() ? m_pInPlay->Table()->SetName() : std::string();
+        status.nRule = m_nRule + 1;
+        status.strMatch = DescribeGameMatch(m_rule);
+        status.strWindow = m_strMatchedWindow;
+    }
+    if (m_nFailedRule >= 0 && m_pFailed) {
+        status.nFailedRule = m_nFailedRule + 1;
+        status.strProblem = m_pFailed->Problem();
+    }
+    if (!m_pSource) {
+        status.strFocus = "unavailable (" + m_strNoSource + ")";
+    } else if (!m_pSource->Lost().empty()) {
+        status.strFocus = "unavailable (" + m_pSource->Lost() + ")";
+    } else if (!m_config.bSwitching) {
+        status.strFocus = m_pSource->Name() + " (switching by game is off in games.conf)";
+    } else if (m_config.rules.empty()) {
+        status.strFocus = m_pSource->Name() + " (no rules in games.conf)";
+    } else {
+        status.strFocus = m_pSource->Name();
+    }
+    const std::lock_guard<std::mutex> lock(m_statusMutex);
+    m_status = std::move(status);
+}
+
+PlayStatus GameSwitcher::Status() const {
+    PlayStatus status;
+    {
+        const std::lock_guard<std::mutex> lock(m_statusMutex);
+        status = m_status;
+    }
+    if (status.nRule == 0) {
+        status.strKeySet = m_service.DownloadedSetName();
+    }
+    return status;
+}
+
+std::optional<DeviceAnswer> GameSwitcher::Handle(const DeviceRequest& request) {
+    if (request.nCode != VEXT_IOCTL_GET_PLAY_STATUS) {
+        return std::nullopt;
+    }
+    if (request.buffer.size() < kPlayStatusPageSize) {
+        return DeviceAnswer{};
+    }
+    const std::string text = EncodePlayStatus(Status());
+    uint32_t nSerial = 0;
+    {
+        const std::lock_guard<std::mutex> lock(m_statusMutex);
+        if (text != m_strStatusText) {
+            m_strStatusText = text;
+            ++m_nSerial;
+        }
+        nSerial = m_nSerial;
+    }
+    return DeviceAnswer{true, PlayStatusPage(text, nSerial, request.buffer)};
+}
+
+} // namespace vext
