@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -636,61 +637,72 @@ TEST_F(RegistryStoreTest, WriterWaitsOutABusyStoreInsteadOfFailing) {
 // ---------------------------------------------------------------------------------------------
 // Damaged and foreign files
 
-TEST(RegistryStoreDamage, ForeignFilesAreRefusedWithAReason) {
-    test::TempDir dir;
+// A file that is not a sound store of ours is refused, whether opened to write or to read, with
+// a reason that names it. Anything besides the tables the program makes could run code when the
+// store is read or written (a recursive trigger hung the configurator, a view with INSTEAD OF
+// triggers spun the driver): each is refused by name before a single row is touched.
+TEST(RegistryStoreDamage, FilesThatAreNoSoundStoreOfOursAreRefusedWithAReason) {
     struct Case {
         const char* name;
-        std::string expected; // part of the message
+        std::function<void(const std::string& path)> make;
+        const char* expected; // part of the message
     };
-    {
-        std::ofstream(dir.file("text.sqlite")) << "[File_Information]\nfile_version=1\n";
-        std::ofstream out(dir.file("zeros.sqlite"), std::ios::binary);
-        out << std::string(8192, '\0');
-    }
-    RawSql(dir.file("other.sqlite"), "CREATE TABLE songs(title TEXT)");
-    RawSql(dir.file("otherid.sqlite"), "PRAGMA application_id=1234; CREATE TABLE t(x)");
+    const auto bytes = [](std::string content) {
+        return [content](const std::string& path) {
+            std::ofstream(path, std::ios::binary) << content;
+        };
+    };
+    const auto raw = [](std::string sql) {
+        return [sql](const std::string& path) { RawSql(path, sql); };
+    };
+    // A sound store of ours, then changed behind its back.
+    const auto store = [](std::string sql) {
+        return [sql](const std::string& path) {
+            std::string error;
+            ASSERT_TRUE(RegistryStore::Open(path, error)) << error;
+            RawSql(path, sql);
+        };
+    };
     const Case cases[] = {
-        {"text.sqlite", "not an SQLite database"},
-        {"zeros.sqlite", "not"},
-        {"other.sqlite", "another program"},
-        {"otherid.sqlite", "another program"},
+        {"text", bytes("[File_Information]\nfile_version=1\n"), "not an SQLite database"},
+        {"zeros", bytes(std::string(8192, '\0')), "not"},
+        {"another program's", raw("CREATE TABLE songs(title TEXT)"), "another program"},
+        {"another program's mark", raw("PRAGMA application_id=1234; CREATE TABLE t(x)"),
+         "another program"},
+        {"our mark without our tables",
+         raw("PRAGMA application_id=1447385172; PRAGMA user_version=1; CREATE TABLE keys(x)"),
+         "damaged"},
+        {"a newer format", store("PRAGMA user_version=2"), "format 2"},
+        {"a missing hive", store("DELETE FROM keys WHERE id=2"), "damaged"},
+        {"truncated",
+         [store](const std::string& path) {
+             store("")(path);
+             ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+         },
+         ""},
+        {"a trigger",
+         store("CREATE TRIGGER loop AFTER INSERT ON vals BEGIN INSERT INTO vals(key, name, type, "
+               "data) SELECT key, name || 'x', type, data FROM vals; END"),
+         "trigger \"loop\""},
+        {"a view", store("CREATE VIEW v AS SELECT * FROM keys"), "view \"v\""},
+        {"an index", store("CREATE INDEX extra ON vals(data)"), "index \"extra\""},
+        {"a table", store("CREATE TABLE more(x)"), "table \"more\""},
+        {"a table made over",
+         store("DROP TABLE vals; CREATE TABLE vals(id INTEGER PRIMARY KEY, key, name, type, data)"),
+         "table \"vals\""},
     };
     for (const Case& c : cases) {
-        std::string error;
-        auto store = RegistryStore::Open(dir.file(c.name), error);
-        EXPECT_FALSE(store) << c.name;
-        EXPECT_NE(error.find(c.expected), std::string::npos) << c.name << ": " << error;
-        EXPECT_NE(error.find(c.name), std::string::npos) << "names the file: " << error;
+        test::TempDir dir;
+        const std::string path = dir.file("r.sqlite");
+        c.make(path);
+        for (const auto mode :
+             {RegistryStore::OpenMode::kReadWrite, RegistryStore::OpenMode::kReadOnly}) {
+            std::string error;
+            EXPECT_FALSE(RegistryStore::Open(path, error, mode)) << c.name;
+            EXPECT_NE(error.find(c.expected), std::string::npos) << c.name << ": " << error;
+            EXPECT_NE(error.find("r.sqlite"), std::string::npos) << "names the file: " << error;
+        }
     }
-}
-
-TEST(RegistryStoreDamage, OurMarkWithoutOurTablesIsDamage) {
-    test::TempDir dir;
-    const std::string path = dir.file("r.sqlite");
-    RawSql(path, "PRAGMA application_id=1447385172; PRAGMA user_version=1; CREATE TABLE keys(x)");
-    std::string error;
-    EXPECT_FALSE(RegistryStore::Open(path, error));
-    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
-}
-
-TEST(RegistryStoreDamage, NewerFormatIsRefused) {
-    test::TempDir dir;
-    const std::string path = dir.file("r.sqlite");
-    std::string error;
-    ASSERT_TRUE(RegistryStore::Open(path, error));
-    RawSql(path, "PRAGMA user_version=2");
-    EXPECT_FALSE(RegistryStore::Open(path, error));
-    EXPECT_NE(error.find("format 2"), std::string::npos) << error;
-}
-
-TEST(RegistryStoreDamage, MissingHiveIsDamage) {
-    test::TempDir dir;
-    const std::string path = dir.file("r.sqlite");
-    std::string error;
-    ASSERT_TRUE(RegistryStore::Open(path, error));
-    RawSql(path, "DELETE FROM keys WHERE id=2");
-    EXPECT_FALSE(RegistryStore::Open(path, error));
-    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
 }
 
 TEST(RegistryStoreDamage, OverwrittenPagesGiveAnErrorNotACrash) {
@@ -733,22 +745,6 @@ TEST(RegistryStoreDamage, OverwrittenPagesGiveAnErrorNotACrash) {
     const RegStatus status = store->OpenKey(HKEY_LOCAL_MACHINE, "K\\10", key);
     EXPECT_NE(status, RegStatus::kOk);
     EXPECT_FALSE(store->LastError().empty());
-}
-
-TEST(RegistryStoreDamage, TruncatedFileGivesAnError) {
-    test::TempDir dir;
-    const std::string path = dir.file("r.sqlite");
-    {
-        std::string error;
-        auto store = RegistryStore::Open(path, error);
-        ASSERT_TRUE(store);
-        RegKey key;
-        ASSERT_EQ(store->CreateKey(HKEY_LOCAL_MACHINE, "K", key), RegStatus::kOk);
-    }
-    ASSERT_EQ(::truncate(path.c_str(), 100), 0);
-    std::string error;
-    EXPECT_FALSE(RegistryStore::Open(path, error));
-    EXPECT_FALSE(error.empty());
 }
 
 // Rows another writer put in the tables are checked on the way out, never trusted.
@@ -822,39 +818,6 @@ TEST(RegistryStoreDamage, KeysInALoopAreDamageNotAHang) {
     // Deleting a loop must end too, and takes the whole loop.
     EXPECT_EQ(keyB.DeleteSubKeyTree("A"), RegStatus::kOk);
     EXPECT_EQ(keyB.GetPath(keyPath), RegStatus::kNotFound);
-}
-
-// Anything besides the tables the program makes could run code when the store is read or
-// written: a recursive trigger hung the configurator, a view with INSTEAD OF triggers spun the
-// driver. Each is refused by name before a single row is touched.
-TEST(RegistryStoreDamage, AlteredSchemaIsRefusedNotRun) {
-    struct Case {
-        const char* sql;
-        const char* named; // part of the message
-    };
-    const Case cases[] = {
-        {"CREATE TRIGGER loop AFTER INSERT ON vals BEGIN INSERT INTO vals(key, name, type, data) "
-         "SELECT key, name || 'x', type, data FROM vals; END",
-         "trigger \"loop\""},
-        {"CREATE VIEW v AS SELECT * FROM keys", "view \"v\""},
-        {"CREATE INDEX extra ON vals(data)", "index \"extra\""},
-        {"CREATE TABLE more(x)", "table \"more\""},
-        {"DROP TABLE vals; CREATE TABLE vals(id INTEGER PRIMARY KEY, key, name, type, data)",
-         "table \"vals\""},
-    };
-    for (const Case& c : cases) {
-        test::TempDir dir;
-        const std::string path = dir.file("r.sqlite");
-        std::string error;
-        ASSERT_TRUE(RegistryStore::Open(path, error)) << error;
-        RawSql(path, c.sql);
-        for (const auto mode :
-             {RegistryStore::OpenMode::kReadWrite, RegistryStore::OpenMode::kReadOnly}) {
-            error.clear();
-            EXPECT_FALSE(RegistryStore::Open(path, error, mode)) << c.sql;
-            EXPECT_NE(error.find(c.named), std::string::npos) << c.sql << ": " << error;
-        }
-    }
 }
 
 // Several configurators downloading at once onto a store that does not exist yet: each one

@@ -54,11 +54,27 @@ public:
     bool SetDword(uint32_t nKey, std::string_view name, uint32_t value);
     bool SetBinary(uint32_t nKey, std::string_view name, std::span<const uint8_t> data);
 
-    size_t KeyCount() const { return m_keys.size(); }
-    size_t ValueCount() const { return m_values.size(); }
+    // Reading by number: keys 0 to KeyCount() - 1 (the tree's own key first, a parent before its
+    // children), values 0 to ValueCount() - 1 in the order they were made.
+    uint32_t KeyCount() const { return static_cast<uint32_t>(m_keys.size()); }
+    uint32_t ValueCount() const { return static_cast<uint32_t>(m_values.size()); }
+    uint32_t KeyParent(uint32_t nKey) const { return m_keys[nKey].nParent; }
+    std::string_view KeyName(uint32_t nKey) const {
+        return Name(m_keys[nKey].nName, m_keys[nKey].nNameLength);
+    }
+    uint32_t ValueKey(uint32_t nValue) const { return m_values[nValue].nKey; }
+    RegValueView ValueAt(uint32_t nValue) const {
+        const ValueRef& v = m_values[nValue];
+        return {ValueName(v), v.nType, ValueData(v)};
+    }
+    // The key's value of that name; kNoKey when not there.
+    uint32_t FindValue(uint32_t nKey, std::string_view name) const;
+    // The rows a tree read from the store came from.
+    int64_t KeyRowId(uint32_t nKey) const { return m_keys[nKey].nId; }
+    int64_t ValueRowId(uint32_t nValue) const { return m_values[nValue].nId; }
 
 private:
-    friend class RegistryStore;
+    friend class RegTreeReader;
 
     struct Key {
         uint32_t nParent = kNoKey;
@@ -89,17 +105,12 @@ private:
     std::string_view Name(uint32_t nOffset, uint32_t nLength) const {
         return {reinterpret_cast<const char*>(m_bytes.data()) + nOffset, nLength};
     }
-    std::string_view KeyName(uint32_t nKey) const {
-        return Name(m_keys[nKey].nName, m_keys[nKey].nNameLength);
-    }
     std::string_view ValueName(const ValueRef& v) const { return Name(v.nName, v.nNameLength); }
     std::span<const uint8_t> ValueData(const ValueRef& v) const {
         return {m_bytes.data() + v.nData, v.nDataLength};
     }
 
     static uint64_t Hash(uint32_t nOwner, std::string_view name);
-    // kNoKey when not there. The tree's own key has no name and is nobody's child.
-    uint32_t FindValue(uint32_t nKey, std::string_view name) const;
     // Room for two things of these sizes; false when the tree is full.
     bool Append(std::string_view a, std::span<const uint8_t> b, uint32_t& nA, uint32_t& nB);
     // Room for this many keys in all, so that the index is not grown on the way.

@@ -17,10 +17,12 @@
 #include <unordered_map>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace vext {
+
+namespace detail {
+class RegConnection;
+class RegValueQueue;
+} // namespace detail
 
 class RegKey;
 class RegTree;
@@ -147,9 +149,9 @@ public:
 
     const std::string& Path() const { return m_strPath; }
     // What went wrong in the last call that failed, in words.
-    const std::string& LastError() const { return m_strLastError; }
+    const std::string& LastError() const;
     // The kind of the last failure that LastError describes.
-    RegStatus LastFailure() const { return m_nLastFailure; }
+    RegStatus LastFailure() const;
 
     RegKey Root(RegHive hive);
     RegStatus OpenKey(RegHive hive, std::string_view path, RegKey& key);
@@ -184,7 +186,6 @@ private:
     friend class RegKey;
     friend class RegTransaction;
     friend class RegReadSnapshot;
-    struct Statements;
 
     RegistryStore();
     bool Initialise(OpenMode mode, std::string& strError);
@@ -192,13 +193,14 @@ private:
     RegStatus FindChild(int64_t nParent, std::string_view name, int64_t& nId);
     RegStatus KeyExists(int64_t nId);
     RegStatus Walk(int64_t nFrom, std::string_view path, bool bCreate, int64_t& nId);
+    // A child of a key made in this transaction, known without a query (kNotFound if none).
+    RegStatus FindFreshChild(int64_t nParent, std::string_view name, int64_t& nId);
+    RegStatus CreateChild(int64_t nParent, std::string_view name, int64_t& nId);
     RegStatus DeleteTree(int64_t nId);
     RegStatus ReplaceTree(int64_t nFrom, std::string_view path, const RegTree& tree);
-    RegStatus WriteTreeChanges(const RegTree& old, const RegTree& tree);
-    RegStatus DeleteRuns(sqlite3_stmt* pDelete, std::vector<int64_t>& ids, const char* what);
-    template <typename Bind>
-    RegStatus WriteRows(sqlite3_stmt* pBatch, sqlite3_stmt* pSingle, int nColumns, size_t nRows,
-                        Bind bind, const char* what);
+    RegStatus CheckTree(const RegTree& tree);
+    // The tree the sub-key at path holds now, made when missing and made anew when damaged.
+    RegStatus ReadOldTree(int64_t nFrom, std::string_view path, RegTree& old);
     RegStatus SetValue(int64_t nKey, std::string_view name, uint32_t nType,
                        std::span<const uint8_t> data);
     RegStatus QueryValue(int64_t nKey, std::string_view name, RegValue& value);
@@ -206,67 +208,33 @@ private:
     RegStatus EnumValues(int64_t nKey, std::vector<RegValue>& values);
     RegStatus GetPath(int64_t nKey, std::string& path);
     RegStatus ReadTree(int64_t nKey, RegTree& tree);
-    struct TreeKeys;
-    struct ValueRows;
-    RegStatus ReadTreeKeys(int64_t nRoot, RegTree& tree, TreeKeys& keys);
-    template <typename Sink>
-    RegStatus ReadValueRows(int64_t nFrom, int64_t nTo, Sink sink);
-    // Adds a value read for value.nKey (kNoKey: not in the tree, and nothing is added);
-    // pWhy says what is wrong with a damaged one. False, with the reason, on failure.
-    bool AddTreeValue(RegTree& tree, RegTree::ValueRef& value, std::string_view name,
-                      std::span<const uint8_t> data, const std::string* pWhy);
     RegStatus ReadKeyTreeInHalves(RegHive hive, std::string_view path, RegTree& tree, bool& bRead);
-    // nConnections says how many read the tree: 1 for a small tree or when no second
-    // connection can be had, 2 for a large one, 0 (nothing read) when the second one failed.
+    // ReadTreeInHalves with this store's helper: nConnections as there.
     RegStatus ReadTreeInHalves(int64_t nRoot, RegTree& tree, int& nConnections);
     // A second, read-only connection to the same file; null when it cannot be had.
-    RegistryStore* Helper();
+    detail::RegConnection* Helper();
 
-    bool Exec(const char* sql);
-    bool SwitchToWal();
     bool AllowWrite();
     RegStatus Fail(RegStatus status, std::string message);
     RegStatus DbFail(const char* what);
-    // A failure that Begin or Commit has described already, with what it was for in front: SQLite's
-    // own message is gone once the transaction is rolled back.
+    // A failure that Begin or Commit has described already, with what it was for in front:
+    // SQLite's own message is gone once the transaction is rolled back.
     RegStatus FailedIn(const char* what);
+    // Ends a change that failed: dooms the transaction, and rolls back one of its own.
+    RegStatus Failed(RegStatus status, bool bOwnTransaction);
 
     bool Begin();
     bool Commit();
     void Rollback();
     void ForgetKnownKeys();
-    RegStatus WriteValueRow(int64_t nKey, std::string_view name, uint32_t nType,
-                            std::span<const uint8_t> data);
     RegStatus FlushValues();
 
-    // Inside a write transaction values are written kValueBatch at a time: one statement of
-    // many rows costs SQLite a fraction of as many statements of one row. Whatever reads or
-    // deletes values, and the commit, writes the queued ones first.
-    struct PendingValue {
-        int64_t nKey = 0;
-        uint32_t nType = 0;
-        size_t nName = 0; // offsets into m_pendingBytes
-        size_t nNameLength = 0;
-        size_t nData = 0;
-        size_t nDataLength = 0;
-    };
-    static constexpr size_t kValueBatch = 64;
-    static constexpr size_t kMaxPendingBytes = 1u << 20; // large values are not held back
-    std::vector<PendingValue> m_pendingValues;
-    std::vector<uint8_t> m_pendingBytes;
-
-    // Below this span of value ids a tree is read by one connection: a thread and a second
-    // connection cost more than they save.
-    static constexpr uint64_t kReadInHalvesFrom = 4096;
-
-    sqlite3* m_pDb = nullptr;
-    std::unique_ptr<Statements> m_pStatements;
+    std::unique_ptr<detail::RegConnection> m_pConn;
+    std::unique_ptr<detail::RegValueQueue> m_pValues; // values set in a write transaction
     std::unique_ptr<RegistryStore> m_pHelper;
     std::string m_strPath;
     uint64_t m_nDevice = 0; // the file opened, so that the helper opens that one too
     uint64_t m_nInode = 0;
-    std::string m_strLastError;
-    RegStatus m_nLastFailure = RegStatus::kFailed;
     int m_nBusyTimeoutMs = kDefaultBusyTimeoutMs;
     WriteHook m_writeHook;
     std::function<void()> m_halvesHook;

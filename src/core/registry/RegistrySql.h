@@ -1,10 +1,11 @@
 #pragma once
 
-// What the registry store's translation units share of its SQL: its statements, their use, and
-// the checks on names and rows. Not for use outside the store.
+// What the registry store's parts share of its SQL: the prepared statements, their use, and the
+// checks on names and rows. Not for use outside the store.
 
 #include "core/registry/RegistryStore.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -12,9 +13,13 @@
 
 #include <sqlite3.h>
 
-namespace vext {
+namespace vext::detail {
 
-struct RegistryStore::Statements {
+// Rows written by one statement where there are many: one statement of many rows costs SQLite a
+// fraction of as many statements of one row.
+inline constexpr size_t kRowBatch = 64;
+
+struct RegStatements {
     sqlite3_stmt* findChild = nullptr;
     sqlite3_stmt* keyExists = nullptr;
     sqlite3_stmt* insertKey = nullptr;
@@ -23,7 +28,7 @@ struct RegistryStore::Statements {
     sqlite3_stmt* deleteTreeValues = nullptr;
     sqlite3_stmt* deleteTreeKeys = nullptr;
     sqlite3_stmt* setValue = nullptr;
-    sqlite3_stmt* setValues = nullptr; // RegistryStore::kValueBatch rows
+    sqlite3_stmt* setValues = nullptr; // kRowBatch rows
     sqlite3_stmt* queryValue = nullptr;
     sqlite3_stmt* enumKeys = nullptr;
     sqlite3_stmt* enumValues = nullptr;
@@ -33,28 +38,27 @@ struct RegistryStore::Statements {
     sqlite3_stmt* valueSpan = nullptr;
     sqlite3_stmt* nextKeyId = nullptr;
     sqlite3_stmt* insertKeyWithId = nullptr;
-    sqlite3_stmt* insertKeysWithIds = nullptr; // RegistryStore::kValueBatch rows
+    sqlite3_stmt* insertKeysWithIds = nullptr; // kRowBatch rows
     sqlite3_stmt* renameKey = nullptr;
     sqlite3_stmt* rewriteValue = nullptr;
-    sqlite3_stmt* rewriteValues = nullptr; // RegistryStore::kValueBatch rows
+    sqlite3_stmt* rewriteValues = nullptr; // kRowBatch rows
     sqlite3_stmt* renameValue = nullptr;
     sqlite3_stmt* deleteKeyRun = nullptr;
     sqlite3_stmt* deleteValueRun = nullptr;
 
-    ~Statements() {
-        for (sqlite3_stmt* p : {findChild,     keyExists,        insertKey,         clearDoomed,
-                                collectDoomed, deleteTreeValues, deleteTreeKeys,    setValue,
-                                setValues,     queryValue,       enumKeys,          enumValues,
-                                keyInfo,       allKeys,          valueRange,        valueSpan,
-                                nextKeyId,     insertKeyWithId,  insertKeysWithIds, renameKey,
-                                rewriteValue,  rewriteValues,    renameValue,       deleteKeyRun,
-                                deleteValueRun}) {
-            sqlite3_finalize(p);
-        }
-    }
-};
+    RegStatements() = default;
+    ~RegStatements();
+    RegStatements(const RegStatements&) = delete;
+    RegStatements& operator=(const RegStatements&) = delete;
 
-namespace detail {
+    // The statements of changing the store, with the scratch table of the connection they
+    // use; false, with what failed in *ppWhat, when SQLite refused.
+    bool PrepareWriting(sqlite3* pDb, const char** ppWhat);
+    // The statements of reading; false when SQLite refused one: the store's tables are not what
+    // they should be.
+    bool PrepareReading(sqlite3* pDb);
+    bool IsWritable() const { return setValues != nullptr; }
+};
 
 inline bool ValidKeyName(std::string_view name) {
     return !name.empty() && name.size() <= kMaxKeyNameLength &&
@@ -116,11 +120,14 @@ inline bool ColumnInt(sqlite3_stmt* pStmt, int nCol, int64_t& value) {
     return true;
 }
 
+// Reads a TEXT column without trusting it: false unless it is text of at most nMax bytes. The
+// view is valid until the statement moves on.
+bool ColumnText(sqlite3_stmt* pStmt, int nCol, size_t nMax, std::string_view& out);
+
 // Checks (name, type, data) at columns 0..2 of a value row against what a value can be; the
 // views are valid until the statement moves on. Each column is fetched once: the column calls
 // of the API cost more than the checks.
 bool CheckValueRow(sqlite3_stmt* pStmt, std::string_view& name, uint32_t& nType,
                    std::span<const uint8_t>& data, std::string& why);
 
-} // namespace detail
-} // namespace vext
+} // namespace vext::detail
