@@ -2,7 +2,6 @@
 // damaged or hostile files that must open safely or be refused.
 
 #include "FakeDocViews.h"
-#include "ScopedEnv.h"
 #include "TempDir.h"
 #include "core/model/AppState.h"
 #include "core/model/VextKeyDoc.h"
@@ -47,7 +46,6 @@ protected:
     void SetUp() override { saved = vext::TheAppState(); }
     void TearDown() override { vext::TheAppState() = saved; }
 
-    vext::test::ScopedEnv noDriver{"VEXT_DEVICE", std::string("/nonexistent/vext-device")};
     vext::AppState saved;
     vext::test::TempDir dir;
 };

@@ -1,6 +1,5 @@
 #include "FakeDocViews.h"
 #include "FakeProgress.h"
-#include "ScopedEnv.h"
 #include "TempDir.h"
 #include "core/model/AppState.h"
 #include "core/model/KeySetFile.h"
@@ -92,7 +91,6 @@ protected:
         return std::find(calls.begin(), calls.end(), call) != calls.end();
     }
 
-    vext::test::ScopedEnv noDriver{"VEXT_DEVICE", std::string("/nonexistent/vext-device")};
     vext::AppState saved;
     vext::test::TempDir dir;
     vext::test::FakeDocViews views;

@@ -3,6 +3,7 @@
 #include "FakeDeviceServer.h"
 #include "FakeDocViews.h"
 #include "core/driver/DeviceChannel.h"
+#include "core/driver/DriverPadTypes.h"
 #include "core/model/AppState.h"
 #include "core/model/ButtonId.h"
 
@@ -34,15 +35,8 @@ std::vector<int> Cookies(const CVextKeyDoc& doc) {
 
 class VextKeyDocTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved = vext::TheAppState();
-        ::unsetenv("VEXT_DEVICE");
-        ::setenv("VEXT_DEVICE", "/nonexistent/vext-device", 1); // no driver
-    }
-    void TearDown() override {
-        vext::TheAppState() = saved;
-        ::unsetenv("VEXT_DEVICE");
-    }
+    void SetUp() override { saved = vext::TheAppState(); }
+    void TearDown() override { vext::TheAppState() = saved; }
     vext::AppState saved;
     CVextKeyDoc doc;
 };
@@ -92,6 +86,8 @@ TEST_F(VextKeyDocTest, NewDocumentWithoutDriverHasFourSlotsOfTheDefaultType) {
 
 TEST_F(VextKeyDocTest, NewDocumentAsksTheDriverForEachSlotsPadType) {
     vext::TheAppState().m_nDefaultPadType = 0;
+    vext::DriverPadTypes padTypes;
+    doc.AttachPadTypes(&padTypes);
     vext::test::FakeDeviceServer driver;
     ASSERT_TRUE(driver.IsRunning());
     driver.SetPadTypeAnswer(1, 2); // a Corvel Pad
@@ -113,6 +109,8 @@ TEST_F(VextKeyDocTest, NewDocumentAsksTheDriverForEachSlotsPadType) {
 
 TEST_F(VextKeyDocTest, AnOldDriverIsNotAskedForPadTypes) {
     vext::TheAppState().m_nDefaultPadType = 1;
+    vext::DriverPadTypes padTypes;
+    doc.AttachPadTypes(&padTypes);
     vext::test::FakeDeviceServer driver;
     driver.SetVersion(0x1FF);
     driver.SetPadTypeAnswer(1, 1);

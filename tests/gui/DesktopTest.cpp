@@ -290,7 +290,7 @@ private Q_SLOTS:
         const QList<QWidget*> controls{pDoc->FunctionListView()->ListCtrl()->viewport(),
                                        pPad,
                                        pPad->Buttons().front(),
-                                       pApp->m_pViewerFrame->GetActiveView()->focusProxy(),
+                                       pApp->ViewerFrame()->GetActiveView()->focusProxy(),
                                        pApp->MainFrame()->KeySetPane(),
                                        pApp->MainFrame()->MdiArea()->viewport(),
                                        desc.m_pEditDescription,

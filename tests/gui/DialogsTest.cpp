@@ -161,7 +161,7 @@ private Q_SLOTS:
             sheet.m_pButtons->button(QDialogButtonBox::Ok)->click();
         }
         QCOMPARE(AppSettings()->value("Preferences/DefaultPadtype").toInt(), 1);
-        QCOMPARE(pApp->m_nDefaultPadType, 1);
+        QCOMPARE(pApp->DefaultPadType(), 1);
         // A new key set with no driver takes the Corvel Pad in every slot.
         pApp->MainFrame()->ExecuteCommand(ID_FILE_NEW);
         auto* pDoc = dynamic_cast<KeySetDocument*>(pApp->m_pListTemplate->GetDocuments().front());
@@ -174,7 +174,7 @@ private Q_SLOTS:
 
         // The next start reads it back.
         pApp = test::StartApp();
-        QCOMPARE(pApp->m_nDefaultPadType, 1);
+        QCOMPARE(pApp->DefaultPadType(), 1);
         QCOMPARE(TheAppState().m_nDefaultPadType, 1);
         test::StopApp(pApp);
     }
@@ -187,7 +187,7 @@ private Q_SLOTS:
             sheet.m_pButtons->button(QDialogButtonBox::Cancel)->click();
         }
         QVERIFY(!AppSettings()->contains("Preferences/DefaultPadtype"));
-        QCOMPARE(pApp->m_nDefaultPadType, 0);
+        QCOMPARE(pApp->DefaultPadType(), 0);
         test::StopApp(pApp);
     }
 
@@ -204,7 +204,7 @@ private Q_SLOTS:
         });
         QVERIFY(pApp->MainFrame()->ExecuteCommand(ID_OPTIONS_PREFERENCES));
         QCOMPARE(strTitle, QString("Preferences"));
-        QCOMPARE(pApp->m_nDefaultPadType, 1);
+        QCOMPARE(pApp->DefaultPadType(), 1);
         test::StopApp(pApp);
     }
 };

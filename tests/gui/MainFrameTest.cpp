@@ -253,12 +253,12 @@ private Q_SLOTS:
         CMainFrame* pMain = pApp->MainFrame();
         QAction* pItem = pMain->CommandAction(ID_VIEW_KEYSTROKE_VIEWER);
         pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
-        QVERIFY(pApp->m_pViewerFrame);
-        QCOMPARE(pApp->m_pViewerFrame->windowTitle(), QString("Keystroke Viewer"));
+        QVERIFY(pApp->ViewerFrame());
+        QCOMPARE(pApp->ViewerFrame()->windowTitle(), QString("Keystroke Viewer"));
         pMain->UpdateCommand(ID_VIEW_KEYSTROKE_VIEWER);
         QVERIFY(pItem->isChecked());
         pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
-        QVERIFY(!pApp->m_pViewerFrame);
+        QVERIFY(!pApp->ViewerFrame());
         test::Drain();
         QVERIFY(pMain->ChildFrames().empty());
         pMain->UpdateCommand(ID_VIEW_KEYSTROKE_VIEWER);
@@ -266,9 +266,9 @@ private Q_SLOTS:
 
         // Closing its window clears it as well.
         pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
-        pApp->m_pViewerFrame->close();
+        pApp->ViewerFrame()->close();
         test::Drain();
-        QVERIFY(!pApp->m_pViewerFrame);
+        QVERIFY(!pApp->ViewerFrame());
         test::StopApp(pApp);
     }
 

@@ -348,7 +348,7 @@ private Q_SLOTS:
 
         // Auto Mapping: two inputs in one poll map to the selected row, which moves on once;
         // on the last row the selection goes, and further presses map nothing.
-        m_pApp->m_bAutoMapping = 1;
+        m_pApp->SetAutoMapping(true);
         m_pList->ListCtrl()->setFocus();
         QTRY_VERIFY(m_pList->ListCtrl()->hasFocus());
         m_pList->ListCtrl()->SetSelectedItem(0);

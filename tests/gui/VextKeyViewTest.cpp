@@ -285,8 +285,8 @@ private Q_SLOTS:
         pMain->show();
         QVERIFY(QTest::qWaitForWindowActive(pMain));
         QVERIFY(pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER));
-        QVERIFY(m_pApp->m_pViewerFrame);
-        auto* pViewer = qobject_cast<CKeyStrokeView*>(m_pApp->m_pViewerFrame->GetActiveView());
+        QVERIFY(m_pApp->ViewerFrame());
+        auto* pViewer = qobject_cast<CKeyStrokeView*>(m_pApp->ViewerFrame()->GetActiveView());
         QVERIFY(pViewer);
         CKeyCaptureEdit* pField = pViewer->Field();
         QVERIFY(pField->m_bNewLinePerKey);
@@ -307,7 +307,7 @@ private Q_SLOTS:
         QCOMPARE(pField->toPlainText(), QStringLiteral("{LShift+A}\n{Return}\n"));
         QVERIFY(pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER));
         test::Drain();
-        QVERIFY(!m_pApp->m_pViewerFrame);
+        QVERIFY(!m_pApp->ViewerFrame());
     }
 
     void cancelledEditKeepsSavedStepsAndMarksTheKeySet() {

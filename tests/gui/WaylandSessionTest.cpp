@@ -174,8 +174,8 @@ private Q_SLOTS:
 
         // The Keystroke Viewer: one keystroke a line.
         pMain->OnKeystrokeViewer();
-        QVERIFY(pApp->m_pViewerFrame);
-        CKeyCaptureEdit* pViewer = pApp->m_pViewerFrame->findChild<CKeyStrokeView*>()->Field();
+        QVERIFY(pApp->ViewerFrame());
+        CKeyCaptureEdit* pViewer = pApp->ViewerFrame()->findChild<CKeyStrokeView*>()->Field();
         QTRY_VERIFY_WITH_TIMEOUT(pMain->isActiveWindow(), 20000);
         pViewer->setFocus();
         QTRY_VERIFY_WITH_TIMEOUT(pViewer->hasFocus(), 20000);

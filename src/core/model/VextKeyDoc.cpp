@@ -1,9 +1,9 @@
 #include "core/model/VextKeyDoc.h"
 
-#include "core/driver/DeviceChannel.h"
 #include "core/model/AppState.h"
 #include "core/model/ButtonId.h"
 #include "core/model/DocViews.h"
+#include "core/model/PadTypeSource.h"
 
 #include <cstdint>
 
@@ -46,17 +46,13 @@ bool CVextKeyDoc::OnNewDocument() {
     m_padPlacements.fill(vext::WindowPlacement{});
 
     const int nDefault = vext::TheAppState().m_nDefaultPadType;
-    const bool bDriver = GetDriverVersion() != 0;
-    for (int nSlot = 1; nSlot <= kSlotCount; ++nSlot) {
-        int32_t nAnswer = 0;
-        if (bDriver) {
-            int32_t buffer = nSlot;
-            uint32_t nSize = sizeof buffer;
-            if (DeviceQuery(VEXT_IOCTL_GET_PAD_TYPE, &buffer, &nSize) && nSize == sizeof buffer) {
-                nAnswer = buffer;
-            }
-        }
-        m_padTypes.push_back(nAnswer != 0 ? nAnswer - 1 : nDefault);
+    std::array<int, kSlotCount> types{};
+    types.fill(vext::IPadTypeSource::kUnknown);
+    if (m_pPadTypeSource) {
+        types = m_pPadTypeSource->PadTypes();
+    }
+    for (const int nType : types) {
+        m_padTypes.push_back(nType != vext::IPadTypeSource::kUnknown ? nType : nDefault);
     }
     return true;
 }

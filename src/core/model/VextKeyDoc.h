@@ -17,6 +17,7 @@
 namespace vext {
 class IDocViews;
 class IKeySetSource;
+class IPadTypeSource;
 class IProgressFactory;
 class ProfileFile;
 } // namespace vext
@@ -42,6 +43,8 @@ public:
     vext::IDocViews* Views() const { return m_pViews; }
     // The progress window of file reads and writes; none is shown without it.
     void AttachProgress(vext::IProgressFactory* pFactory) { m_pProgressFactory = pFactory; }
+    // Where a new key set learns the pads in the slots; without one, each has the default type.
+    void AttachPadTypes(vext::IPadTypeSource* pSource) { m_pPadTypeSource = pSource; }
 
     // Document state.
     bool IsModified() const { return m_bModified; }
@@ -123,6 +126,7 @@ private:
 
     vext::IDocViews* m_pViews = nullptr;
     vext::IProgressFactory* m_pProgressFactory = nullptr;
+    vext::IPadTypeSource* m_pPadTypeSource = nullptr;
     std::string m_strFileError;
     bool m_bModified = false;
     std::string m_strTitle;

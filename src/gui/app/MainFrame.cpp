@@ -79,7 +79,7 @@ CMainFrame::CMainFrame() {
     OnUpdateId(ID_VIEW_KEYSTROKE_VIEWER, [](CCmdUI& ui) {
         CVextKeyApp* pApp = CVextKeyApp::Get();
         ui.Enable(true);
-        ui.SetCheck(pApp && pApp->m_pViewerFrame != nullptr);
+        ui.SetCheck(pApp && pApp->ViewerFrame() != nullptr);
     });
     OnCommandId(ID_EMULATION, [this] { OnEmulation(); });
     OnUpdateId(ID_EMULATION, [](CCmdUI& ui) {
@@ -440,9 +440,9 @@ void CMainFrame::OnKeystrokeViewer() {
     if (!pApp || !pApp->m_pViewerTemplate) {
         return;
     }
-    if (pApp->m_pViewerFrame) {
-        CMDIChildWnd* pFrame = pApp->m_pViewerFrame;
-        pApp->m_pViewerFrame = nullptr;
+    if (pApp->ViewerFrame()) {
+        CMDIChildWnd* pFrame = pApp->ViewerFrame();
+        pApp->SetViewerFrame(nullptr);
         pFrame->DestroyFrame();
         return;
     }

@@ -37,6 +37,7 @@
 
 CVextKeyApp::CVextKeyApp() {
     vext::InitAppResources();
+    vext::SetAppContext(this);
     OnCommandId(vext::ID_APP_ABOUT, [this] { OnAppAbout(); });
     OnCommandId(vext::ID_TIP_OF_THE_DAY, [this] { OnTipOfTheDay(); });
     OnCommandId(vext::ID_OPTIONS_PREFERENCES, [this] { OnPreferences(); });
@@ -61,10 +62,20 @@ CVextKeyApp::CVextKeyApp() {
 
 CVextKeyApp::~CVextKeyApp() {
     m_pMainFrame.reset();
+    vext::SetAppContext(nullptr);
     vext::TheAppState().m_nDefaultPadType = 0;
     if (vext::TheAppState().m_pPadLayouts == m_padLayouts.get()) {
         vext::TheAppState().m_pPadLayouts = nullptr;
     }
+}
+
+int CVextKeyApp::DefaultPadType() const {
+    return vext::TheAppState().m_nDefaultPadType;
+}
+
+void CVextKeyApp::SetDefaultPadType(int nPadType) {
+    vext::AppSettings()->setValue(QStringLiteral("Preferences/DefaultPadtype"), nPadType);
+    vext::TheAppState().m_nDefaultPadType = nPadType;
 }
 
 CVextKeyApp* CVextKeyApp::Get() {
@@ -142,7 +153,7 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
         return RunHandedOverMode(mode, strFile);
     };
 
-    m_bAutoMapping = 0;
+    m_bAutoMapping = false;
     m_pViewerFrame = nullptr;
     vext::TheAppState().m_bListHasFocus = 0;
     vext::TheAppState().m_bSavedEmulation = 0;
@@ -150,12 +161,8 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
     vext::TheAppState().m_bSilent = false;
 
     LoadStdProfileSettings(4);
-    {
-        auto pSettings = vext::AppSettings();
-        m_nDefaultPadType =
-            pSettings->value(QStringLiteral("Preferences/DefaultPadtype"), 0).toInt();
-    }
-    vext::TheAppState().m_nDefaultPadType = m_nDefaultPadType;
+    vext::TheAppState().m_nDefaultPadType =
+        vext::AppSettings()->value(QStringLiteral("Preferences/DefaultPadtype"), 0).toInt();
     m_padLayouts = std::make_unique<vext::PadLayoutTable>(
         vext::PadLayoutTable::Build([](int nId) { return vext::StringResource(nId); }));
     vext::TheAppState().m_pPadLayouts = m_padLayouts.get();

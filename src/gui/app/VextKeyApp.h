@@ -5,6 +5,7 @@
 // Mapping, home page, Print Setup; New and Open come from the framework).
 
 #include "gui/app/InstanceGuard.h"
+#include "gui/framework/AppContext.h"
 #include "gui/framework/WinApp.h"
 
 #include <memory>
@@ -20,7 +21,7 @@ class CMDIChildWnd;
 class CDocTemplate;
 } // namespace vext
 
-class CVextKeyApp : public vext::CWinApp {
+class CVextKeyApp : public vext::CWinApp, public vext::IAppContext {
 public:
     CVextKeyApp();
     ~CVextKeyApp() override;
@@ -57,12 +58,19 @@ public:
     void OnHomePage();
     void OnFilePrintSetup();
 
+    // IAppContext
+    bool IsAutoMapping() const override { return m_bAutoMapping; }
+    int DefaultPadType() const override;
+    void SetDefaultPadType(int nPadType) override;
+    vext::CDocTemplate* PadTemplate() const override { return m_pPadTemplate; }
+    vext::CMDIChildWnd* ViewerFrame() const override { return m_pViewerFrame; }
+    void SetViewerFrame(vext::CMDIChildWnd* pFrame) override { m_pViewerFrame = pFrame; }
+
+    void SetAutoMapping(bool bOn) { m_bAutoMapping = bOn; }
+
     vext::CDocTemplate* m_pListTemplate = nullptr;
     vext::CDocTemplate* m_pPadTemplate = nullptr;
     vext::CDocTemplate* m_pViewerTemplate = nullptr;
-    int m_bAutoMapping = 0;
-    vext::CMDIChildWnd* m_pViewerFrame = nullptr;
-    int m_nDefaultPadType = 0;
     int m_bSilent = 0;
     int m_nInitExitCode = 0;
     std::unique_ptr<vext::PadLayoutTable> m_padLayouts;
@@ -74,6 +82,8 @@ public:
     bool m_bOfferTip = true;
 
 private:
+    bool m_bAutoMapping = false;
+    vext::CMDIChildWnd* m_pViewerFrame = nullptr;
     std::unique_ptr<vext::InstanceGuard> m_pInstance;
     std::unique_ptr<CMainFrame> m_pMainFrame;
 };

@@ -1,8 +1,7 @@
 #include "gui/dialogs/PrefPage1.h"
 
 #include "core/model/AppState.h"
-#include "gui/app/VextKeyApp.h"
-#include "gui/framework/WinApp.h"
+#include "gui/framework/AppContext.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -25,8 +24,8 @@ CPrefPage1::CPrefPage1(QWidget* pParent)
     pLayout->setColumnStretch(2, 1);
     pLayout->setRowStretch(2, 1);
 
-    const CVextKeyApp* pApp = CVextKeyApp::Get();
-    m_nPadType = pApp ? pApp->m_nDefaultPadType : vext::TheAppState().m_nDefaultPadType;
+    const vext::IAppContext* pApp = vext::TheAppContext();
+    m_nPadType = pApp ? pApp->DefaultPadType() : vext::TheAppState().m_nDefaultPadType;
     DoDataExchange(false);
 }
 
@@ -41,9 +40,7 @@ void CPrefPage1::DoDataExchange(bool bSaveAndValidate) {
 
 void CPrefPage1::OnOK() {
     DoDataExchange(true);
-    vext::AppSettings()->setValue(QStringLiteral("Preferences/DefaultPadtype"), m_nPadType);
-    if (CVextKeyApp* pApp = CVextKeyApp::Get()) {
-        pApp->m_nDefaultPadType = m_nPadType;
+    if (vext::IAppContext* pApp = vext::TheAppContext()) {
+        pApp->SetDefaultPadType(m_nPadType);
     }
-    vext::TheAppState().m_nDefaultPadType = m_nPadType;
 }

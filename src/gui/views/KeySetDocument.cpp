@@ -1,7 +1,7 @@
 #include "gui/views/KeySetDocument.h"
 
 #include "core/driver/DeviceChannel.h"
-#include "gui/app/VextKeyApp.h"
+#include "gui/framework/AppContext.h"
 #include "gui/framework/CmdIds.h"
 #include "gui/framework/DocTemplate.h"
 #include "gui/framework/MDIChildWnd.h"
@@ -20,6 +20,7 @@ namespace vext {
 KeySetDocument::KeySetDocument() : m_pDoc(std::make_unique<CVextKeyDoc>()) {
     m_pDoc->AttachViews(this);
     m_pDoc->AttachProgress(&m_progress);
+    m_pDoc->AttachPadTypes(&m_padTypes);
     OnCommandId(ID_CONFIGURE_VEXT, [this] { OnConfigureVext(); });
     OnUpdateId(ID_CONFIGURE_VEXT, [](CCmdUI& ui) { ui.Enable(GetDriverVersion() != 0); });
 }
@@ -141,11 +142,12 @@ void KeySetDocument::TogglePadView(int nSlot) {
         }
         return;
     }
-    CVextKeyApp* pApp = CVextKeyApp::Get();
-    if (!pApp || !pApp->m_pPadTemplate) {
+    IAppContext* pApp = TheAppContext();
+    CDocTemplate* pTemplate = pApp ? pApp->PadTemplate() : nullptr;
+    if (!pTemplate) {
         return;
     }
-    CMDIChildWnd* pFrame = pApp->m_pPadTemplate->CreateNewFrame(this, nullptr);
+    CMDIChildWnd* pFrame = pTemplate->CreateNewFrame(this, nullptr);
     if (!pFrame) {
         return;
     }
@@ -157,7 +159,7 @@ void KeySetDocument::TogglePadView(int nSlot) {
         wp.showCmd = WindowPlacement::kShowRestore;
         SetWidgetPlacement(pFrame, wp);
     }
-    pApp->m_pPadTemplate->InitialUpdateFrame(pFrame, this, true);
+    pTemplate->InitialUpdateFrame(pFrame, this, true);
 }
 
 void KeySetDocument::CheckPadButton(int nSlot, int nCheck) {

@@ -3,6 +3,7 @@
 // The key-set document in the window layer: the core's CVextKeyDoc with the frames and views
 // that show it. It answers the core document's questions about its windows.
 
+#include "core/driver/DriverPadTypes.h"
 #include "core/model/DocViews.h"
 #include "core/model/VextKeyDoc.h"
 #include "gui/dialogs/ProgressFactory.h"
@@ -65,6 +66,7 @@ public:
 
 private:
     ProgressDlgFactory m_progress;
+    DriverPadTypes m_padTypes;
     std::unique_ptr<CVextKeyDoc> m_pDoc;
 };
 

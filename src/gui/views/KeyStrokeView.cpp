@@ -1,6 +1,6 @@
 #include "gui/views/KeyStrokeView.h"
 
-#include "gui/app/VextKeyApp.h"
+#include "gui/framework/AppContext.h"
 #include "gui/framework/HelpTexts.h"
 #include "gui/framework/MDIChildWnd.h"
 #include "gui/framework/Resources.h"
@@ -21,16 +21,16 @@ CKeyStrokeView::CKeyStrokeView(QWidget* pParent)
 }
 
 CKeyStrokeView::~CKeyStrokeView() {
-    CVextKeyApp* pApp = CVextKeyApp::Get();
-    if (pApp && m_pFrame && pApp->m_pViewerFrame == m_pFrame) {
-        pApp->m_pViewerFrame = nullptr;
+    vext::IAppContext* pApp = vext::TheAppContext();
+    if (pApp && m_pFrame && pApp->ViewerFrame() == m_pFrame) {
+        pApp->SetViewerFrame(nullptr);
     }
 }
 
 void CKeyStrokeView::OnInitialUpdate() {
     CView::OnInitialUpdate();
-    if (CVextKeyApp* pApp = CVextKeyApp::Get()) {
+    if (vext::IAppContext* pApp = vext::TheAppContext()) {
         m_pFrame = GetParentFrame();
-        pApp->m_pViewerFrame = m_pFrame;
+        pApp->SetViewerFrame(m_pFrame);
     }
 }

@@ -6,8 +6,8 @@
 #include "core/model/TransferBlock.h"
 #include "core/model/VextKeyDoc.h"
 #include "core/pad/PadLayoutTable.h"
-#include "gui/app/VextKeyApp.h"
 #include "gui/dialogs/FuncPropSheet.h"
+#include "gui/framework/AppContext.h"
 #include "gui/framework/CmdIds.h"
 #include "gui/framework/HelpTexts.h"
 #include "gui/framework/MDIFrameWnd.h"
@@ -166,11 +166,11 @@ void CVextKeyView::OnInitialUpdate() {
 void CVextKeyView::PollPads() {
     KeySetDocument* pKeySet = GetKeySetDocument();
     CVextKeyDoc* pDoc = GetDoc();
-    CVextKeyApp* pApp = CVextKeyApp::Get();
+    const vext::IAppContext* pApp = vext::TheAppContext();
     if (!pKeySet || !pDoc) {
         return;
     }
-    const bool bAutoMapping = pApp && pApp->m_bAutoMapping && m_pList->hasFocus();
+    const bool bAutoMapping = pApp && pApp->IsAutoMapping() && m_pList->hasFocus();
     bool bPadWindow = false;
     for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
         bPadWindow = bPadWindow || pKeySet->PadView(nSlot) != nullptr;

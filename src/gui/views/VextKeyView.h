@@ -4,7 +4,7 @@
 // Pad 1 to Pad 4) above the list of the key set's functions. It runs the commands that create,
 // edit, delete, cut, copy and paste functions and opens and closes the pad windows.
 
-#include "core/pad/PadPolling.h"
+#include "core/driver/PadPolling.h"
 #include "gui/framework/View.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "vextd/service/DriverService.h"
 
 #include "core/driver/DeviceChannel.h"
+#include "core/driver/PadPolling.h"
 #include "core/driver/WireWords.h"
-#include "core/pad/PadPolling.h"
 #include "core/platform/CountText.h"
 #include "vextd/common/Log.h"
 

@@ -1,4 +1,4 @@
-#include "core/pad/PadPolling.h"
+#include "core/driver/PadPolling.h"
 
 #include "core/model/ButtonId.h"
 
