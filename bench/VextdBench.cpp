@@ -14,7 +14,7 @@
 #include "vextd/common/MonotonicClock.h"
 #include "vextd/engine/EmulationEngine.h"
 #include "vextd/service/StoreRecordSource.h"
-#include "vextd/service/TestCodes.h"
+#include "core/driver/DeviceCodes.h"
 
 #include <algorithm>
 #include <chrono>

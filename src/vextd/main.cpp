@@ -21,7 +21,7 @@
 #include "vextd/service/DriverLoop.h"
 #include "vextd/service/DriverService.h"
 #include "vextd/service/StoreRecordSource.h"
-#include "vextd/service/TestCodes.h"
+#include "core/driver/DeviceCodes.h"
 
 #include <chrono>
 #include <csignal>

@@ -12,7 +12,7 @@
 #include "core/driver/PadStates.h"
 #include "core/model/ButtonId.h"
 #include "vextd/service/DriverService.h"
-#include "vextd/service/TestCodes.h"
+#include "core/driver/DeviceCodes.h"
 
 #include <chrono>
 #include <csignal>

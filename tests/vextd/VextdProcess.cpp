@@ -3,7 +3,7 @@
 #include "core/driver/DeviceChannel.h"
 #include "core/driver/DeviceProtocol.h"
 #include "core/driver/DeviceSocket.h"
-#include "vextd/service/TestCodes.h"
+#include "core/driver/DeviceCodes.h"
 
 #include <algorithm>
 #include <chrono>

@@ -8,22 +8,12 @@
 // queries fail at once meanwhile); controls are still sent. The wire format is in
 // docs/device-channel.md.
 
+#include "core/driver/DeviceCodes.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
-
-// Control codes, passed unchanged as the request code.
-enum : int {
-    VEXT_IOCTL_GET_VERSION = 16,
-    VEXT_IOCTL_APP_ACTIVE = 20,
-    VEXT_IOCTL_APP_INACTIVE = 21,
-    VEXT_IOCTL_QUERY_ENABLED = 22,
-    VEXT_IOCTL_DISABLE = 23,
-    VEXT_IOCTL_ENABLE = 24,
-    VEXT_IOCTL_GET_PAD_TYPE = 29,
-    VEXT_IOCTL_GET_PAD_STATES = 30, // live state of all four slots: driver/PadStates.h
-};
 
 // Sends a code with no buffer. Returns 1 when the driver took the request, else 0.
 int DeviceControl(int nCode);

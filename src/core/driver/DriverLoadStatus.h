@@ -5,12 +5,14 @@
 // when the driver refused the key set instead of leaving a silent driver. The wire format is
 // in docs/device-channel.md.
 
+#include "core/driver/DeviceCodes.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
 
-// Buffer: 16 bytes in (zero), 16 bytes out. A driver still loading answers when it is done.
-enum : int { VEXT_IOCTL_GET_LOAD_STATUS = 31 };
+// Code 31's buffer: 16 bytes in (zero), 16 bytes out. A driver still loading answers when it is
+// done.
 
 namespace vext {
 

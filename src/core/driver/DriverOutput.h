@@ -5,12 +5,13 @@
 // reaches X11 windows only; whoever shows the driver's state says so instead of reporting a
 // driver that simply works. The wire format is in docs/device-channel.md.
 
+#include "core/driver/DeviceCodes.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
 
-// Buffer: 8 bytes in (zero), 8 bytes out. A driver that does not know it refuses it.
-enum : int { VEXT_IOCTL_GET_OUTPUT = 40 };
+// Code 40's buffer: 8 bytes in (zero), 8 bytes out. A driver that does not know it refuses it.
 
 namespace vext {
 

@@ -5,14 +5,15 @@
 // answer to device-channel code 32, read by `vextd --status`, `vextkey --status` and the
 // configurator's status bar. The wire format is in docs/device-channel.md.
 
+#include "core/driver/DeviceCodes.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Buffer: 128 bytes in (the first four: the offset of the page asked for), 128 out.
-enum : int { VEXT_IOCTL_GET_PLAY_STATUS = 32 };
+// Code 32's buffer: 128 bytes in (the first four: the offset of the page asked for), 128 out.
 
 namespace vext {
 
