@@ -14,12 +14,10 @@
 #include "vextd/service/DriverService.h"
 
 #if VEXT_HAVE_XCB
+#include "XvfbServer.h"
 #include "vextd/focus/X11FocusSource.h"
 
-#include <csignal>
 #include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #endif
 
 #include <cstdlib>
@@ -168,45 +166,9 @@ private:
     xcb_atom_t m_active = 0;
 };
 
-// An Xvfb server for the run; the display number comes back through -displayfd.
-class BenchXvfb {
-public:
-    bool Start() {
-        int fds[2];
-        if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(fds) != 0) {
-            return false;
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp",
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
-        std::string display = ":";
-        pollfd p{fds[0], POLLIN, 0};
-        for (char c = 0; ::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n';) {
-            display += c;
-        }
-        ::close(fds[0]);
-        return display.size() > 1 && ::setenv("DISPLAY", display.c_str(), 1) == 0;
-    }
-    ~BenchXvfb() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-};
-
 void BM_X11FocusEventToSwitch(benchmark::State& state) {
-    BenchXvfb xvfb;
-    if (!xvfb.Start()) {
+    test::XvfbServer xvfb;
+    if (!xvfb.Start() || ::setenv("DISPLAY", xvfb.Display().c_str(), 1) != 0) {
         state.SkipWithError("Xvfb did not start: run tools/deps.sh");
         return;
     }

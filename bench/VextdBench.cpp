@@ -5,6 +5,7 @@
 // socket round trip into the driver: an upper bound of the added latency.
 
 #include "BenchKeySet.h"
+#include "core/driver/DeviceCodes.h"
 #include "core/driver/DeviceProtocol.h"
 #include "core/driver/DeviceSocket.h"
 #include "core/driver/DriverRecord.h"
@@ -14,7 +15,6 @@
 #include "vextd/common/MonotonicClock.h"
 #include "vextd/engine/EmulationEngine.h"
 #include "vextd/service/StoreRecordSource.h"
-#include "core/driver/DeviceCodes.h"
 
 #include <algorithm>
 #include <chrono>

@@ -103,6 +103,7 @@ private Q_SLOTS:
         QVERIFY(pDoc->DoSave(test::TheGuiTestEnv().FilePath("Sent.vks")));
         QVERIFY(SendEnabled(*pApp));
         runner.m_bMailer = false;
+        ForgetFoundPrograms(); // as when the window comes forward again
         QVERIFY2(!SendEnabled(*pApp), "no xdg-email, no Send");
         test::StopApp(pApp);
     }

@@ -237,8 +237,7 @@ private Q_SLOTS:
         QVERIFY2(status.strOut.startsWith("driver: not running"), qPrintable(status.strOut));
 
         // Without a driver the pane says how to get one, and Options > Start Driver starts it.
-        pMain->OnIdle();
-        QVERIFY(!pMain->KeySetPane()->toolTip().isEmpty());
+        QTRY_VERIFY(!pMain->KeySetPane()->toolTip().isEmpty());
         const QString strPid = StartDriverThroughStandIn(pMain, vextd.strRecord);
         QVERIFY(!strPid.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(pMain->KeySetPane()->text(), QString("No key set in the driver"),

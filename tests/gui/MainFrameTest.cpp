@@ -166,6 +166,24 @@ private Q_SLOTS:
         test::StopApp(pApp);
     }
 
+    // The idle update of menus and panes asks nobody; the record store and the driver's socket
+    // are watched instead.
+    void idleUpdatesAskNothingAndChangesOnDiskShow() {
+        test::FakeDeviceServer driver;
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->OnIdle();
+        const size_t nBefore = driver.RequestCount();
+        for (int i = 0; i < 10; ++i) {
+            pMain->OnIdle();
+        }
+        QCOMPARE(driver.RequestCount(), nBefore);
+        WriteRecord("Written Elsewhere");
+        QTRY_COMPARE(pMain->KeySetPane()->text(), QString("Written Elsewhere"));
+        pMain->ExecuteCommand(ID_UNLOAD_KEYSET);
+        test::StopApp(pApp);
+    }
+
     void paneTooltipSaysWhenKeysReachX11WindowsOnly_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<int>("session");

@@ -335,6 +335,8 @@ private Q_SLOTS:
 
     void livePadsLightAndAutoMap() {
         test::FakeDeviceServer driver;
+        // The window sees the driver's socket come without asking it.
+        QTRY_VERIFY(m_pApp->DriverAnswers());
         CVextPadView* pView = OpenPad(1);
         CPadButton* pA = pView->FindButton(1, 0, 1);
         CPadButton* pLeft = pView->FindButton(2, 0, 0);

@@ -18,31 +18,26 @@ std::unique_ptr<RegistryStore> OpenStore(RegistryStore::OpenMode mode) {
 
 } // namespace
 
-bool DriverRecordExists() {
+DriverRecordFacts ReadDriverRecordFacts() {
+    DriverRecordFacts facts;
     auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
     RegKey key;
     if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) != RegStatus::kOk) {
-        return false;
-    }
-    // Full access: the store and its folder (where its journal goes) must take writes too, or
-    // the record could be seen but not removed.
-    const std::string strPath = pStore->Path();
-    const size_t nSlash = strPath.find_last_of('/');
-    const std::string strFolder = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash + 1);
-    return ::access(strPath.c_str(), W_OK) == 0 && ::access(strFolder.c_str(), W_OK) == 0;
-}
-
-std::optional<std::string> DriverSetName() {
-    auto pStore = OpenStore(RegistryStore::OpenMode::kReadOnly);
-    RegKey key;
-    if (!pStore || pStore->OpenKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, key) != RegStatus::kOk) {
-        return std::nullopt;
+        return facts;
     }
     std::string strName;
     if (key.QueryString("SetName", strName) != RegStatus::kOk) {
         strName.clear();
     }
-    return strName;
+    facts.name = strName;
+    // Full access: the store and its folder (where its journal goes) must take writes too, or
+    // the record could be seen but not removed.
+    const std::string strPath = pStore->Path();
+    const size_t nSlash = strPath.find_last_of('/');
+    const std::string strFolder = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash + 1);
+    facts.bRemovable =
+        ::access(strPath.c_str(), W_OK) == 0 && ::access(strFolder.c_str(), W_OK) == 0;
+    return facts;
 }
 
 void RemoveDriverRecord() {

@@ -8,12 +8,14 @@
 #include "core/model/AppState.h"
 #include "gui/app/DriverLauncher.h"
 #include "gui/app/DriverRecord.h"
+#include "gui/app/DriverState.h"
 #include "gui/app/LockKeys.h"
 #include "gui/app/Manual.h"
 #include "gui/app/VersionInfo.h"
 #include "gui/app/VextKeyApp.h"
 #include "gui/dialogs/GameKeySetsDlg.h"
 #include "gui/framework/CmdIds.h"
+#include "gui/framework/CommandRunner.h"
 #include "gui/framework/DocTemplate.h"
 #include "gui/framework/Document.h"
 #include "gui/framework/HelpTexts.h"
@@ -48,16 +50,6 @@ constexpr int kNoDriverNoticeMs = 20000;
 // The pane's tooltip while the function list holds emulation off.
 constexpr int IDS_LIST_HOLDS_EMULATION = 1750;
 
-bool DriverPresent() {
-    return GetDriverVersion() != 0;
-}
-
-// XTest in a Wayland session; a driver that does not tell its output is taken at its word.
-bool DriverReachesX11Only() {
-    DriverOutputInfo info;
-    return QueryDriverOutput(&info) && ReachesX11WindowsOnly(info);
-}
-
 QString Stripped(int nId) {
     QString s = ResString(nId);
     s.remove('&');
@@ -73,8 +65,13 @@ CMainFrame::CMainFrame() {
     setWhatsThis(ResString(IDH_MAIN_WINDOW));
     resize(960, 680);
 
+    m_pDriver = new DriverState(this);
+    connect(m_pDriver, &DriverState::changed, this, &CMainFrame::OnDriverChanged);
+    m_pLocks = new LockKeyWatch(this);
+    connect(m_pLocks, &LockKeyWatch::changed, this, &CMainFrame::UpdateStatusPanes);
     OnCommandId(ID_UNLOAD_KEYSET, [this] { OnUnloadKeySet(); });
-    OnUpdateId(ID_UNLOAD_KEYSET, [](CCmdUI& ui) { ui.Enable(DriverRecordExists()); });
+    OnUpdateId(ID_UNLOAD_KEYSET,
+               [this](CCmdUI& ui) { ui.Enable(m_pDriver->Now().bRecordRemovable); });
     OnCommandId(ID_VIEW_KEYSTROKE_VIEWER, [this] { OnKeystrokeViewer(); });
     OnUpdateId(ID_VIEW_KEYSTROKE_VIEWER, [](CCmdUI& ui) {
         CVextKeyApp* pApp = CVextKeyApp::Get();
@@ -82,8 +79,8 @@ CMainFrame::CMainFrame() {
         ui.SetCheck(pApp && pApp->ViewerFrame() != nullptr);
     });
     OnCommandId(ID_EMULATION, [this] { OnEmulation(); });
-    OnUpdateId(ID_EMULATION, [](CCmdUI& ui) {
-        if (!DriverPresent()) {
+    OnUpdateId(ID_EMULATION, [this](CCmdUI& ui) {
+        if (!m_pDriver->Now().bAnswers) {
             ui.SetCheck(0);
             ui.Enable(false);
             return;
@@ -94,7 +91,7 @@ CMainFrame::CMainFrame() {
     m_pDriverLauncher = new DriverLauncher(this);
     OnCommandId(ID_START_DRIVER, [this] { OnStartDriver(); });
     OnUpdateId(ID_START_DRIVER, [this](CCmdUI& ui) {
-        ui.Enable(!m_pDriverLauncher->IsRunning() && !DriverPresent());
+        ui.Enable(!m_pDriverLauncher->IsRunning() && !m_pDriver->Now().bAnswers);
     });
     OnCommandId(ID_OPTIONS_GAME_KEYSETS, [this] { OnGameKeySets(); });
     OnUpdateId(ID_OPTIONS_GAME_KEYSETS, [](CCmdUI& ui) { ui.Enable(true); });
@@ -361,26 +358,25 @@ QLabel* CMainFrame::LockPane(int nIndicator) const {
     }
 }
 
-bool CMainFrame::IsEmulationOn() {
+bool CMainFrame::IsEmulationOn() const {
     const AppState& app = TheAppState();
     if (app.m_bListHasFocus) {
         return app.m_bSavedEmulation != 0;
     }
-    int32_t nAnswer = 0;
-    uint32_t nSize = sizeof nAnswer;
-    DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nAnswer, &nSize);
-    return nAnswer != 0;
+    return m_pDriver->Now().bEmulates;
 }
 
-QString CMainFrame::KeySetPaneText(QString* pToolTip) {
-    if (!DriverPresent()) {
+QString CMainFrame::KeySetPaneText(QString* pToolTip) const {
+    const DriverState::Facts& driver = m_pDriver->Now();
+    if (!driver.bAnswers) {
         return ResString(131);
     }
     // While the list has the focus the driver is switched off, whatever the toggle will restore.
     if (TheAppState().m_bListHasFocus || !IsEmulationOn()) {
         return ResString(132);
     }
-    if (PlayStatus play; QueryPlayStatus(&play) && play.nRule > 0) {
+    if (driver.play && driver.play->nRule > 0) {
+        const PlayStatus& play = *driver.play;
         if (pToolTip) {
             // One arg call: a name holding "%2" must not take the next argument.
             *pToolTip = ResString(2530).arg(
@@ -390,11 +386,10 @@ QString CMainFrame::KeySetPaneText(QString* pToolTip) {
         return ResString(2531).arg(QString::fromStdString(play.strKeySet),
                                    QString::fromStdString(play.strMatch));
     }
-    const std::optional<std::string> name = DriverSetName();
-    if (!name) {
+    if (!driver.recordName) {
         return ResString(123);
     }
-    return QString::fromStdString(*name);
+    return QString::fromStdString(*driver.recordName);
 }
 
 void CMainFrame::OnGameKeySets() {
@@ -411,10 +406,11 @@ void CMainFrame::OnGameKeySets() {
 
 void CMainFrame::OnUnloadKeySet() {
     RemoveDriverRecord();
+    m_pDriver->Refresh();
 }
 
 void CMainFrame::OnEmulation() {
-    if (!DriverPresent()) {
+    if (!m_pDriver->Now().bAnswers) {
         return;
     }
     AppState& app = TheAppState();
@@ -426,6 +422,7 @@ void CMainFrame::OnEmulation() {
     uint32_t nSize = sizeof nAnswer;
     DeviceQuery(VEXT_IOCTL_QUERY_ENABLED, &nAnswer, &nSize);
     DeviceControl(nAnswer != 0 ? VEXT_IOCTL_DISABLE : VEXT_IOCTL_ENABLE);
+    m_pDriver->Refresh();
 }
 
 void CMainFrame::OnHelp(bool bActiveTopic) {
@@ -485,16 +482,24 @@ void CMainFrame::InsertTipCommand(QMenuBar* pBar) {
 
 void CMainFrame::OnIdle() {
     CMDIFrameWnd::OnIdle();
+    UpdateStatusPanes();
+}
+
+void CMainFrame::OnDriverChanged() {
     // A driver that started again while the list has the focus starts emulating.
-    KeepEmulationOffWhileListHasFocus();
+    if (TheAppState().m_bListHasFocus && m_pDriver->Now().bEmulates) {
+        KeepEmulationOffWhileListHasFocus();
+        m_pDriver->Refresh();
+    }
     UpdateStatusPanes();
 }
 
 void CMainFrame::OnStartDriver() {
     m_pDriverLauncher->Start([this](bool bOk, const QString& strError) {
+        m_pDriver->Refresh();
         if (!bOk) {
             AfxMessageBox(strError, MsgButtons::Ok, MsgIcon::Stop);
-        } else if (DriverReachesX11Only()) {
+        } else if (m_pDriver->Now().bX11Only) {
             AfxMessageBox(FormatResString(1803, ResString(1801)), MsgButtons::Ok, MsgIcon::Warning);
         }
         UpdateStatusPanes();
@@ -509,7 +514,7 @@ void CMainFrame::UpdateStatusPanes() {
     const QString strSet = KeySetPaneText(&strPlayTip);
     // The pane names a missing driver before anything else.
     const bool bNoDriver = strSet == ResString(131);
-    const bool bX11Only = !bNoDriver && DriverReachesX11Only();
+    const bool bX11Only = !bNoDriver && m_pDriver->Now().bX11Only;
     if (m_pPaneSetName->text() != strSet) {
         m_pPaneSetName->setText(strSet);
         if (bNoDriver && !m_bNoDriverNoticed) {
@@ -528,7 +533,7 @@ void CMainFrame::UpdateStatusPanes() {
     if (m_pPaneSetName->toolTip() != strTip) {
         m_pPaneSetName->setToolTip(strTip);
     }
-    const LockKeyState locks = ReadLockKeys();
+    const LockKeyState& locks = m_pLocks->State();
     const auto show = [](QLabel* pPane, bool bOn, int nId) {
         const QString strText = bOn ? ResString(nId) : QString();
         if (pPane->text() != strText) {
@@ -547,6 +552,10 @@ void CMainFrame::changeEvent(QEvent* pEvent) {
         if (bActive != m_bActive) {
             m_bActive = bActive;
             DeviceControl(bActive ? VEXT_IOCTL_APP_ACTIVE : VEXT_IOCTL_APP_INACTIVE);
+            m_pDriver->SetActive(bActive);
+            if (bActive) {
+                ForgetFoundPrograms();
+            }
         }
     }
 }

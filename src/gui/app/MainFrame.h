@@ -9,7 +9,9 @@
 
 namespace vext {
 class DriverLauncher;
-}
+class DriverState;
+class LockKeyWatch;
+} // namespace vext
 
 class CVersionInfo;
 class QLabel;
@@ -33,10 +35,12 @@ public:
     void InsertTipCommand(QMenuBar* pBar);
     // Status-bar pane 123: what the driver holds, or why it holds nothing; while a game's key
     // set plays, that one and the rule that chose it, with the window in *pToolTip.
-    static QString KeySetPaneText(QString* pToolTip = nullptr);
+    QString KeySetPaneText(QString* pToolTip = nullptr) const;
     // Whether the driver emulates, as the toggle shows it (the remembered state while the
     // function list has the focus).
-    static bool IsEmulationOn();
+    bool IsEmulationOn() const;
+    // What the window knows of the driver; Driver().Refresh() reads it again.
+    vext::DriverState& Driver() const { return *m_pDriver; }
 
     void OnUnloadKeySet();
     void OnEmulation();
@@ -66,6 +70,7 @@ private:
     void BuildToolBar();
     void BuildStatusBar();
     void UpdateStatusPanes();
+    void OnDriverChanged();
 
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_pPaneSetName = nullptr;
@@ -74,6 +79,8 @@ private:
     QLabel* m_pPaneScroll = nullptr;
     QMenu* m_pTipPopup = nullptr;
     vext::DriverLauncher* m_pDriverLauncher = nullptr;
+    vext::DriverState* m_pDriver = nullptr;
+    vext::LockKeyWatch* m_pLocks = nullptr;
     bool m_bActive = false;
     bool m_bNoDriverNoticed = false; // said once per run, in the status bar
     bool m_bX11OnlyNoticed = false;  // XTest in a Wayland session: said once per run too

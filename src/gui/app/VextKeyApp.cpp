@@ -8,6 +8,7 @@
 #include "core/platform/StringTable.h"
 #include "gui/app/AboutDialog.h"
 #include "gui/app/ChildFrame.h"
+#include "gui/app/DriverState.h"
 #include "gui/app/InstanceGuard.h"
 #include "gui/app/KeySetDocTemplate.h"
 #include "gui/app/MainFrame.h"
@@ -76,6 +77,17 @@ int CVextKeyApp::DefaultPadType() const {
 void CVextKeyApp::SetDefaultPadType(int nPadType) {
     vext::AppSettings()->setValue(QStringLiteral("Preferences/DefaultPadtype"), nPadType);
     vext::TheAppState().m_nDefaultPadType = nPadType;
+}
+
+bool CVextKeyApp::DriverAnswers() const {
+    return m_pMainFrame && m_pMainFrame->Driver().Now().bAnswers;
+}
+
+void CVextKeyApp::DriverChanged() {
+    if (m_pMainFrame) {
+        m_pMainFrame->Driver().Refresh();
+        m_pMainFrame->OnIdle();
+    }
 }
 
 CVextKeyApp* CVextKeyApp::Get() {

@@ -65,6 +65,8 @@ public:
     vext::CDocTemplate* PadTemplate() const override { return m_pPadTemplate; }
     vext::CMDIChildWnd* ViewerFrame() const override { return m_pViewerFrame; }
     void SetViewerFrame(vext::CMDIChildWnd* pFrame) override { m_pViewerFrame = pFrame; }
+    bool DriverAnswers() const override;
+    void DriverChanged() override;
 
     void SetAutoMapping(bool bOn) { m_bAutoMapping = bOn; }
 

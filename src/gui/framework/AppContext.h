@@ -22,6 +22,11 @@ public:
     // The Keystroke Viewer's frame while it is open; the viewer registers it (null when it goes).
     virtual CMDIChildWnd* ViewerFrame() const = 0;
     virtual void SetViewerFrame(CMDIChildWnd* pFrame) = 0;
+    // Whether a driver answers, as the window last learnt it (nothing is asked).
+    virtual bool DriverAnswers() const = 0;
+    // The driver's state may have changed (a view changed it, or saw it answer or fail): it is
+    // read again now and the window shows it.
+    virtual void DriverChanged() = 0;
 };
 
 IAppContext* TheAppContext();

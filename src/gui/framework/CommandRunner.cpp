@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QHash>
 #include <QObject>
 #include <QProcess>
 #include <QStandardPaths>
@@ -47,6 +48,8 @@ public:
 };
 
 CommandRunner* g_pRunner = nullptr;
+QHash<QString, bool> g_found; // by the runner in use
+
 
 } // namespace
 
@@ -61,12 +64,27 @@ QString FindExecutableOnPath(const QString& strProgram) {
     return dirs.isEmpty() ? QString() : QStandardPaths::findExecutable(strProgram, dirs);
 }
 
+bool IsProgramAvailable(const QString& strProgram) {
+    const auto it = g_found.constFind(strProgram);
+    if (it != g_found.constEnd()) {
+        return *it;
+    }
+    const bool bFound = !TheCommandRunner().FindProgram(strProgram).isEmpty();
+    g_found.insert(strProgram, bFound);
+    return bFound;
+}
+
+void ForgetFoundPrograms() {
+    g_found.clear();
+}
+
 CommandRunner& TheCommandRunner() {
     static SystemRunner system;
     return g_pRunner ? *g_pRunner : system;
 }
 
 CommandRunner* SetCommandRunner(CommandRunner* pRunner) {
+    ForgetFoundPrograms();
     CommandRunner* pPrevious = g_pRunner;
     g_pRunner = pRunner;
     return pPrevious;

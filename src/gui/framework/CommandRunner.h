@@ -28,6 +28,12 @@ public:
 // ("." or an empty one) are skipped: they would run whatever the working folder holds.
 QString FindExecutableOnPath(const QString& strProgram);
 
+// Whether the runner in use finds strProgram. The menus ask on every update; the search is made
+// once, and again after ForgetFoundPrograms (the window came forward: a program may have been
+// installed or removed meanwhile).
+bool IsProgramAvailable(const QString& strProgram);
+void ForgetFoundPrograms();
+
 // The runner in use: the system's unless a test installed another.
 CommandRunner& TheCommandRunner();
 // Installs pRunner (not owned) and returns the one it replaces; nullptr restores the system's.

@@ -176,8 +176,7 @@ bool CDocument::DoFileSave() {
 }
 
 void CDocument::OnUpdateFileSendMail(CCmdUI& cmdUI) const {
-    cmdUI.Enable(!GetPathName().isEmpty() &&
-                 !TheCommandRunner().FindProgram(QLatin1String(kMailProgram)).isEmpty());
+    cmdUI.Enable(!GetPathName().isEmpty() && IsProgramAvailable(QLatin1String(kMailProgram)));
 }
 
 void CDocument::OnFileSendMail() {

@@ -4,6 +4,7 @@
 #include "core/model/AppState.h"
 #include "core/model/TransferBlock.h"
 #include "core/model/VextKeyDoc.h"
+#include "gui/framework/AppContext.h"
 #include "gui/views/FunctionListModel.h"
 
 #include <optional>
@@ -71,6 +72,13 @@ std::vector<QIcon> RowImages() {
 
 bool DriverPresent() {
     return GetDriverVersion() != 0;
+}
+
+// The window shows at once what the list did to the driver's emulation.
+void DriverChanged() {
+    if (vext::IAppContext* pApp = vext::TheAppContext()) {
+        pApp->DriverChanged();
+    }
 }
 
 } // namespace
@@ -190,6 +198,7 @@ void CFunctionListCtrl::focusInEvent(QFocusEvent* pEvent) {
         DeviceControl(VEXT_IOCTL_DISABLE);
     }
     app.m_bListHasFocus = 1;
+    DriverChanged();
 }
 
 void CFunctionListCtrl::focusOutEvent(QFocusEvent* pEvent) {
@@ -200,6 +209,7 @@ void CFunctionListCtrl::focusOutEvent(QFocusEvent* pEvent) {
     if (DriverPresent())
         DeviceControl(app.m_bSavedEmulation ? VEXT_IOCTL_ENABLE : VEXT_IOCTL_DISABLE);
     app.m_bListHasFocus = 0;
+    DriverChanged();
 }
 
 void CFunctionListCtrl::contextMenuEvent(QContextMenuEvent* pEvent) {

@@ -22,7 +22,10 @@ KeySetDocument::KeySetDocument() : m_pDoc(std::make_unique<CVextKeyDoc>()) {
     m_pDoc->AttachProgress(&m_progress);
     m_pDoc->AttachPadTypes(&m_padTypes);
     OnCommandId(ID_CONFIGURE_VEXT, [this] { OnConfigureVext(); });
-    OnUpdateId(ID_CONFIGURE_VEXT, [](CCmdUI& ui) { ui.Enable(GetDriverVersion() != 0); });
+    OnUpdateId(ID_CONFIGURE_VEXT, [](CCmdUI& ui) {
+        const IAppContext* pApp = TheAppContext();
+        ui.Enable(pApp ? pApp->DriverAnswers() : GetDriverVersion() != 0);
+    });
 }
 
 KeySetDocument::~KeySetDocument() {
@@ -33,8 +36,8 @@ void KeySetDocument::OnConfigureVext() {
     std::string strError;
     const bool bDone = m_pDoc->DownloadToDriver(&strError);
     // The status bar names the key set the driver now holds at once, not at the next idle tick.
-    if (CMDIFrameWnd* pMain = AfxGetMainWnd()) {
-        pMain->OnIdle();
+    if (IAppContext* pApp = TheAppContext()) {
+        pApp->DriverChanged();
     }
     if (!bDone) {
         AfxMessageBox(FormatResString(150, QString::fromStdString(strError)), MsgButtons::Ok,

@@ -166,7 +166,7 @@ void CVextKeyView::OnInitialUpdate() {
 void CVextKeyView::PollPads() {
     KeySetDocument* pKeySet = GetKeySetDocument();
     CVextKeyDoc* pDoc = GetDoc();
-    const vext::IAppContext* pApp = vext::TheAppContext();
+    vext::IAppContext* pApp = vext::TheAppContext();
     if (!pKeySet || !pDoc) {
         return;
     }
@@ -175,10 +175,20 @@ void CVextKeyView::PollPads() {
     for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
         bPadWindow = bPadWindow || pKeySet->PadView(nSlot) != nullptr;
     }
-    // Nothing would light or be mapped: the driver is not asked.
     PadStates states;
     PadPressesAll presses{};
-    if ((!bAutoMapping && !bPadWindow) || !QueryPadStates(&states, m_nPollToken, &presses)) {
+    // Nothing would light or be mapped, or no driver answers (its coming is seen without
+    // asking): the driver is not asked.
+    if ((!bAutoMapping && !bPadWindow) || (pApp && !pApp->DriverAnswers())) {
+        return;
+    }
+    const bool bAnswered = QueryPadStates(&states, m_nPollToken, &presses) != 0;
+    // A driver that went or came shows at once, not when the window next asks it.
+    if (pApp && bAnswered != m_bPollAnswered && bAnswered != pApp->DriverAnswers()) {
+        pApp->DriverChanged();
+    }
+    m_bPollAnswered = bAnswered;
+    if (!bAnswered) {
         return;
     }
     const PadPoller::Poll poll = m_poller.Update(states, presses);

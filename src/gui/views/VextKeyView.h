@@ -85,4 +85,5 @@ private:
     vext::PadPoller m_poller;
     // Names this view's poller to the driver, which keeps the taps between two of its polls.
     uint32_t m_nPollToken;
+    bool m_bPollAnswered = true;
 };

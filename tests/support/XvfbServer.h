@@ -14,8 +14,8 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    // False when Xvfb is missing or did not come up.
-    bool Start();
+    // False when Xvfb is missing or did not come up; screen is Xvfb's WxHxD.
+    bool Start(const std::string& screen = "320x240x24");
     const std::string& Display() const { return m_strDisplay; }
 
 private:

@@ -7,7 +7,7 @@
 
 namespace vext::test {
 
-bool XvfbServer::Start() {
+bool XvfbServer::Start(const std::string& screen) {
     int fds[2];
     if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::pipe(fds) != 0) {
         return false;
@@ -17,7 +17,7 @@ bool XvfbServer::Start() {
         ::close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
         ::execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen",
-                "0", "320x240x24", static_cast<char*>(nullptr));
+                "0", screen.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(fds[1]);
