@@ -19,7 +19,9 @@ constexpr int kInactiveRefreshMs = 2000;
 constexpr int kRecheckMs = 3500;
 constexpr int kSoonMs = 50;
 
-DriverState::Facts ReadFacts() {
+// The driver's facts; the record's are read again only with bRecord (they change on disk, where
+// they are watched) and kept from before otherwise.
+DriverState::Facts ReadFacts(const DriverState::Facts& before, bool bRecord) {
     DriverState::Facts facts;
     facts.bAnswers = GetDriverVersion() != 0;
     if (facts.bAnswers) {
@@ -33,6 +35,11 @@ DriverState::Facts ReadFacts() {
         if (PlayStatus play; QueryPlayStatus(&play)) {
             facts.play = std::move(play);
         }
+    }
+    if (!bRecord) {
+        facts.recordName = before.recordName;
+        facts.bRecordRemovable = before.bRecordRemovable;
+        return facts;
     }
     DriverRecordFacts record = ReadDriverRecordFacts();
     facts.recordName = std::move(record.name);
@@ -63,14 +70,16 @@ DriverState::DriverState(QObject* pParent)
     m_pRecheckTimer->setInterval(kRecheckMs);
     m_pSoon->setSingleShot(true);
     m_pSoon->setInterval(kSoonMs);
-    for (QTimer* pTimer : {m_pInactiveTimer, m_pRecheckTimer, m_pSoon}) {
+    for (QTimer* pTimer : {m_pRecheckTimer, m_pSoon}) {
         connect(pTimer, &QTimer::timeout, this, &DriverState::Refresh);
     }
+    // Another program's focus changes what the driver plays, not the record on disk.
+    connect(m_pInactiveTimer, &QTimer::timeout, this, [this] { Read(false); });
     const auto soon = [this] { m_pSoon->start(); };
     connect(m_pWatcher, &QFileSystemWatcher::directoryChanged, this, soon);
     connect(m_pWatcher, &QFileSystemWatcher::fileChanged, this, soon);
     Watch();
-    m_facts = ReadFacts();
+    m_facts = ReadFacts(m_facts, true);
 }
 
 DriverState::~DriverState() = default;
@@ -113,7 +122,11 @@ void DriverState::Watch() {
 void DriverState::Refresh() {
     // Files and folders come and go with the driver and the store: follow them first.
     Watch();
-    Facts facts = ReadFacts();
+    Read(true);
+}
+
+void DriverState::Read(bool bRecord) {
+    Facts facts = ReadFacts(m_facts, bRecord);
     const bool bSocketThere = QFileInfo::exists(QString::fromStdString(DeviceSocketPath()));
     if (!facts.bAnswers && bSocketThere && m_facts.bAnswers) {
         // It answered a moment ago and its socket is there: perhaps only slow while this window

@@ -51,6 +51,7 @@ Q_SIGNALS:
 
 private:
     void Watch();
+    void Read(bool bRecord);
 
     Facts m_facts;
     QFileSystemWatcher* m_pWatcher;
