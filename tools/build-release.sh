@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up what VextKey needs and makes the optimised build users run (build/release, no tests).
+# Sets up what VextKey needs to build and run (never a test package) and makes the optimised
+# build users run (build/release, no tests).
 # tools/run.sh, tools/package.sh and CI all build through here, so CI proves what users get.
 # It is configured for /usr because the Debian package is made from it; it runs from the build
 # tree just the same.

@@ -12,6 +12,14 @@ fail() {
     problems=$((problems + 1))
 }
 
+# The run command installs what building and running needs, never a compositor or a test tool.
+for p in sway weston kwin-wayland gnome-shell xwayland wtype xvfb xdotool umockdev \
+    libgtest-dev libbenchmark-dev poppler-utils; do
+    if tools/deps.sh --list | grep -qx "$p"; then
+        fail "tools/run.sh would install $p, which only the tests need"
+    fi
+done
+
 tools/package.sh build/package
 deb=$(ls build/package/vextkey_*.deb)
 version=$(sed -n 's/^project(VextKey VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

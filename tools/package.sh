@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 out=${1:-build/package}
+tools/deps.sh --package
 tools/build-release.sh
 
 mkdir -p "$out"

@@ -14,7 +14,9 @@ for arg in "$@"; do
     esac
 done
 
-tools/deps.sh
+tools/deps.sh --test
+# The folders keep to the dependencies docs/architecture.md allows.
+python3 tools/check-architecture.py
 jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B "$build" -G Ninja -DVEXT_SANITIZE=$sanitize -DVEXT_WERROR=ON \
