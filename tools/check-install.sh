@@ -35,6 +35,7 @@ expected=(
     bin/vextkey bin/vextd bin/vext-reg
     share/vextkey/tips.txt
     share/applications/vextkey.desktop
+    share/metainfo/example.zelvan.VextKey.metainfo.xml
     share/mime/packages/vextkey.xml
     share/man/man1/vextkey.1.gz share/man/man1/vextd.1.gz share/man/man1/vext-reg.1.gz
     share/doc/vextkey/README.md share/doc/vextkey/pads.conf.example
@@ -133,6 +134,16 @@ for size in 16 32 48 64 128 256; do
     icon=$root/share/icons/hicolor/${size}x${size}/apps/vextkey.png
     file -b "$icon" | grep -q "PNG image data, $size x $size" || fail "icon $size: $(file -b "$icon")"
 done
+
+# What software centres read: valid, and pointing at the desktop entry and the file type.
+metainfo=$root/share/metainfo/example.zelvan.VextKey.metainfo.xml
+if answer=$(appstreamcli validate --no-net "$metainfo" 2>&1); then
+    grep -q '<launchable type="desktop-id">vextkey.desktop</launchable>' "$metainfo" ||
+        fail "the metainfo does not launch vextkey.desktop"
+    grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo lacks release $version"
+else
+    fail "appstreamcli validate: $answer"
+fi
 
 # Man pages: groff renders them without a warning.
 for page in "$root"/share/man/man1/*.1.gz; do
