@@ -11,6 +11,7 @@
 #include "core/model/ButtonId.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <linux/input.h>
@@ -77,6 +78,50 @@ BENCHMARK(BM_EmulatedPadToRecordLatency)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// From a pad plugged in (or out) to the driver's word that it took (or left) its slot: udev's
+// notification is waited on, not found by the idle wake-up 250 ms later.
+void BM_EmulatedPadPlugToSlot(benchmark::State& state) {
+    constexpr int kRounds = 20;
+    test::TempDir dir;
+    test::EmulatedPad pad(VEXT_TEST_DATA_DIR "/emulated-pad");
+    test::VextdProcess vextd;
+    vextd.strSocket = dir.file("run/device");
+    vextd.strRecord = dir.file("keys.log");
+    std::vector<std::string> env = pad.Environment();
+    env.push_back("VEXTD_ALLOW_ROOT=1");
+    if (!vextd.Start({"--foreground", "--verbose", "--socket", vextd.strSocket, "--registry",
+                      dir.file("registry.sqlite"), "--output", "record:" + vextd.strRecord},
+                     env)) {
+        state.SkipWithError("vextd did not start");
+        return;
+    }
+    std::vector<int64_t> seen;
+    for (auto _ : state) {
+        for (int i = 0; i < kRounds; ++i) {
+            for (const bool bIn : {true, false}) {
+                const size_t nFrom = vextd.Log().size();
+                const auto start = std::chrono::steady_clock::now();
+                std::string error;
+                if (bIn ? !pad.Plug(true, &error) : (pad.Unplug(), false)) {
+                    state.SkipWithError(("cannot emulate the pad: " + error).c_str());
+                    return;
+                }
+                if (!vextd.WaitForLog(bIn ? "pad in slot 1" : "pad left slot 1", 5000, nFrom)) {
+                    state.SkipWithError("the driver did not see the pad");
+                    return;
+                }
+                seen.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                   std::chrono::steady_clock::now() - start)
+                                   .count());
+            }
+        }
+    }
+    vextd.Stop(SIGTERM);
+    state.counters["median_ms"] = Percentile(seen, 0.5) / 1e6;
+    state.counters["max_ms"] = Percentile(seen, 1.0) / 1e6;
+}
+BENCHMARK(BM_EmulatedPadPlugToSlot)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 } // namespace vext

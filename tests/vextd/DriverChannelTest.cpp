@@ -158,10 +158,14 @@ TEST_F(DriverChannelTest, ABusyStoreKeepsTheTableInPlay) {
 
     const int nBusyLoads = nLoads;
     bStoreBusy = false;
-    for (int i = 0; i < 500 && pService->LoadStatus().reason != DriverLoadReason::kNone; ++i) {
-        std::this_thread::sleep_for(10ms); // the retry comes on its own
-    }
-    EXPECT_EQ(pService->LoadStatus().reason, DriverLoadReason::kNone);
+    // The retry comes on its own, a second by the driver's clock after the busy load.
+    pService->Tick(1'000'000'000);
+    EXPECT_EQ(nLoads, nBusyLoads) << "not yet";
+    pService->Tick(1'000'000'000 + DriverService::Nanos{999'000'000});
+    EXPECT_EQ(nLoads, nBusyLoads) << "not yet";
+    pService->Tick(2'000'000'000);
+    ASSERT_TRUE(QueryDriverLoadStatus(&status)) << "answered once the retry is done";
+    EXPECT_EQ(status.reason, DriverLoadReason::kNone);
     EXPECT_GT(nLoads, nBusyLoads);
 }
 

@@ -213,13 +213,8 @@ void DriverService::LoadLoop() {
     const auto asked = [this] {
         return m_bStopping || (m_nLoadsDone < m_nLoadsAsked && !m_bHoldLoads);
     };
-    bool bRetry = false;
     for (;;) {
-        if (!bRetry) {
-            m_loadChanged.wait(lock, asked);
-        } else if (!m_loadChanged.wait_for(lock, kBusyRetry, asked)) {
-            ++m_nLoadsAsked; // nobody asked meanwhile: the driver asks itself
-        }
+        m_loadChanged.wait(lock, asked);
         if (m_bStopping) {
             break;
         }
@@ -228,7 +223,7 @@ void DriverService::LoadLoop() {
         const uint64_t nLoad = m_nLoadsAsked;
         lock.unlock();
         RecordLoad load = m_loader ? m_loader() : RecordLoad{};
-        bRetry = !Apply(std::move(load));
+        Apply(std::move(load));
         lock.lock();
         m_nLoadsDone = nLoad;
         std::vector<std::function<void()>> done;
@@ -247,7 +242,7 @@ void DriverService::LoadLoop() {
     }
 }
 
-bool DriverService::Apply(RecordLoad load) {
+void DriverService::Apply(RecordLoad load) {
     if (load.problem == RecordProblem::kBusy) {
         const std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_bStoreBusy) {
@@ -258,7 +253,7 @@ bool DriverService::Apply(RecordLoad load) {
         m_bStoreBusy = true;
         m_status.reason = DriverLoadReason::kStoreBusy;
         m_engine.SetEnabled(m_bWantEnabled);
-        return false;
+        return;
     }
     if (!load.pTable) {
         load.pTable = std::make_shared<const KeySetTable>();
@@ -301,7 +296,6 @@ bool DriverService::Apply(RecordLoad load) {
     }
     m_engine.SetEnabled(m_bWantEnabled);
     m_status = status;
-    return true;
 }
 
 DriverLoadStatus DriverService::LoadStatus() const {
@@ -332,13 +326,37 @@ void DriverService::InputUp(uint32_t nButtonId, Nanos nNow) {
 }
 
 void DriverService::Tick(Nanos nNow) {
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_engine.Tick(nNow);
+    bool bRetry = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_engine.Tick(nNow);
+        // A busy store is read again a while after the load that found it so, unless somebody
+        // asks for a load meanwhile: the driver asks itself.
+        if (m_bStoreBusy && m_nLoadsDone == m_nLoadsAsked) {
+            if (!m_nBusyRetryAt) {
+                m_nBusyRetryAt =
+                    nNow + std::chrono::duration_cast<std::chrono::nanoseconds>(kBusyRetry).count();
+            } else if (nNow >= *m_nBusyRetryAt) {
+                m_nBusyRetryAt.reset();
+                ++m_nLoadsAsked;
+                bRetry = true;
+            }
+        } else {
+            m_nBusyRetryAt.reset();
+        }
+    }
+    if (bRetry) {
+        m_loadChanged.notify_all();
+    }
 }
 
 std::optional<DriverService::Nanos> DriverService::NextDeadline() const {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return m_engine.NextDeadline();
+    std::optional<Nanos> deadline = m_engine.NextDeadline();
+    if (m_nBusyRetryAt && (!deadline || *m_nBusyRetryAt < *deadline)) {
+        deadline = m_nBusyRetryAt;
+    }
+    return deadline;
 }
 
 void DriverService::SetPad(int nSlot, const PadInfo* pInfo) {

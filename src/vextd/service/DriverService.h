@@ -42,7 +42,7 @@ public:
     // Requests that may wait for a load at once; more are answered at once, so that a flood of
     // them never takes every place of the device channel from the questions behind them.
     static constexpr size_t kMaxWaiting = 16;
-    // How soon a load that found the store busy is tried again.
+    // How soon a load that found the store busy is tried again, by the clock Tick is given.
     static constexpr std::chrono::milliseconds kBusyRetry{1000};
 
     // pOutput must outlive the service. loader reads the record, on the service's own thread.
@@ -89,6 +89,7 @@ public:
 
     void InputDown(uint32_t nButtonId, Nanos nNow);
     void InputUp(uint32_t nButtonId, Nanos nNow);
+    // Plays what is due by nNow (Auto-Repeat, a minimum hold) and tries a busy store again.
     void Tick(Nanos nNow);
     std::optional<Nanos> NextDeadline() const;
 
@@ -117,8 +118,8 @@ public:
 
 private:
     void LoadLoop();
-    // False when the store was busy: the table in play stays, and the load is to be tried again.
-    bool Apply(RecordLoad load);
+    // A busy store leaves the table in play; Tick asks for the load again.
+    void Apply(RecordLoad load);
 
     mutable std::mutex m_mutex;
     EmulationEngine m_engine;
@@ -144,6 +145,7 @@ private:
     bool m_bHoldLoads = false;
     bool m_bStopping = false;
     bool m_bStoreBusy = false;
+    std::optional<Nanos> m_nBusyRetryAt;
     std::thread m_loadThread;
 };
 

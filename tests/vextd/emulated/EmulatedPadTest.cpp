@@ -10,7 +10,6 @@
 #include "VextdProcess.h"
 #include "core/model/ButtonId.h"
 
-#include <chrono>
 #include <csignal>
 #include <linux/input.h>
 #include <string>
@@ -21,9 +20,7 @@
 namespace vext {
 namespace {
 
-// Well below the idle wake-up that a pad read only by polling would wait for, and far above
-// the millisecond or so it takes (bench/EmulatedPadBench.cpp has the figure).
-constexpr int64_t kBoundNanos = 50'000'000;
+// How soon they come is bench/EmulatedPadBench.cpp's to measure.
 constexpr int kWaitMs = 5000;
 
 using test::PadEvent;
@@ -93,47 +90,31 @@ TEST_F(EmulatedPadTest, EveryPressAndReleaseGivesItsKeyAtOnce) {
     };
     size_t nRecords = 0;
     for (size_t i = 0; i < steps.size(); ++i) {
-        const int64_t nWritten = pad.Write(steps[i].events);
-        ASSERT_GE(nWritten, 0);
+        ASSERT_GE(pad.Write(steps[i].events), 0);
         const size_t nBefore = nRecords;
         nRecords += steps[i].keys.size() / 4 + 1;
         ASSERT_TRUE(vextd.WaitForRecords(nRecords, kWaitMs))
             << "step " << i << ": " << vextd.RecordText(nBefore);
         EXPECT_EQ(vextd.RecordText(nBefore), steps[i].keys) << "step " << i;
-        const std::vector<test::KeyRecord> records = vextd.Records();
-        for (size_t r = nBefore; r < records.size(); ++r) {
-            EXPECT_LT(records[r].nTime - nWritten, kBoundNanos)
-                << "step " << i << ": " << (records[r].nTime - nWritten) / 1000 << " us";
-        }
     }
     EXPECT_EQ(vextd.Stop(SIGTERM), 0);
     EXPECT_EQ(vextd.Records().size(), nRecords); // nothing more, nothing stuck
 }
 
-TEST_F(EmulatedPadTest, PlugAndUnplugAreSeenAtOnce) {
+TEST_F(EmulatedPadTest, PlugAndUnplugAreSeen) {
     ASSERT_TRUE(Start()) << vextd.Log();
-    const auto waitMs = [this](const std::string& text, size_t nFrom) {
-        const auto start = std::chrono::steady_clock::now();
-        const bool bSeen = vextd.WaitForLog(text, kWaitMs, nFrom);
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        return bSeen ? std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() : -1;
-    };
-    const auto bound =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::nanoseconds(kBoundNanos))
-            .count();
     std::string error;
     for (int nRound = 0; nRound < 2; ++nRound) {
         size_t nFrom = vextd.Log().size();
         ASSERT_TRUE(pad.Plug(true, &error)) << error;
-        const auto nIn = waitMs("pad in slot 1: \"VextKey Emulated Pad\"", nFrom);
-        EXPECT_TRUE(nIn >= 0 && nIn < bound) << nIn << " ms\n" << vextd.Log();
+        EXPECT_TRUE(vextd.WaitForLog("pad in slot 1: \"VextKey Emulated Pad\"", kWaitMs, nFrom))
+            << vextd.Log();
         if (nRound == 1) {
             EXPECT_NE(vextd.Log().find("(its slot before)", nFrom), std::string::npos);
         }
         nFrom = vextd.Log().size();
         pad.Unplug();
-        const auto nOut = waitMs("pad left slot 1", nFrom);
-        EXPECT_TRUE(nOut >= 0 && nOut < bound) << nOut << " ms\n" << vextd.Log();
+        EXPECT_TRUE(vextd.WaitForLog("pad left slot 1", kWaitMs, nFrom)) << vextd.Log();
     }
     EXPECT_EQ(vextd.Stop(SIGTERM), 0);
 }
