@@ -6,13 +6,13 @@
 #include "TempDir.h"
 #include "VextdProcess.h"
 #include "core/driver/DeviceChannel.h"
+#include "core/driver/DeviceCodes.h"
 #include "core/driver/DeviceProtocol.h"
 #include "core/driver/DeviceSocket.h"
 #include "core/driver/DriverLoadStatus.h"
 #include "core/driver/PadStates.h"
 #include "core/model/ButtonId.h"
 #include "vextd/service/DriverService.h"
-#include "core/driver/DeviceCodes.h"
 
 #include <chrono>
 #include <csignal>
@@ -22,10 +22,12 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -552,13 +554,16 @@ bool StopServer(const std::string& socket) {
     socklen_t nSize = sizeof peer;
     const bool bKnown = fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &nSize) == 0;
     CloseFd(fd);
-    if (!bKnown || ::kill(peer.pid, SIGTERM) != 0) {
+    // Not a child of the test: its end is waited for through a descriptor of the process.
+    const int nPidFd = bKnown ? static_cast<int>(::syscall(SYS_pidfd_open, peer.pid, 0)) : -1;
+    if (nPidFd < 0 || ::kill(peer.pid, SIGTERM) != 0) {
+        CloseFd(nPidFd);
         return false;
     }
-    for (int i = 0; i < 500 && ::kill(peer.pid, 0) == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return ::kill(peer.pid, 0) != 0;
+    pollfd ended{nPidFd, POLLIN, 0};
+    const bool bEnded = ::poll(&ended, 1, 5000) == 1;
+    CloseFd(nPidFd);
+    return bEnded;
 }
 
 TEST_F(VextdEndToEndTest, InTheBackgroundItLetsGoOfTheCallersOutputAndLogsPrivately) {
