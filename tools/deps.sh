@@ -4,6 +4,7 @@
 #   tools/deps.sh --test      and run its tests and checks (tools/test.sh, CI)
 #   tools/deps.sh --package   and make its Debian package (tools/package.sh)
 #   tools/deps.sh --fuzz      and build its fuzzers with clang
+#   tools/deps.sh --docs      and make the README's screenshot (tools/screenshot.sh)
 #   tools/deps.sh --list ...  prints the packages of those sets instead of installing them
 # A user's run command never installs a compositor or a test library.
 set -euo pipefail
@@ -44,6 +45,11 @@ package=(
     dpkg-dev file
 )
 fuzz=(clang libclang-rt-14-dev)
+docs=(
+    # tools/screenshot.sh: the window on an X server of its own, found with xwininfo and
+    # captured with ImageMagick's import
+    xvfb x11-utils imagemagick
+)
 
 packages=("${run[@]}")
 list=no
@@ -52,8 +58,9 @@ for arg in "$@"; do
     --test) packages+=("${test[@]}" "${package[@]}") ;;
     --package) packages+=("${package[@]}") ;;
     --fuzz) packages+=("${fuzz[@]}") ;;
+    --docs) packages+=("${docs[@]}") ;;
     --list) list=yes ;;
-    *) echo "usage: tools/deps.sh [--list] [--test] [--package] [--fuzz]" >&2; exit 2 ;;
+    *) echo "usage: tools/deps.sh [--list] [--test] [--package] [--fuzz] [--docs]" >&2; exit 2 ;;
     esac
 done
 if [ "$list" = yes ]; then
