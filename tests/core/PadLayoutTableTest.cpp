@@ -1,5 +1,7 @@
 #include "core/pad/PadLayoutTable.h"
 
+#include "core/pad/PadPositions.h"
+
 #include <map>
 #include <set>
 #include <string>
@@ -98,7 +100,11 @@ TEST(PadLayoutTable, MasksOfButtonsAndDirections) {
         {"2,1,0,0,0,0,0,0,Down", 2, 4u},
         {"2,1,2,0,0,0,0,0,Up", 2, 8u},
         {"2,1,1,0,0,0,0,0,Centre", 2, 0u},
-        {"2,2,0,0,0,0,0,0,Z axis", 2, 0u},
+        // The right stick's axes 2 and 3, a D-pad of its own 4 and 5; there is no axis 6.
+        {"2,2,0,0,0,0,0,0,Right stick left", 2, 16u},
+        {"2,3,2,0,0,0,0,0,Right stick up", 2, 128u},
+        {"2,5,2,0,0,0,0,0,D-pad up", 2, 2048u},
+        {"2,6,0,0,0,0,0,0,Axis 6", 2, 0u},
         // The first character decides, not the number.
         {"12,3,1,0,0,0,0,0,n", 1, 8u},
         {"2147483647,0,2,0,0,0,0,0,n", 2, 2u},
@@ -205,7 +211,7 @@ TEST(PadLayoutTable, BuildsOneLayoutPerPadTypeFromItsStrings) {
         {216, "2,0,0,0,0,0,0,0,Left"},
     };
     const PadLayoutTable table = PadLayoutTable::Build(fake.Lookup());
-    ASSERT_EQ(table.Size(), 2u);
+    ASSERT_EQ(table.Size(), 3u);
     ASSERT_NE(table.Find(0), nullptr);
     const CPadLayout& type0 = *table.Find(0);
     EXPECT_EQ(type0.m_nCount, 2);
@@ -224,7 +230,7 @@ TEST(PadLayoutTable, BuildsOneLayoutPerPadTypeFromItsStrings) {
     EXPECT_EQ(table.ButtonCount(1), 3);
     EXPECT_EQ(table.ButtonCount(2), 0);
     EXPECT_EQ(table.ButtonCount(-1), 0);
-    EXPECT_EQ(table.Find(2), nullptr);
+    EXPECT_EQ(table.Find(3), nullptr);
 }
 
 TEST(PadLayoutTable, CountCapAndMissingStrings) {
@@ -246,18 +252,21 @@ TEST(PadLayoutTable, CountCapAndMissingStrings) {
 
 TEST(PadLayoutTable, NoLookupGivesEmptyLayouts) {
     const PadLayoutTable table = PadLayoutTable::Build(nullptr);
-    ASSERT_EQ(table.Size(), 2u);
+    ASSERT_EQ(table.Size(), 3u);
     EXPECT_EQ(table.ButtonCount(0), 0);
     EXPECT_EQ(table.ButtonCount(1), 0);
+    EXPECT_EQ(table.ButtonCount(2), 0);
 }
 
 // The shipped layouts: every button names a distinct input that a pad of its type can produce.
 TEST(AppPadLayouts, ShippedLayoutsAreConsistent) {
     const PadLayoutTable& table = AppPadLayouts();
-    ASSERT_EQ(table.Size(), 2u);
+    ASSERT_EQ(table.Size(), 3u);
     EXPECT_EQ(table.ButtonCount(0), 12);
     EXPECT_EQ(table.ButtonCount(1), 14);
-    for (int nType = 0; nType < 2; ++nType) {
+    // The Twin-Stick Pad: one button per position, and the three sticks' twelve directions.
+    EXPECT_EQ(table.ButtonCount(2), kPositionCount + 12);
+    for (int nType = 0; nType < 3; ++nType) {
         const CPadLayout& layout = *table.Find(nType);
         ASSERT_EQ(layout.m_buttons.size(), static_cast<std::size_t>(layout.m_nCount));
         std::set<uint32_t> buttonMasks;
@@ -277,9 +286,13 @@ TEST(AppPadLayouts, ShippedLayoutsAreConsistent) {
                 EXPECT_TRUE(directionMasks.insert(info.m_nMask).second);
             }
         }
-        EXPECT_EQ(directionMasks, (std::set<uint32_t>{1, 2, 4, 8}));
+        std::set<uint32_t> expected;
+        for (int nBit = 0; nBit < (nType == kPadTwinStick ? 12 : 4); ++nBit) {
+            expected.insert(uint32_t{1} << nBit);
+        }
+        EXPECT_EQ(directionMasks, expected);
         // Directions come last, after one button per bit from 0.
-        EXPECT_EQ(buttonMasks.size(), layout.m_buttons.size() - 4);
+        EXPECT_EQ(buttonMasks.size(), layout.m_buttons.size() - expected.size());
         EXPECT_EQ(*buttonMasks.rbegin(), uint32_t{1} << (buttonMasks.size() - 1));
     }
 }

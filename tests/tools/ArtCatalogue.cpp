@@ -20,14 +20,20 @@ std::vector<BitmapSpec> AllBitmaps() {
                                  173, 210, 212, 213, 222, 224, 225};
     std::vector<BitmapSpec> out = {
         {200, 329, 203, kNearWhite}, {201, 298, 287, kNearWhite}, {900, 724, 423, kNearWhite},
-        {901, 721, 726, kNearWhite}, {226, 144, 16, kWhite},      {21128, 96, 15, kSilver},
-        {234, 56, 12, kSilver},      {128, 160, 15, kSilver},     {125, 40, 53, kWhite},
+        {901, 721, 726, kNearWhite}, {300, 384, 348, kNearWhite}, {902, 872, 768, kNearWhite},
+        {226, 144, 16, kWhite},      {21128, 96, 15, kSilver},    {234, 56, 12, kSilver},
+        {128, 160, 15, kSilver},     {125, 40, 53, kWhite},
     };
     const int standard[12][2] = {{30, 30}, {30, 30}, {30, 30}, {29, 30}, {27, 30}, {30, 30},
                                  {57, 32}, {57, 32}, {20, 18}, {19, 18}, {18, 19}, {18, 19}};
     const int corvel[14][2] = {{25, 25}, {27, 25}, {25, 25}, {25, 24}, {41, 24},
                                {41, 24}, {41, 24}, {41, 24}, {24, 9},  {24, 9},
                                {19, 18}, {19, 18}, {18, 19}, {18, 19}};
+    const int twin[31][2] = {{22, 22}, {22, 22}, {22, 22}, {22, 22}, {54, 24}, {54, 24}, {54, 24},
+                             {54, 24}, {24, 12}, {24, 12}, {26, 26}, {28, 28}, {28, 28}, {54, 22},
+                             {54, 22}, {54, 22}, {54, 22}, {54, 24}, {14, 10}, {19, 40}, {19, 40},
+                             {40, 19}, {40, 19}, {19, 40}, {19, 40}, {40, 19}, {40, 19}, {20, 18},
+                             {20, 18}, {18, 20}, {18, 20}};
     const auto add = [&](int id, const int size[2]) {
         out.push_back({id, size[0], size[1], white.count(id) ? kWhite : kNearWhite});
     };
@@ -39,11 +45,17 @@ std::vector<BitmapSpec> AllBitmaps() {
         add(166 + i, corvel[i]);
         add(152 + i, corvel[i]);
     }
+    for (int i = 0; i < 31; ++i) {
+        add(340 + i, twin[i]);
+        add(380 + i, twin[i]);
+    }
     return out;
 }
 
 std::vector<PadSpec> Pads() {
-    return {{0, 200, 900, 202, 214, 202, 12}, {1, 201, 901, 214, 166, 152, 14}};
+    return {{0, 200, 900, 200, 202, 214, 202, 12, 4},
+            {1, 201, 901, 201, 214, 166, 152, 14, 4},
+            {2, 300, 902, 300, 301, 340, 380, 31, 12}};
 }
 
 std::map<int, std::string> ReadStringTable(const std::string& path, std::string& error) {

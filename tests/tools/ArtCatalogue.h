@@ -48,10 +48,12 @@ struct PadSpec {
     int type;
     int pictureId;
     int printId;
+    int countString;
     int firstString;
     int firstNormal;
     int firstHighlight;
     int buttons;
+    int directions; // the left stick's four; the Twin-Stick Pad's right stick and D-pad too
 };
 
 std::vector<PadSpec> Pads();

@@ -4,6 +4,7 @@
 // navigation, and converts the pad pictures the pages show.
 #include "ManualTables.h"
 #include "core/pad/PadLayoutTable.h"
+#include "core/pad/PadTypes.h"
 
 #include <cstdio>
 #include <string>
@@ -16,8 +17,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-const char* const kPadNames[vext::kPadTypeCount] = {"Standard Vext Pad", "Corvel Pad"};
 
 bool Fail(const QString& strWhy) {
     std::fprintf(stderr, "vext-mkmanual: %s\n", qPrintable(strWhy));
@@ -94,8 +93,11 @@ bool ConvertPictures(const QDir& res, const QDir& images, Picture (&print)[vext:
         const struct {
             int nId;
             QString strOut;
-        } files[] = {{200 + nType, QStringLiteral("pad-%1.png").arg(nType)},
-                     {900 + nType, QStringLiteral("print-%1.png").arg(nType)}};
+            bool bPrint;
+        } files[] = {
+            {vext::kPadTypes[nType].nPicture, QStringLiteral("pad-%1.png").arg(nType), false},
+            {vext::kPadTypes[nType].nPrintPicture, QStringLiteral("print-%1.png").arg(nType),
+             true}};
         for (const auto& file : files) {
             const QString strIn = res.filePath(QStringLiteral("bitmaps/%1.bmp").arg(file.nId));
             const QImage image(strIn);
@@ -105,7 +107,7 @@ bool ConvertPictures(const QDir& res, const QDir& images, Picture (&print)[vext:
             if (!image.save(images.filePath(file.strOut), "PNG")) {
                 return Fail(QStringLiteral("cannot write %1").arg(images.filePath(file.strOut)));
             }
-            if (file.nId >= 900) {
+            if (file.bPrint) {
                 print[nType] = {image.width(), image.height()};
             }
         }
@@ -145,7 +147,8 @@ bool FillPage(QString& strPage, const QString& strName, const QString& strVersio
             }
             html = vext::manual::PadFigure(
                 *pLayout, "images/print-" + std::to_string(nType) + ".png", print[nType].nWidth,
-                print[nType].nHeight, std::string("Buttons of the ") + kPadNames[nType]);
+                print[nType].nHeight,
+                std::string("Buttons of the ") + std::string(vext::kPadTypes[nType].name));
         } else {
             return Fail(
                 QStringLiteral("%1: unknown placeholder %2").arg(strName, match.captured()));

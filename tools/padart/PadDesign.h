@@ -29,6 +29,8 @@ struct PadButton {
     // Print picture: the leader line turns at this height (print pixels) before it runs to the
     // edge; -1 runs it straight out at the button's own height.
     int laneY = -1;
+    // ...and runs up or down at this x (print pixels) instead of the button's middle.
+    int laneX = -1;
     bool whiteBackground = false;
 };
 
@@ -57,6 +59,7 @@ protected:
 
 std::unique_ptr<PadDesign> MakeStandardPad();
 std::unique_ptr<PadDesign> MakeCorvelPad();
+std::unique_ptr<PadDesign> MakeTwinStickPad();
 
 // Colours every pad uses for labels of mapped and pressed buttons.
 inline const QColor kLabelNormal(255, 214, 0);

@@ -63,6 +63,22 @@ QColor Mix(QColor a, QColor b, double t) {
                             static_cast<float>(a.blueF() + (b.blueF() - a.blueF()) * t));
 }
 
+void DrawBody(QPainter& painter, const QPainterPath& body, double y0, double y1, QColor top,
+              QColor bottom, QColor edge) {
+    QLinearGradient fill(0, y0, 0, y1);
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    painter.setBrush(fill);
+    painter.setPen(QPen(edge, 1.5));
+    painter.drawPath(body);
+    painter.save();
+    painter.setClipPath(body);
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(255, 255, 255, 34), 3));
+    painter.drawPath(body.translated(0, 2.5));
+    painter.restore();
+}
+
 void DrawDome(QPainter& painter, QPointF centre, double radius, QColor base, QColor rim) {
     painter.save();
     QRadialGradient g(centre + QPointF(-radius * 0.35, -radius * 0.45), radius * 1.5);

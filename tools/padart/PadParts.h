@@ -35,5 +35,9 @@ void DrawCrossFace(QPainter& painter, QPointF centre, QColor top, QColor bottom,
 
 // A domed round button: gradient body, darker rim.
 void DrawDome(QPainter& painter, QPointF centre, double radius, QColor base, QColor rim);
+// A pad's body: shaded from top to bottom (between heights y0 and y1), edged, with a soft sheen
+// along its top edge.
+void DrawBody(QPainter& painter, const QPainterPath& body, double y0, double y1, QColor top,
+              QColor bottom, QColor edge);
 
 } // namespace vext::padart

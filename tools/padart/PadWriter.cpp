@@ -2,6 +2,7 @@
 
 #include "IndexedImage.h"
 #include "Quantiser.h"
+#include "core/pad/PadTypes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -105,7 +106,7 @@ Leader RouteLeader(const PadDesign& design, const PadButton& b) {
         l.bend = l.start;
     } else {
         y = b.laneY + 0.5;
-        const double x = std::floor(centre.x()) + 0.5;
+        const double x = (b.laneX < 0 ? std::floor(centre.x()) : b.laneX) + 0.5;
         const double padX = toPad(QPointF(x, 0)).x();
         const bool below = b.laneY > centre.y();
         const double outside = below ? box.bottom() + 1 : box.top() - 1;
@@ -154,6 +155,11 @@ bool WritePad(const PadDesign& design, const std::string& outDir, std::string& s
     std::vector<Pair> pairs;
     for (size_t i = 0; i < buttons.size(); ++i) {
         const PadButton& b = buttons[i];
+        if (b.name.contains(',')) {
+            // The layout string's name is what follows its last comma.
+            error = "button name " + b.name.toStdString() + " holds a comma";
+            return false;
+        }
         if (!picture.contains(b.rect)) {
             error = "button " + b.name.toStdString() + " lies outside the pad picture";
             return false;
@@ -183,7 +189,8 @@ bool WritePad(const PadDesign& design, const std::string& outDir, std::string& s
         colours.Add(pairs.back().highlight);
     }
     colours.Build();
-    if (!Save(colours.Map(pad), outDir, 200 + type, error)) {
+    const PadTypeInfo& info = kPadTypes[static_cast<size_t>(type)];
+    if (!Save(colours.Map(pad), outDir, info.nPicture, error)) {
         return false;
     }
     for (size_t i = 0; i < buttons.size(); ++i) {
@@ -207,8 +214,8 @@ bool WritePad(const PadDesign& design, const std::string& outDir, std::string& s
     design.PaintLines(p);
     p.restore();
     strings += "# Pad type " + std::to_string(type) + "\n";
-    strings += std::to_string(200 + type) + "\t" + std::to_string(buttons.size()) + "\n";
-    const int firstString = type == 0 ? 202 : 214;
+    strings += std::to_string(info.nCountString) + "\t" + std::to_string(buttons.size()) + "\n";
+    const int firstString = info.nFirstLayout;
     for (size_t i = 0; i < buttons.size(); ++i) {
         const PadButton& b = buttons[i];
         const Leader l = RouteLeader(design, b);
@@ -228,7 +235,7 @@ bool WritePad(const PadDesign& design, const std::string& outDir, std::string& s
     }
     p.end();
     return Save(Quantise(Canvas::FromImage(print, kNearWhite), {kNearWhite, kWhite}), outDir,
-                900 + type, error);
+                info.nPrintPicture, error);
 }
 
 } // namespace vext::padart

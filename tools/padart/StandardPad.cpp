@@ -171,19 +171,7 @@ public:
             p.drawPath(ShoulderCentreLine(side == 0, 6));
         }
 
-        QLinearGradient bodyFill(0, 30, 0, 196);
-        bodyFill.setColorAt(0, kBodyTop);
-        bodyFill.setColorAt(1, kBodyBottom);
-        p.setBrush(bodyFill);
-        p.setPen(QPen(kEdge, 1.5));
-        p.drawPath(body);
-        // A soft sheen along the top edge.
-        p.save();
-        p.setClipPath(body);
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(QColor(255, 255, 255, 34), 3));
-        p.drawPath(body.translated(0, 2.5));
-        p.restore();
+        DrawBody(p, body, 30, 196, kBodyTop, kBodyBottom, kEdge);
 
         DrawText(p, "VEXT", QPointF(164.5, 62), Lettering{8, 1.6, QColor(128, 132, 144)});
 

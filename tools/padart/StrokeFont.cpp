@@ -65,6 +65,12 @@ QPainterPath GlyphStrokes(QChar c, double* advance) {
         w = 0.54;
         Line(p, {{0, 0}, {0, 1}, {0.54, 1}});
         break;
+    case 'P':
+        w = 0.6;
+        Line(p, {{0, 1}, {0, 0}, {0.32, 0}});
+        p.cubicTo(0.6, 0, 0.6, 0.52, 0.32, 0.52);
+        p.lineTo(0, 0.52);
+        break;
     case 'R':
         w = 0.62;
         Line(p, {{0, 1}, {0, 0}, {0.32, 0}});

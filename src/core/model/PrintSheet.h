@@ -7,6 +7,7 @@
 #include "core/pad/DibImage.h"
 #include "core/pad/PadButtonInfo.h"
 #include "core/pad/PadLayout.h"
+#include "core/pad/PadTypes.h"
 
 #include <span>
 #include <string>
@@ -20,9 +21,10 @@ namespace vext {
 // The margin of every printed sheet, on paper and in PDF files alike: any printer prints it.
 inline constexpr double kSheetMarginMm = 12.7;
 
-// The print picture of pad type t is bitmap 900 + t.
-constexpr int PrintPictureId(int nPadType) {
-    return 900 + nPadType;
+// The bitmap of pad type t's print picture; 0 for a type there is none of.
+inline int PrintPictureId(int nPadType) {
+    const PadTypeInfo* pType = FindPadType(nPadType);
+    return pType != nullptr ? pType->nPrintPicture : 0;
 }
 
 // One page per slot (1 to 4) that has a mapping, in slot order.

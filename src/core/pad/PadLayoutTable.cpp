@@ -46,13 +46,13 @@ bool ScanDecimal(std::string_view text, std::size_t& pos, int32_t& value) {
     return true;
 }
 
-int32_t ParseCountString(std::string_view text) {
+int32_t ParseCountString(std::string_view text, int32_t nCap) {
     std::size_t pos = 0;
     int32_t value = 0;
     if (!ScanDecimal(text, pos, value) || value < 0) {
         return 0;
     }
-    return value < kMaxPadButtons ? value : kMaxPadButtons;
+    return value < nCap ? value : nCap;
 }
 
 uint32_t PadInputMask(int32_t nKind, int32_t nX, int32_t nY) {
@@ -60,19 +60,8 @@ uint32_t PadInputMask(int32_t nKind, int32_t nX, int32_t nY) {
         // A shift by 32 or more, or by a negative count, would name no real button bit.
         return nX >= 0 && nX < 32 ? uint32_t{1} << nX : 0;
     }
-    if (nKind == 2) {
-        if (nX == 0 && nY == 0) {
-            return 1;
-        }
-        if (nX == 0 && nY == 2) {
-            return 2;
-        }
-        if (nX == 1 && nY == 0) {
-            return 4;
-        }
-        if (nX == 1 && nY == 2) {
-            return 8;
-        }
+    if (nKind == 2 && nX >= 0 && nX < kDirectionAxes && (nY == 0 || nY == 2)) {
+        return uint32_t{1} << (2 * nX + nY / 2);
     }
     return 0;
 }
@@ -120,11 +109,11 @@ PadLayoutTable PadLayoutTable::Build(const StringLookup& lookup) {
         return text ? std::move(*text) : std::string();
     };
     PadLayoutTable table;
-    for (int nType = 0; nType < kPadTypeCount; ++nType) {
+    for (const PadTypeInfo& type : kPadTypes) {
         CPadLayout& layout = table.m_layouts.emplace_back();
-        layout.m_nCount = ParseCountString(load(PadCountStringId(nType)));
+        layout.m_nCount = ParseCountString(load(type.nCountString), type.nMaxButtons);
         for (int i = 0; i < layout.m_nCount; ++i) {
-            layout.m_buttons.push_back(ParseLayoutString(load(PadLayoutStringId(nType, i))));
+            layout.m_buttons.push_back(ParseLayoutString(load(type.nFirstLayout + i)));
         }
     }
     return table;

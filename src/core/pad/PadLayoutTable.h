@@ -5,6 +5,7 @@
 
 #include "core/pad/PadButtonInfo.h"
 #include "core/pad/PadLayout.h"
+#include "core/pad/PadTypes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,26 +17,22 @@
 
 namespace vext {
 
-enum : int { kPadTypeCount = 2, kMaxPadButtons = 15 };
-
-// String numbers: the count of pad type t is 200 + t; button i of type 0 is 202 + i, of type 1
-// 214 + i.
-constexpr int PadCountStringId(int nPadType) {
-    return 200 + nPadType;
-}
-constexpr int PadLayoutStringId(int nPadType, int nButton) {
-    return (nPadType == 0 ? 202 : 214) + nButton;
-}
+// The cap of the Standard Vext Pad's and the Corvel Pad's button counts.
+inline constexpr int kMaxPadButtons = 15;
+// The axes a direction input may name: the left stick's X and Y, the right stick's, a D-pad's.
+inline constexpr int kDirectionAxes = 6;
 
 // Reads a decimal integer as the C library's %d does: white space, an optional sign, then
 // digits. Returns false (pos unchanged) when no digit follows. Values beyond 32 bits saturate.
 bool ScanDecimal(std::string_view text, std::size_t& pos, int32_t& value);
 
-// The button count of a count string: its number capped at 15; no digits or below 1 is 0.
-int32_t ParseCountString(std::string_view text);
+// The button count of a count string: its number capped at nCap; no digits or below 1 is 0.
+int32_t ParseCountString(std::string_view text, int32_t nCap = kMaxPadButtons);
 
-// The input mask of an input: 1 << x for a button, the direction bit for a direction, 0 for
-// anything that names no input.
+// The input mask of an input: 1 << x for a button; for a direction of axis x (0 X and 1 Y of the
+// left stick, 2 and 3 the right stick's, 4 and 5 a D-pad of its own) toward y (0 or 2), the bit
+// 1 << (2x + y / 2): 1 left, 2 right, 4 down, 8 up for the left stick; 0 for anything that names
+// no input.
 uint32_t PadInputMask(int32_t nKind, int32_t nX, int32_t nY);
 
 // One layout string, "kind,x,y,left,top,labelX,labelY,labelAlign,name". The numbers are read
@@ -47,7 +44,7 @@ class PadLayoutTable {
 public:
     using StringLookup = std::function<std::optional<std::string>(int nId)>;
 
-    // A missing string reads as an empty one.
+    // One layout per pad type of core/pad/PadTypes.h; a missing string reads as an empty one.
     static PadLayoutTable Build(const StringLookup& lookup);
 
     const CPadLayout* Find(int nPadType) const;
