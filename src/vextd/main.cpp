@@ -2,6 +2,7 @@
 // types the downloaded key set's keystrokes.
 
 #include "core/driver/DeviceChannel.h"
+#include "core/driver/DeviceCodes.h"
 #include "core/driver/DriverLoadStatus.h"
 #include "core/driver/DriverOutput.h"
 #include "core/driver/PlayStatus.h"
@@ -21,7 +22,6 @@
 #include "vextd/service/DriverLoop.h"
 #include "vextd/service/DriverService.h"
 #include "vextd/service/StoreRecordSource.h"
-#include "core/driver/DeviceCodes.h"
 
 #include <chrono>
 #include <csignal>
@@ -196,7 +196,11 @@ int PrintStatus(const DriverOptions& options) {
     }
     std::printf("%s\n", EscapeForLine(DescribeDriverLoadStatus(status)).c_str());
     if (PlayStatus play; QueryPlayStatus(&play)) {
-        for (const std::string& line : DescribePlayStatus(play)) {
+        std::vector<std::string> lines = DescribePlayStatus(play);
+        for (std::string& line : DescribeSlots(play)) {
+            lines.push_back(std::move(line));
+        }
+        for (const std::string& line : lines) {
             std::printf("%s\n", EscapeForLine(line).c_str());
         }
     }
@@ -266,9 +270,11 @@ int Run(DriverOptions options) {
                  pService->InputUp(nId, nNow);
              }
          },
-         [pService](int nSlot, const PadState& state) { pService->SetLiveState(nSlot, state); }},
-        &rule);
-    if (!pads.Init(&error)) {
+         [pService](int nSlot, const PadState& state) { pService->SetLiveState(nSlot, state); },
+         [pService](int nSlot) { return pService->ShownAs(nSlot); }},
+        &rule, options.nTriggerPercent.value_or(kDefaultTriggerPercent));
+    const std::string padConfigDir = padConfig.substr(0, padConfig.find_last_of('/') + 1);
+    if (!pads.Init(padConfigDir + "gamecontrollerdb.txt", &error)) {
         LogError(error);
         Report(nReportFd, 1);
         return 1;
@@ -279,8 +285,12 @@ int Run(DriverOptions options) {
         Report(nReportFd, 1);
         return 1;
     }
-    for (const int nButtons : options.testPads) {
-        pads.AttachVirtual(nButtons, "VextKey Test Pad");
+    // A pad read by position plays what the key set in play shows it as.
+    service.SetTableChanged([&loop, &pads] { loop.Post([&pads] { pads.ShowAgain(); }); });
+    for (const TestPad& pad : options.testPads) {
+        pads.AttachVirtual(pad.nButtons,
+                           pad.bController ? "VextKey Test Controller" : "VextKey Test Pad",
+                           pad.bController);
     }
     pads.Pump();
     GameSwitcher games(service, GamesConfig::DefaultPath());
@@ -321,6 +331,7 @@ int Run(DriverOptions options) {
     Report(nReportFd, 0);
 
     loop.Run();
+    service.SetTableChanged(nullptr);
     server.Stop();
     service.ReleaseAll();
     pads.Shutdown();

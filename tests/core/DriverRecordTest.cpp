@@ -150,6 +150,25 @@ TEST_F(DriverRecordTest, EmptyKeySetWritesOnlyTheFrame) {
               "\"Count\"=dword:00000000\n\n");
 }
 
+// The pad types go beside the record, which stays what it always was, and leave with it.
+TEST_F(DriverRecordTest, PadTypesLieBesideTheRecordAndLeaveWithIt) {
+    MakeMixedKeySet(m_doc);
+    m_doc.m_padTypes = {0, 1, 0, 1};
+    ASSERT_TRUE(WriteDriverRecord(m_doc, *m_store)) << m_store->LastError();
+    const std::string record = Export(*m_store);
+    m_doc.m_padTypes = {2, 0, 1, 2};
+    ASSERT_TRUE(WriteDriverRecord(m_doc, *m_store)) << m_store->LastError();
+    EXPECT_EQ(Export(*m_store), record);
+    RegTree types;
+    ASSERT_EQ(m_store->ReadKeyTree(HKEY_LOCAL_MACHINE, kDriverPadTypesPath, types), RegStatus::kOk);
+    EXPECT_EQ(ReadPadTypesRecord(types), (std::array<int, 4>{2, 0, 1, 2}));
+
+    ASSERT_TRUE(DeleteDriverRecord(*m_store));
+    RegKey key;
+    EXPECT_EQ(m_store->OpenKey(HKEY_LOCAL_MACHINE, kDriverPadTypesPath, key), RegStatus::kNotFound);
+    EXPECT_EQ(ReadPadTypesRecord(RegTree()), (std::array<int, 4>{-1, -1, -1, -1}));
+}
+
 TEST_F(DriverRecordTest, SetNameIsTheWholeTitleWithItsNul) {
     m_doc.SetTitle("Flight \"Sim\" \xC3\xA9t\xC3\xA9 \\ 2");
     ASSERT_TRUE(WriteDriverRecord(m_doc, *m_store));

@@ -9,7 +9,7 @@ namespace vext {
 namespace {
 
 PadState At(uint32_t nX, uint32_t nY, uint32_t nButtons = 0) {
-    return {true, nButtons, nX, nY, 0, 1000, 0, 1000};
+    return {true, nButtons, nX, nY, 0, 1000, 0, 1000, false, {}};
 }
 
 TEST(PadPolling, DirectionsBeyondTwentyPercentFromEitherEnd) {
@@ -55,7 +55,7 @@ TEST(PadPolling, ATapBetweenPollsCountsAsDownForOnePoll) {
     states[0] = At(500, 500);
     poller.Update(states);
     PadPressesAll presses{};
-    presses[0] = {0x4, 8};
+    presses[0] = {0x4, 8, {}};
     PadPoller::Poll poll = poller.Update(states, presses);
     EXPECT_TRUE(poll[0].bButtonsChanged && poll[0].bDirectionsChanged);
     EXPECT_EQ(poll[0].nButtons, 0x4u);

@@ -16,8 +16,8 @@ using Bytes = std::vector<uint8_t>;
 
 PadStates Sample() {
     PadStates states;
-    states[0] = {true, 0x80000001u, 0, 65535, 0, 65535, 0, 65535};
-    states[2] = {true, 0x20u, 32767, 1, 10, 40000, 1, 2};
+    states[0] = {true, 0x80000001u, 0, 65535, 0, 65535, 0, 65535, false, {}};
+    states[2] = {true, 0x20u, 32767, 1, 10, 40000, 1, 2, false, {}};
     return states;
 }
 
@@ -52,8 +52,8 @@ TEST(PadStates, WireLayoutIsEightLittleEndianWordsPerSlot) {
 // driver's answer without them as "no presses"; one that does not ask takes only the states.
 TEST(PadStates, PressesFollowTheStatesAndAreOptional) {
     PadPressesAll presses{};
-    presses[0] = {0x8, 0};
-    presses[3] = {0, 4};
+    presses[0] = {0x8, 0, {}};
+    presses[3] = {0, 4, {}};
     const Bytes bytes = EncodePadStates(Sample(), &presses);
     ASSERT_EQ(bytes.size(), kPadStatesAndPressesWireSize);
     EXPECT_EQ(Bytes(bytes.begin() + 128, bytes.begin() + 136), (Bytes{8, 0, 0, 0, 0, 0, 0, 0}));
@@ -66,6 +66,33 @@ TEST(PadStates, PressesFollowTheStatesAndAreOptional) {
     got[0].nButtons = 0xFF;
     ASSERT_TRUE(DecodePadStates(EncodePadStates(Sample()), &decoded, &got));
     EXPECT_EQ(got, PadPressesAll{});
+}
+
+// After the presses, for pads read by position: five words a slot (the flag, the positions down
+// and those that went down). A client takes an answer without them as "read as joysticks".
+TEST(PadStates, PositionsFollowThePresses) {
+    PadStates states = Sample();
+    states[2].bPositional = true;
+    states[2].positions = {1u << kPosLeftTrigger, 1u << 9};
+    PadPressesAll presses{};
+    presses[2].positions = {1u << kPosPaddle1, 0};
+    const Bytes bytes = EncodePadStates(states, &presses, true);
+    ASSERT_EQ(bytes.size(), kPadStatesWithPositionsWireSize);
+    EXPECT_EQ(Bytes(bytes.begin() + 160 + 40, bytes.begin() + 160 + 60),
+              (Bytes{1, 0, 0, 0, 0x40, 0, 0, 0, 0, 2, 0, 0, 0, 0x20, 0, 0, 0, 0, 0, 0}));
+    PadStates decoded = Sentinel();
+    PadPressesAll got{};
+    ASSERT_TRUE(DecodePadStates(bytes, &decoded, &got));
+    EXPECT_EQ(decoded, states);
+    EXPECT_EQ(got, presses);
+    // A flag that is no flag, or a pad read by position in an empty slot, is no answer.
+    for (const auto& [nOffset, nValue] : {std::pair{160 + 40, 2u}, std::pair{160 + 20, 1u}}) {
+        Bytes damaged = bytes;
+        PutAt(&damaged, nOffset, nValue);
+        decoded = Sentinel();
+        EXPECT_FALSE(DecodePadStates(damaged, &decoded, &got)) << nOffset;
+        EXPECT_EQ(decoded, Sentinel());
+    }
 }
 
 struct DamageCase {

@@ -300,7 +300,7 @@ TEST_F(KeySetFileDoc, MissingFunctionSectionGivesAnEmptyNormalFunction) {
 TEST_F(KeySetFileDoc, RoundTripGivesTheSameDocument) {
     ASSERT_TRUE(doc.OnNewDocument());
     doc.AttachViews(&views);
-    doc.m_padTypes = {1, 0, 1, 0};
+    doc.m_padTypes = {1, 0, 2, 0};
     CKeyFunction* fire = doc.AddFunction(Normal("Fire \xC3\xA9", "{Ctrl+A}", "{Alt+B}"));
     fire->m_strComments = "Shoots; [twice] = \"fast\"";
     fire->m_bTurbo = 1;
@@ -310,7 +310,8 @@ TEST_F(KeySetFileDoc, RoundTripGivesTheSameDocument) {
     doc.MapButton(fire->m_nCookie, 0x01000101);
     doc.MapButton(cycle->m_nCookie, 0x02050101);
     doc.MapButton(cycle->m_nLinkCookie, 0x03010002);
-    doc.MapButton(99, 0x04000202); // names no function: kept as it is
+    doc.MapButton(99, 0x04000202);              // names no function: kept as it is
+    doc.MapButton(fire->m_nCookie, 0x030D0101); // slot 3's paddle 1
     views.openPads = {1, 3};
     views.padPlacements[1] = Placement(1, 2, 300, 400);
     views.padPlacements[3] = Placement(-20, 5, 100, 200, 3);

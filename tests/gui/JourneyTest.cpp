@@ -176,7 +176,9 @@ private Q_SLOTS:
             status.strOut.contains("driver's load: the driver loaded 3 functions and 4 mappings\n"),
             qPrintable(status.strOut));
         QVERIFY2(
-            status.strOut.contains("slot 1: Corvel Pad\nslot 2: Standard Vext Pad\nslot 3: none\n"),
+            status.strOut.contains("slot 1: Corvel Pad (VextKey Test Pad, joystick: 12 buttons)\n"
+                                   "slot 2: Standard Vext Pad (VextKey Test Pad, joystick: 8 "
+                                   "buttons)\nslot 3: none\n"),
             qPrintable(status.strOut));
 
         // Beside the running window: another key set from a script changes what the pad plays.

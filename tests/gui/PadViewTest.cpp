@@ -340,11 +340,11 @@ private Q_SLOTS:
         CVextPadView* pView = OpenPad(1);
         CPadButton* pA = pView->FindButton(1, 0, 1);
         CPadButton* pLeft = pView->FindButton(2, 0, 0);
-        driver.SetPadState(1, {true, 0x1, 0, 500, 0, 1000, 0, 1000});
+        driver.SetPadState(1, {true, 0x1, 0, 500, 0, 1000, 0, 1000, false, {}});
         m_pList->PollPads();
         QVERIFY(pA->IsHighlighted() && pA->isDown());
         QVERIFY(pLeft->IsHighlighted());
-        driver.SetPadState(1, {true, 0, 500, 500, 0, 1000, 0, 1000});
+        driver.SetPadState(1, {true, 0, 500, 500, 0, 1000, 0, 1000, false, {}});
         m_pList->PollPads();
         QVERIFY(!pA->IsHighlighted() && !pA->isDown() && !pLeft->isDown());
 
@@ -354,18 +354,18 @@ private Q_SLOTS:
         m_pList->ListCtrl()->setFocus();
         QTRY_VERIFY(m_pList->ListCtrl()->hasFocus());
         m_pList->ListCtrl()->SetSelectedItem(0);
-        driver.SetPadState(1, {true, 0x6, 500, 500, 0, 1000, 0, 1000});
+        driver.SetPadState(1, {true, 0x6, 500, 500, 0, 1000, 0, 1000, false, {}});
         m_pList->PollPads();
         QCOMPARE(pView->FindButton(1, 1, 1)->TooltipText(), QString("Fire"));
         QCOMPARE(pView->FindButton(1, 2, 1)->TooltipText(), QString("Fire"));
         QCOMPARE(m_pList->ListCtrl()->GetSelectedItem(), 1);
 
         m_pList->ListCtrl()->SetSelectedItem(2);
-        driver.SetPadState(1, {true, 0x8, 500, 500, 0, 1000, 0, 1000});
+        driver.SetPadState(1, {true, 0x8, 500, 500, 0, 1000, 0, 1000, false, {}});
         m_pList->PollPads();
         QVERIFY(pView->FindButton(1, 3, 1)->IsMapped());
         QCOMPARE(m_pList->ListCtrl()->GetSelectedItem(), -1);
-        driver.SetPadState(1, {true, 0x10, 500, 500, 0, 1000, 0, 1000});
+        driver.SetPadState(1, {true, 0x10, 500, 500, 0, 1000, 0, 1000, false, {}});
         m_pList->PollPads();
         QVERIFY(!pView->FindButton(1, 4, 1)->IsMapped());
     }

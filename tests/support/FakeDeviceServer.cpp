@@ -162,9 +162,15 @@ DeviceAnswer FakeDeviceServer::AnswerFor(const DeviceRequest& request) {
         const int32_t nValue = nSlot >= 1 && nSlot <= 4 ? m_padTypes[nSlot - 1] : 0;
         return Done(Int32Bytes(nValue));
     }
-    case VEXT_IOCTL_GET_PAD_STATES:
+    case VEXT_IOCTL_GET_PAD_STATES: {
+        // It latches no presses; positions it answers to a client that asks for them.
+        const PadPressesAll none{};
+        if (request.buffer.size() >= kPadStatesWithPositionsWireSize) {
+            return Done(EncodePadStates(m_padStates, &none, true));
+        }
         return request.buffer.size() >= kPadStatesWireSize ? Done(EncodePadStates(m_padStates))
                                                            : DeviceAnswer{};
+    }
     case VEXT_IOCTL_DISABLE:
         m_nEnabled = 0;
         return Done();

@@ -219,9 +219,9 @@ TEST_F(DriverChannelTest, ActivationIsRecordedOnly) {
 }
 
 TEST_F(DriverChannelTest, PadTypePerSlot) {
-    const PadInfo big{"Big Pad", 12, {}, {}};
-    const PadInfo small{"Small Pad", 6, {}, {}};
-    const PadInfo named{"tiny corvel", 4, {}, {}};
+    const PadInfo big{"Big Pad", 12, {}, {}, false, {}};
+    const PadInfo small{"Small Pad", 6, {}, {}, false, {}};
+    const PadInfo named{"tiny corvel", 4, {}, {}, false, {}};
     pService->SetPad(1, &big);
     pService->SetPad(2, &small);
     pService->SetPad(4, &named);
@@ -242,6 +242,16 @@ TEST_F(DriverChannelTest, PadTypePerSlot) {
     uint32_t nSize = 4;
     ASSERT_EQ(DeviceQuery(VEXT_IOCTL_GET_PAD_TYPE, &nValue, &nSize), 1);
     EXPECT_EQ(nValue, 0);
+    // A pad read by position is a Twin-Stick Pad, whatever its button count.
+    const PadInfo modern{"Modern Pad", 11, {}, {}, true, "Xbox 360 Controller"};
+    pService->SetPad(3, &modern);
+    nValue = 3;
+    ASSERT_EQ(DeviceQuery(VEXT_IOCTL_GET_PAD_TYPE, &nValue, &nSize), 1);
+    EXPECT_EQ(nValue, 3);
+    EXPECT_EQ(pService->SlotDescriptions()[2],
+              "Twin-Stick Pad (Xbox 360 Controller, game controller)");
+    EXPECT_EQ(pService->SlotDescriptions()[1],
+              "Standard Vext Pad (Small Pad, joystick: 6 buttons)");
 }
 
 TEST_F(DriverChannelTest, BadSizesAndUnknownCodesAreRefused) {

@@ -51,7 +51,7 @@ TEST_P(HatTest, GivesTheAxisDirectionsAndFoldsIntoTheLivePosition) {
     const HatCase& c = GetParam();
     EXPECT_EQ(HatDirectionBits(c.nHat), c.nDirections);
     const PadState state = LiveState(5, 0, -1, c.nDirections);
-    EXPECT_EQ(state, (PadState{true, 5, c.nX, c.nY, 0, 65535, 0, 65535}));
+    EXPECT_EQ(state, (PadState{true, 5, c.nX, c.nY, 0, 65535, 0, 65535, false, {}}));
     // A poller with the 20 % thresholds sees the same directions.
     EXPECT_EQ(DirectionBits(static_cast<int>(state.nX) - 32768, static_cast<int>(state.nY) - 32768),
               c.nDirections);
@@ -66,7 +66,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PadInputTest, DiffNamesEveryChangedInputInOrder) {
     std::vector<std::pair<uint32_t, bool>> changes;
-    DiffInputs(3, 0b1010, 0b0110 | (1u << 31), kDirLeft, kDirRight | kDirUp,
+    // Bit 6 is the right stick's down (axis 3), bit 9 the D-pad's right (axis 4).
+    DiffInputs(3, 0b1010, 0b0110 | (1u << 31), kDirLeft | 1u << 6, kDirRight | kDirUp | 1u << 9,
                [&](uint32_t nId, bool bDown) { changes.emplace_back(nId, bDown); });
     const std::vector<std::pair<uint32_t, bool>> expected{
         {MakeButtonId(3, 2, 1, kInputButton), true},
@@ -75,6 +76,8 @@ TEST(PadInputTest, DiffNamesEveryChangedInputInOrder) {
         {MakeButtonId(3, 0, 0, kInputDirection), false},
         {MakeButtonId(3, 0, 2, kInputDirection), true},
         {MakeButtonId(3, 1, 2, kInputDirection), true},
+        {MakeButtonId(3, 3, 0, kInputDirection), false},
+        {MakeButtonId(3, 4, 2, kInputDirection), true},
     };
     EXPECT_EQ(changes, expected);
     changes.clear();
@@ -85,6 +88,26 @@ TEST(PadInputTest, DiffNamesEveryChangedInputInOrder) {
                [&](uint32_t nId, bool bDown) { changes.emplace_back(nId, bDown); });
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].first, MakeButtonId(1, 1, 0, kInputDirection));
+}
+
+// A finger resting on a trigger does not make it chatter: down past the threshold, up again
+// only below four fifths of it.
+TEST(PadInputTest, TriggersGoDownPastTheThresholdAndUpBelowFourFifthsOfIt) {
+    const struct {
+        bool bWasDown;
+        int nValue;
+        int nPercent;
+        bool bDown;
+    } cases[] = {
+        {false, 16382, 50, false},  {false, 16383, 50, true},  {true, 16000, 50, true},
+        {true, 13106, 50, true},    {true, 13105, 50, false},  {false, 13106, 50, false},
+        {false, 32766, 100, false}, {false, 32767, 100, true}, {true, 26213, 100, true},
+        {false, 0, 1, false},       {false, 327, 1, true},     {true, 0, 1, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TriggerDown(c.bWasDown, c.nValue, c.nPercent), c.bDown)
+            << c.bWasDown << " " << c.nValue << " " << c.nPercent;
+    }
 }
 
 } // namespace

@@ -8,21 +8,25 @@ namespace {
 TEST(PressLatchesTest, EachClientGetsWhatWentDownSinceItsOwnLastPoll) {
     PressLatches latches;
     EXPECT_EQ(latches.Take(7), PadPressesAll{}) << "a new client starts now";
-    latches.Note(0, {0x1, 0});
+    latches.Note(0, {0x1, 0, {}});
     EXPECT_EQ(latches.Take(9), PadPressesAll{}) << "nothing from before it came";
-    latches.Note(0, {0x2, 0});
-    latches.Note(2, {0, 4});
+    latches.Note(0, {0x2, 0, {}});
+    latches.Note(2, {0, 4, {}});
     PadPressesAll seven{};
-    seven[0] = {0x3, 0};
-    seven[2] = {0, 4};
+    seven[0] = {0x3, 0, {}};
+    seven[2] = {0, 4, {}};
     EXPECT_EQ(latches.Take(7), seven);
     EXPECT_EQ(latches.Take(7), PadPressesAll{}) << "taken once";
     PadPressesAll nine{};
-    nine[0] = {0x2, 0};
-    nine[2] = {0, 4};
+    nine[0] = {0x2, 0, {}};
+    nine[2] = {0, 4, {}};
     EXPECT_EQ(latches.Take(9), nine);
-    latches.Note(4, {0xFF, 0xF}); // no such slot
+    latches.Note(4, {0xFF, 0xF, {}}); // no such slot
     EXPECT_EQ(latches.Take(9), PadPressesAll{});
+    // A pad read by position latches its positions alike.
+    latches.Note(1, {0, 0, {0x40, 0x200}});
+    latches.Note(1, {0, 0, {0x1, 0}});
+    EXPECT_EQ(latches.Take(9)[1].positions, (PadInputs{0x41, 0x200}));
 }
 
 TEST(PressLatchesTest, TheLongestUnusedClientMakesRoom) {
@@ -32,7 +36,7 @@ TEST(PressLatchesTest, TheLongestUnusedClientMakesRoom) {
     }
     latches.Take(1); // used again: client 2 is now the longest unused
     latches.Take(100);
-    latches.Note(0, {0x1, 0});
+    latches.Note(0, {0x1, 0, {}});
     EXPECT_EQ(latches.Take(1)[0].nButtons, 0x1u);
     EXPECT_EQ(latches.Take(2)[0].nButtons, 0u) << "forgotten, so it starts again";
 }

@@ -45,7 +45,8 @@ RecordFunction CompanionOf(uint32_t nStep) {
 
 bool WriteRecord(const std::string& path, const std::string& setName,
                  const std::vector<RecordFunction>& functions,
-                 const std::vector<std::pair<uint32_t, uint32_t>>& mappings) {
+                 const std::vector<std::pair<uint32_t, uint32_t>>& mappings,
+                 const std::vector<int>& padTypes) {
     std::string error;
     const std::unique_ptr<RegistryStore> pStore = RegistryStore::Open(path, error);
     if (!pStore) {
@@ -53,6 +54,7 @@ bool WriteRecord(const std::string& path, const std::string& setName,
     }
     RegTransaction transaction(*pStore);
     pStore->DeleteKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath);
+    pStore->DeleteKeyTree(HKEY_LOCAL_MACHINE, kDriverPadTypesPath);
     RegKey root;
     bool bOk = pStore->CreateKey(HKEY_LOCAL_MACHINE, kDriverRecordPath, root) == RegStatus::kOk &&
                root.SetString("SetName", setName) == RegStatus::kOk;
@@ -90,6 +92,13 @@ bool WriteRecord(const std::string& path, const std::string& setName,
         bOk = maps.CreateSubKey(Numbered("%04zu", m), key) == RegStatus::kOk &&
               key.SetDword("ButtonID", mappings[m].first) == RegStatus::kOk &&
               key.SetDword("Function", mappings[m].second) == RegStatus::kOk;
+    }
+    RegKey types;
+    bOk = bOk && (padTypes.empty() || pStore->CreateKey(HKEY_LOCAL_MACHINE, kDriverPadTypesPath,
+                                                        types) == RegStatus::kOk);
+    for (size_t i = 0; bOk && i < padTypes.size(); ++i) {
+        bOk = types.SetDword(Numbered("Pad_%zu", i + 1), static_cast<uint32_t>(padTypes[i])) ==
+              RegStatus::kOk;
     }
     return bOk && transaction.Commit();
 }

@@ -26,9 +26,11 @@ RecordFunction NormalKey(uint8_t nKey, bool bTurbo = false);
 RecordFunction StepKeys(const std::vector<uint8_t>& keys, bool bLoop, uint32_t nCompanion);
 RecordFunction CompanionOf(uint32_t nStep);
 
-// Replaces the record in the store at path. False on any failure.
+// Replaces the record in the store at path, with the pad types of slots 1, 2, ... beside it when
+// padTypes names any. False on any failure.
 bool WriteRecord(const std::string& path, const std::string& setName,
                  const std::vector<RecordFunction>& functions,
-                 const std::vector<std::pair<uint32_t, uint32_t>>& mappings);
+                 const std::vector<std::pair<uint32_t, uint32_t>>& mappings,
+                 const std::vector<int>& padTypes = {});
 
 } // namespace vext::test

@@ -12,6 +12,8 @@
 #include "core/driver/DriverLoadStatus.h"
 #include "core/driver/PadStates.h"
 #include "core/model/ButtonId.h"
+#include "core/pad/PadPositions.h"
+#include "core/pad/PadTypes.h"
 #include "vextd/service/DriverService.h"
 
 #include <chrono>
@@ -412,6 +414,66 @@ TEST_F(VextdEndToEndTest, PadTypesAndOverride) {
     EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 2), 1);
     EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 3), 0);
     EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_VERSION), 0x200);
+}
+
+// An SDL virtual game controller whose mapping counts as the user's is read by position: a
+// Twin-Stick Pad with a trigger that holds between its thresholds, and the right stick, the
+// D-pad and a paddle as inputs of their own. With a key set made for the Corvel Pad in its slot,
+// it plays that picture's buttons by position, and the live state tells both.
+TEST_F(VextdEndToEndTest, AGameControllerPlaysByPosition) {
+    // Its raw buttons are SDL's controller buttons: A 0, X 2, Back 4, D-pad up 11, paddle 1 16;
+    // its axes left X, left Y, right X, right Y, left trigger, right trigger.
+    ASSERT_TRUE(test::WriteRecord(registry, "Twin",
+                                  {test::NormalKey(kA), test::NormalKey(kS), test::NormalKey(kD),
+                                   test::NormalKey(kLeftArrow), test::NormalKey(kUpArrow)},
+                                  {{Button(1, kPosWest), 0},
+                                   {Button(1, kPosLeftTrigger), 1},
+                                   {MakeButtonId(1, 2, 0, kInputDirection), 2},
+                                   {MakeButtonId(1, 5, 2, kInputDirection), 3},
+                                   {Button(1, kPosPaddle1), 4}},
+                                  {kPadTwinStick}));
+    ASSERT_TRUE(Start("gc,12"));
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 1), kPadTwinStick + 1);
+    EXPECT_EQ(vextd.Query(VEXT_IOCTL_GET_PAD_TYPE, 2), kPadCorvel + 1);
+    ASSERT_TRUE(Click(1, 2));
+    for (const int nTrigger : {20000, 14000, 20000, 12000}) { // 61 %, 43 %, 61 %, 37 %
+        ASSERT_TRUE(vextd.Axis(1, 4, nTrigger));
+    }
+    ASSERT_TRUE(vextd.Axis(1, 2, -32768));
+    ASSERT_TRUE(vextd.Axis(1, 2, 0));
+    ASSERT_TRUE(Click(1, 11));
+    ASSERT_TRUE(Click(1, 16));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31- 32+ 32- 33+ 33- 79+ 79- 83+ 83-");
+
+    ASSERT_TRUE(test::WriteRecord(
+        registry, "Corvel",
+        {test::NormalKey(kA), test::NormalKey(kS), test::NormalKey(kD), test::NormalKey(kUpArrow)},
+        {{Button(1, 3), 0}, // Blue, at the bottom
+         {Button(1, 6), 1}, // Left 2
+         {Button(1, 8), 2}, // Select
+         {MakeButtonId(1, 1, 2, kInputDirection), 3}},
+        {kPadCorvel}));
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    const size_t nBefore = vextd.Records().size();
+    for (const int nButton : {0, 4, 11}) {
+        ASSERT_TRUE(Click(1, nButton));
+    }
+    ASSERT_TRUE(vextd.Axis(1, 4, 32767));
+    ASSERT_TRUE(vextd.Axis(1, 4, 0));
+
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    test::ScopedEnv device("VEXT_DEVICE", vextd.strSocket);
+    PadStates states;
+    PadPressesAll presses{};
+    ASSERT_TRUE(QueryPadStates(&states, 5, &presses));
+    EXPECT_TRUE(states[0].bPositional);
+    EXPECT_EQ(states[0].positions.nButtons, 1u << kPosSouth);
+    EXPECT_EQ(states[0].nButtons, 1u << 3) << "as the Corvel Pad numbers it";
+    EXPECT_FALSE(states[1].bPositional);
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    // Guide, which the Corvel Pad has not (SDL lets its release go a moment late).
+    ASSERT_TRUE(Click(1, 5));
+    EXPECT_EQ(vextd.RecordText(nBefore), "31+ 31- 33+ 33- 83+ 83- 32+ 32- 31+ 31-");
 }
 
 TEST_F(VextdEndToEndTest, NoOrDamagedRecordPlaysNothingAndKeepsServing) {

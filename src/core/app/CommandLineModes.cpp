@@ -36,13 +36,14 @@ int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& st
     return kExitOk;
 }
 
-int ReadKeySetForDriver(const std::string& strPath, RegTree& tree, std::string& strError) {
+int ReadKeySetForDriver(const std::string& strPath, RegTree& tree, RegTree& padTypes,
+                        std::string& strError) {
     strError.clear();
     CVextKeyDoc doc;
     if (const int nExit = OpenKeySetFile(strPath, doc, strError); nExit != kExitOk) {
         return nExit;
     }
-    if (!BuildDriverRecord(doc, tree)) {
+    if (!BuildDriverRecord(doc, tree) || !BuildPadTypesRecord(doc, padTypes)) {
         strError = strPath + ": too large for the driver";
         return kExitFailed;
     }

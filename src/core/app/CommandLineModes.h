@@ -28,9 +28,10 @@ bool RunCommandLineMode(const CVextKeyCommandLineInfo& info, int& nExitCode, std
 int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& strError);
 
 // A key-set file as the driver plays it, for a game's key set: read as OpenKeySetFile reads it
-// and built into the record's tree as a download builds it, without touching the store.
-// kExitOk, or kExitFailed with the reason in strError.
-int ReadKeySetForDriver(const std::string& strPath, RegTree& tree, std::string& strError);
+// and built into the record's tree, and its pad types into theirs, as a download builds them,
+// without touching the store. kExitOk, or kExitFailed with the reason in strError.
+int ReadKeySetForDriver(const std::string& strPath, RegTree& tree, RegTree& padTypes,
+                        std::string& strError);
 
 // The load mode on its own: reads the file's version, opens it silently, downloads it.
 int LoadAndDownload(const std::string& strPath, std::string& strError);

@@ -6,6 +6,7 @@
 #include "core/driver/DriverRecord.h"
 #include "core/driver/PlayStatus.h"
 #include "core/model/VextKeyDoc.h"
+#include "core/pad/PadTypes.h"
 #include "core/platform/CountText.h"
 #include "core/registry/RegistryStore.h"
 
@@ -60,14 +61,8 @@ std::string KeySetLine() {
 } // namespace
 
 std::string PadTypeName(int nPadType) {
-    switch (nPadType) {
-    case 0:
-        return "Standard Vext Pad";
-    case 1:
-        return "Corvel Pad";
-    default:
-        return "pad type " + std::to_string(nPadType);
-    }
+    const PadTypeInfo* pType = FindPadType(nPadType);
+    return pType != nullptr ? std::string(pType->name) : "pad type " + std::to_string(nPadType);
 }
 
 DriverStatusReport ReadDriverStatus() {
@@ -99,14 +94,21 @@ DriverStatusReport ReadDriverStatus() {
                                                     ? DescribeDriverLoadStatus(load)
                                                     : std::string("unknown")));
     // Which key set plays now, a game's or the downloaded one, and why.
-    if (PlayStatus play; QueryPlayStatus(&play)) {
+    PlayStatus play;
+    if (QueryPlayStatus(&play)) {
         for (std::string& line : DescribePlayStatus(play)) {
             report.lines.push_back(std::move(line));
         }
     } else {
         report.lines.push_back("key set in play: unknown (the driver does not tell)");
     }
-
+    // Each slot's pad, its make and how it is read; an older driver tells the pad type only.
+    if (play.bSlotsKnown) {
+        for (std::string& line : DescribeSlots(play)) {
+            report.lines.push_back(std::move(line));
+        }
+        return report;
+    }
     for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
         int32_t nAnswer = nSlot;
         nSize = sizeof nAnswer;

@@ -1,6 +1,7 @@
 #include "core/driver/DriverPadTypes.h"
 
 #include "core/driver/DeviceChannel.h"
+#include "core/pad/PadTypes.h"
 
 #include <cstdint>
 
@@ -16,7 +17,7 @@ std::array<int, 4> DriverPadTypes::PadTypes() {
         uint32_t nSize = sizeof buffer;
         // The driver answers the type + 1, 0 when the slot is empty or it cannot tell.
         if (DeviceQuery(VEXT_IOCTL_GET_PAD_TYPE, &buffer, &nSize) && nSize == sizeof buffer &&
-            buffer > 0) {
+            FindPadType(buffer - 1) != nullptr) {
             types[static_cast<size_t>(nSlot - 1)] = buffer - 1;
         }
     }

@@ -127,17 +127,53 @@ bool BuildDriverRecord(const CVextKeyDoc& doc, RegTree& tree) {
     return bOk && AddMappings(tree, doc, indexOfCookie);
 }
 
+bool BuildPadTypesRecord(const CVextKeyDoc& doc, RegTree& tree) {
+    bool bOk = true;
+    for (int nSlot = 1; bOk && nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
+        bOk = tree.SetDword(RegTree::kRoot, "Pad_" + std::to_string(nSlot),
+                            static_cast<uint32_t>(doc.GetPadType(nSlot)));
+    }
+    return bOk;
+}
+
+std::array<int, 4> ReadPadTypesRecord(const RegTree& tree) {
+    std::array<int, 4> types{-1, -1, -1, -1};
+    for (int nSlot = 1; nSlot <= 4; ++nSlot) {
+        RegValueView value;
+        if (tree.Value(RegTree::kRoot, "Pad_" + std::to_string(nSlot), &value) &&
+            value.nType == REG_DWORD && value.data.size() == 4) {
+            const uint32_t n = static_cast<uint32_t>(value.data[0]) |
+                               static_cast<uint32_t>(value.data[1]) << 8 |
+                               static_cast<uint32_t>(value.data[2]) << 16 |
+                               static_cast<uint32_t>(value.data[3]) << 24;
+            types[static_cast<size_t>(nSlot - 1)] = n <= 0x7FFFFFFF ? static_cast<int>(n) : -1;
+        }
+    }
+    return types;
+}
+
 bool WriteDriverRecord(const CVextKeyDoc& doc, RegistryStore& store) {
     RegTree tree;
-    if (!BuildDriverRecord(doc, tree)) {
+    RegTree padTypes;
+    if (!BuildDriverRecord(doc, tree) || !BuildPadTypesRecord(doc, padTypes)) {
         return false;
     }
-    return store.ReplaceKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath, tree) == RegStatus::kOk;
+    RegTransaction transaction(store);
+    return store.ReplaceKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath, tree) == RegStatus::kOk &&
+           store.ReplaceKeyTree(HKEY_LOCAL_MACHINE, kDriverPadTypesPath, padTypes) ==
+               RegStatus::kOk &&
+           transaction.Commit();
 }
 
 bool DeleteDriverRecord(RegistryStore& store) {
-    const RegStatus status = store.DeleteKeyTree(HKEY_LOCAL_MACHINE, kDriverRecordPath);
-    return status == RegStatus::kOk || status == RegStatus::kNotFound;
+    RegTransaction transaction(store);
+    for (const char* pszPath : {kDriverRecordPath, kDriverPadTypesPath}) {
+        const RegStatus status = store.DeleteKeyTree(HKEY_LOCAL_MACHINE, pszPath);
+        if (status != RegStatus::kOk && status != RegStatus::kNotFound) {
+            return false;
+        }
+    }
+    return transaction.Commit();
 }
 
 std::unique_ptr<RegistryStore> OpenDriverRegistry(std::string& strError) {

@@ -8,6 +8,7 @@
 #include "core/registry/RegTree.h"
 #include "core/registry/RegistryStore.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,13 @@ namespace vext {
 inline constexpr char kDriverRecordPath[] =
     "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM"
     "\\Zelvan Vext\\VextKey";
+
+// Beside the record, and written with it: the pad type the key set has in each slot ("Pad_1" to
+// "Pad_4"), so that the driver shows a pad read by position on the picture the key set was made
+// for. Apart from the record, which stays as it always was.
+inline constexpr char kDriverPadTypesPath[] =
+    "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM"
+    "\\Zelvan Vext\\VextKey Pad Types";
 
 // The record's numbered key names, alike for its writer and the driver's reader: functions and
 // mappings "0000", a function's strings "String000"; a larger number takes more digits.
@@ -44,12 +52,18 @@ private:
 // what the driver plays from a game's key-set file. False when the tree is full.
 bool BuildDriverRecord(const CVextKeyDoc& doc, RegTree& tree);
 
-// Replaces the record with the document's key set. False when any part of it cannot be
-// written: then nothing changed and store.LastError() says why.
+// The document's pad types as the tree kept beside the record.
+bool BuildPadTypesRecord(const CVextKeyDoc& doc, RegTree& tree);
+// The pad type of slots 1 to 4 in that tree; -1 for a slot it names none for.
+std::array<int, 4> ReadPadTypesRecord(const RegTree& tree);
+
+// Replaces the record, and the pad types beside it, with the document's key set, in one
+// transaction. False when any part of it cannot be written: then nothing changed and
+// store.LastError() says why.
 bool WriteDriverRecord(const CVextKeyDoc& doc, RegistryStore& store);
 
-// Deletes the record with everything below it. True when no record is left, also when there
-// was none.
+// Deletes the record with everything below it, and the pad types beside it. True when neither
+// is left, also when there was none.
 bool DeleteDriverRecord(RegistryStore& store);
 
 // Opens the registry store the driver reads (RegistryStore::DefaultPath()).

@@ -23,6 +23,15 @@ uint32_t DirectionBits(const PadState& state) {
     return bits;
 }
 
+PadInputs SlotInputs(const PadState& state, const PadPresses& pressed, int nPadType) {
+    if (state.bPositional) {
+        return ShowOnPadType(nPadType,
+                             {state.positions.nButtons | pressed.positions.nButtons,
+                              state.positions.nDirections | pressed.positions.nDirections});
+    }
+    return {state.nButtons | pressed.nButtons, DirectionBits(state) | pressed.nDirections};
+}
+
 bool IsInputActive(const CPadButtonInfo& info, uint32_t nButtons, uint32_t nDirections) {
     switch (info.m_nKind) {
     case kInputButton:
@@ -45,7 +54,8 @@ std::vector<uint32_t> ActiveButtonIds(int nSlot, const CPadLayout& layout, uint3
     return ids;
 }
 
-PadPoller::Poll PadPoller::Update(const PadStates& states, const PadPressesAll& presses) {
+PadPoller::Poll PadPoller::Update(const PadStates& states, const PadPressesAll& presses,
+                                  const std::array<int, 4>& padTypes) {
     Poll poll{};
     for (size_t i = 0; i < states.size(); ++i) {
         if (!states[i].bPresent) {
@@ -54,8 +64,9 @@ PadPoller::Poll PadPoller::Update(const PadStates& states, const PadPressesAll& 
         SlotPoll& slot = poll[i];
         Previous& previous = m_previous[i];
         slot.bPresent = true;
-        slot.nButtons = states[i].nButtons | presses[i].nButtons;
-        slot.nDirections = DirectionBits(states[i]) | presses[i].nDirections;
+        const PadInputs inputs = SlotInputs(states[i], presses[i], padTypes[i]);
+        slot.nButtons = inputs.nButtons;
+        slot.nDirections = inputs.nDirections;
         slot.bButtonsChanged = !previous.bKnown || slot.nButtons != previous.nButtons;
         slot.bDirectionsChanged = !previous.bKnown || slot.nDirections != previous.nDirections;
         previous = {true, slot.nButtons, slot.nDirections};

@@ -17,6 +17,11 @@ namespace vext {
 // position lies within 20 % of the range from that end (the low ends measured from zero).
 uint32_t DirectionBits(const PadState& state);
 
+// The buttons and directions of a slot as pad type nPadType numbers them: a positional pad's
+// positions shown on that type, any other pad's button bits and X/Y directions as they are.
+// Presses are counted as down.
+PadInputs SlotInputs(const PadState& state, const PadPresses& pressed, int nPadType);
+
 // Whether a layout entry's input is down in the button bits B or the direction bits D.
 bool IsInputActive(const CPadButtonInfo& info, uint32_t nButtons, uint32_t nDirections);
 
@@ -41,8 +46,11 @@ public:
 
     // A slot without a pad keeps its previous state. An input that went down since the
     // previous poll (presses) counts as down in this one, even if it is up again: a tap
-    // between two polls lights and maps like a press that lasts.
-    Poll Update(const PadStates& states, const PadPressesAll& presses = {});
+    // between two polls lights and maps like a press that lasts. A pad read by position shows
+    // on padTypes' type for its slot (index 0 for slot 1), whatever type the driver plays it
+    // on.
+    Poll Update(const PadStates& states, const PadPressesAll& presses = {},
+                const std::array<int, 4>& padTypes = {});
 
 private:
     struct Previous {

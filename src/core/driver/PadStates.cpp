@@ -7,9 +7,10 @@
 
 namespace vext {
 
-std::vector<uint8_t> EncodePadStates(const PadStates& states, const PadPressesAll* pPresses) {
+std::vector<uint8_t> EncodePadStates(const PadStates& states, const PadPressesAll* pPresses,
+                                     bool bPositions) {
     std::vector<uint8_t> bytes;
-    bytes.reserve(kPadStatesAndPressesWireSize);
+    bytes.reserve(kPadStatesWithPositionsWireSize);
     for (const PadState& s : states) {
         for (const uint32_t value :
              {s.bPresent ? 1u : 0u, s.nButtons, s.nX, s.nY, s.nXMin, s.nXMax, s.nYMin, s.nYMax}) {
@@ -21,12 +22,24 @@ std::vector<uint8_t> EncodePadStates(const PadStates& states, const PadPressesAl
             PutU32(p.nButtons, &bytes);
             PutU32(p.nDirections, &bytes);
         }
+        for (size_t i = 0; bPositions && i < states.size(); ++i) {
+            const PadState& s = states[i];
+            const PadPresses& p = (*pPresses)[i];
+            for (const uint32_t value :
+                 {s.bPositional ? 1u : 0u, s.positions.nButtons, s.positions.nDirections,
+                  p.positions.nButtons, p.positions.nDirections}) {
+                PutU32(value, &bytes);
+            }
+        }
     }
     return bytes;
 }
 
 bool DecodePadStates(std::span<const uint8_t> bytes, PadStates* pStates, PadPressesAll* pPresses) {
-    const bool bWithPresses = pPresses != nullptr && bytes.size() == kPadStatesAndPressesWireSize;
+    const bool bWithPositions =
+        pPresses != nullptr && bytes.size() == kPadStatesWithPositionsWireSize;
+    const bool bWithPresses =
+        bWithPositions || (pPresses != nullptr && bytes.size() == kPadStatesAndPressesWireSize);
     if (bytes.size() != kPadStatesWireSize && !bWithPresses) {
         return false;
     }
@@ -48,13 +61,23 @@ bool DecodePadStates(std::span<const uint8_t> bytes, PadStates* pStates, PadPres
             return false;
         }
     }
+    PadPressesAll presses{};
+    for (size_t i = 0; bWithPresses && i < presses.size(); ++i) {
+        presses[i].nButtons = GetU32(bytes, kPadStatesWireSize + i * 8);
+        presses[i].nDirections = GetU32(bytes, kPadStatesWireSize + i * 8 + 4);
+    }
+    for (size_t i = 0; bWithPositions && i < states.size(); ++i) {
+        const size_t nBase = kPadStatesAndPressesWireSize + i * 20;
+        const uint32_t nPositional = GetU32(bytes, nBase);
+        if (nPositional > 1 || (nPositional == 1 && !states[i].bPresent)) {
+            return false;
+        }
+        states[i].bPositional = nPositional == 1;
+        states[i].positions = {GetU32(bytes, nBase + 4), GetU32(bytes, nBase + 8)};
+        presses[i].positions = {GetU32(bytes, nBase + 12), GetU32(bytes, nBase + 16)};
+    }
     *pStates = states;
     if (pPresses) {
-        PadPressesAll presses{};
-        for (size_t i = 0; bWithPresses && i < presses.size(); ++i) {
-            presses[i].nButtons = GetU32(bytes, kPadStatesWireSize + i * 8);
-            presses[i].nDirections = GetU32(bytes, kPadStatesWireSize + i * 8 + 4);
-        }
         *pPresses = presses;
     }
     return true;
@@ -64,26 +87,32 @@ bool QueryPadStates(PadStates* pStates, uint32_t nToken, PadPressesAll* pPresses
     if (pStates == nullptr) {
         return false;
     }
-    // The longer request asks for the presses too; an older driver answers the states only.
+    // The longest request asks for the presses and the positions too; a driver from before them
+    // refuses it, and is asked the shorter one it knows.
     const bool bPresses = nToken != 0 && pPresses != nullptr;
-    std::array<uint8_t, kPadStatesAndPressesWireSize> buffer{};
-    auto nSize =
-        static_cast<uint32_t>(bPresses ? kPadStatesAndPressesWireSize : kPadStatesWireSize);
-    if (bPresses) {
-        std::vector<uint8_t> token;
-        PutU32(nToken, &token);
-        std::copy(token.begin(), token.end(), buffer.begin() + kPadStatesWireSize);
-    }
-    if (DeviceQuery(VEXT_IOCTL_GET_PAD_STATES, buffer.data(), &nSize) == 0) {
-        if (!bPresses) {
-            return false;
+    for (const size_t nAsked :
+         {kPadStatesWithPositionsWireSize, kPadStatesAndPressesWireSize, kPadStatesWireSize}) {
+        if (bPresses == (nAsked == kPadStatesWireSize)) {
+            continue;
         }
-        // A driver from before the presses refuses the longer request: the states alone, then.
-        *pPresses = {};
-        return QueryPadStates(pStates);
+        std::array<uint8_t, kPadStatesWithPositionsWireSize> buffer{};
+        auto nSize = static_cast<uint32_t>(nAsked);
+        if (bPresses) {
+            std::vector<uint8_t> token;
+            PutU32(nToken, &token);
+            std::copy(token.begin(), token.end(), buffer.begin() + kPadStatesWireSize);
+        }
+        if (DeviceQuery(VEXT_IOCTL_GET_PAD_STATES, buffer.data(), &nSize) != 0) {
+            return DecodePadStates(std::span<const uint8_t>(buffer.data(), nSize), pStates,
+                                   bPresses ? pPresses : nullptr);
+        }
     }
-    return DecodePadStates(std::span<const uint8_t>(buffer.data(), nSize), pStates,
-                           bPresses ? pPresses : nullptr);
+    if (!bPresses) {
+        return false;
+    }
+    // A driver from before the presses refuses every longer request: the states alone, then.
+    *pPresses = {};
+    return QueryPadStates(pStates);
 }
 
 } // namespace vext

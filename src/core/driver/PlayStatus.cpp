@@ -11,15 +11,16 @@
 namespace vext {
 namespace {
 
-// Seven fields of this size stay within kMaxPlayStatusText.
+// Seven fields of this size and four slots stay within kMaxPlayStatusText.
 constexpr size_t kMaxField = 500;
+constexpr size_t kMaxSlotField = 100;
 constexpr int kMaxPageRequests = 64;
 
 // Escaped, then cut at a character boundary (never inside an escape's UTF-8 neighbour).
-std::string FieldValue(std::string_view value) {
+std::string FieldValue(std::string_view value, size_t nMax = kMaxField) {
     std::string text = EscapeForLine(value);
-    if (text.size() > kMaxField) {
-        size_t nCut = kMaxField;
+    if (text.size() > nMax) {
+        size_t nCut = nMax;
         while (nCut > 0 && (static_cast<uint8_t>(text[nCut]) & 0xC0) == 0x80) {
             --nCut;
         }
@@ -33,10 +34,11 @@ std::string FieldValue(std::string_view value) {
 
 std::string EncodePlayStatus(const PlayStatus& status) {
     std::string text;
-    const auto field = [&text](std::string_view name, std::string_view value) {
+    const auto field = [&text](std::string_view name, std::string_view value,
+                               size_t nMax = kMaxField) {
         text += name;
         text += '\t';
-        text += FieldValue(value);
+        text += FieldValue(value, nMax);
         text += '\n';
     };
     field("set", status.strKeySet);
@@ -46,6 +48,9 @@ std::string EncodePlayStatus(const PlayStatus& status) {
     field("failed", std::to_string(status.nFailedRule));
     field("problem", status.strProblem);
     field("focus", status.strFocus);
+    for (size_t i = 0; status.bSlotsKnown && i < status.slotPads.size(); ++i) {
+        field("slot" + std::to_string(i + 1), status.slotPads[i], kMaxSlotField);
+    }
     return text.size() <= kMaxPlayStatusText ? text : text.substr(0, kMaxPlayStatusText);
 }
 
@@ -89,6 +94,10 @@ bool DecodePlayStatus(std::string_view text, PlayStatus* pStatus) {
             status.strProblem = value;
         } else if (name == "focus") {
             status.strFocus = value;
+        } else if (name.size() == 5 && name.starts_with("slot") && name[4] >= '1' &&
+                   name[4] <= '4') {
+            status.slotPads[static_cast<size_t>(name[4] - '1')] = value;
+            status.bSlotsKnown = true;
         }
     }
     if (!bSawSet) {
@@ -168,6 +177,15 @@ std::vector<std::string> DescribePlayStatus(const PlayStatus& status) {
     }
     return {"key set in play: " + set + " (" + why + ")",
             "focus: " + (status.strFocus.empty() ? std::string("unknown") : status.strFocus)};
+}
+
+std::vector<std::string> DescribeSlots(const PlayStatus& status) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; status.bSlotsKnown && i < status.slotPads.size(); ++i) {
+        lines.push_back("slot " + std::to_string(i + 1) + ": " +
+                        (status.slotPads[i].empty() ? std::string("none") : status.slotPads[i]));
+    }
+    return lines;
 }
 
 } // namespace vext

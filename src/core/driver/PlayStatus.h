@@ -7,6 +7,7 @@
 
 #include "core/driver/DeviceCodes.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -27,6 +28,10 @@ struct PlayStatus {
     std::string strProblem;
     // How the focus is followed: "X11", "unavailable (no X display)", ...
     std::string strFocus;
+    // Each slot's pad: "Twin-Stick Pad (Xbox 360 Controller, game controller)", empty for none;
+    // bSlotsKnown false when the driver does not tell (an older one).
+    std::array<std::string, 4> slotPads;
+    bool bSlotsKnown = false;
 
     bool operator==(const PlayStatus&) const = default;
 };
@@ -54,5 +59,9 @@ bool QueryPlayStatus(PlayStatus* pStatus);
 
 // "key set in play: "Racing" (rule 2: class steam_app_244210)" and "focus: X11".
 std::vector<std::string> DescribePlayStatus(const PlayStatus& status);
+
+// "slot 1: Twin-Stick Pad (Xbox 360 Controller, game controller)", ..., "slot 4: none"; nothing
+// when the driver does not tell.
+std::vector<std::string> DescribeSlots(const PlayStatus& status);
 
 } // namespace vext

@@ -191,7 +191,9 @@ void CVextKeyView::PollPads() {
     if (!bAnswered) {
         return;
     }
-    const PadPoller::Poll poll = m_poller.Update(states, presses);
+    const std::array<int, 4> padTypes = {pDoc->GetPadType(1), pDoc->GetPadType(2),
+                                         pDoc->GetPadType(3), pDoc->GetPadType(4)};
+    const PadPoller::Poll poll = m_poller.Update(states, presses, padTypes);
     const int nRow = m_pList->GetSelectedItem();
     const PadLayoutTable* pLayouts = TheAppState().m_pPadLayouts;
     for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {

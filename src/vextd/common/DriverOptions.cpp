@@ -20,15 +20,11 @@ bool ParseInt(const std::string& text, int nMin, int nMax, int* pnValue) {
     return true;
 }
 
-// "N" attaches N pads of 12 buttons; "12,8" one pad per count.
-bool ParseTestPads(const std::string& text, std::vector<int>* pPads) {
+// "N" attaches N pads of 12 buttons; "12,8" one pad per count, and "gc" a game controller.
+bool ParseTestPads(const std::string& text, std::vector<TestPad>* pPads) {
     pPads->clear();
-    if (text.find(',') == std::string::npos) {
-        int nCount = 0;
-        if (!ParseInt(text, 0, 4, &nCount)) {
-            return false;
-        }
-        pPads->assign(static_cast<size_t>(nCount), 12);
+    if (int nCount = 0; text.find(',') == std::string::npos && ParseInt(text, 0, 4, &nCount)) {
+        pPads->assign(static_cast<size_t>(nCount), TestPad{});
         return true;
     }
     size_t nStart = 0;
@@ -36,11 +32,12 @@ bool ParseTestPads(const std::string& text, std::vector<int>* pPads) {
         const size_t nComma = text.find(',', nStart);
         const std::string item =
             text.substr(nStart, nComma == std::string::npos ? std::string::npos : nComma - nStart);
-        int nButtons = 0;
-        if (!ParseInt(item, 0, 32, &nButtons)) {
+        TestPad pad;
+        pad.bController = item == "gc";
+        if (!pad.bController && !ParseInt(item, 0, 32, &pad.nButtons)) {
             return false;
         }
-        pPads->push_back(nButtons);
+        pPads->push_back(pad);
         if (nComma == std::string::npos) {
             break;
         }
@@ -58,13 +55,16 @@ namespace {
 
 struct DriverSetting {
     std::string_view name;
+    int nMin;
     int nMax;
+    std::string_view unit;
     std::optional<int> DriverOptions::*pValue;
 };
 
 constexpr DriverSetting kDriverSettings[] = {
-    {"min-hold-ms", kMaxMinHoldMs, &DriverOptions::nMinHoldMs},
-    {"repeat-delay-ms", kMaxRepeatDelayMs, &DriverOptions::nRepeatDelayMs},
+    {"min-hold-ms", 0, kMaxMinHoldMs, "milliseconds", &DriverOptions::nMinHoldMs},
+    {"repeat-delay-ms", 0, kMaxRepeatDelayMs, "milliseconds", &DriverOptions::nRepeatDelayMs},
+    {"trigger-threshold", 1, 100, "a percentage", &DriverOptions::nTriggerPercent},
 };
 
 const DriverSetting* FindDriverSetting(std::string_view name) {
@@ -93,10 +93,12 @@ void ReadDriverSettings(std::string_view text, DriverOptions* pOptions,
             return;
         }
         int nValue = 0;
-        if (!ParseInt(std::string(TrimConfig(line.substr(nEqual + 1))), 0, pSetting->nMax,
-                      &nValue)) {
+        if (!ParseInt(std::string(TrimConfig(line.substr(nEqual + 1))), pSetting->nMin,
+                      pSetting->nMax, &nValue)) {
             pWarnings->push_back("pad configuration line " + std::to_string(nLine) + ": " +
-                                 std::string(pSetting->name) + " needs milliseconds from 0 to " +
+                                 std::string(pSetting->name) + " needs " +
+                                 std::string(pSetting->unit) + " from " +
+                                 std::to_string(pSetting->nMin) + " to " +
                                  std::to_string(pSetting->nMax) + "; skipped");
             return;
         }
@@ -190,13 +192,23 @@ bool ParseDriverOptions(const std::vector<std::string>& args, DriverOptions* pOp
                 return false;
             }
             pOptions->nRepeatDelayMs = nValue;
+        } else if (arg == "--trigger-threshold") {
+            if (!takeValue()) {
+                return false;
+            }
+            int nValue = 0;
+            if (!ParseInt(value, 1, 100, &nValue)) {
+                *pError = "--trigger-threshold needs a percentage from 1 to 100";
+                return false;
+            }
+            pOptions->nTriggerPercent = nValue;
         } else if (arg == "--test-virtual-pads") {
             if (!takeValue()) {
                 return false;
             }
             if (!ParseTestPads(value, &pOptions->testPads)) {
                 *pError = "--test-virtual-pads needs a pad count (0 to 4) or up to four button "
-                          "counts (0 to 32) separated by commas";
+                          "counts (0 to 32) or gc separated by commas";
                 return false;
             }
         } else if (arg == "--foreground" || arg == "-f") {
@@ -240,6 +252,9 @@ std::string DriverUsage() {
            "                     interval)\n"
            "  --min-hold-ms N    keep every key down at least N ms (0 to 1000; default\n"
            "                     0, or min-hold-ms in the pad configuration)\n"
+           "  --trigger-threshold PERCENT  how far a trigger is pulled to count as down\n"
+           "                     (1 to 100; default 50, or trigger-threshold in the pad\n"
+           "                     configuration); it is up again below four fifths of it\n"
            "  --pad-config PATH  pad types and pinned slots (default\n"
            "                     ~/.config/vext/pads.conf)\n"
            "  --foreground, -f   stay in the foreground (as under systemd)\n"

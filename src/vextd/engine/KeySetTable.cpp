@@ -3,8 +3,9 @@
 namespace vext {
 
 KeySetTable::KeySetTable(std::string strSetName, std::vector<DriverFunction> functions,
-                         const std::vector<std::pair<uint32_t, int>>& mappings)
-    : m_strSetName(std::move(strSetName)), m_functions(std::move(functions)) {
+                         const std::vector<std::pair<uint32_t, int>>& mappings,
+                         std::array<int, 4> padTypes)
+    : m_strSetName(std::move(strSetName)), m_functions(std::move(functions)), m_padTypes(padTypes) {
     const int nCount = FunctionCount();
     for (DriverFunction& f : m_functions) {
         if (f.nLink < 0 || f.nLink >= nCount) {

@@ -4,6 +4,7 @@
 // and the mapping of button IDs to functions. Built once and never changed afterwards, so the
 // pad thread can read it while the next one is being loaded.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -38,7 +39,8 @@ public:
     // Links and mapping targets outside the function table are dropped; of two mappings for the
     // same button the first wins.
     KeySetTable(std::string strSetName, std::vector<DriverFunction> functions,
-                const std::vector<std::pair<uint32_t, int>>& mappings);
+                const std::vector<std::pair<uint32_t, int>>& mappings,
+                std::array<int, 4> padTypes = {-1, -1, -1, -1});
 
     const std::string& SetName() const { return m_strSetName; }
     int FunctionCount() const { return static_cast<int>(m_functions.size()); }
@@ -50,6 +52,12 @@ public:
     int FunctionFor(uint32_t nButtonId) const;
 
     size_t MappingCount() const { return m_mappings.size(); }
+
+    // The pad type the key set has in slot 1 to 4; -1 when it does not say (an older
+    // download) or for another slot.
+    int PadType(int nSlot) const {
+        return nSlot >= 1 && nSlot <= 4 ? m_padTypes[static_cast<size_t>(nSlot - 1)] : -1;
+    }
 
     // The function whose step position a function plays and moves: a Step function owns its
     // own, a step-down companion shares its Step function's. -1 for Normal functions.
@@ -63,6 +71,7 @@ private:
     std::string m_strSetName;
     std::vector<DriverFunction> m_functions;
     std::unordered_map<uint32_t, int> m_mappings;
+    std::array<int, 4> m_padTypes{-1, -1, -1, -1};
 };
 
 } // namespace vext

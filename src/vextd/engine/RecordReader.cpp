@@ -178,7 +178,7 @@ bool ReadFunctions(const RegTree& tree, Reader& reader, uint32_t nFunctions, uin
 
 } // namespace
 
-RecordLoad ReadDriverRecord(const RegTree* pRecord) {
+RecordLoad ReadDriverRecord(const RegTree* pRecord, const RegTree* pPadTypes) {
     RecordLoad load;
     load.pTable = std::make_shared<const KeySetTable>();
     if (pRecord == nullptr) {
@@ -240,8 +240,9 @@ RecordLoad ReadDriverRecord(const RegTree* pRecord) {
         load.problem = reader.Kind();
         return load;
     }
-    load.pTable =
-        std::make_shared<const KeySetTable>(std::move(strSetName), std::move(functions), mappings);
+    load.pTable = std::make_shared<const KeySetTable>(
+        std::move(strSetName), std::move(functions), mappings,
+        pPadTypes != nullptr ? ReadPadTypesRecord(*pPadTypes) : std::array<int, 4>{-1, -1, -1, -1});
     return load;
 }
 

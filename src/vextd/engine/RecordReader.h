@@ -33,7 +33,8 @@ struct RecordLoad {
     std::string strProblem; // empty when the record was read whole
 };
 
-// pRecord is the record's root key copied out of the store; null when there is none.
-RecordLoad ReadDriverRecord(const RegTree* pRecord);
+// pRecord is the record's root key copied out of the store; null when there is none. pPadTypes,
+// when there, is the key of pad types beside it.
+RecordLoad ReadDriverRecord(const RegTree* pRecord, const RegTree* pPadTypes = nullptr);
 
 } // namespace vext

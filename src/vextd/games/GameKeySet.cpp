@@ -16,12 +16,13 @@ bool GameKeySet::Refresh() {
     m_bRead = true;
     m_stamp = stamp;
     RegTree tree;
+    RegTree padTypes;
     std::string strError;
     std::shared_ptr<const KeySetTable> pTable;
     if (!stamp.bExists) {
         strError = m_strPath + ": no such file";
-    } else if (ReadKeySetForDriver(m_strPath, tree, strError) == kExitOk) {
-        RecordLoad load = ReadDriverRecord(&tree);
+    } else if (ReadKeySetForDriver(m_strPath, tree, padTypes, strError) == kExitOk) {
+        RecordLoad load = ReadDriverRecord(&tree, &padTypes);
         if (load.strProblem.empty()) {
             pTable = std::move(load.pTable);
         } else {

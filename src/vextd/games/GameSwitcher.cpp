@@ -251,6 +251,8 @@ PlayStatus GameSwitcher::Status() const {
     if (status.nRule == 0) {
         status.strKeySet = m_service.DownloadedSetName();
     }
+    status.slotPads = m_service.SlotDescriptions();
+    status.bSlotsKnown = true;
     return status;
 }
 

@@ -14,6 +14,10 @@ struct PadInfo {
     int nButtons = 0;
     std::string strGuid; // SDL's GUID string
     std::string strPath; // device path; empty for a virtual pad
+    // Read through SDL's game-controller layer, by position; strMake is then the mapping's name
+    // of the pad ("Xbox 360 Controller").
+    bool bPositional = false;
+    std::string strMake;
 };
 
 } // namespace vext

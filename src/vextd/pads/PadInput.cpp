@@ -1,6 +1,7 @@
 #include "vextd/pads/PadInput.h"
 
 #include "core/model/ButtonId.h"
+#include "core/pad/PadLayoutTable.h"
 
 #include <array>
 
@@ -63,6 +64,12 @@ PadState LiveState(uint32_t nButtons, int nX, int nY, uint32_t nHatDirections) {
     return state;
 }
 
+bool TriggerDown(bool bWasDown, int nValue, int nPercent) {
+    constexpr int kTravel = 32767;
+    const int nDownAt = kTravel * nPercent / 100;
+    return nValue >= (bWasDown ? nDownAt * 4 / 5 : nDownAt);
+}
+
 void DiffInputs(int nSlot, uint32_t nOldButtons, uint32_t nNewButtons, uint32_t nOldDirections,
                 uint32_t nNewDirections, const std::function<void(uint32_t, bool)>& onChange) {
     const uint32_t nButtonChanges = nOldButtons ^ nNewButtons;
@@ -72,22 +79,12 @@ void DiffInputs(int nSlot, uint32_t nOldButtons, uint32_t nNewButtons, uint32_t 
             onChange(MakeButtonId(nSlot, i, 1, kInputButton), (nNewButtons & nBit) != 0);
         }
     }
-    struct Direction {
-        uint32_t nBit;
-        int nX;
-        int nY;
-    };
-    constexpr std::array<Direction, 4> kDirections{{
-        {kDirLeft, 0, 0},
-        {kDirRight, 0, 2},
-        {kDirDown, 1, 0},
-        {kDirUp, 1, 2},
-    }};
     const uint32_t nDirectionChanges = nOldDirections ^ nNewDirections;
-    for (const Direction& d : kDirections) {
-        if ((nDirectionChanges & d.nBit) != 0) {
-            onChange(MakeButtonId(nSlot, d.nX, d.nY, kInputDirection),
-                     (nNewDirections & d.nBit) != 0);
+    for (int i = 0; i < 2 * kDirectionAxes; ++i) {
+        const uint32_t nBit = 1u << i;
+        if ((nDirectionChanges & nBit) != 0) {
+            onChange(MakeButtonId(nSlot, i / 2, (i % 2) * 2, kInputDirection),
+                     (nNewDirections & nBit) != 0);
         }
     }
 }

@@ -1,9 +1,12 @@
 #pragma once
 
-// How a pad's raw state becomes input bits, the same way the configurator reads pads: button
-// bit i is button i, the X and Y axes beyond 20 % of their range from either end are the four
-// directions, and a hat (a D-pad) gives the same four directions. Pure functions, so the
-// thresholds are tested without a joystick.
+// How a pad's state becomes input bits, the same way the configurator reads pads. Read as a
+// joystick: button bit i is button i, the X and Y axes beyond 20 % of their range from either end
+// are the four directions, and a hat (a D-pad) gives the same four directions. Read as a game
+// controller, by position (core/pad/PadPositions.h): each stick's axes by the same 20 % rule,
+// the D-pad apart, and a trigger down past a threshold and up again only below four fifths of
+// it, so a finger resting on it does not chatter. Pure functions, so the thresholds are tested
+// without a pad.
 
 #include "core/driver/PadStates.h"
 
@@ -32,8 +35,12 @@ uint32_t HatDirectionBits(unsigned nHat);
 // exactly the directions the driver plays.
 PadState LiveState(uint32_t nButtons, int nX, int nY, uint32_t nHatDirections);
 
+// A trigger's new state from its axis (0 to 32767) and its state before.
+bool TriggerDown(bool bWasDown, int nValue, int nPercent);
+
 // Calls onChange(buttonId, down) for every input whose bit differs between the old and the new
-// state of a slot: buttons first, then directions, each in bit order.
+// state of a slot: buttons first, then directions, each in bit order. Direction bit 2a + y / 2
+// is the direction of axis a toward y (PadInputMask's).
 void DiffInputs(int nSlot, uint32_t nOldButtons, uint32_t nNewButtons, uint32_t nOldDirections,
                 uint32_t nNewDirections, const std::function<void(uint32_t, bool)>& onChange);
 

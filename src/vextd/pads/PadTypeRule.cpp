@@ -50,10 +50,8 @@ void PadTypeRule::Parse(std::string_view text, std::vector<std::string>* pWarnin
             const std::string setting = Fold(TrimConfig(settings.substr(0, nComma)));
             settings =
                 nComma == std::string_view::npos ? std::string_view() : settings.substr(nComma + 1);
-            if (setting == "standard" || setting == "0") {
-                entry.nType = kPadStandard;
-            } else if (setting == "corvel" || setting == "1") {
-                entry.nType = kPadCorvel;
+            if (const std::optional<int> nType = PadTypeFromWord(setting)) {
+                entry.nType = *nType;
             } else if (const int nSlot = SlotSetting(setting); nSlot > 0) {
                 entry.nSlot = nSlot;
             } else {
@@ -62,7 +60,8 @@ void PadTypeRule::Parse(std::string_view text, std::vector<std::string>* pWarnin
         }
         if (!bOk || (entry.nType < 0 && entry.nSlot == 0)) {
             pWarnings->push_back("pad configuration line " + std::to_string(nLine) +
-                                 " is not \"<pad name, GUID or path> = standard|corvel|slot N\"; "
+                                 " is not \"<pad name, GUID or path> = "
+                                 "standard|corvel|twin|slot N\"; "
                                  "skipped");
             return;
         }
@@ -88,17 +87,27 @@ bool PadTypeRule::Matches(const Entry& entry, const PadKey& pad) {
     return !error && target == std::filesystem::path(pad.path);
 }
 
-int PadTypeRule::TypeFor(std::string_view name, int nButtons) const {
-    return TypeFor(PadKey{name, {}, {}}, nButtons);
+int PadTypeRule::TypeFor(std::string_view name, int nButtons, bool bPositional) const {
+    return TypeFor(PadKey{name, {}, {}}, nButtons, bPositional);
 }
 
-int PadTypeRule::TypeFor(const PadKey& pad, int nButtons) const {
+int PadTypeRule::TypeFor(const PadKey& pad, int nButtons, bool bPositional) const {
+    if (const std::optional<int> nType = ConfiguredType(pad)) {
+        return *nType;
+    }
+    if (bPositional) {
+        return kPadTwinStick;
+    }
+    return nButtons >= kCorvelMinButtons ? kPadCorvel : kPadStandard;
+}
+
+std::optional<int> PadTypeRule::ConfiguredType(const PadKey& pad) const {
     for (const Entry& entry : m_entries) {
         if (entry.nType >= 0 && Matches(entry, pad)) {
             return entry.nType;
         }
     }
-    return nButtons >= kCorvelMinButtons ? kPadCorvel : kPadStandard;
+    return std::nullopt;
 }
 
 int PadTypeRule::PinnedSlot(const PadKey& pad, int* pnLine) const {

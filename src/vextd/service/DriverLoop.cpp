@@ -64,10 +64,14 @@ bool DriverLoop::Init(std::string* pError) {
 }
 
 void DriverLoop::RequestStop() {
+    Post([this] { m_bStop = true; });
+}
+
+void DriverLoop::Post(std::function<void()> task) {
     {
         const std::lock_guard<std::mutex> lock(m_taskMutex);
-        m_tasks.emplace_back([this] {
-            m_bStop = true;
+        m_tasks.emplace_back([task = std::move(task)] {
+            task();
             return DeviceAnswer{};
         });
     }

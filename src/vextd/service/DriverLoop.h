@@ -44,6 +44,9 @@ public:
         m_onWatcherReadable = std::move(onReadable);
     }
 
+    // Runs task on the loop's thread at its next turn, from any thread, without waiting.
+    void Post(std::function<void()> task);
+
     // Runs task on the loop's thread and waits for its answer; nothing when the loop did not
     // get to it in time.
     std::optional<DeviceAnswer> RunOnLoop(std::function<DeviceAnswer()> task,

@@ -105,7 +105,9 @@ DeviceAnswer DriverService::Handle(const DeviceRequest& request) {
             if (nToken != 0) {
                 const std::lock_guard<std::mutex> lock(m_mutex);
                 const PadPressesAll presses = m_presses.Take(nToken);
-                return DeviceAnswer{true, EncodePadStates(m_live, &presses)};
+                return DeviceAnswer{
+                    true,
+                    EncodePadStates(m_live, &presses, nSize >= kPadStatesWithPositionsWireSize)};
             }
         }
         return DeviceAnswer{true, EncodePadStates(LiveStates())};
@@ -280,22 +282,25 @@ void DriverService::Apply(RecordLoad load) {
     // The old table is let go of after the lock: freeing a large one takes milliseconds that
     // the serving thread should not wait for.
     std::shared_ptr<const KeySetTable> pOld;
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_bStoreBusy) {
-        LogInfo("the registry store is free again");
-        m_bStoreBusy = false;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bStoreBusy) {
+            LogInfo("the registry store is free again");
+            m_bStoreBusy = false;
+        }
+        if (m_pDownloaded) {
+            // A game's key set plays on; the download plays when no rule chooses.
+            m_downloadedPositions = EmulationEngine::CarryPositions(
+                *m_pDownloaded, m_downloadedPositions, *load.pTable);
+            pOld = std::exchange(m_pDownloaded, std::move(load.pTable));
+        } else {
+            pOld = m_engine.SharedTable();
+            m_engine.SetTable(std::move(load.pTable));
+        }
+        m_engine.SetEnabled(m_bWantEnabled);
+        m_status = status;
     }
-    if (m_pDownloaded) {
-        // A game's key set plays on; the download plays when no rule chooses.
-        m_downloadedPositions =
-            EmulationEngine::CarryPositions(*m_pDownloaded, m_downloadedPositions, *load.pTable);
-        pOld = std::exchange(m_pDownloaded, std::move(load.pTable));
-    } else {
-        pOld = m_engine.SharedTable();
-        m_engine.SetTable(std::move(load.pTable));
-    }
-    m_engine.SetEnabled(m_bWantEnabled);
-    m_status = status;
+    TableChanged();
 }
 
 DriverLoadStatus DriverService::LoadStatus() const {
@@ -380,8 +385,47 @@ int32_t DriverService::PadTypeAnswer(int32_t nSlot) const {
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     const auto& pad = m_pads[static_cast<size_t>(nSlot - 1)];
-    return pad ? m_rule.TypeFor(PadKey{pad->strName, pad->strGuid, pad->strPath}, pad->nButtons) + 1
+    return pad ? m_rule.TypeFor(PadKey{pad->strName, pad->strGuid, pad->strPath}, pad->nButtons,
+                                pad->bPositional) +
+                     1
                : 0;
+}
+
+int DriverService::ShownAs(int nSlot) const {
+    if (nSlot < 1 || nSlot > kPadSlots) {
+        return kPadTwinStick;
+    }
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    if (const auto& pad = m_pads[static_cast<size_t>(nSlot - 1)]) {
+        if (const std::optional<int> nType =
+                m_rule.ConfiguredType(PadKey{pad->strName, pad->strGuid, pad->strPath})) {
+            return *nType;
+        }
+    }
+    // Else the picture the key set in play was made with for the slot.
+    const int nType = m_engine.Table().PadType(nSlot);
+    return FindPadType(nType) != nullptr ? nType : kPadTwinStick;
+}
+
+std::array<std::string, kPadSlots> DriverService::SlotDescriptions() const {
+    std::array<std::string, kPadSlots> descriptions;
+    for (int nSlot = 1; nSlot <= kPadSlots; ++nSlot) {
+        std::optional<PadInfo> pad;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            pad = m_pads[static_cast<size_t>(nSlot - 1)];
+        }
+        if (!pad) {
+            continue;
+        }
+        const PadTypeInfo* pType = FindPadType(PadTypeAnswer(nSlot) - 1);
+        descriptions[static_cast<size_t>(nSlot - 1)] =
+            std::string(pType != nullptr ? pType->name : "pad") + " (" +
+            (pad->bPositional ? pad->strMake + ", game controller"
+                              : pad->strName + ", joystick: " + CountOf(pad->nButtons, "button")) +
+            ")";
+    }
+    return descriptions;
 }
 
 void DriverService::SetLiveState(int nSlot, const PadState& state) {
@@ -391,7 +435,10 @@ void DriverService::SetLiveState(int nSlot, const PadState& state) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     PadState& live = m_live[static_cast<size_t>(nSlot - 1)];
     m_presses.Note(static_cast<size_t>(nSlot - 1),
-                   {state.nButtons & ~live.nButtons, DirectionBits(state) & ~DirectionBits(live)});
+                   {state.nButtons & ~live.nButtons,
+                    DirectionBits(state) & ~DirectionBits(live),
+                    {state.positions.nButtons & ~live.positions.nButtons,
+                     state.positions.nDirections & ~live.positions.nDirections}});
     live = state;
 }
 
@@ -406,6 +453,26 @@ void DriverService::ReleaseAll() {
 }
 
 std::vector<int> DriverService::PlayGameTable(std::shared_ptr<const KeySetTable> pTable,
+                                              std::vector<int> positions) {
+    std::vector<int> left = SwapGameTable(std::move(pTable), std::move(positions));
+    TableChanged();
+    return left;
+}
+
+void DriverService::SetTableChanged(std::function<void()> changed) {
+    // Once this returns, the callback before runs no more: it runs under the same lock.
+    const std::lock_guard<std::mutex> lock(m_changedMutex);
+    m_tableChanged = std::move(changed);
+}
+
+void DriverService::TableChanged() {
+    const std::lock_guard<std::mutex> lock(m_changedMutex);
+    if (m_tableChanged) {
+        m_tableChanged();
+    }
+}
+
+std::vector<int> DriverService::SwapGameTable(std::shared_ptr<const KeySetTable> pTable,
                                               std::vector<int> positions) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_pDownloaded) {

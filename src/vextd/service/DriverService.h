@@ -66,6 +66,10 @@ public:
     // What code 40 answers: the output and the session it types into. Set before serving.
     void SetOutputInfo(const DriverOutputInfo& info) { m_outputInfo = info; }
 
+    // Runs after another key set came into play (a load swapped in, a game's key set), on the
+    // thread that swapped it, outside the lock; null stops it.
+    void SetTableChanged(std::function<void()> changed);
+
     // Extra requests (test builds): codes it answers are not refused. Set before serving.
     void SetExtraHandler(std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> h) {
         m_extraHandler = std::move(h);
@@ -97,6 +101,12 @@ public:
     void SetPad(int nSlot, const PadInfo* pInfo);
     // Pad type + 1, or 0 when the slot is empty or out of range.
     int32_t PadTypeAnswer(int32_t nSlot) const;
+    // The pad type whose buttons a pad read by position plays in the slot: the one pads.conf
+    // names for it, else the one the key set in play has for the slot, else the Twin-Stick Pad.
+    int ShownAs(int nSlot) const;
+    // Each slot's pad for --status: "Twin-Stick Pad (Xbox 360 Controller, game controller)";
+    // empty for an empty slot.
+    std::array<std::string, kPadSlots> SlotDescriptions() const;
 
     // The live state of a slot as the pads last changed it (code 30 answers all four).
     void SetLiveState(int nSlot, const PadState& state);
@@ -118,6 +128,9 @@ public:
 
 private:
     void LoadLoop();
+    std::vector<int> SwapGameTable(std::shared_ptr<const KeySetTable> pTable,
+                                   std::vector<int> positions);
+    void TableChanged();
     // A busy store leaves the table in play; Tick asks for the load again.
     void Apply(RecordLoad load);
 
@@ -136,6 +149,8 @@ private:
     std::vector<int> m_downloadedPositions;
     DriverOutputInfo m_outputInfo;
     std::function<std::optional<DeviceAnswer>(const DeviceRequest&)> m_extraHandler;
+    std::mutex m_changedMutex; // taken apart from m_mutex, never inside it
+    std::function<void()> m_tableChanged;
 
     // Loads are numbered as asked; one load answers every request made before it began.
     std::condition_variable m_loadChanged;

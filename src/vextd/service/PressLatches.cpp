@@ -6,12 +6,15 @@
 namespace vext {
 
 void PressLatches::Note(size_t nSlot, const PadPresses& pressed) {
-    if (nSlot >= PadPressesAll().size() || (pressed.nButtons == 0 && pressed.nDirections == 0)) {
+    if (nSlot >= PadPressesAll().size() || pressed == PadPresses{}) {
         return;
     }
     for (Client& client : m_clients) {
-        client.presses[nSlot].nButtons |= pressed.nButtons;
-        client.presses[nSlot].nDirections |= pressed.nDirections;
+        PadPresses& latched = client.presses[nSlot];
+        latched.nButtons |= pressed.nButtons;
+        latched.nDirections |= pressed.nDirections;
+        latched.positions.nButtons |= pressed.positions.nButtons;
+        latched.positions.nDirections |= pressed.positions.nDirections;
     }
 }
 

@@ -47,7 +47,12 @@ RecordLoad ReadRecord(RegistryStore& store) {
         return Unreadable("cannot read the registry store " + store.Path() + ": " +
                           store.LastError());
     }
-    return ReadDriverRecord(&tree);
+    // The pad types beside it: a download writes both in one transaction, and the reload it
+    // asks for after its commit reads them again, should another one land between the reads.
+    RegTree padTypes;
+    const bool bPadTypes =
+        store.ReadKeyTree(HKEY_LOCAL_MACHINE, kDriverPadTypesPath, padTypes) == RegStatus::kOk;
+    return ReadDriverRecord(&tree, bPadTypes ? &padTypes : nullptr);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "vextd/common/MonotonicClock.h"
 
+#include <fstream>
 #include <linux/input.h>
 #include <umockdev.h>
 #include <unistd.h>
@@ -10,9 +11,16 @@
 namespace vext::test {
 namespace {
 
-constexpr const char* kNode = "/dev/input/event20";
-constexpr const char* kSysNode = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/"
-                                 "0003:5645:5850.0001/input/input20/event20";
+// The first line of a file, after its prefix up to the first blank after it.
+std::string FirstLineWord(const std::string& path, const std::string& prefix) {
+    std::ifstream file(path);
+    std::string line;
+    if (!std::getline(file, line) || !line.starts_with(prefix)) {
+        return {};
+    }
+    line.erase(0, prefix.size());
+    return line.substr(0, line.find(' '));
+}
 
 std::string Take(GError* pError) {
     std::string message = pError != nullptr ? pError->message : "unknown error";
@@ -22,8 +30,12 @@ std::string Take(GError* pError) {
 
 } // namespace
 
-EmulatedPad::EmulatedPad(std::string dataDir)
-    : m_strDataDir(std::move(dataDir)), m_pTestbed(umockdev_testbed_new()) {
+EmulatedPad::EmulatedPad(std::string dataDir, const EmulatedPad* pSameBed)
+    : m_strDataDir(std::move(dataDir)),
+      m_strNode(FirstLineWord(m_strDataDir + "/pad.ioctl", "@DEV ")),
+      m_strSysNode("/sys" + FirstLineWord(m_strDataDir + "/pad.umockdev", "P: ")),
+      m_pTestbed(pSameBed != nullptr ? UMOCKDEV_TESTBED(g_object_ref(pSameBed->m_pTestbed))
+                                     : umockdev_testbed_new()) {
     gchar* pRoot = umockdev_testbed_get_root_dir(m_pTestbed);
     m_strRoot = pRoot;
     g_free(pRoot);
@@ -40,25 +52,25 @@ bool EmulatedPad::Plug(bool bAnnounce, std::string* pError) {
         GError* pGError = nullptr;
         if (!umockdev_testbed_add_from_file(m_pTestbed, (m_strDataDir + "/pad.umockdev").c_str(),
                                             &pGError) ||
-            !umockdev_testbed_load_ioctl(m_pTestbed, kNode, (m_strDataDir + "/pad.ioctl").c_str(),
-                                         &pGError)) {
+            !umockdev_testbed_load_ioctl(m_pTestbed, m_strNode.c_str(),
+                                         (m_strDataDir + "/pad.ioctl").c_str(), &pGError)) {
             *pError = Take(pGError);
             return false;
         }
-        m_nFd = umockdev_testbed_get_dev_fd(m_pTestbed, kNode);
+        m_nFd = umockdev_testbed_get_dev_fd(m_pTestbed, m_strNode.c_str());
         if (m_nFd < 0) {
             *pError = "the testbed has no device file for the pad";
             return false;
         }
     }
     if (bAnnounce) {
-        umockdev_testbed_uevent(m_pTestbed, kSysNode, "add");
+        umockdev_testbed_uevent(m_pTestbed, m_strSysNode.c_str(), "add");
     }
     return true;
 }
 
 void EmulatedPad::Unplug() {
-    umockdev_testbed_uevent(m_pTestbed, kSysNode, "remove");
+    umockdev_testbed_uevent(m_pTestbed, m_strSysNode.c_str(), "remove");
 }
 
 std::vector<std::string> EmulatedPad::Environment() const {

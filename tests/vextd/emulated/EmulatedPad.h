@@ -1,10 +1,10 @@
 #pragma once
 
-// A USB pad emulated with umockdev (tests/data/emulated-pad: 12 buttons, X/Y axes, one hat), so
-// that vextd runs its real input path: SDL finds the pad through libudev, opens its evdev node
-// and reads the events the test writes into it. vextd sees the testbed when started with
-// Environment(). Announcing the pad or its removal with a uevent needs the test process itself
-// to run under umockdev-wrapper.
+// A USB pad emulated with umockdev (a folder of tests/data that tools/make-emulated-pad.py
+// writes), so that vextd runs its real input path: SDL finds the pad through libudev, opens its
+// evdev node and reads the events the test writes into it. vextd sees the testbed when started
+// with Environment(). Announcing the pad or its removal with a uevent needs the test process
+// itself to run under umockdev-wrapper.
 
 #include <cstdint>
 #include <string>
@@ -22,8 +22,9 @@ struct PadEvent {
 
 class EmulatedPad {
 public:
-    // dataDir holds pad.umockdev and pad.ioctl.
-    explicit EmulatedPad(std::string dataDir);
+    // dataDir holds pad.umockdev and pad.ioctl. A pad given pSameBed joins that pad's testbed,
+    // so that one vextd sees both.
+    explicit EmulatedPad(std::string dataDir, const EmulatedPad* pSameBed = nullptr);
     ~EmulatedPad();
     EmulatedPad(const EmulatedPad&) = delete;
     EmulatedPad& operator=(const EmulatedPad&) = delete;
@@ -43,6 +44,8 @@ public:
 
 private:
     std::string m_strDataDir;
+    std::string m_strNode;    // /dev/input/eventN
+    std::string m_strSysNode; // its sysfs path
     _UMockdevTestbed* m_pTestbed = nullptr;
     std::string m_strRoot;
     int m_nFd = -1;
