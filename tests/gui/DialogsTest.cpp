@@ -176,6 +176,18 @@ private Q_SLOTS:
         pApp = test::StartApp();
         QCOMPARE(pApp->DefaultPadType(), 1);
         QCOMPARE(TheAppState().m_nDefaultPadType, 1);
+        {
+            CPrefSheet sheet("Preferences", nullptr);
+            sheet.m_page->m_pTwinStick->click();
+            sheet.m_pButtons->button(QDialogButtonBox::Ok)->click();
+        }
+        QCOMPARE(pApp->DefaultPadType(), 2);
+        test::StopApp(pApp);
+
+        // A number that names no pad type is not taken.
+        AppSettings()->setValue("Preferences/DefaultPadtype", 7);
+        pApp = test::StartApp();
+        QCOMPARE(pApp->DefaultPadType(), 0);
         test::StopApp(pApp);
     }
 

@@ -147,6 +147,11 @@ private Q_SLOTS:
         CVextKeyDoc* pDoc = NewKeySet(m_pApp->MainFrame());
         QVERIFY(pDoc);
         MapSlotsOneAndThree(*pDoc);
+        // Slot 3 a Twin-Stick Pad, with a paddle that only it has.
+        pDoc->SetPadType(3, 2, false);
+        auto dodge = std::make_unique<CKeyFunction>();
+        dodge->m_strDescription = "Dodge";
+        pDoc->MapButton(pDoc->AddFunction(std::move(dodge))->m_nCookie, MakeButtonId(3, 13, 1, 1));
         const QString strPdf = test::TheGuiTestEnv().FilePath(QStringLiteral("direct.pdf"));
         QFile::remove(strPdf);
         QPrinter& printer = m_pApp->GetPrinter();
@@ -163,6 +168,7 @@ private Q_SLOTS:
         const QStringList pages = PdfPages(strPdf);
         QCOMPARE(pages.size(), 2);
         QVERIFY(pages[0].contains("Slot: 1") && pages[1].contains("Slot: 3"));
+        QVERIFY2(pages[1].contains("Fire") && pages[1].contains("Dodge"), qPrintable(pages[1]));
     }
 
     void theDialogAndTheCommandLineLeaveTheSameMargins() {

@@ -1,12 +1,14 @@
 // The pad windows in the running application: the picture and its frame through a pad-type
 // switch, the buttons' looks, tooltips, drops and menus, double clicks, saved placements, and
-// live pads lighting buttons and mapping them with Auto Mapping.
+// live pads lighting buttons (every input of the Twin-Stick Pad too) and mapping them with Auto
+// Mapping.
 
 #include "FakeDeviceServer.h"
 #include "GuiTestSupport.h"
 #include "core/model/ButtonId.h"
 #include "core/model/TransferBlock.h"
 #include "core/model/VextKeyDoc.h"
+#include "core/pad/PadLayoutTable.h"
 #include "gui/app/MainFrame.h"
 #include "gui/app/VextKeyApp.h"
 #include "gui/dialogs/FuncPropSheet.h"
@@ -138,8 +140,13 @@ private Q_SLOTS:
         pView->OnCommand(ID_PAD_UNMAP_ALL);
         pView->ShowPadMenu(pView->mapToGlobal(QPoint(2, 2)));
         QCOMPARE(script.m_menus.size(), std::size_t(2));
-        QVERIFY(script.m_menus[1].items[0].bEnabled);
-        QVERIFY(!script.m_menus[1].items[2].bEnabled);
+        const auto& items = script.m_menus[1].items;
+        QCOMPARE(items[2].strText, QString("&Twin-Stick Pad"));
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(items[i].bEnabled);
+            QCOMPARE(items[i].bChecked, i == pView->GetPadType());
+        }
+        QVERIFY(!items[3].bEnabled);
     }
 
     void dropsMoveCopyAndSwap() {
@@ -289,8 +296,11 @@ private Q_SLOTS:
             }
             return qRgb(channels[0], channels[1], channels[2]);
         };
-        for (const int nSlot : {1, 2}) {
+        for (const int nSlot : {1, 2, 3}) {
             CVextPadView* pView = OpenPad(nSlot);
+            if (nSlot == 3) {
+                pView->OnCommand(ID_PADTYPE_TWINSTICK);
+            }
             for (CPadButton* pButton : pView->Buttons()) {
                 const auto look = [&](bool bMapped, bool bPressed) {
                     bMapped ? m_pDoc->MapButton(1, pButton->ButtonId())
@@ -329,6 +339,52 @@ private Q_SLOTS:
                     return ColourDistance(pressed.pixel(p), mapped.pixel(p)) >= 60;
                 });
                 QVERIFY2(nLit * 2 >= own.size(), where + " pressed");
+            }
+        }
+    }
+
+    // Today's pads: a trigger, a right-stick direction and a paddle take drops; the mappings
+    // outlive a round through the other two types; each input of a pad read by position lights
+    // its own button and no other.
+    void twinStickPadMapsAndLightsEveryInput() {
+        test::FakeDeviceServer driver;
+        QTRY_VERIFY(m_pApp->DriverAnswers());
+        CVextPadView* pView = OpenPad(3);
+        pView->OnCommand(ID_PADTYPE_TWINSTICK);
+        QCOMPARE(m_pDoc->GetPadType(3), 2);
+        QCOMPARE(pView->size(), QSize(384, 348));
+        QCOMPARE(pView->Buttons().size(), std::size_t(31));
+        const int targets[3][3] = {{1, 6, 1}, {2, 2, 0}, {1, 13, 1}};
+        for (const auto& t : targets) {
+            CPadButton* pButton = pView->FindButton(t[0], t[1], t[2]);
+            QVERIFY(pButton);
+            pButton->Drop(std::unique_ptr<QMimeData>(FunctionData(m_pList, 1)).get(), false, false,
+                          {});
+            QCOMPARE(pButton->TooltipText(), QString("Fire"));
+        }
+        pView->OnCommand(ID_PADTYPE_CORVEL);
+        QVERIFY2(pView->FindButton(1, 6, 1)->IsMapped(), "Left 2 is the same input");
+        QVERIFY(!pView->FindButton(2, 2, 0));
+        pView->OnCommand(ID_PADTYPE_STANDARD);
+        pView->OnCommand(ID_PADTYPE_TWINSTICK);
+        for (const auto& t : targets) {
+            QVERIFY(pView->FindButton(t[0], t[1], t[2])->IsMapped());
+        }
+
+        for (CPadButton* pButton : pView->Buttons()) {
+            PadState state;
+            state.bPresent = true;
+            state.nX = state.nY = 32768;
+            state.nXMax = state.nYMax = 65535;
+            state.bPositional = true;
+            (pButton->Kind() == kInputButton ? state.positions.nButtons
+                                             : state.positions.nDirections) =
+                PadInputMask(pButton->Kind(), pButton->X(), pButton->Y());
+            driver.SetPadState(3, state);
+            m_pList->PollPads();
+            for (CPadButton* pOther : pView->Buttons()) {
+                QVERIFY2(pOther->IsHighlighted() == (pOther == pButton),
+                         qPrintable(pButton->Name() + " lights " + pOther->Name()));
             }
         }
     }

@@ -4,6 +4,7 @@
 #include "core/app/VextKeyCommandLineInfo.h"
 #include "core/model/AppState.h"
 #include "core/pad/PadLayoutTable.h"
+#include "core/pad/PadTypes.h"
 #include "core/platform/LineText.h"
 #include "core/platform/StringTable.h"
 #include "gui/app/AboutDialog.h"
@@ -173,8 +174,10 @@ bool CVextKeyApp::InitInstance(const QStringList& args) {
     vext::TheAppState().m_bSilent = false;
 
     LoadStdProfileSettings(4);
-    vext::TheAppState().m_nDefaultPadType =
+    const int nDefaultPadType =
         vext::AppSettings()->value(QStringLiteral("Preferences/DefaultPadtype"), 0).toInt();
+    vext::TheAppState().m_nDefaultPadType =
+        vext::FindPadType(nDefaultPadType) ? nDefaultPadType : 0;
     m_padLayouts = std::make_unique<vext::PadLayoutTable>(
         vext::PadLayoutTable::Build([](int nId) { return vext::StringResource(nId); }));
     vext::TheAppState().m_pPadLayouts = m_padLayouts.get();

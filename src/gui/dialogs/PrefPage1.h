@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+class QButtonGroup;
 class QRadioButton;
 
 class CPrefPage1 : public QWidget {
@@ -21,4 +22,8 @@ public:
     int m_nPadType = 0;
     QRadioButton* m_pStandard;
     QRadioButton* m_pCorvel;
+    QRadioButton* m_pTwinStick;
+
+private:
+    QButtonGroup* m_pGroup;
 };

@@ -40,6 +40,7 @@ enum : int {
     ID_LIST_UNMAP_ALL = 32799,
     ID_START_DRIVER = 32800,
     ID_OPTIONS_GAME_KEYSETS = 32810,
+    ID_PADTYPE_TWINSTICK = 32811,
 
     // The framework's commands.
     ID_FILE_NEW = 57600,

@@ -146,7 +146,8 @@ int TrackPopupMenu(QMenu& menu, const QPoint& globalPos) {
         for (QAction* pAction : menu.actions()) {
             if (!pAction->isSeparator()) {
                 record.items.push_back({pAction->data().toInt(), pAction->text(),
-                                        pAction->isEnabled(), menu.defaultAction() == pAction});
+                                        pAction->isEnabled(), menu.defaultAction() == pAction,
+                                        pAction->isChecked()});
             }
         }
         g_pScript->m_menus.push_back(record);

@@ -62,6 +62,7 @@ public:
         QString strText;
         bool bEnabled;
         bool bDefault;
+        bool bChecked;
     };
     struct Menu {
         std::vector<MenuItem> items;

@@ -6,6 +6,7 @@
 #include "core/pad/DibImage.h"
 #include "core/pad/PadBitmap.h"
 #include "core/pad/PadButtonInfo.h"
+#include "core/pad/PadTypes.h"
 #include "gui/framework/CmdIds.h"
 #include "gui/framework/HelpTexts.h"
 #include "gui/framework/PopupMenu.h"
@@ -38,13 +39,13 @@ using namespace vext;
 
 namespace {
 
-// Normal and highlight images: resources 214 + i and 202 + i for the Standard Vext Pad,
-// 166 + i and 152 + i for the Corvel Pad.
 int NormalImageId(int nPadType, int nIndex) {
-    return (nPadType == 0 ? 214 : 166) + nIndex;
+    const PadTypeInfo* pType = FindPadType(nPadType);
+    return pType ? pType->nFirstNormal + nIndex : 0;
 }
 int HighlightImageId(int nPadType, int nIndex) {
-    return (nPadType == 0 ? 202 : 152) + nIndex;
+    const PadTypeInfo* pType = FindPadType(nPadType);
+    return pType ? pType->nFirstHighlight + nIndex : 0;
 }
 
 std::optional<DibImage> LoadDib(int nId) {
@@ -74,10 +75,24 @@ QImage ButtonImage(const DibImage& image) {
     return out;
 }
 
+// What the button covers: its image without the see-through background, runs of each row, so
+// that a ring round another button (a stick's directions round its click) leaves it free.
 QRegion OutlineOf(const DibImage& image) {
+    const std::vector<bool> outside = SurroundingBackground(image, IsPlainBackground);
     QRegion region;
-    for (const PadSpan& row : TracePadRows(image, IsPlainBackground)) {
-        region += QRect(row.left, row.y, row.right - row.left + 1, 1);
+    for (int y = 0; y < image.Height(); ++y) {
+        const size_t nRow = static_cast<size_t>(y) * static_cast<size_t>(image.Width());
+        for (int x = 0; x < image.Width();) {
+            if (outside[nRow + static_cast<size_t>(x)]) {
+                ++x;
+                continue;
+            }
+            const int nStart = x;
+            while (x < image.Width() && !outside[nRow + static_cast<size_t>(x)]) {
+                ++x;
+            }
+            region += QRect(nStart, y, x - nStart, 1);
+        }
     }
     return region;
 }

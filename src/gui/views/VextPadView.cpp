@@ -3,6 +3,7 @@
 #include "core/model/AppState.h"
 #include "core/model/VextKeyDoc.h"
 #include "core/pad/PadLayoutTable.h"
+#include "core/pad/PadTypes.h"
 #include "gui/framework/CmdIds.h"
 #include "gui/framework/HelpTexts.h"
 #include "gui/framework/MdiPlacement.h"
@@ -28,6 +29,17 @@ const PadLayoutTable& Layouts() {
     return pLayouts ? *pLayouts : AppPadLayouts();
 }
 
+struct PadTypeCommand {
+    int nId;
+    int nPadType;
+    const char* pszMenuText;
+};
+constexpr PadTypeCommand kPadTypeCommands[] = {
+    {ID_PADTYPE_STANDARD, kPadStandard, "&Standard Vext Pad"},
+    {ID_PADTYPE_CORVEL, kPadCorvel, "&Corvel Pad"},
+    {ID_PADTYPE_TWINSTICK, kPadTwinStick, "&Twin-Stick Pad"},
+};
+
 // Where the keyboard opens the popup: near the top-left corner, as a right click there would.
 constexpr QPoint kKeyboardMenuPoint(5, 5);
 
@@ -40,12 +52,14 @@ CVextPadView::CVextPadView(QWidget* pParent) : CView(pParent) {
     setFocusPolicy(Qt::StrongFocus);
     setContextMenuPolicy(Qt::DefaultContextMenu);
 
-    OnCommandId(ID_PADTYPE_STANDARD, [this] { SwitchPadType(0); });
-    OnCommandId(ID_PADTYPE_CORVEL, [this] { SwitchPadType(1); });
-    OnUpdateRange(ID_PADTYPE_STANDARD, ID_PADTYPE_CORVEL, [this](CCmdUI& ui) {
-        ui.Enable(true);
-        ui.SetCheck(m_nPadType == ui.m_nID - ID_PADTYPE_STANDARD);
-    });
+    for (const PadTypeCommand& command : kPadTypeCommands) {
+        const int nPadType = command.nPadType;
+        OnCommandId(command.nId, [this, nPadType] { SwitchPadType(nPadType); });
+        OnUpdateId(command.nId, [this, nPadType](CCmdUI& ui) {
+            ui.Enable(true);
+            ui.SetCheck(m_nPadType == nPadType);
+        });
+    }
     OnCommandId(ID_PAD_UNMAP_ALL, [this] { UnmapAllButtons(); });
     OnUpdateId(ID_PAD_UNMAP_ALL, [this](CCmdUI& ui) {
         ui.Enable(std::any_of(m_buttons.begin(), m_buttons.end(),
@@ -118,7 +132,11 @@ void CVextPadView::OnFrameClosing() {
 }
 
 bool CVextPadView::LoadPad(int nPadType) {
-    QPixmap picture(QStringLiteral(":/bitmaps/%1.bmp").arg(200 + nPadType));
+    const PadTypeInfo* pType = FindPadType(nPadType);
+    if (!pType) {
+        return false;
+    }
+    QPixmap picture(QStringLiteral(":/bitmaps/%1.bmp").arg(pType->nPicture));
     if (picture.isNull() || !Layouts().Find(nPadType)) {
         return false;
     }
@@ -155,7 +173,8 @@ void CVextPadView::SizeToPicture() {
 
 void CVextPadView::CreateButtons() {
     const CPadLayout* pLayout = Layouts().Find(m_nPadType);
-    const int nCount = pLayout ? std::min<int>(pLayout->m_nCount, kMaxPadButtons) : 0;
+    const int nCount =
+        pLayout ? std::min<int>(pLayout->m_nCount, static_cast<int>(pLayout->m_buttons.size())) : 0;
     for (int i = 0; i < nCount; ++i) {
         auto* pButton = new CPadButton(this, i);
         pButton->show();
@@ -206,9 +225,13 @@ void CVextPadView::ShowPadMenu(const QPoint& globalPos) {
     if (qobject_cast<CPadButton*>(childAt(mapFromGlobal(globalPos)))) {
         return;
     }
+    const auto item = [](const PadTypeCommand& command) {
+        return PopupItem{command.nId, command.pszMenuText};
+    };
     RunPopupMenu(*this,
-                 {{ID_PADTYPE_STANDARD, "&Standard Vext Pad"},
-                  {ID_PADTYPE_CORVEL, "&Corvel Pad"},
+                 {item(kPadTypeCommands[0]),
+                  item(kPadTypeCommands[1]),
+                  item(kPadTypeCommands[2]),
                   {0, nullptr},
                   {ID_PAD_UNMAP_ALL, "&Unmap All Buttons"}},
                  globalPos, {.bUpdate = true}, this);
