@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <string>
 #include <sys/fsuid.h>
@@ -164,7 +165,10 @@ TEST_F(DriverChannelTest, ABusyStoreKeepsTheTableInPlay) {
     pService->Tick(1'000'000'000 + DriverService::Nanos{999'000'000});
     EXPECT_EQ(nLoads, nBusyLoads) << "not yet";
     pService->Tick(2'000'000'000);
-    ASSERT_TRUE(QueryDriverLoadStatus(&status)) << "answered once the retry is done";
+    std::promise<void> retried;
+    pService->AfterPendingLoads([&retried] { retried.set_value(); });
+    ASSERT_EQ(retried.get_future().wait_for(10s), std::future_status::ready);
+    ASSERT_TRUE(QueryDriverLoadStatus(&status));
     EXPECT_EQ(status.reason, DriverLoadReason::kNone);
     EXPECT_GT(nLoads, nBusyLoads);
 }

@@ -199,6 +199,17 @@ void DriverService::RequestLoad(std::function<void()> onLoaded) {
     m_loadChanged.notify_all();
 }
 
+void DriverService::AfterPendingLoads(std::function<void()> done) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_nLoadsDone < m_nLoadsAsked) {
+            m_waiting.emplace_back(m_nLoadsAsked, std::move(done));
+            return;
+        }
+    }
+    done();
+}
+
 int DriverService::HoldLoads(bool bHold) {
     int nPending = 0;
     {

@@ -86,6 +86,9 @@ public:
 
     // What the last finished load gave.
     DriverLoadStatus LoadStatus() const;
+    // Runs done once every load asked for so far (the busy store's retry too) is in: on the
+    // loading thread, or at once when none is pending.
+    void AfterPendingLoads(std::function<void()> done);
 
     // Test builds: while held, loads wait before they read the record. Returns how many loads
     // were asked for and not yet done.
