@@ -14,7 +14,7 @@ fail() {
 
 # The run command installs what building and running needs, never a compositor or a test tool.
 for p in sway weston kwin-wayland gnome-shell xwayland wtype xvfb xdotool umockdev \
-    libgtest-dev libbenchmark-dev poppler-utils; do
+    libgtest-dev libbenchmark-dev poppler-utils nodejs; do
     if tools/deps.sh --list | grep -qx "$p"; then
         fail "tools/run.sh would install $p, which only the tests need"
     fi
@@ -44,11 +44,13 @@ expected=(
     lib/udev/rules.d/70-vextkey-uinput.rules
     share/vextkey/manual/manual.css
     share/vextkey/manual/images/vextkey.png
+    share/gnome-shell/extensions/focus@vextkey/extension.js
+    share/gnome-shell/extensions/focus@vextkey/metadata.json
 )
 for size in 16 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/vextkey.png")
 done
-for type in 0 1; do
+for type in 0 1 2; do
     expected+=("share/vextkey/manual/images/pad-$type.png" "share/vextkey/manual/images/print-$type.png")
 done
 while IFS=$'\t' read -r page _; do
@@ -72,6 +74,11 @@ for prog in vextkey vext-reg vextd; do
         fail "$prog --version failed: $answer"
     [[ $answer == "$prog $short"* ]] || fail "$prog --version says \"$answer\", not \"$prog $short\""
 done
+
+# GNOME Shell finds the extension only in a folder named by its UUID.
+python3 -c 'import json, sys; sys.exit(json.load(open(sys.argv[1]))["uuid"] != "focus@vextkey")' \
+    "$root/share/gnome-shell/extensions/focus@vextkey/metadata.json" ||
+    fail "the GNOME Shell extension's metadata does not name focus@vextkey"
 
 # The unit starts the installed driver.
 grep -q "^ExecStart=/usr/bin/vextd " "$root/lib/systemd/user/vextd.service" ||

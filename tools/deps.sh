@@ -34,8 +34,11 @@ test=(
     # printed sheets are read back with pdftotext
     poppler-utils
     # the tests start headless sway and weston and type through wtype, run an XWayland game
-    # under sway, and run kwin_wayland --virtual with a session bus of their own
-    sway weston wtype xwayland dbus kwin-wayland
+    # under sway, and run kwin_wayland --virtual and gnome-shell --headless with a session bus
+    # of their own (GNOME Shell's extension is asked through gdbus)
+    sway weston wtype xwayland dbus kwin-wayland gnome-shell
+    # the GNOME Shell extension of either kind is parsed by node
+    nodejs
     # tools/check-install.sh: the installed tree, the desktop entry, the file type, the man pages
     # and the software centres' metadata
     file desktop-file-utils shared-mime-info libglib2.0-bin groff-base appstream

@@ -21,11 +21,12 @@ TEST(FocusPlan, SessionChoosesTheSource) {
         {{false, true, "XFCE"}, {{kX11}, false}},
         {{false, false, ""}, {{kX11}, false}}, // X11 says there is no display
         {{false, true, "KDE"}, {{kX11}, false}},
-        {{true, false, "sway"}, {{kWlroots, kKWin}, false}},
-        {{true, true, "sway"}, {{kWlroots, kKWin}, true}},
-        {{true, true, ""}, {{kWlroots, kKWin}, true}}, // KWin may be on the bus all the same
-        // A compositor that offers the protocol is asked whatever the desktop's name.
-        {{true, true, "ubuntu:GNOME"}, {{kWlroots}, true}},
+        {{false, true, "ubuntu:GNOME"}, {{kGnome, kX11}, false}}, // X11 where it is off
+        {{true, false, "sway"}, {{kWlroots, kKWin, kGnome}, false}},
+        {{true, true, "sway"}, {{kWlroots, kKWin, kGnome}, true}},
+        // KWin or GNOME Shell may be on the bus all the same.
+        {{true, true, ""}, {{kWlroots, kKWin, kGnome}, true}},
+        {{true, true, "ubuntu:GNOME"}, {{kGnome}, false}},
         {{true, true, "KDE"}, {{kKWin, kWlroots}, true}},
     };
     for (const Case& c : cases) {
@@ -43,19 +44,25 @@ TEST(FocusPlan, GnomeAndKdeSayWhyTheyGiveNoFocus) {
         std::string reason;
     };
     const Case cases[] = {
-        {"GNOME", {{}, wlr, "", false}, gnome},
-        {"ubuntu:GNOME", {{"wl_compositor"}, wlr, "", false}, gnome},
-        {"gnome-classic:gnome", {{}, wlr, "", false}, gnome},
-        {"", {{"wl_compositor", "gtk_shell1"}, wlr, "", false}, gnome}, // mutter, told by globals
-        {"KDE", {{}, wlr, "KWin is not on the session bus", false}, noKWin},
-        {"KDE", {{}, wlr, "", false}, noKWin},
-        {"", {{"org_kde_kwin_idle"}, wlr, "KWin is not on the session bus", false}, noKWin},
-        {"", {{"org_kde_plasma_shell"}, wlr, "KWin is not on the session bus", false}, noKWin},
+        {"GNOME", {{}, wlr, "", false, ""}, gnome},
+        {"GNOME", {{}, "", "", false, "GNOME: turn it on"}, "GNOME: turn it on"},
+        {"GNOME",
+         {{}, wlr, "", false, "GNOME Shell is not on the session bus"},
+         "GNOME on Wayland: GNOME Shell is not on the session bus"},
+        {"ubuntu:GNOME", {{"wl_compositor"}, wlr, "", false, ""}, gnome},
+        {"gnome-classic:gnome", {{}, wlr, "", false, ""}, gnome},
         {"",
-         {{}, wlr, "KWin refused the focus script", true},
+         {{"wl_compositor", "gtk_shell1"}, wlr, "", false, ""},
+         gnome}, // mutter, told by globals
+        {"KDE", {{}, wlr, "KWin is not on the session bus", false, ""}, noKWin},
+        {"KDE", {{}, wlr, "", false, ""}, noKWin},
+        {"", {{"org_kde_kwin_idle"}, wlr, "KWin is not on the session bus", false, ""}, noKWin},
+        {"", {{"org_kde_plasma_shell"}, wlr, "KWin is not on the session bus", false, ""}, noKWin},
+        {"",
+         {{}, wlr, "KWin refused the focus script", true, ""},
          "KDE Plasma on Wayland: KWin refused the focus script"},
-        {"GNOMEish", {{"wl_compositor"}, wlr, "KWin is not on the session bus", false}, wlr},
-        {"weston", {{"wl_compositor", "xdg_wm_base"}, wlr, "no session bus", false}, wlr},
+        {"GNOMEish", {{"wl_compositor"}, wlr, "KWin is not on the session bus", false, ""}, wlr},
+        {"weston", {{"wl_compositor", "xdg_wm_base"}, wlr, "no session bus", false, ""}, wlr},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(WhyNoWaylandFocus(c.pszDesktop, c.failure), c.reason) << c.pszDesktop;

@@ -1,5 +1,7 @@
 #include "WaylandSession.h"
 
+#include "ProgramRun.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -19,8 +21,6 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace vext::test {
 namespace {
@@ -104,16 +104,20 @@ std::string WaylandSession::FindProgram(const std::string& name) {
     return {};
 }
 
-bool WaylandSession::Start(Compositor compositor, std::string* pError, bool bXWayland) {
+bool WaylandSession::Start(Compositor compositor, std::string* pError, bool bXWayland,
+                           const std::string& gnomeExtensions) {
     const bool bSway = compositor == Compositor::kSway;
     const bool bKWin = compositor == Compositor::kKWin;
-    const std::string program = FindProgram(bSway ? "sway" : bKWin ? "kwin_wayland" : "weston");
+    const bool bGnome = compositor == Compositor::kGnome;
+    const char* pszProgram = bSway    ? "sway"
+                             : bKWin  ? "kwin_wayland"
+                             : bGnome ? "gnome-shell"
+                                      : "weston";
+    const std::string program = FindProgram(pszProgram);
     const std::string wtype = FindProgram("wtype");
     if (program.empty() || (bSway && wtype.empty())) {
-        *pError = std::string(bSway   ? "sway or wtype"
-                              : bKWin ? "kwin_wayland"
-                                      : "weston") +
-                  " is not installed: run tools/deps.sh";
+        *pError = std::string(bSway ? "sway or wtype" : pszProgram) +
+                  " is not installed: run tools/deps.sh --test";
         return false;
     }
     m_uid = ::getuid();
@@ -144,6 +148,9 @@ bool WaylandSession::Start(Compositor compositor, std::string* pError, bool bXWa
     }
     if (bKWin) {
         return StartKWin(program, pError);
+    }
+    if (bGnome) {
+        return StartGnome(program, gnomeExtensions, pError);
     }
     if (bSway) {
         const std::string config = m_strDir + "/sway.conf";
@@ -191,13 +198,35 @@ bool WaylandSession::Start(Compositor compositor, std::string* pError, bool bXWa
     return true;
 }
 
-bool WaylandSession::StartKWin(const std::string& program, std::string* pError) {
+// A session bus and a stand-in system bus of the session's own.
+bool WaylandSession::StartBus(std::string* pError) {
     const std::string daemon = FindProgram("dbus-daemon");
-    const std::string send = FindProgram("dbus-send");
-    if (daemon.empty() || send.empty()) {
-        *pError = "dbus-daemon or dbus-send is not installed: run tools/deps.sh";
+    if (daemon.empty() || FindProgram("dbus-send").empty()) {
+        *pError = "dbus-daemon or dbus-send is not installed: run tools/deps.sh --test";
         return false;
     }
+    // Open to every user: a test run as root talks to the session's programs run as nobody.
+    for (const char* pszType : {"session", "system"}) {
+        const std::string bus = m_strDir + "/" + pszType + "-bus";
+        const std::string config = bus + ".conf";
+        std::ofstream(config)
+            << "<busconfig><type>" << pszType << "</type><listen>unix:path=" << bus
+            << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+               "<allow user=\"*\"/><allow send_destination=\"*\"/>"
+               "<allow receive_sender=\"*\"/><allow own=\"*\"/></policy></busconfig>\n";
+        ::chmod(config.c_str(), 0644);
+        Spawn({daemon, "--config-file=" + config, "--nofork"});
+        if (!PollUntil([&bus] { return CanConnect(bus); }, kStartTimeoutMs)) {
+            *pError = std::string("the ") + pszType + " bus did not start; the log:\n" + Log();
+            return false;
+        }
+    }
+    m_strBus = "unix:path=" + m_strDir + "/session-bus";
+    return true;
+}
+
+bool WaylandSession::StartKWin(const std::string& program, std::string* pError) {
+    const std::string send = FindProgram("dbus-send");
     // Debian gives kwin_wayland a file capability (cap_sys_resource), which a container without
     // it refuses to execute; a copy carries none.
     const std::string kwin = m_strDir + "/kwin_wayland";
@@ -206,21 +235,9 @@ bool WaylandSession::StartKWin(const std::string& program, std::string* pError) 
         *pError = "cannot copy " + program + ": " + ec.message();
         return false;
     }
-    // Open to every user: a test run as root talks to the session's programs run as nobody.
-    const std::string bus = m_strDir + "/bus";
-    const std::string config = m_strDir + "/bus.conf";
-    std::ofstream(config)
-        << "<busconfig><type>session</type><listen>unix:path=" << bus
-        << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
-           "<allow user=\"*\"/><allow send_destination=\"*\"/><allow receive_sender=\"*\"/>"
-           "<allow own=\"*\"/></policy></busconfig>\n";
-    ::chmod(config.c_str(), 0644);
-    Spawn({daemon, "--config-file=" + config, "--nofork"});
-    if (!PollUntil([&bus] { return CanConnect(bus); }, kStartTimeoutMs)) {
-        *pError = "the session bus did not start; the log:\n" + Log();
+    if (!StartBus(pError)) {
         return false;
     }
-    m_strBus = "unix:path=" + bus;
     // QPainter composites with less work than llvmpipe's OpenGL.
     Spawn({kwin, "--virtual", "--socket", "wayland-vext", "--no-lockscreen",
            "--no-global-shortcuts", "--no-kactivities"},
@@ -243,6 +260,79 @@ bool WaylandSession::StartKWin(const std::string& program, std::string* pError) 
     return true;
 }
 
+bool WaylandSession::StartGnome(const std::string& program, const std::string& extensions,
+                                std::string* pError) {
+    if (FindProgram("gdbus").empty()) {
+        *pError = "gdbus is not installed: run tools/deps.sh --test";
+        return false;
+    }
+    // The extensions as the system has them, and the settings in a key file of the session's,
+    // where focus@vextkey is on.
+    const std::string share = m_strDir + "/share/gnome-shell/extensions";
+    const std::string settings = m_strDir + "/config/glib-2.0/settings";
+    std::error_code ec;
+    fs::create_directories(share, ec);
+    fs::create_directories(settings, ec);
+    if (!extensions.empty()) {
+        fs::copy(extensions, share + "/" + fs::path(extensions).filename().string(),
+                 fs::copy_options::recursive, ec);
+    }
+    std::ofstream(settings + "/keyfile")
+        << "[org/gnome/shell]\nenabled-extensions=['focus@vextkey']\n"
+           "disable-user-extensions=false\n";
+    for (const auto& entry : fs::recursive_directory_iterator(m_strDir + "/config", ec)) {
+        ::chown(entry.path().c_str(), m_uid, m_gid);
+    }
+    ::chown((m_strDir + "/config").c_str(), m_uid, m_gid);
+    if (ec || !StartBus(pError)) {
+        *pError = ec ? "cannot prepare GNOME Shell's folders: " + ec.message() : *pError;
+        return false;
+    }
+    Spawn({program, "--headless", "--wayland", "--virtual-monitor", "1280x800", "--unsafe-mode"},
+          {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + m_strDir + "/system-bus",
+           "XDG_CONFIG_HOME=" + m_strDir + "/config", "XDG_DATA_HOME=" + m_strDir + "/home/data",
+           "XDG_DATA_DIRS=" + m_strDir + "/share:/usr/local/share:/usr/share",
+           "GSETTINGS_BACKEND=keyfile", "XDG_CURRENT_DESKTOP=GNOME", "NO_AT_BRIDGE=1",
+           "GTK_A11Y=none", "-QT_QPA_PLATFORM"});
+    // Up once its start is over and the overview that it starts with is hidden; XWayland's
+    // display is the Shell's own environment's.
+    const bool bUp = PollUntil(
+        [&] {
+            const std::string answer =
+                Eval("Main.layoutManager._startingUp ? 'starting' : (Main.overview.hide(), "
+                     "imports.gi.GLib.getenv('DISPLAY') + ' ' + "
+                     "imports.gi.GLib.getenv('XAUTHORITY'))");
+            const size_t nStart = answer.find("'\"");
+            const size_t nEnd = answer.rfind("\"'");
+            if (!answer.starts_with("(true") || nStart == std::string::npos || nEnd <= nStart ||
+                answer.find("starting") != std::string::npos) {
+                return false;
+            }
+            const std::string facts = answer.substr(nStart + 2, nEnd - nStart - 2);
+            m_strXDisplay = facts.substr(0, facts.find(' '));
+            m_strXAuthority = facts.substr(facts.find(' ') + 1);
+            m_strSocket = FindSocket(m_strRuntime, "wayland-");
+            return m_strXDisplay.starts_with(':') && CanConnect(m_strSocket);
+        },
+        kStartTimeoutMs);
+    if (!bUp) {
+        *pError = "gnome-shell did not start within " + std::to_string(kStartTimeoutMs / 1000) +
+                  " s; the log:\n" + Log();
+        return false;
+    }
+    return true;
+}
+
+std::string WaylandSession::Eval(const std::string& js) const {
+    return Output({FindProgram("gdbus"), "call", "--session", "--timeout", "5", "--dest",
+                   "org.gnome.Shell", "--object-path", "/org/gnome/Shell", "--method",
+                   "org.gnome.Shell.Eval", js});
+}
+
+std::string WaylandSession::Output(const std::vector<std::string>& argv) const {
+    return OutputOf(argv, Environment({}));
+}
+
 std::string WaylandSession::Log() const {
     std::ifstream file(m_strDir + "/session.log");
     const std::string text((std::istreambuf_iterator<char>(file)),
@@ -261,34 +351,18 @@ std::vector<std::string> WaylandSession::ClientEnv() const {
                              : "DBUS_SESSION_BUS_ADDRESS=" + m_strBus};
 }
 
-pid_t WaylandSession::Spawn(const std::vector<std::string>& argv,
-                            const std::vector<std::string>& env, bool bOwnOutput) {
-    std::vector<std::string> environment;
-    for (char** p = environ; *p != nullptr; ++p) {
-        environment.emplace_back(*p);
-    }
+std::vector<std::string> WaylandSession::Environment(const std::vector<std::string>& env) const {
     std::vector<std::string> changes = ClientEnv();
     changes.insert(changes.end(), env.begin(), env.end());
-    for (const std::string& change : changes) {
-        const bool bRemove = change.starts_with('-');
-        const std::string name = bRemove ? change.substr(1) : change.substr(0, change.find('='));
-        std::erase_if(environment,
-                      [&name](const std::string& entry) { return entry.starts_with(name + "="); });
-        if (!bRemove) {
-            environment.push_back(change);
-        }
-    }
+    return EnvironmentWith(changes);
+}
+
+pid_t WaylandSession::Spawn(const std::vector<std::string>& argv,
+                            const std::vector<std::string>& env, bool bOwnOutput) {
+    const std::vector<std::string> environment = Environment(env);
     // Nothing is allocated between fork and exec: the test may run threads.
-    std::vector<char*> args;
-    std::vector<char*> envp;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    for (const std::string& entry : environment) {
-        envp.push_back(const_cast<char*>(entry.c_str()));
-    }
-    args.push_back(nullptr);
-    envp.push_back(nullptr);
+    std::vector<char*> args = ExecList(argv);
+    std::vector<char*> envp = ExecList(environment);
     const std::string log = m_strDir + "/session.log";
     const pid_t nParent = ::getpid();
     const pid_t pid = ::fork();

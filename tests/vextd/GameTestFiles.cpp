@@ -1,5 +1,8 @@
 #include "GameTestFiles.h"
 
+#include "ProgramRun.h"
+#include "TempDir.h"
+#include "VextdProcess.h"
 #include "core/model/ButtonId.h"
 #include "core/model/VextKeyDoc.h"
 
@@ -45,35 +48,25 @@ pid_t StartFakeWineGame(const std::string& dir) {
 
 std::string RunForOutput(const std::vector<std::string>& args,
                          const std::vector<std::string>& env) {
-    int fds[2];
-    if (::pipe(fds) != 0) {
-        return {};
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], STDOUT_FILENO);
-        ::close(fds[0]);
-        for (const std::string& entry : env) {
-            const size_t nEquals = entry.find('=');
-            ::setenv(entry.substr(0, nEquals).c_str(), entry.substr(nEquals + 1).c_str(), 1);
+    return OutputOf(args, EnvironmentWith(env), 60000);
+}
+
+bool StartSessionDriver(VextdProcess& vextd, const TempDir& dir, const std::string& desktop,
+                        const std::vector<std::string>& clientEnv) {
+    std::vector<std::string> env{"VEXTD_ALLOW_ROOT=1", "XDG_CONFIG_HOME=" + dir.file("config"),
+                                 "XDG_CURRENT_DESKTOP=" + desktop,
+                                 "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"};
+    for (const std::string& entry : clientEnv) {
+        if (!entry.starts_with("HOME=")) {
+            env.push_back(entry);
         }
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
     }
-    ::close(fds[1]);
-    std::string out;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
-        out.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fds[0]);
-    ::waitpid(pid, nullptr, 0);
-    return out;
+    vextd.strSocket = dir.file("device");
+    vextd.strRecord = dir.file("keys.log");
+    return vextd.Start({"--foreground", "--verbose", "--socket", vextd.strSocket, "--registry",
+                        dir.file("registry.sqlite"), "--output", "record:" + vextd.strRecord,
+                        "--test-virtual-pads", "1"},
+                       env);
 }
 
 } // namespace vext::test

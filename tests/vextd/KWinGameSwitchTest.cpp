@@ -105,20 +105,7 @@ TEST_F(KWinGameSwitchTest, SwitchesByClassAndProgramAndHeedsOnlyKWin) {
     std::error_code ec;
     ASSERT_TRUE(std::filesystem::copy_file(VEXT_WAYLAND_WINDOW, shooter, ec)) << ec.message();
 
-    std::vector<std::string> env{"VEXTD_ALLOW_ROOT=1", "XDG_CONFIG_HOME=" + dir.file("config"),
-                                 "XDG_CURRENT_DESKTOP=KDE",
-                                 "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1"};
-    for (const std::string& entry : session.ClientEnv()) {
-        if (!entry.starts_with("HOME=")) {
-            env.push_back(entry);
-        }
-    }
-    vextd.strSocket = dir.file("device");
-    vextd.strRecord = dir.file("keys.log");
-    ASSERT_TRUE(vextd.Start({"--foreground", "--verbose", "--socket", vextd.strSocket, "--registry",
-                             dir.file("registry.sqlite"), "--output", "record:" + vextd.strRecord,
-                             "--test-virtual-pads", "1"},
-                            env))
+    ASSERT_TRUE(test::StartSessionDriver(vextd, dir, "KDE", session.ClientEnv()))
         << vextd.Log() << session.Log();
     EXPECT_NE(Scripting("isScriptLoaded", {"string:vextd-focus"}).find("boolean true"),
               std::string::npos);

@@ -41,24 +41,34 @@ FocusSessionFacts FocusSessionFromEnvironment() {
 }
 
 FocusPlan PlanFocusSource(const FocusSessionFacts& facts) {
+    const bool bGnome = DesktopIs(facts.strDesktop, "GNOME");
     if (!facts.bWayland) {
         // Without a display the X11 source says so itself.
+        if (bGnome) {
+            return {{FocusSourceKind::kGnome, FocusSourceKind::kX11}, false};
+        }
         return {{FocusSourceKind::kX11}, false};
     }
     if (DesktopIs(facts.strDesktop, "KDE")) {
         return {{FocusSourceKind::kKWin, FocusSourceKind::kWlroots}, facts.bX11Display};
     }
-    if (DesktopIs(facts.strDesktop, "GNOME")) {
-        return {{FocusSourceKind::kWlroots}, facts.bX11Display};
+    if (bGnome) {
+        return {{FocusSourceKind::kGnome}, false};
     }
-    return {{FocusSourceKind::kWlroots, FocusSourceKind::kKWin}, facts.bX11Display};
+    return {{FocusSourceKind::kWlroots, FocusSourceKind::kKWin, FocusSourceKind::kGnome},
+            facts.bX11Display};
 }
 
 std::string WhyNoWaylandFocus(std::string_view desktop, const WaylandFocusFailure& failure) {
     // XWayland's _NET_ACTIVE_WINDOW there knows X windows only: following it instead would
     // switch by a window that has long lost the focus to a Wayland one.
     if (DesktopIs(desktop, "GNOME") || Offers(failure.globals, "gtk_shell1")) {
-        return std::string(kGnomeWaylandFocus);
+        if (failure.strGnome.empty()) {
+            return std::string(kGnomeWaylandFocus);
+        }
+        // The extension's advice names GNOME itself; other reasons need the context.
+        return failure.strGnome.starts_with("GNOME:") ? failure.strGnome
+                                                      : "GNOME on Wayland: " + failure.strGnome;
     }
     // KWin keeps org_kde_plasma_shell to Plasma's own programs; its other globals are public.
     if (DesktopIs(desktop, "KDE") || failure.bKWinOnBus ||

@@ -16,6 +16,7 @@ enum class FocusSourceKind {
     kX11,     // _NET_ACTIVE_WINDOW
     kWlroots, // the wlroots foreign-toplevel protocol (sway, Hyprland, labwc, ...)
     kKWin,    // a KWin script that reports each activation over the session bus (KDE Plasma)
+    kGnome,   // GNOME Shell's extension of the package's, which calls the driver on the bus
 };
 
 struct FocusSessionFacts {
@@ -42,8 +43,9 @@ FocusSessionFacts FocusSessionFromEnvironment();
 
 // A Wayland session follows the compositor (with X11 for XWayland windows where there is a
 // display), whatever the desktop's name says: a compositor that offers the protocol is asked,
-// and KWin on the session bus too (first on KDE Plasma; never on GNOME, whose bus has none).
-// Any other session follows X11.
+// and KWin and GNOME Shell on the session bus too (KWin first on KDE Plasma; on GNOME only the
+// Shell, which knows XWayland windows itself). Any other session follows X11, GNOME's the
+// Shell's extension first where it is on.
 FocusPlan PlanFocusSource(const FocusSessionFacts& facts);
 
 // What the compositor sources said when none could follow the focus.
@@ -52,11 +54,13 @@ struct WaylandFocusFailure {
     std::string strWlroots;           // why the foreign-toplevel protocol could not be used
     std::string strKWin;              // why KWin's script could not be used; empty: not tried
     bool bKWinOnBus = false;          // org.kde.KWin has an owner on the session bus
+    std::string strGnome;             // why GNOME Shell's extension could not be; empty: not tried
 };
 
 // Why the focus cannot be followed in a Wayland session: GNOME and KDE Plasma, told by the
 // desktop's name, by the globals their compositors offer or by KWin on the bus, have reasons of
-// their own ("KDE Plasma on Wayland: <why KWin's script failed>").
+// their own ("KDE Plasma on Wayland: <why KWin's script failed>"; on GNOME what the extension
+// needs).
 std::string WhyNoWaylandFocus(std::string_view desktop, const WaylandFocusFailure& failure);
 
 // The window a Wayland source reports, completed from the window X11 names active when that one

@@ -1,5 +1,7 @@
 #include "core/games/KWinReport.h"
 
+#include "core/games/BusText.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -62,28 +64,6 @@ void ReplaceAll(std::string* pText, std::string_view from, std::string_view to) 
     }
 }
 
-// A unique bus name: ":" then elements of [A-Za-z0-9_-] separated by dots.
-bool IsUniqueBusName(std::string_view name) {
-    if (name.size() < 2 || name.size() > 255 || name.front() != ':') {
-        return false;
-    }
-    return std::all_of(name.begin() + 1, name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '_' || c == '-' || c == '.';
-    });
-}
-
-std::string Bounded(std::string_view text, size_t nMax) {
-    if (text.size() <= nMax) {
-        return std::string(text);
-    }
-    size_t nEnd = nMax;
-    while (nEnd > 0 && (static_cast<unsigned char>(text[nEnd]) & 0xC0) == 0x80) {
-        --nEnd;
-    }
-    return std::string(text.substr(0, nEnd));
-}
-
 int32_t PidFromText(std::string_view text) {
     if (text.empty() || text.size() > 10) {
         return 0;
@@ -114,7 +94,7 @@ std::string KWinFocusScript(std::string_view busName) {
 }
 
 bool IsFromKWin(std::string_view sender, std::string_view kwinOwner) {
-    return IsUniqueBusName(kwinOwner) && sender == kwinOwner;
+    return IsFromNameOwner(sender, kwinOwner);
 }
 
 FocusedWindow WindowFromKWin(std::string_view resourceClass, std::string_view caption,
@@ -124,9 +104,9 @@ FocusedWindow WindowFromKWin(std::string_view resourceClass, std::string_view ca
     window.nPid = PidFromText(pid);
     window.strId = window.nPid > 0 ? "of pid " + std::to_string(window.nPid) : "of KWin";
     if (!resourceClass.empty()) {
-        window.classes.push_back(Bounded(resourceClass, kMaxKWinClass));
+        window.classes.push_back(BoundedUtf8(resourceClass, kMaxKWinClass));
     }
-    window.strTitle = Bounded(caption, kMaxKWinCaption);
+    window.strTitle = BoundedUtf8(caption, kMaxKWinCaption);
     return window;
 }
 

@@ -12,10 +12,9 @@
 #include "vextd/focus/XWaylandFocusSource.h"
 #endif
 #if VEXT_HAVE_KWIN_FOCUS
+#include "vextd/focus/GnomeFocusSource.h"
 #include "vextd/focus/KWinFocusSource.h"
 #endif
-
-#include <vector>
 
 namespace vext {
 namespace {
@@ -61,19 +60,45 @@ std::unique_ptr<FocusSource> OpenKWin(WaylandFocusFailure* pFailure) {
 #endif
 }
 
+// On X11 the Shell's extension is used only where it is on: X11 tells the focus without it.
+std::unique_ptr<FocusSource> OpenGnome(bool bWayland, WaylandFocusFailure* pFailure) {
+#if VEXT_HAVE_KWIN_FOCUS
+    bool bShellOnBus = false;
+    std::unique_ptr<FocusSource> pSource =
+        GnomeFocusSource::Open(!bWayland, &pFailure->strGnome, &bShellOnBus);
+    if (!pSource && !bWayland && bShellOnBus) {
+        LogInfo("following the focus through X11: " + EscapeForLine(pFailure->strGnome));
+    }
+    return pSource;
+#else
+    (void)bWayland;
+    pFailure->strGnome = "vextd was built without D-Bus support";
+    return nullptr;
+#endif
+}
+
 } // namespace
 
 std::unique_ptr<FocusSource> OpenFocusSource(std::string* pWhyNot) {
     const FocusSessionFacts session = FocusSessionFromEnvironment();
     const FocusPlan plan = PlanFocusSource(session);
-    if (plan.kinds == std::vector{FocusSourceKind::kX11}) {
-        return OpenX11(pWhyNot);
-    }
     WaylandFocusFailure failure;
     for (const FocusSourceKind kind : plan.kinds) {
-        std::unique_ptr<FocusSource> pSource = kind == FocusSourceKind::kKWin
-                                                   ? OpenKWin(&failure)
-                                                   : OpenWlroots(plan.bXWayland, &failure);
+        std::unique_ptr<FocusSource> pSource;
+        switch (kind) {
+        case FocusSourceKind::kX11:
+            // The last one tried: its reason is the one to give.
+            return OpenX11(pWhyNot);
+        case FocusSourceKind::kKWin:
+            pSource = OpenKWin(&failure);
+            break;
+        case FocusSourceKind::kGnome:
+            pSource = OpenGnome(session.bWayland, &failure);
+            break;
+        case FocusSourceKind::kWlroots:
+            pSource = OpenWlroots(plan.bXWayland, &failure);
+            break;
+        }
         if (pSource) {
             return pSource;
         }

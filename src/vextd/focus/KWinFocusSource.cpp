@@ -4,6 +4,7 @@
 #include "core/games/ProgramName.h"
 #include "core/platform/LineText.h"
 #include "vextd/common/Log.h"
+#include "vextd/focus/SessionBus.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -21,11 +22,8 @@ namespace vext {
 namespace {
 
 constexpr int kCallTimeoutMs = 5000;
-constexpr int kUnloadTimeoutMs = 1000;
 constexpr size_t kMaxErrorText = 200;
-// Rounds of reading and writing in one Dispatch; a bus that is not taking what is written gets
-// the rest when the descriptor next wakes the loop.
-constexpr int kMaxRounds = 16;
+constexpr int kUnloadTimeoutMs = 1000;
 // A KWin that has just restarted owns its name before its scripting answers: the script is
 // offered again every half second, for a while.
 constexpr long kReloadDelayNs = 500'000'000;
@@ -34,51 +32,11 @@ constexpr const char* kKWinName = "org.kde.KWin";
 constexpr const char* kScriptingPath = "/Scripting";
 constexpr const char* kScriptingInterface = "org.kde.kwin.Scripting";
 
-// A DBusError that frees itself.
-struct BusError {
-    BusError() { dbus_error_init(&error); }
-    ~BusError() { dbus_error_free(&error); }
-    BusError(const BusError&) = delete;
-    BusError& operator=(const BusError&) = delete;
-    bool IsSet() const { return dbus_error_is_set(&error) != 0; }
-    bool Is(const char* pszName) const { return dbus_error_has_name(&error, pszName) != 0; }
-    // A peer's words: escaped and bounded before they reach the log or --status.
-    std::string Text() const {
-        const std::string text = IsSet() ? std::string(error.name) + ": " + error.message : "";
-        return EscapeForLine(text.substr(0, kMaxErrorText));
-    }
-    DBusError error;
-};
-
-struct MessageUnref {
-    void operator()(DBusMessage* p) const { dbus_message_unref(p); }
-};
-using Message = std::unique_ptr<DBusMessage, MessageUnref>;
+using Message = SessionBus::Message;
 
 std::string Env(const char* pszName) {
     const char* pszValue = std::getenv(pszName);
     return pszValue != nullptr ? pszValue : "";
-}
-
-// The session bus as the session names it; never "autolaunch:", which would start a bus (and
-// an X11 helper) of the driver's own.
-std::string SessionBusAddress(std::string* pWhyNot) {
-    std::string address = Env("DBUS_SESSION_BUS_ADDRESS");
-    const std::string runtime = Env("XDG_RUNTIME_DIR");
-    struct stat info {};
-    if (address.empty() && runtime.starts_with('/') &&
-        ::stat((runtime + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode)) {
-        char* pszEscaped = dbus_address_escape_value((runtime + "/bus").c_str());
-        if (pszEscaped != nullptr) {
-            address = std::string("unix:path=") + pszEscaped;
-            dbus_free(pszEscaped);
-        }
-    }
-    if (address.empty() || address.starts_with("autolaunch:")) {
-        *pWhyNot = "no session bus (DBUS_SESSION_BUS_ADDRESS is not set)";
-        return {};
-    }
-    return address;
 }
 
 // A call to KWin's scripting, with string arguments; null when out of memory.
@@ -94,14 +52,6 @@ DBusMessage* NewScriptingCall(const std::string& kwin, const char* pszMethod,
         }
     }
     return pCall;
-}
-
-void SendWithoutAnswer(DBusConnection* pConnection, DBusMessage* pCall) {
-    if (pCall != nullptr) {
-        dbus_message_set_no_reply(pCall, TRUE);
-        dbus_connection_send(pConnection, pCall, nullptr);
-        dbus_message_unref(pCall);
-    }
 }
 
 bool Watch(int nEpoll, int nFd) {
@@ -130,80 +80,47 @@ bool WriteAll(int nFd, const std::string& text) {
 
 std::unique_ptr<KWinFocusSource> KWinFocusSource::Open(std::string* pWhyNot, bool* pbKWinOnBus) {
     *pbKWinOnBus = false;
-    const std::string address = SessionBusAddress(pWhyNot);
-    if (address.empty()) {
+    std::unique_ptr<SessionBus> pBus = SessionBus::Connect(pWhyNot);
+    if (!pBus) {
         return nullptr;
     }
-    BusError error;
-    DBusConnection* pConnection = dbus_connection_open_private(address.c_str(), &error.error);
-    if (pConnection == nullptr) {
-        *pWhyNot = "cannot connect to the session bus: " + error.Text();
-        return nullptr;
-    }
-    dbus_connection_set_exit_on_disconnect(pConnection, FALSE);
-    std::unique_ptr<KWinFocusSource> pSource(new KWinFocusSource(pConnection));
+    std::unique_ptr<KWinFocusSource> pSource(new KWinFocusSource(std::move(pBus)));
     // The loop waits on the bus and on the timer of a reload, together.
     pSource->m_nEpoll = ::epoll_create1(EPOLL_CLOEXEC);
     pSource->m_nTimer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    int nBusFd = -1;
-    if (!dbus_connection_get_unix_fd(pConnection, &nBusFd) || pSource->m_nEpoll < 0 ||
-        !Watch(pSource->m_nEpoll, nBusFd) || !Watch(pSource->m_nEpoll, pSource->m_nTimer)) {
+    if (pSource->m_nEpoll < 0 || !Watch(pSource->m_nEpoll, pSource->m_pBus->Fd()) ||
+        !Watch(pSource->m_nEpoll, pSource->m_nTimer)) {
         *pWhyNot = std::string("cannot wait on the session bus: ") + std::strerror(errno);
         return nullptr;
     }
-
-    // Hello by hand, with a timeout (dbus_bus_register waits as long as the bus likes).
     std::string strError;
-    Message hello(pSource->AskBus("Hello", {}, &strError));
-    const char* pszUnique = nullptr;
-    if (!hello ||
-        !dbus_message_get_args(hello.get(), nullptr, DBUS_TYPE_STRING, &pszUnique,
-                               DBUS_TYPE_INVALID) ||
-        !dbus_bus_set_unique_name(pConnection, pszUnique)) {
-        *pWhyNot = "the session bus does not answer" + (strError.empty() ? "" : ": " + strError);
+    if (!pSource->m_pBus->FollowOwner(kKWinName, &pSource->m_strKWin, &strError)) {
+        *pWhyNot = "the session bus does not tell of KWin: " + strError;
         return nullptr;
     }
-    const std::string unique = pszUnique;
-    // KWin's restarts, before its name is asked: none falls between the two.
-    const std::string rule = std::string("type='signal',sender='org.freedesktop.DBus',"
-                                         "interface='org.freedesktop.DBus',"
-                                         "member='NameOwnerChanged',arg0='") +
-                             kKWinName + "'";
-    const Message matched(pSource->AskBus("AddMatch", rule, &strError));
-    if (!matched) {
-        *pWhyNot = "the session bus refused to tell of KWin: " + strError;
-        return nullptr;
-    }
-    Message owner(pSource->AskBus("GetNameOwner", kKWinName, &strError));
-    const char* pszOwner = nullptr;
-    if (!owner || !dbus_message_get_args(owner.get(), nullptr, DBUS_TYPE_STRING, &pszOwner,
-                                         DBUS_TYPE_INVALID)) {
-        *pWhyNot = strError.starts_with(DBUS_ERROR_NAME_HAS_NO_OWNER)
-                       ? "KWin is not on the session bus"
-                       : "the session bus does not tell of KWin: " + strError;
+    if (pSource->m_strKWin.empty()) {
+        *pWhyNot = "KWin is not on the session bus";
         return nullptr;
     }
     *pbKWinOnBus = true;
-    pSource->m_strKWin = pszOwner;
+    const std::string unique = pSource->m_pBus->UniqueName();
     if (!pSource->WriteScript(unique, pWhyNot) || !pSource->LoadScript(pWhyNot)) {
         return nullptr;
     }
     LogDebug("KWin (" + pSource->m_strKWin + ") reports the focus to " + unique);
     // The script tells the window active now as it starts: here, when it came with KWin's
     // answer, else through Dispatch.
-    pSource->Drain();
-    pSource->m_last = pSource->m_window;
+    pSource->Current();
     return pSource;
 }
 
-KWinFocusSource::KWinFocusSource(DBusConnection* pConnection) : m_pConnection(pConnection) {}
+KWinFocusSource::KWinFocusSource(std::unique_ptr<SessionBus> pBus)
+    : BusFocusSource(std::move(pBus)) {}
 
 KWinFocusSource::~KWinFocusSource() {
     if (m_strLost.empty() && !m_strKWin.empty() && !m_strScriptPath.empty()) {
         UnloadScript();
     }
-    dbus_connection_close(m_pConnection);
-    dbus_connection_unref(m_pConnection);
     for (const int nFd : {m_nEpoll, m_nTimer}) {
         if (nFd >= 0) {
             ::close(nFd);
@@ -215,34 +132,6 @@ KWinFocusSource::~KWinFocusSource() {
     if (!m_strScriptDir.empty()) {
         ::rmdir(m_strScriptDir.c_str());
     }
-}
-
-DBusMessage* KWinFocusSource::Call(DBusMessage* pCall, int nTimeoutMs, std::string* pError) {
-    if (pCall == nullptr) {
-        *pError = "out of memory";
-        return nullptr;
-    }
-    Message call(pCall);
-    BusError error;
-    DBusMessage* pReply = dbus_connection_send_with_reply_and_block(m_pConnection, call.get(),
-                                                                    nTimeoutMs, &error.error);
-    if (pReply == nullptr) {
-        *pError = error.Is(DBUS_ERROR_NO_REPLY) || error.Is(DBUS_ERROR_TIMEOUT)
-                      ? "no answer within " + std::to_string(nTimeoutMs / 1000) + " s"
-                      : error.Text();
-    }
-    return pReply;
-}
-
-DBusMessage* KWinFocusSource::AskBus(const char* pszMethod, const std::string& argument,
-                                     std::string* pError) {
-    DBusMessage* pCall = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
-                                                      DBUS_INTERFACE_DBUS, pszMethod);
-    const char* pszArgument = argument.c_str();
-    if (pCall != nullptr && !argument.empty()) {
-        dbus_message_append_args(pCall, DBUS_TYPE_STRING, &pszArgument, DBUS_TYPE_INVALID);
-    }
-    return Call(pCall, kCallTimeoutMs, pError);
 }
 
 // In a fresh folder of the driver's own, in the session's runtime folder. KWin reads it by its
@@ -276,7 +165,7 @@ bool KWinFocusSource::WriteScript(const std::string& busName, std::string* pWhyN
     }
     if (::geteuid() == 0) {
         std::string strError;
-        Message reply(AskBus("GetConnectionUnixUser", m_strKWin, &strError));
+        const Message reply = m_pBus->AskBus("GetConnectionUnixUser", m_strKWin, &strError);
         uint32_t nUid = 0;
         if (reply && dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_UINT32, &nUid,
                                            DBUS_TYPE_INVALID)) {
@@ -294,11 +183,11 @@ bool KWinFocusSource::LoadScript(std::string* pWhyNot) {
     const char* pszName = kKWinScriptName.data();
     std::string strError;
     // One left by a driver that did not end cleanly would answer to a bus name long gone.
-    const Message unloaded(
-        Call(NewScriptingCall(m_strKWin, "unloadScript", {pszName}), kCallTimeoutMs, &strError));
+    const Message unloaded = m_pBus->Call(NewScriptingCall(m_strKWin, "unloadScript", {pszName}),
+                                          kCallTimeoutMs, &strError);
     DBusMessage* pCall =
         NewScriptingCall(m_strKWin, "loadScript", {m_strScriptPath.c_str(), pszName});
-    Message loaded(Call(pCall, kCallTimeoutMs, &strError));
+    const Message loaded = m_pBus->Call(pCall, kCallTimeoutMs, &strError);
     int32_t nId = -1;
     if (!loaded ||
         !dbus_message_get_args(loaded.get(), nullptr, DBUS_TYPE_INT32, &nId, DBUS_TYPE_INVALID)) {
@@ -315,13 +204,13 @@ bool KWinFocusSource::LoadScript(std::string* pWhyNot) {
          {"/Scripting/Script" + std::to_string(nId), "/" + std::to_string(nId)}) {
         pCall = dbus_message_new_method_call(m_strKWin.c_str(), path.c_str(), "org.kde.kwin.Script",
                                              "run");
-        const Message ran(Call(pCall, kCallTimeoutMs, &strError));
+        const Message ran = m_pBus->Call(pCall, kCallTimeoutMs, &strError);
         if (ran) {
             return true;
         }
     }
-    const Message started(
-        Call(NewScriptingCall(m_strKWin, "start", {}), kCallTimeoutMs, &strError));
+    const Message started =
+        m_pBus->Call(NewScriptingCall(m_strKWin, "start", {}), kCallTimeoutMs, &strError);
     if (!started) {
         *pWhyNot = "KWin does not run the focus script: " + strError;
         return false;
@@ -336,7 +225,7 @@ void KWinFocusSource::LoadScriptAgain() {
     }
     DBusMessage* pCall = NewScriptingCall(m_strKWin, "loadScript",
                                           {m_strScriptPath.c_str(), kKWinScriptName.data()});
-    if (pCall == nullptr || !dbus_connection_send(m_pConnection, pCall, &m_nReloadSerial)) {
+    if (pCall == nullptr || !dbus_connection_send(m_pBus->Connection(), pCall, &m_nReloadSerial)) {
         m_nReloadSerial = 0;
         ArmReload();
     }
@@ -366,15 +255,15 @@ void KWinFocusSource::OnReloaded(DBusMessage* pReply) {
         return;
     }
     // start() runs every script loaded and not yet running, in Plasma 5 and 6 alike.
-    SendWithoutAnswer(m_pConnection, NewScriptingCall(m_strKWin, "start", {}));
+    m_pBus->Send(NewScriptingCall(m_strKWin, "start", {}));
     LogInfo("the focus script runs in KWin again");
 }
 
 void KWinFocusSource::UnloadScript() {
     std::string strError;
-    const Message unloaded(
-        Call(NewScriptingCall(m_strKWin, "unloadScript", {kKWinScriptName.data()}),
-             kUnloadTimeoutMs, &strError));
+    const Message unloaded =
+        m_pBus->Call(NewScriptingCall(m_strKWin, "unloadScript", {kKWinScriptName.data()}),
+                     kUnloadTimeoutMs, &strError);
     if (!unloaded) {
         LogError("KWin did not unload the focus script: " + strError);
     }
@@ -384,38 +273,16 @@ int KWinFocusSource::WaitFd() const {
     return m_strLost.empty() ? m_nEpoll : -1;
 }
 
-void KWinFocusSource::Drain() {
-    while (DBusMessage* pMessage = dbus_connection_pop_message(m_pConnection)) {
-        Message message(pMessage);
-        Handle(pMessage);
-    }
-}
-
-void KWinFocusSource::Handle(DBusMessage* pMessage) {
-    if (dbus_message_is_signal(pMessage, DBUS_INTERFACE_LOCAL, "Disconnected")) {
-        m_strLost = "the session bus closed the connection";
-        return;
-    }
-    if (dbus_message_get_type(pMessage) == DBUS_MESSAGE_TYPE_METHOD_CALL) {
-        HandleCall(pMessage);
-        return;
-    }
+void KWinFocusSource::HandleOther(DBusMessage* pMessage) {
     if (m_nReloadSerial != 0 && dbus_message_get_reply_serial(pMessage) == m_nReloadSerial) {
         OnReloaded(pMessage);
         return;
     }
-    const char* pszSender = dbus_message_get_sender(pMessage);
-    const char* pszName = nullptr;
-    const char* pszOld = nullptr;
-    const char* pszNew = nullptr;
-    if (!dbus_message_is_signal(pMessage, DBUS_INTERFACE_DBUS, "NameOwnerChanged") ||
-        pszSender == nullptr || std::strcmp(pszSender, DBUS_SERVICE_DBUS) != 0 ||
-        !dbus_message_get_args(pMessage, nullptr, DBUS_TYPE_STRING, &pszName, DBUS_TYPE_STRING,
-                               &pszOld, DBUS_TYPE_STRING, &pszNew, DBUS_TYPE_INVALID) ||
-        std::strcmp(pszName, kKWinName) != 0 || m_strKWin == pszNew) {
+    std::string owner;
+    if (!SessionBus::OwnerChange(pMessage, kKWinName, &owner) || owner == m_strKWin) {
         return;
     }
-    m_strKWin = pszNew;
+    m_strKWin = owner;
     m_window = FocusedWindow{};
     m_nReloadSerial = 0;
     m_nReloads = 0;
@@ -431,8 +298,7 @@ void KWinFocusSource::Handle(DBusMessage* pMessage) {
 }
 
 void KWinFocusSource::HandleCall(DBusMessage* pMessage) {
-    const char* pszSender = dbus_message_get_sender(pMessage);
-    const std::string sender = pszSender != nullptr ? pszSender : "";
+    const std::string sender = SessionBus::Sender(pMessage);
     const bool bOurs =
         dbus_message_has_path(pMessage, std::string(kKWinFocusPath).c_str()) &&
         dbus_message_has_interface(pMessage, std::string(kKWinFocusInterface).c_str());
@@ -466,49 +332,14 @@ void KWinFocusSource::HandleCall(DBusMessage* pMessage) {
         pszError = DBUS_ERROR_INVALID_ARGS;
         pszWhy = "expected Window(sss) or NoWindow()";
     }
-    if (dbus_message_get_no_reply(pMessage)) {
-        return;
-    }
-    DBusMessage* pReply = pszError != nullptr ? dbus_message_new_error(pMessage, pszError, pszWhy)
-                                              : dbus_message_new_method_return(pMessage);
-    if (pReply != nullptr) {
-        dbus_connection_send(m_pConnection, pReply, nullptr);
-        dbus_message_unref(pReply);
-    }
+    m_pBus->Answer(pMessage, pszError, pszWhy);
 }
 
-FocusedWindow KWinFocusSource::Current() {
-    Drain();
-    m_last = m_window;
-    return m_last;
-}
-
-std::optional<FocusedWindow> KWinFocusSource::Dispatch() {
-    if (!m_strLost.empty()) {
-        return std::nullopt;
-    }
+void KWinFocusSource::BeforeDispatch() {
     uint64_t nExpired = 0;
     if (::read(m_nTimer, &nExpired, sizeof nExpired) == sizeof nExpired && !m_strKWin.empty()) {
         LoadScriptAgain();
     }
-    // Reads what is there and writes the answers, never blocking; writing may read more, and
-    // whatever was read is handled before the loop waits again (the descriptor would not say).
-    for (int nRound = 0; nRound < kMaxRounds; ++nRound) {
-        dbus_connection_read_write(m_pConnection, 0);
-        Drain();
-        if (!dbus_connection_has_messages_to_send(m_pConnection) &&
-            dbus_connection_get_dispatch_status(m_pConnection) != DBUS_DISPATCH_DATA_REMAINS) {
-            break;
-        }
-    }
-    if (!m_strLost.empty()) {
-        return FocusedWindow{};
-    }
-    if (m_window == m_last) {
-        return std::nullopt;
-    }
-    m_last = m_window;
-    return m_last;
 }
 
 } // namespace vext

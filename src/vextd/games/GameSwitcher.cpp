@@ -54,6 +54,8 @@ void GameSwitcher::OnReadable(int nFd) {
             Choose();
         } else if (window) {
             OnFocus(*window);
+        } else if (m_pSource->Waiting() != m_strWaiting) {
+            Choose();
         }
     } else if (m_bWatching && nFd == m_watch.WaitFd()) {
         const unsigned nChanges = m_watch.Drain();
@@ -148,7 +150,7 @@ std::shared_ptr<GameKeySet> GameSwitcher::KeySetFor(const GameRule& rule) {
 }
 
 void GameSwitcher::Choose() {
-    const bool bFollowing = m_pSource && m_pSource->Lost().empty();
+    const bool bFollowing = m_pSource && m_pSource->Lost().empty() && m_pSource->Waiting().empty();
     if (!bFollowing || !m_config.bSwitching || m_config.rules.empty()) {
         m_nFailedRule = -1;
         Play(nullptr, -1);
@@ -231,6 +233,8 @@ void GameSwitcher::Publish() {
         status.strFocus = "unavailable (" + m_strNoSource + ")";
     } else if (!m_pSource->Lost().empty()) {
         status.strFocus = "unavailable (" + m_pSource->Lost() + ")";
+    } else if (!m_pSource->Waiting().empty()) {
+        status.strFocus = "unavailable (" + m_pSource->Waiting() + ")";
     } else if (!m_config.bSwitching) {
         status.strFocus = m_pSource->Name() + " (switching by game is off in games.conf)";
     } else if (m_config.rules.empty()) {
@@ -238,6 +242,7 @@ void GameSwitcher::Publish() {
     } else {
         status.strFocus = m_pSource->Name();
     }
+    m_strWaiting = m_pSource ? m_pSource->Waiting() : std::string();
     const std::lock_guard<std::mutex> lock(m_statusMutex);
     m_status = std::move(status);
 }

@@ -73,6 +73,7 @@ private:
     std::map<std::string, std::shared_ptr<GameKeySet>> m_keySets; // by path
     std::unique_ptr<FocusSource> m_pSource;
     std::string m_strNoSource; // why the focus is not followed
+    std::string m_strWaiting;  // the source's Waiting() as last published
     FocusedWindow m_window;
 
     // What plays: a game's key set (null: the downloaded one), the rule that chose it and the
