@@ -1,5 +1,6 @@
 // Options > Game Key Sets: adding, editing, reordering and removing rules, the switch, the
-// atomic write of games.conf, and the rule editor's checks and Pick Window's choice.
+// atomic write of games.conf, the rule editor's checks and Pick Window's choice, and the button
+// that turns on GNOME Shell's extension.
 
 #include "gui/dialogs/GameKeySetsDlg.h"
 
@@ -9,8 +10,10 @@
 #include "gui/app/MainFrame.h"
 #include "gui/app/VextKeyApp.h"
 #include "gui/dialogs/GameRuleDlg.h"
+#include "gui/dialogs/GnomeExtensions.h"
 #include "gui/framework/CmdIds.h"
 #include "gui/framework/Prompts.h"
+#include "gui/framework/Resources.h"
 
 #include <functional>
 
@@ -179,6 +182,57 @@ private Q_SLOTS:
                      "Switching key sets by game is off on this desktop: GNOME on Wayland: no "
                      "focus information for other programs. The key set downloaded"),
                  qPrintable(dlg.m_pNote->text()));
+    }
+
+    // On GNOME with the extension off, a button turns it on and says how that went; once the
+    // driver follows the Shell, the button is gone.
+    void turnsOnTheGnomeExtension_data() {
+        QTest::addColumn<QString>("advice");
+        QTest::addColumn<bool>("bWorks");
+        QTest::addColumn<int>("nMessage");
+        const QString strTurnOn =
+            "GNOME: turn on the VextKey extension: gnome-extensions enable focus@vextkey";
+        QTest::newRow("off") << strTurnOn << true << 2538;
+        QTest::newRow("installed since the login")
+            << strTurnOn + ", then log out and in (GNOME Shell has not loaded it)" << true << 2539;
+        QTest::newRow("gnome-extensions fails") << strTurnOn << false << 2540;
+    }
+    void turnsOnTheGnomeExtension() {
+        QFETCH(QString, advice);
+        QFETCH(bool, bWorks);
+        QFETCH(int, nMessage);
+        struct Extensions : IGnomeExtensions {
+            bool Enable(const QString& strUuid, QString* pError) override {
+                uuids << strUuid;
+                *pError = "no such extension";
+                return bWorks;
+            }
+            QStringList uuids;
+            bool bWorks = true;
+        } extensions;
+        extensions.bWorks = bWorks;
+        SetGnomeExtensionsForTest(&extensions);
+        test::FakeDeviceServer driver;
+        PlayStatus play;
+        play.strFocus = ("unavailable (" + advice + ")").toStdString();
+        driver.SetPlayStatusText(EncodePlayStatus(play));
+        CGameKeySetsDlg dlg(test::TheGuiTestEnv().FilePath("config/vext/games.conf"), QString(),
+                            nullptr);
+        QVERIFY(dlg.m_pGnome->isVisibleTo(&dlg));
+        PromptScript script;
+        dlg.m_pGnome->click();
+        SetGnomeExtensionsForTest(nullptr);
+        QCOMPARE(extensions.uuids, QStringList{"focus@vextkey"});
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QVERIFY2(script.m_messages[0].strText.startsWith(ResString(nMessage).left(30)),
+                 qPrintable(script.m_messages[0].strText));
+        QCOMPARE(dlg.m_pGnome->isVisibleTo(&dlg), !bWorks);
+        if (bWorks) {
+            play.strFocus = "GNOME Shell";
+            driver.SetPlayStatusText(EncodePlayStatus(play));
+            QTRY_VERIFY(dlg.m_pNote->text().contains("focus: GNOME Shell"));
+            QVERIFY(!dlg.m_pGnome->isVisibleTo(&dlg));
+        }
     }
 
     void optionsMenuOpensTheRulesOfTheDefaultFile() {

@@ -1,7 +1,9 @@
 #include "gui/dialogs/GameKeySetsDlg.h"
 
 #include "core/driver/PlayStatus.h"
+#include "core/games/GnomeReport.h"
 #include "gui/dialogs/GameRuleDlg.h"
+#include "gui/dialogs/GnomeExtensions.h"
 #include "gui/framework/Prompts.h"
 #include "gui/framework/Resources.h"
 
@@ -12,10 +14,17 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace vext;
+
+namespace {
+
+constexpr int kRecheckMs = 1000;
+
+} // namespace
 
 CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, QWidget* pParent)
     : QDialog(pParent), m_pSwitch(new QCheckBox(ResString(2501), this)),
@@ -23,7 +32,8 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
       m_pEdit(new QPushButton(ResString(2506), this)),
       m_pRemove(new QPushButton(ResString(2507), this)),
       m_pUp(new QPushButton(ResString(2508), this)),
-      m_pDown(new QPushButton(ResString(2509), this)), m_pNote(new QLabel(this)),
+      m_pDown(new QPushButton(ResString(2509), this)),
+      m_pGnome(new QPushButton(ResString(2537), this)), m_pNote(new QLabel(this)),
       m_strConfigPath(std::move(strConfigPath)), m_strOpenKeySet(std::move(strOpenKeySet)) {
     setObjectName(QStringLiteral("GameKeySetsDlg"));
     setWindowTitle(ResString(2500));
@@ -40,6 +50,8 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
     pExplain->setWordWrap(true);
     m_pNote->setWordWrap(true);
     m_pNote->setObjectName(QStringLiteral("Note"));
+    m_pGnome->setObjectName(QStringLiteral("EnableGnome"));
+    m_pGnome->hide();
 
     auto* pSide = new QVBoxLayout;
     for (QPushButton* pButton : {m_pAdd, m_pEdit, m_pRemove, m_pUp, m_pDown}) {
@@ -55,6 +67,7 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
     pLayout->addWidget(pExplain);
     pLayout->addLayout(pGrid, 1);
     pLayout->addWidget(m_pNote);
+    pLayout->addWidget(m_pGnome, 0, Qt::AlignLeft);
     pLayout->addWidget(pButtons);
 
     connect(pButtons, &QDialogButtonBox::accepted, this, &CGameKeySetsDlg::accept);
@@ -64,22 +77,30 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
     connect(m_pRemove, &QPushButton::clicked, this, &CGameKeySetsDlg::OnRemove);
     connect(m_pUp, &QPushButton::clicked, this, &CGameKeySetsDlg::OnMoveUp);
     connect(m_pDown, &QPushButton::clicked, this, &CGameKeySetsDlg::OnMoveDown);
+    connect(m_pGnome, &QPushButton::clicked, this, &CGameKeySetsDlg::OnEnableGnome);
     connect(m_pList, &QTreeWidget::itemSelectionChanged, this, &CGameKeySetsDlg::UpdateButtons);
     connect(m_pList, &QTreeWidget::itemActivated, this, &CGameKeySetsDlg::OnEdit);
 
     std::vector<std::string> warnings;
     const FileStatus status = m_config.Load(m_strConfigPath.toStdString(), &warnings);
-    QStringList notes;
     if (!status.ok()) {
         m_strReadError = QString::fromStdString(status.message);
-        notes << m_strReadError;
+        m_readNotes << m_strReadError;
     }
     for (const std::string& warning : warnings) {
-        notes << QString::fromStdString(warning);
+        m_readNotes << QString::fromStdString(warning);
     }
     if (!warnings.empty()) {
-        notes << ResString(2511);
+        m_readNotes << ResString(2511);
     }
+    ShowNotes();
+    m_pSwitch->setChecked(m_config.bSwitching);
+    Fill(m_config.rules.empty() ? -1 : 0);
+}
+
+void CGameKeySetsDlg::ShowNotes() {
+    QStringList notes = m_readNotes;
+    bool bAskToEnable = false;
     // What the driver makes of the rules now; first of all, when nothing can switch here.
     if (PlayStatus play; QueryPlayStatus(&play)) {
         const QString strFocus = QString::fromStdString(play.strFocus);
@@ -89,6 +110,8 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
                 FormatResString(2514, strFocus.mid(strUnavailable.size(),
                                                    strFocus.size() - strUnavailable.size() - 1)));
         }
+        bAskToEnable = AdviceAsksToEnable(play.strFocus);
+        m_bAskToLogIn = AdviceAsksToLogIn(play.strFocus);
         notes << ResString(2512);
         for (const std::string& line : DescribePlayStatus(play)) {
             notes << QStringLiteral("    ") + QString::fromStdString(line);
@@ -97,8 +120,20 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
         notes << ResString(2513);
     }
     m_pNote->setText(notes.join(QLatin1Char('\n')));
-    m_pSwitch->setChecked(m_config.bSwitching);
-    Fill(m_config.rules.empty() ? -1 : 0);
+    m_pGnome->setVisible(bAskToEnable);
+}
+
+void CGameKeySetsDlg::OnEnableGnome() {
+    QString strError;
+    if (!TheGnomeExtensions().Enable(
+            QString::fromUtf8(kGnomeExtensionUuid.data(), kGnomeExtensionUuid.size()), &strError)) {
+        AfxMessageBox(FormatResString(2540, strError), MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    m_pGnome->hide();
+    AfxMessageBox(ResString(m_bAskToLogIn ? 2539 : 2538), MsgButtons::Ok, MsgIcon::Information);
+    // The Shell tells the driver, and the driver the window, in a moment.
+    QTimer::singleShot(kRecheckMs, this, &CGameKeySetsDlg::ShowNotes);
 }
 
 void CGameKeySetsDlg::Fill(int nSelect) {

@@ -2,12 +2,14 @@
 
 // Options > Game Key Sets: the rules of games.conf in order, each a key-set file and what it
 // matches, with Add, Edit, Remove, Move Up and Move Down, and the switch that turns switching
-// by game on or off. OK writes games.conf atomically; the driver picks it up by itself.
+// by game on or off. OK writes games.conf atomically; the driver picks it up by itself. Where the
+// driver waits for GNOME Shell's extension, a button turns it on.
 
 #include "core/games/GamesConfig.h"
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 class QCheckBox;
 class QLabel;
@@ -29,6 +31,9 @@ public:
     void OnRemove();
     void OnMoveUp();
     void OnMoveDown();
+    // Turns GNOME Shell's extension on (shown while the driver asks for it), says how that went
+    // and asks the driver again a moment later.
+    void OnEnableGnome();
 
     const vext::GamesConfig& Config() const { return m_config; }
     int CurrentRule() const;
@@ -40,9 +45,12 @@ public:
     QPushButton* m_pRemove;
     QPushButton* m_pUp;
     QPushButton* m_pDown;
+    QPushButton* m_pGnome;
     QLabel* m_pNote;
 
 private:
+    // The note below the rules: what could not be read, and what the driver makes of it all.
+    void ShowNotes();
     void Fill(int nSelect);
     void UpdateButtons();
     void Move(int nBy);
@@ -53,4 +61,6 @@ private:
     QString m_strOpenKeySet;
     vext::GamesConfig m_config;
     QString m_strReadError; // games.conf is there but could not be read: it is not written
+    QStringList m_readNotes;
+    bool m_bAskToLogIn = false; // the Shell has not loaded the extension yet
 };
