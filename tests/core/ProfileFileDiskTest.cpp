@@ -153,6 +153,56 @@ TEST(ProfileFileDisk, SymbolicLinkStaysAndItsTargetIsReplaced) {
     EXPECT_EQ(ReadBytes(target), "[s]\r\nk=2\r\n");
 }
 
+// A link another user made, or could have made, is never followed: the rename would replace
+// whatever file of this user's it names.
+TEST(ProfileFileDisk, ALinkAnotherUserCouldHaveMadeIsRefused) {
+    constexpr uid_t kNobody = 65534;
+    const bool bRoot = ::geteuid() == 0;
+    struct Case {
+        const char* pszName;
+        mode_t nFolderMode;
+        bool bOtherUsersLink;
+        const char* pszHop; // a link of this user's in its own folder that leads to the one tested
+    };
+    const Case cases[] = {
+        {"in a shared sticky folder", 01777, false, nullptr},
+        {"in a world-writable folder, reached through a link of the user's", 0777, false,
+         "mine.vks"},
+        {"another user's, in the user's folder", 0700, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        if (c.bOtherUsersLink && !bRoot) {
+            continue; // only root can give a link another owner; CI runs as root
+        }
+        test::TempDir dir;
+        const std::string notes = dir.file("notes.txt");
+        WriteBytes(notes, "my notes\n");
+        const std::string shared = dir.file("shared");
+        fs::create_directory(shared);
+        ASSERT_EQ(::chmod(shared.c_str(), c.nFolderMode), 0);
+        const std::string link = shared + "/Shared.vks";
+        fs::create_symlink(notes, link);
+        if (c.bOtherUsersLink) {
+            ASSERT_EQ(::lchown(link.c_str(), kNobody, kNobody), 0);
+        }
+        std::string path = link;
+        if (c.pszHop != nullptr) {
+            path = dir.file(c.pszHop);
+            fs::create_symlink(link, path);
+        }
+        ProfileFile file;
+        ASSERT_TRUE(file.Load(path).ok()) << c.pszName;
+        file.SetString("s", "k", "v");
+        const FileStatus status = file.Flush();
+        EXPECT_EQ(status.error, FileError::kCannotWrite) << c.pszName;
+        EXPECT_EQ(status.message,
+                  link + " is a symbolic link; choose the file it points to or another name")
+            << c.pszName;
+        EXPECT_EQ(ReadBytes(notes), "my notes\n") << c.pszName;
+        EXPECT_TRUE(fs::is_symlink(link)) << c.pszName;
+    }
+}
+
 TEST(ProfileFileDisk, Windows1252FileIsDecodedAndWrittenBackAsUtf8) {
     test::TempDir dir;
     const std::string path = dir.file("old.vks");

@@ -53,18 +53,34 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// The file a path finally names, so that replacing it keeps a symbolic link in place.
-std::filesystem::path ResolveTarget(const std::string& path) {
+// The file a path finally names, so that replacing it keeps a symbolic link in place. Only a
+// link of this user's in a folder that no one else may write is followed: another user's link,
+// or one that another user could put in place (a shared folder such as /tmp), could name any
+// file of this user's, which the rename would then replace. False with *pLink for such a link.
+bool ResolveTarget(const std::string& path, std::filesystem::path* pTarget, std::string* pLink) {
     std::error_code ec;
     std::filesystem::path target = path;
-    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(target, ec); ++hops) {
-        const std::filesystem::path link = std::filesystem::read_symlink(target, ec);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat link {};
+        if (::lstat(target.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            break;
+        }
+        struct stat folder {};
+        const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+        if (link.st_uid != ::geteuid() || ::stat(dir.c_str(), &folder) != 0 ||
+            (folder.st_mode & S_IWOTH) != 0 ||
+            ((folder.st_mode & S_IWGRP) != 0 && folder.st_gid != ::getegid())) {
+            *pLink = target.string();
+            return false;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
         if (ec) {
             break;
         }
-        target = link.is_absolute() ? link : target.parent_path() / link;
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    return target;
+    *pTarget = target;
+    return true;
 }
 
 // Opens a new, unique file next to the target; the process umask applies to its mode.
@@ -112,8 +128,13 @@ FileStatus FileStatus::Fail(FileError error, std::string message) {
 }
 
 FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes, LinkPolicy links) {
-    const std::filesystem::path target =
-        links == LinkPolicy::kFollow ? ResolveTarget(path) : std::filesystem::path(path);
+    std::filesystem::path target = path;
+    std::string link;
+    if (links == LinkPolicy::kFollow && !ResolveTarget(path, &target, &link)) {
+        return FileStatus::Fail(FileError::kCannotWrite,
+                                link + " is a symbolic link; choose the file it points to or "
+                                       "another name");
+    }
     const std::string shown = target.string();
 
     struct stat old {};

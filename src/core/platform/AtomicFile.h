@@ -20,7 +20,8 @@ struct FileStatus {
 };
 
 enum class LinkPolicy {
-    kFollow,  // a symbolic link at the path stays; the file it names is replaced
+    kFollow,  // a symbolic link at the path stays; the file it names is replaced (only links of
+              // this user's in folders no other user may write: another is refused, kCannotWrite)
     kReplace, // whatever is at the path is replaced, a link itself and never what it names
 };
 
