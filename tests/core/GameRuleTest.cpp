@@ -74,6 +74,20 @@ TEST(GameRule, FirstMatchingRuleWins) {
     EXPECT_EQ(MatchGameRule({}, Window("", {}, "Other")), -1);
 }
 
+// --status and the dialog spell a pattern as games.conf does: "title A = B" would read as a
+// rule of its own.
+TEST(GameRule, DescribesItsMatchAsGamesConfSpellsIt) {
+    const std::pair<GameRule, std::string> cases[] = {
+        {{GameMatch::kClass, "steam_app_1", "x.vks"}, "class steam_app_1"},
+        {{GameMatch::kTitle, "A = B", "x.vks"}, "title \"A = B\""},
+        {{GameMatch::kTitle, " Pad \"Pro\"", "x.vks"}, "title \" Pad \\\"Pro\\\"\""},
+        {{GameMatch::kProgram, "a\\b.exe", "x.vks"}, "program a\\b.exe"},
+    };
+    for (const auto& [rule, text] : cases) {
+        EXPECT_EQ(DescribeGameMatch(rule), text);
+    }
+}
+
 TEST(GameRule, KnowsTheConfiguratorsOwnWindows) {
     EXPECT_TRUE(IsConfiguratorWindow(Window("", {"vextkey", "VextKey"}, "Game Key Sets")));
     EXPECT_TRUE(IsConfiguratorWindow(Window("vextkey", {}, "")));

@@ -166,6 +166,38 @@ TEST(GamesConfig, SavesAtomicallyIntoAPrivateFolderAndLoadsBack) {
     EXPECT_NE(failed.message.find("blocker"), std::string::npos) << failed.message;
 }
 
+// The dialog's edits made again on a file another hand changed meanwhile.
+TEST(GamesConfig, MergesEditsIntoAFileChangedMeanwhile) {
+    const auto parse = [](const std::string& text) {
+        GamesConfig config;
+        std::vector<std::string> warnings;
+        config.Parse(text, &warnings);
+        return config;
+    };
+    const std::string a = "class a = A.vks\n";
+    const std::string b = "class b = B.vks\n";
+    const std::string c = "class c = C.vks\n";
+    struct Case {
+        const char* pszName;
+        std::string base, edited, current, merged;
+    };
+    const Case cases[] = {
+        {"added here and there", a, a + b, a + c, a + c + b},
+        {"removed here, moved there", a + b, b, c + b + a, c + b},
+        {"edited here: the old rule goes, the new one comes", a + b, a + c, b + a, a + c},
+        {"removed there too", a + b, b, b, b},
+        {"the same rule twice, once removed", a + a, a, a + a + b, a + b},
+        {"switched off here", a, "switching = off\n" + a, a + c, "switching = off\n" + a + c},
+        {"switched on there, not touched here", "switching = off\n" + a,
+         "switching = off\n" + a + b, "switching = on\n" + a, "switching = on\n" + a + b},
+    };
+    for (const Case& c : cases) {
+        const GamesConfig merged =
+            GamesConfig::MergeEdits(parse(c.base), parse(c.edited), parse(c.current));
+        EXPECT_EQ(merged.Text(), c.merged) << c.pszName;
+    }
+}
+
 TEST(GamesConfig, ResolvesKeySetFilesFromHomeAndItsFolder) {
     test::ScopedEnv home("HOME", "/home/me");
     const std::string config = "/home/me/.config/vext/games.conf";

@@ -124,11 +124,54 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.filePath("vext")).entryList(QDir::Files), QStringList{"games.conf"});
     }
 
+    // games.conf edited by hand while the dialog is open: OK without a change here writes
+    // nothing; with one it asks whether to read the file again (keeping both), to overwrite
+    // it, or to go back.
+    void handEditsMadeMeanwhileAreNotLost_data() {
+        QTest::addColumn<bool>("bEditHere");
+        QTest::addColumn<int>("nAnswer");
+        QTest::addColumn<QString>("expected");
+        const QString a = "class a = /k/A.vks\n";
+        const QString hand = "class hand = /k/Hand.vks\n";
+        const QString added = "class added = /k/Added.vks\n";
+        QTest::newRow("no change here") << false << 0 << a + hand;
+        QTest::newRow("back to the dialog") << true << int(IDCANCEL) << a + hand;
+        QTest::newRow("overwrite") << true << int(IDNO) << a + added;
+        QTest::newRow("read again") << true << int(IDYES) << a + hand + added;
+    }
+    void handEditsMadeMeanwhileAreNotLost() {
+        QFETCH(bool, bEditHere);
+        QFETCH(int, nAnswer);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString strConfig = dir.filePath("games.conf");
+        test::WriteFile(strConfig, "class a = /k/A.vks\n");
+        PromptScript script;
+        CGameKeySetsDlg dlg(strConfig, QString(), nullptr);
+        if (bEditHere) {
+            AnswerRuleEditor(1, "added", nullptr, "/k/Added.vks");
+            dlg.m_pAdd->click();
+        }
+        test::WriteFile(strConfig, "class a = /k/A.vks\nclass hand = /k/Hand.vks\n");
+        script.AnswerNext(nAnswer);
+        dlg.accept();
+        QCOMPARE(int(script.m_messages.size()), bEditHere ? 1 : 0);
+        if (nAnswer == IDYES) {
+            QCOMPARE(dlg.result(), int(QDialog::Rejected)); // still open, to be checked
+            QCOMPARE(Rows(dlg).size(), 3);
+            dlg.accept();
+            QCOMPARE(int(script.m_messages.size()), 1);
+        }
+        QCOMPARE(dlg.result(), int(nAnswer == IDCANCEL ? QDialog::Rejected : QDialog::Accepted));
+        QCOMPARE(ReadText(strConfig), expected);
+    }
+
     void aFailedWriteSaysWhyAndKeepsTheDialogOpen() {
         QTemporaryDir dir;
         test::WriteFile(dir.filePath("blocker"), "a file where the folder should be");
         PromptScript script;
         CGameKeySetsDlg blocked(dir.filePath("blocker/games.conf"), QString(), nullptr);
+        blocked.m_pSwitch->setChecked(false);
         blocked.accept();
         QVERIFY(blocked.result() != QDialog::Accepted);
         QCOMPARE(script.m_messages.size(), size_t(1));

@@ -8,6 +8,7 @@
 #include "core/driver/DeviceChannel.h"
 #include "core/driver/DriverOutput.h"
 #include "core/driver/DriverRecord.h"
+#include "core/driver/PlayStatus.h"
 #include "core/model/AppState.h"
 #include "core/registry/RegistryStore.h"
 #include "gui/app/VersionInfo.h"
@@ -216,6 +217,28 @@ private Q_SLOTS:
         QVERIFY2(!strTip.contains("input\" group") && !strTip.contains("usermod"),
                  qPrintable(strTip));
         QCOMPARE(pMain->statusBar()->currentMessage().contains("X11 windows only"), x11Only);
+        test::StopApp(pApp);
+    }
+
+    // A window's title and a key set's name are other programs' and files' words: markup in
+    // them is shown, never drawn (nor its images loaded).
+    void paneShowsTitlesAndNamesAsPlainText() {
+        test::FakeDeviceServer driver;
+        PlayStatus play;
+        play.strKeySet = "<b>Game</b>";
+        play.nRule = 1;
+        play.strMatch = "class x";
+        play.strWindow = "<h1>BIG</h1><img src=\"/usr/share/icons/x.png\">";
+        driver.SetPlayStatusText(EncodePlayStatus(play));
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->OnIdle();
+        QTRY_VERIFY(pMain->KeySetPane()->text().contains("<b>Game</b>"));
+        QCOMPARE(pMain->KeySetPane()->textFormat(), Qt::PlainText);
+        const QString strTip = pMain->KeySetPane()->toolTip();
+        QVERIFY2(strTip.contains("&lt;h1&gt;BIG&lt;/h1&gt;&lt;img src=\"/usr") &&
+                     !strTip.contains("<h1>") && !strTip.contains("<img"),
+                 qPrintable(strTip));
         test::StopApp(pApp);
     }
 

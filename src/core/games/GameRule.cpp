@@ -16,8 +16,27 @@ std::string_view GameMatchKeyword(GameMatch match) {
     return "program";
 }
 
+std::string SpellGameWord(std::string_view text, bool bPattern) {
+    constexpr std::string_view kSpace = " \t\r";
+    const bool bQuote = text.empty() || text.front() == '"' || text.find_first_of(kSpace) == 0 ||
+                        text.find_last_of(kSpace) == text.size() - 1 ||
+                        (bPattern && text.find('=') != std::string_view::npos);
+    if (!bQuote) {
+        return std::string(text);
+    }
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out.push_back('\\');
+        }
+        out.push_back(c);
+    }
+    out.push_back('"');
+    return out;
+}
+
 std::string DescribeGameMatch(const GameRule& rule) {
-    return std::string(GameMatchKeyword(rule.match)) + " " + rule.strPattern;
+    return std::string(GameMatchKeyword(rule.match)) + " " + SpellGameWord(rule.strPattern, true);
 }
 
 bool RuleMatches(const GameRule& rule, const FocusedWindow& window) {

@@ -29,7 +29,13 @@ struct GameRule {
 // "program", "class", "title".
 std::string_view GameMatchKeyword(GameMatch match);
 
-// What the rule matches, for people: "class steam_app_244210".
+// A pattern (bPattern) or a key-set file as games.conf writes it: in quotes, with quotes and
+// backslashes escaped, where it would not read back as it is (a pattern holding "=", spaces at
+// an end).
+std::string SpellGameWord(std::string_view text, bool bPattern);
+
+// What the rule matches, for people, its pattern spelled as games.conf spells it:
+// "class steam_app_244210", "title \"A = B\"".
 std::string DescribeGameMatch(const GameRule& rule);
 
 bool RuleMatches(const GameRule& rule, const FocusedWindow& window);

@@ -38,24 +38,6 @@ bool Unquote(std::string_view text, std::string* pOut, std::string_view* pRest) 
     return false;
 }
 
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out.push_back('\\');
-        }
-        out.push_back(c);
-    }
-    out.push_back('"');
-    return out;
-}
-
-bool NeedsQuotes(std::string_view text, bool bPattern) {
-    return text.empty() || text.front() == '"' || text.find_first_of(kSpace) == 0 ||
-           text.find_last_of(kSpace) == text.size() - 1 ||
-           (bPattern && text.find('=') != std::string_view::npos);
-}
-
 bool ParseMatch(std::string_view word, GameMatch* pMatch) {
     for (const GameMatch match : {GameMatch::kProgram, GameMatch::kClass, GameMatch::kTitle}) {
         if (EqualNoCase(word, GameMatchKeyword(match))) {
@@ -195,9 +177,9 @@ void GamesConfig::Parse(std::string_view text, std::vector<std::string>* pWarnin
 std::string GamesConfig::FormatRule(const GameRule& rule) {
     std::string line(GameMatchKeyword(rule.match));
     line += ' ';
-    line += NeedsQuotes(rule.strPattern, true) ? Quote(rule.strPattern) : rule.strPattern;
+    line += SpellGameWord(rule.strPattern, true);
     line += " = ";
-    line += NeedsQuotes(rule.strKeySet, false) ? Quote(rule.strKeySet) : rule.strKeySet;
+    line += SpellGameWord(rule.strKeySet, false);
     return line;
 }
 
@@ -266,6 +248,32 @@ FileStatus GamesConfig::Load(const std::string& path, std::vector<std::string>* 
     const FileStatus status = ReadWholeFile(path, &text, &bExists, kMaxFileBytes);
     Parse(status.ok() ? text : std::string(), pWarnings);
     return status;
+}
+
+GamesConfig GamesConfig::MergeEdits(const GamesConfig& base, const GamesConfig& edited,
+                                    GamesConfig current) {
+    // Rules are told apart by what they say: one said twice counts twice.
+    std::vector<GameRule> gone = base.rules;
+    std::vector<GameRule> added;
+    for (const GameRule& rule : edited.rules) {
+        const auto it = std::find(gone.begin(), gone.end(), rule);
+        if (it != gone.end()) {
+            gone.erase(it);
+        } else {
+            added.push_back(rule);
+        }
+    }
+    for (const GameRule& rule : gone) {
+        const auto it = std::find(current.rules.begin(), current.rules.end(), rule);
+        if (it != current.rules.end()) {
+            current.rules.erase(it);
+        }
+    }
+    current.rules.insert(current.rules.end(), added.begin(), added.end());
+    if (edited.bSwitching != base.bSwitching) {
+        current.bSwitching = edited.bSwitching;
+    }
+    return current;
 }
 
 FileStatus GamesConfig::Save(const std::string& path) const {

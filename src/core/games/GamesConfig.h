@@ -52,6 +52,12 @@ public:
     // One rule line as Text() writes it.
     static std::string FormatRule(const GameRule& rule);
 
+    // The edits that made edited of base, made again on current (the file as it is now, changed
+    // by another hand meanwhile): rules edited gave up are taken out, rules it added go to the
+    // end, and a switch it turned over is turned the same way; the rest of current stays.
+    static GamesConfig MergeEdits(const GamesConfig& base, const GamesConfig& edited,
+                                  GamesConfig current);
+
 private:
     struct Line {
         std::string text;

@@ -32,6 +32,7 @@ CAboutDialog::CAboutDialog(QWidget* pParent)
     m_pDisk->setObjectName(QStringLiteral("Disk"));
     m_pPicture->setObjectName(QStringLiteral("Picture"));
     m_pProductName->setTextFormat(Qt::PlainText);
+    m_pDriverVersion->setTextFormat(Qt::PlainText); // as the driver says it
 
     auto* pGrid = new QGridLayout(this);
     pGrid->addWidget(m_pProductName, 0, 0, 1, 2);

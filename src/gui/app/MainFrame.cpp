@@ -20,6 +20,7 @@
 #include "gui/framework/Document.h"
 #include "gui/framework/HelpTexts.h"
 #include "gui/framework/MDIChildWnd.h"
+#include "gui/framework/PlainText.h"
 #include "gui/framework/Prompts.h"
 #include "gui/framework/Resources.h"
 
@@ -333,6 +334,7 @@ void CMainFrame::BuildStatusBar() {
         auto* pLabel = new QLabel(pBar);
         pLabel->setObjectName(QLatin1String(pszName));
         pLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pLabel->setTextFormat(Qt::PlainText); // key-set names come from files
         pLabel->setAlignment(Qt::AlignCenter);
         pLabel->setMinimumWidth(pLabel->fontMetrics().horizontalAdvance(strSizeText) + 8);
         pBar->addPermanentWidget(pLabel);
@@ -529,7 +531,7 @@ void CMainFrame::UpdateStatusPanes() {
     const QString strTip = bNoDriver                       ? ResString(167)
                            : bX11Only                      ? ResString(1801)
                            : TheAppState().m_bListHasFocus ? ResString(IDS_LIST_HOLDS_EMULATION)
-                                                           : strPlayTip;
+                                                           : PlainTip(strPlayTip);
     if (m_pPaneSetName->toolTip() != strTip) {
         m_pPaneSetName->setToolTip(strTip);
     }

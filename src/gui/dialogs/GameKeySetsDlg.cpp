@@ -4,6 +4,7 @@
 #include "core/games/GnomeReport.h"
 #include "gui/dialogs/GameRuleDlg.h"
 #include "gui/dialogs/GnomeExtensions.h"
+#include "gui/framework/PlainText.h"
 #include "gui/framework/Prompts.h"
 #include "gui/framework/Resources.h"
 
@@ -49,6 +50,7 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
     auto* pExplain = new QLabel(ResString(2502), this);
     pExplain->setWordWrap(true);
     m_pNote->setWordWrap(true);
+    m_pNote->setTextFormat(Qt::PlainText); // the driver's notes quote window titles
     m_pNote->setObjectName(QStringLiteral("Note"));
     m_pGnome->setObjectName(QStringLiteral("EnableGnome"));
     m_pGnome->hide();
@@ -82,7 +84,10 @@ CGameKeySetsDlg::CGameKeySetsDlg(QString strConfigPath, QString strOpenKeySet, Q
     connect(m_pList, &QTreeWidget::itemActivated, this, &CGameKeySetsDlg::OnEdit);
 
     std::vector<std::string> warnings;
+    // Stamped before reading: a change that lands during the read shows at OK.
+    m_readStamp = FileStamp::Of(m_strConfigPath.toStdString());
     const FileStatus status = m_config.Load(m_strConfigPath.toStdString(), &warnings);
+    m_read = m_config;
     if (!status.ok()) {
         m_strReadError = QString::fromStdString(status.message);
         m_readNotes << m_strReadError;
@@ -144,7 +149,7 @@ void CGameKeySetsDlg::Fill(int nSelect) {
         auto* pItem =
             new QTreeWidgetItem(m_pList, {QString::number(++nNumber), QFileInfo(strFile).fileName(),
                                           QString::fromStdString(DescribeGameMatch(rule))});
-        pItem->setToolTip(1, strFile);
+        pItem->setToolTip(1, PlainTip(strFile));
     }
     m_pList->resizeColumnToContents(0);
     if (nSelect >= 0 && nSelect < m_pList->topLevelItemCount()) {
@@ -225,6 +230,23 @@ void CGameKeySetsDlg::OnMoveDown() {
     Move(1);
 }
 
+void CGameKeySetsDlg::ReadAgainKeepingEdits() {
+    const std::string path = m_strConfigPath.toStdString();
+    m_readStamp = FileStamp::Of(path);
+    GamesConfig current;
+    std::vector<std::string> warnings;
+    const FileStatus status = current.Load(path, &warnings);
+    if (!status.ok()) {
+        AfxMessageBox(FormatResString(2510, QString::fromStdString(status.message)), MsgButtons::Ok,
+                      MsgIcon::Stop);
+        return;
+    }
+    m_config = GamesConfig::MergeEdits(m_read, m_config, current);
+    m_read = std::move(current);
+    m_pSwitch->setChecked(m_config.bSwitching);
+    Fill(m_config.rules.empty() ? -1 : 0);
+}
+
 void CGameKeySetsDlg::accept() {
     if (!m_strReadError.isEmpty()) {
         // Writing now would replace rules that could not even be read.
@@ -232,7 +254,23 @@ void CGameKeySetsDlg::accept() {
         return;
     }
     m_config.bSwitching = m_pSwitch->isChecked();
-    const FileStatus status = m_config.Save(m_strConfigPath.toStdString());
+    if (m_config.Text() == m_read.Text()) {
+        QDialog::accept(); // nothing changed here: an edit made by hand meanwhile stays
+        return;
+    }
+    const std::string path = m_strConfigPath.toStdString();
+    if (!(FileStamp::Of(path) == m_readStamp)) {
+        const int nAnswer = AfxMessageBox(FormatResString(2541, m_strConfigPath),
+                                          MsgButtons::YesNoCancel, MsgIcon::Question);
+        if (nAnswer == IDCANCEL) {
+            return;
+        }
+        if (nAnswer == IDYES) {
+            ReadAgainKeepingEdits();
+            return;
+        }
+    }
+    const FileStatus status = m_config.Save(path);
     if (!status.ok()) {
         AfxMessageBox(FormatResString(2510, QString::fromStdString(status.message)), MsgButtons::Ok,
                       MsgIcon::Stop);

@@ -6,6 +6,7 @@
 // driver waits for GNOME Shell's extension, a button turns it on.
 
 #include "core/games/GamesConfig.h"
+#include "core/platform/FileStamp.h"
 
 #include <QDialog>
 #include <QString>
@@ -56,11 +57,16 @@ private:
     void Move(int nBy);
     // An edited rule, or nothing when the editor was cancelled.
     bool EditRule(vext::GameRule& rule);
+    // games.conf changed by another hand since it was read: reads it again and makes the
+    // dialog's edits on it.
+    void ReadAgainKeepingEdits();
 
     QString m_strConfigPath;
     QString m_strOpenKeySet;
     vext::GamesConfig m_config;
-    QString m_strReadError; // games.conf is there but could not be read: it is not written
+    vext::GamesConfig m_read;    // as games.conf was when read
+    vext::FileStamp m_readStamp; // games.conf when read
+    QString m_strReadError;      // games.conf is there but could not be read: it is not written
     QStringList m_readNotes;
     bool m_bAskToLogIn = false; // the Shell has not loaded the extension yet
 };

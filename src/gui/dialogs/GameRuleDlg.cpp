@@ -49,6 +49,7 @@ CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent)
         m_pMatch->addItem(ResString(nId));
     }
     m_pPicked->setWordWrap(true);
+    m_pPicked->setTextFormat(Qt::PlainText); // the picked window's title and class
     m_pPick->setEnabled(WindowPicker::IsAvailable());
 
     auto* pFileRow = new QHBoxLayout;

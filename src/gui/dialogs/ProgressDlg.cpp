@@ -25,6 +25,7 @@ CProgressDlg::CProgressDlg(int nCaptionId)
       m_nCaptionId(nCaptionId != 0 ? nCaptionId : kDefaultCaption) {
     setObjectName(QStringLiteral("ProgressDlg"));
     m_pStatus->setObjectName(QStringLiteral("Status"));
+    m_pStatus->setTextFormat(Qt::PlainText); // it names files
     m_pPercent->setObjectName(QStringLiteral("Percent"));
     m_pPercent->setAlignment(Qt::AlignCenter);
     m_progress->setTextVisible(false);

@@ -9,6 +9,7 @@
 #include "core/pad/PadTypes.h"
 #include "gui/framework/CmdIds.h"
 #include "gui/framework/HelpTexts.h"
+#include "gui/framework/PlainText.h"
 #include "gui/framework/PopupMenu.h"
 #include "gui/framework/Resources.h"
 #include "gui/views/FunctionListCtrl.h"
@@ -421,7 +422,7 @@ void CPadButton::RightButtonUp(const QPoint& globalPos) {
 bool CPadButton::event(QEvent* pEvent) {
     if (pEvent->type() == QEvent::ToolTip) {
         const auto* pHelp = static_cast<QHelpEvent*>(pEvent);
-        QToolTip::showText(pHelp->globalPos(), TooltipText(), this);
+        QToolTip::showText(pHelp->globalPos(), PlainTip(TooltipText()), this);
         return true;
     }
     return QAbstractButton::event(pEvent);
