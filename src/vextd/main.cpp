@@ -83,7 +83,8 @@ std::optional<DeviceAnswer> HandleTestCode(const DeviceRequest& request, DriverL
     if (request.buffer.size() < nArgs * 4) {
         return DeviceAnswer{};
     }
-    auto task = [&request, &pads]() -> DeviceAnswer {
+    // A copy: when the wait below gives up, the task still runs later, after the request went.
+    auto task = [request, &pads]() -> DeviceAnswer {
         switch (request.nCode) {
         case kTestSetButton:
             return DoneWith(
@@ -148,6 +149,7 @@ void MoveLogToFile() {
         ::dup2(fd, STDERR_FILENO);
         ::close(fd);
     }
+    RotateLogAt(path, kMaxLogBytes);
 }
 
 // A file of nothing but bad lines would otherwise flood the log.

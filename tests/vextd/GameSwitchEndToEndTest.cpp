@@ -158,6 +158,24 @@ TEST_F(GameSwitchEndToEndTest, StepPositionsStayWithTheirKeySetAndFilesAreReadAg
     test::WriteKeySet(dir.file("Puzzle.vks"), "G");
     Focus(puzzle, "key set in play: \"Puzzle\"");
     EXPECT_EQ(Click(), "35+ 35-");
+    // So does the key set in play, at once, its held key let go first: replaced as a save
+    // replaces it, or written in place.
+    const size_t nHeld = vextd.Records().size();
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.WaitForRecords(nHeld + 1, kWaitMs));
+    size_t nLog = vextd.Log().size();
+    test::WriteKeySet(dir.file("Puzzle.vks"), "J");
+    ASSERT_TRUE(vextd.WaitForLog("key set in play read again: \"Puzzle\"", kWaitMs, nLog));
+    EXPECT_EQ(vextd.RecordText(nHeld), "35+ 35-");
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    EXPECT_EQ(Click(), "37+ 37-");
+    // Another size: a write within the same clock tick as the save before leaves the same time.
+    test::WriteKeySet(dir.file("Other.vks"), "K", {"A"});
+    nLog = vextd.Log().size();
+    std::filesystem::copy_file(dir.file("Other.vks"), dir.file("Puzzle.vks"),
+                               std::filesystem::copy_options::overwrite_existing);
+    ASSERT_TRUE(vextd.WaitForLog("key set in play read again: \"Puzzle\"", kWaitMs, nLog));
+    EXPECT_EQ(Click(), "38+ 38-");
     Focus(plain, "key set in play: \"Default\" (default; rule 4's key set cannot be read: " +
                      dir.file("config/vext/Missing.vks") + ": no such file)");
     EXPECT_EQ(Click(), "34+ 34-");

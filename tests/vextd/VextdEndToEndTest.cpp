@@ -1,6 +1,7 @@
 // vextd as a process: virtual pads pressed through the test codes, keys read back from the
 // record output, the key set written into a real registry store.
 
+#include "GameTestFiles.h"
 #include "RecordWriter.h"
 #include "ScopedEnv.h"
 #include "TempDir.h"
@@ -14,6 +15,7 @@
 #include "core/model/ButtonId.h"
 #include "core/pad/PadPositions.h"
 #include "core/pad/PadTypes.h"
+#include "core/platform/AtomicFile.h"
 #include "vextd/service/DriverService.h"
 
 #include <chrono>
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -61,12 +64,14 @@ protected:
     }
 
     bool Start(const std::string& pads = "12,8", int nRepeatMs = 50,
-               const std::vector<std::string>& extra = {}) {
-        return StartProcess(vextd, pads, nRepeatMs, extra);
+               const std::vector<std::string>& extra = {},
+               const std::vector<std::string>& env = {}) {
+        return StartProcess(vextd, pads, nRepeatMs, extra, env);
     }
 
     bool StartProcess(test::VextdProcess& process, const std::string& pads = "12,8",
-                      int nRepeatMs = 50, const std::vector<std::string>& extra = {}) {
+                      int nRepeatMs = 50, const std::vector<std::string>& extra = {},
+                      const std::vector<std::string>& env = {}) {
         std::vector<std::string> args{"--foreground",
                                       "--socket",
                                       process.strSocket,
@@ -81,7 +86,9 @@ protected:
                                       "--test-virtual-pads",
                                       pads};
         args.insert(args.end(), extra.begin(), extra.end());
-        return process.Start(args, {"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy"});
+        std::vector<std::string> environment{"VEXTD_ALLOW_ROOT=1", "SDL_VIDEODRIVER=dummy"};
+        environment.insert(environment.end(), env.begin(), env.end());
+        return process.Start(args, environment);
     }
 
     // What the driver says of its last load (code 31).
@@ -340,6 +347,32 @@ TEST_F(VextdEndToEndTest, QueriesAreAnsweredDuringAReload) {
     const auto status = LoadStatus();
     ASSERT_TRUE(status);
     EXPECT_EQ(status->nFunctions, 6);
+}
+
+// A rule's key set is read off the loop: while its read waits, the pads play on and a button's
+// release is played at once.
+TEST_F(VextdEndToEndTest, PadsPlayWhileARulesKeySetIsRead) {
+    ASSERT_TRUE(WriteStandardSet());
+    const std::string big = dir.file("Big.vks");
+    test::WriteKeySet(big, "G");
+    std::filesystem::create_directories(dir.file("config/vext"));
+    ASSERT_TRUE(
+        WriteFileAtomically(dir.file("config/vext/games.conf"), "class big = " + big + "\n").ok());
+    ASSERT_TRUE(Start("12", 50, {"--verbose"}, {"XDG_CONFIG_HOME=" + dir.file("config")}))
+        << vextd.Log();
+    ASSERT_TRUE(vextd.WaitForLog("game key set read: " + big, kWaitMs)) << vextd.Log();
+    ASSERT_EQ(vextd.Query(kTestHoldLoads, 1), 0);
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.WaitForRecords(1, kWaitMs));
+    const size_t nLog = vextd.Log().size();
+    test::WriteKeySet(big, "H");
+    ASSERT_TRUE(vextd.WaitForLog("waits to be read", kWaitMs, nLog)) << vextd.Log();
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    ASSERT_TRUE(vextd.WaitForRecords(2, kWaitMs));
+    EXPECT_EQ(vextd.RecordText(), "31+ 31-");
+    EXPECT_EQ(vextd.Log().find("game key set read", nLog), std::string::npos);
+    EXPECT_TRUE(vextd.Query(kTestHoldLoads, 0));
+    EXPECT_TRUE(vextd.WaitForLog("game key set read: " + big, kWaitMs, nLog)) << vextd.Log();
 }
 
 // A flood of reloads that must wait cannot take every place of the channel: the ones beyond
@@ -699,6 +732,19 @@ TEST_F(VextdEndToEndTest, BadCommandLinesAndOutputs) {
                               {"VEXTD_ALLOW_ROOT=1", "VEXTD_UINPUT=" + dir.file("no-uinput")}));
     EXPECT_EQ(uinput.Wait(), 1);
     EXPECT_NE(uinput.Log().find("no-uinput"), std::string::npos);
+    // A socket folder another user holds (as /tmp/vext-<uid> can be) is named with its owner.
+    if (::geteuid() == 0) {
+        const std::string squatted = dir.file("squatted");
+        ASSERT_EQ(::mkdir(squatted.c_str(), 0700), 0);
+        ASSERT_EQ(::chown(squatted.c_str(), 65534, 65534), 0);
+        test::VextdProcess refused;
+        EXPECT_FALSE(refused.Start({"--foreground", "--socket", squatted + "/device", "--output",
+                                    "record:" + vextd.strRecord},
+                                   {"VEXTD_ALLOW_ROOT=1"}));
+        EXPECT_EQ(refused.Wait(), 1);
+        EXPECT_NE(refused.Log().find("belongs to another user (uid 65534)"), std::string::npos)
+            << refused.Log();
+    }
 }
 
 } // namespace

@@ -44,13 +44,17 @@ DeviceListener::~DeviceListener() {
     Close();
 }
 
-bool DeviceListener::Listen(const std::string& path) {
+bool DeviceListener::Listen(const std::string& path, std::string* pWhy) {
     Close();
     sockaddr_un address{};
     socklen_t nLength = 0;
     std::string why;
-    if (!MakeUnixAddress(path, &address, &nLength) ||
-        !PreparePrivateDirectory(ParentOf(path), &why) || !ClearStaleSocket(path)) {
+    const bool bReady = MakeUnixAddress(path, &address, &nLength) &&
+                        PreparePrivateDirectory(ParentOf(path), &why) && ClearStaleSocket(path);
+    if (pWhy) {
+        *pWhy = why;
+    }
+    if (!bReady) {
         return false;
     }
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

@@ -23,8 +23,9 @@ public:
     // Binds and listens at path (socket mode 0600). The parent directory is created 0700 when
     // missing; an existing one must be a real directory of this user closed to everyone else.
     // A stale socket left by a dead driver is replaced; a live one, or any other file at path,
-    // makes this fail.
-    bool Listen(const std::string& path);
+    // makes this fail. *pWhy (when given) says why the folder cannot be used, naming the
+    // other user whose it is; empty for other failures.
+    bool Listen(const std::string& path, std::string* pWhy = nullptr);
 
     // Accepts one waiting connection, non-blocking. Returns -1 when none waits; a peer that
     // runs as another user is closed at once and also gives -1.

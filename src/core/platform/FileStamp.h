@@ -16,10 +16,12 @@ struct FileStamp {
     ino_t nInode = 0;
     off_t nSize = 0;
     timespec modified{};
+    int nError = 0; // errno of the failed stat when !bExists: ENOENT, EACCES, ELOOP, ...
 
     bool operator==(const FileStamp& o) const;
 
-    // The stamp of the file path names now (following links); bExists false when there is none.
+    // The stamp of the file path names now (following links); bExists false when there is none
+    // or it cannot be looked at.
     static FileStamp Of(const std::string& path);
 };
 

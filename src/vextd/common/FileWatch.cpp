@@ -68,25 +68,29 @@ void FileWatch::Arm() {
     }
 }
 
-void FileWatch::WatchFolders(const std::set<std::string>& folders) {
+void FileWatch::WatchFiles(const std::set<std::string>& files) {
     if (m_nFd < 0) {
         return;
     }
-    for (const int nWatch : m_folderWatches) {
+    for (const auto& [nWatch, names] : m_fileWatches) {
         if (nWatch != m_nWatch) {
             ::inotify_rm_watch(m_nFd, nWatch);
         }
     }
-    m_folderWatches.clear();
-    m_folders = folders;
-    for (const std::string& folder : folders) {
+    m_fileWatches.clear();
+    m_files = files;
+    for (const std::string& file : files) {
+        const size_t nSlash = file.find_last_of('/');
+        if (nSlash == std::string::npos || nSlash + 1 == file.size()) {
+            continue;
+        }
         // Added to the mask: the file's own folder may be one of them, under any name.
         const int nWatch =
-            ::inotify_add_watch(m_nFd, folder.c_str(),
+            ::inotify_add_watch(m_nFd, Parent(file).c_str(),
                                 IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE | IN_ATTRIB |
                                     IN_ONLYDIR | IN_MASK_ADD);
         if (nWatch >= 0) {
-            m_folderWatches.insert(nWatch);
+            m_fileWatches[nWatch].insert(file.substr(nSlash + 1));
         }
     }
 }
@@ -95,7 +99,7 @@ unsigned FileWatch::Drain() {
     unsigned nChanges = kNone;
     bool bChanged = false;
     bool bRearm = false;
-    alignas(inotify_event) char buffer[16 * (sizeof(inotify_event) + NAME_MAX + 1)];
+    alignas(inotify_event) char buffer[64 * 1024];
     for (;;) {
         const ssize_t n = ::read(m_nFd, buffer, sizeof buffer);
         if (n <= 0) {
@@ -105,8 +109,12 @@ unsigned FileWatch::Drain() {
             const auto* pEvent = reinterpret_cast<const inotify_event*>(buffer + nAt);
             nAt += static_cast<ssize_t>(sizeof(inotify_event) + pEvent->len);
             const std::string name = pEvent->len > 0 ? std::string(pEvent->name) : std::string();
-            if (m_folderWatches.count(pEvent->wd) != 0) {
-                nChanges |= kFolders;
+            if ((pEvent->mask & IN_Q_OVERFLOW) != 0) {
+                nChanges |= kFiles; // events were lost: any file may have changed
+                bChanged = true;
+            } else if (const auto it = m_fileWatches.find(pEvent->wd);
+                       it != m_fileWatches.end() && it->second.count(name) != 0) {
+                nChanges |= kFiles;
             }
             if (pEvent->wd != m_nWatch) {
                 continue;
@@ -128,7 +136,7 @@ unsigned FileWatch::Drain() {
     }
     if (bRearm) {
         Arm();
-        WatchFolders(std::set<std::string>(m_folders));
+        WatchFiles(std::set<std::string>(m_files));
     }
     return nChanges | (bChanged ? kFile : kNone);
 }

@@ -2,9 +2,11 @@
 
 // Tells when a file is written, replaced, made or removed, through inotify on its folder (a file
 // written atomically is a new file under the old name, so the folder is what to watch). A
-// folder that does not exist yet is waited for from the nearest one that does. Other folders
-// can be watched besides, for any change in them.
+// folder that does not exist yet is waited for from the nearest one that does. Other files can
+// be watched besides, through their folders too: a change to another file in a folder (one that
+// another user churns) costs the reading of its event and nothing more.
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -23,12 +25,12 @@ public:
     // The descriptor to wait on; -1 before Start.
     int WaitFd() const { return m_nFd; }
 
-    // Folders to watch besides the file's, replacing those watched before; ones that do not
-    // exist are left out.
-    void WatchFolders(const std::set<std::string>& folders);
+    // Files to watch besides the file (absolute paths), replacing those watched before; those
+    // whose folders do not exist are left out.
+    void WatchFiles(const std::set<std::string>& files);
 
-    enum Change : unsigned { kNone = 0, kFile = 1, kFolders = 2 };
-    // Reads the events that wait: whether the file, or anything in the other folders, may have
+    enum Change : unsigned { kNone = 0, kFile = 1, kFiles = 2 };
+    // Reads the events that wait: whether the file, or any of the other files, may have
     // changed.
     unsigned Drain();
 
@@ -43,8 +45,8 @@ private:
     int m_nFd = -1;
     int m_nWatch = -1;
     std::string m_strWatched; // the folder watched: the file's own, or an ancestor's
-    std::set<std::string> m_folders;
-    std::set<int> m_folderWatches;
+    std::set<std::string> m_files;
+    std::map<int, std::set<std::string>> m_fileWatches; // watch descriptor: the names in it
 };
 
 } // namespace vext

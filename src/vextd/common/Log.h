@@ -4,9 +4,17 @@
 // characters in a message (a pad's name, a file name) are escaped, so no message can forge a
 // line of its own or send the terminal an escape sequence.
 
+#include <cstddef>
 #include <string>
 
 namespace vext {
+
+// A logged line is cut past this many bytes: a window title may be as long as it likes.
+inline constexpr std::size_t kMaxLogLineBytes = 2048;
+
+// From now on stderr is the log file at path: past nMaxBytes it is moved to path.1 (replacing
+// the one there) and the log goes on in a new file, so that it never grows without bound.
+void RotateLogAt(std::string path, std::size_t nMaxBytes);
 
 void SetVerboseLog(bool bVerbose);
 bool IsVerboseLog();

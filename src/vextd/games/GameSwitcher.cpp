@@ -5,19 +5,38 @@
 #include "vextd/common/Log.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <set>
+#include <sys/timerfd.h>
+#include <unistd.h>
 #include <utility>
 
 namespace vext {
 
-GameSwitcher::GameSwitcher(DriverService& service, std::string strConfigPath)
-    : m_service(service), m_strConfigPath(std::move(strConfigPath)), m_watch(m_strConfigPath) {}
+namespace {
 
-GameSwitcher::~GameSwitcher() = default;
+// One key set for the spellings of one path ("~/ks/./f.vks", "~/ks//f.vks").
+std::string NormalPath(const std::string& path) {
+    return std::filesystem::path(path).lexically_normal().string();
+}
+
+} // namespace
+
+GameSwitcher::GameSwitcher(DriverService& service, std::string strConfigPath)
+    : m_service(service), m_strConfigPath(std::move(strConfigPath)), m_watch(m_strConfigPath),
+      m_reader([&service] { return service.WaitWhileLoadsHeld(std::chrono::milliseconds(100)); }) {}
+
+GameSwitcher::~GameSwitcher() {
+    if (m_nRestTimer >= 0) {
+        ::close(m_nRestTimer);
+    }
+}
 
 void GameSwitcher::Start(std::unique_ptr<FocusSource> pSource, const std::string& strWhyNot) {
     std::string strError;
     m_bWatching = m_watch.Start(&strError);
+    m_nRestTimer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (!m_bWatching) {
         LogError(EscapeForLine(strError) + "; changes to games.conf take a restart");
     }
@@ -40,8 +59,9 @@ std::vector<int> GameSwitcher::WaitFds() const {
         fds.push_back(m_pSource->WaitFd());
     }
     if (m_bWatching) {
-        fds.push_back(m_watch.WaitFd());
+        fds.push_back(m_bResting ? m_nRestTimer : m_watch.WaitFd());
     }
+    fds.push_back(m_reader.WaitFd());
     return fds;
 }
 
@@ -57,9 +77,18 @@ void GameSwitcher::OnReadable(int nFd) {
         } else if (m_pSource->Waiting() != m_strWaiting) {
             Choose();
         }
+    } else if (nFd == m_reader.WaitFd()) {
+        OnReads();
+    } else if (m_bResting && nFd == m_nRestTimer) {
+        uint64_t nExpired = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_nRestTimer, &nExpired, sizeof nExpired);
+        m_bResting = false;
     } else if (m_bWatching && nFd == m_watch.WaitFd()) {
         const unsigned nChanges = m_watch.Drain();
-        if ((nChanges & FileWatch::kFolders) != 0) {
+        constexpr long kRestNs = 50'000'000;
+        const itimerspec rest{{0, 0}, {0, kRestNs}};
+        m_bResting = m_nRestTimer >= 0 && ::timerfd_settime(m_nRestTimer, 0, &rest, nullptr) == 0;
+        if ((nChanges & FileWatch::kFiles) != 0) {
             RefreshKeySets();
         }
         if ((nChanges & FileWatch::kFile) != 0) {
@@ -97,21 +126,35 @@ void GameSwitcher::ReloadConfig() {
     for (const std::string& warning : warnings) {
         LogError(warning);
     }
+    m_strRuleNote.clear();
+    if (m_config.rules.size() > kMaxRules) {
+        // Each rule's key set is a file to watch and a table to hold.
+        m_strRuleNote = "only the first " + std::to_string(kMaxRules) + " of " +
+                        std::to_string(m_config.rules.size()) + " rules count";
+        LogError("games.conf: " + m_strRuleNote);
+        m_config.rules.resize(kMaxRules);
+    }
     if (bExists) {
         const size_t nRules = m_config.rules.size();
         LogInfo("games.conf: " + std::to_string(nRules) + (nRules == 1 ? " rule" : " rules") +
                 ", switching " + (m_config.bSwitching ? "on" : "off"));
     }
-    // Those no rule names go; the others are read now, and again whenever their folders
-    // change, so that a switch only swaps tables.
+    // Those no rule names go; the others are read now, and again whenever they change, so that
+    // a switch only swaps tables.
     std::map<std::string, std::shared_ptr<GameKeySet>> keySets;
-    std::set<std::string> folders;
+    std::set<std::string> files;
     for (const GameRule& rule : m_config.rules) {
-        const std::string path = GamesConfig::ResolveKeySetPath(rule.strKeySet, m_strConfigPath);
+        const std::string path =
+            NormalPath(GamesConfig::ResolveKeySetPath(rule.strKeySet, m_strConfigPath));
         auto it = m_keySets.find(path);
         keySets.emplace(path,
                         it != m_keySets.end() ? it->second : std::make_shared<GameKeySet>(path));
-        folders.insert(path.substr(0, std::max<size_t>(path.find_last_of('/'), 1)));
+        files.insert(path);
+    }
+    for (auto& [path, pKeySet] : m_keySets) {
+        if (keySets.count(path) == 0 && pKeySet.use_count() == 1) {
+            m_reader.LetGo(pKeySet->TakeTable());
+        }
     }
     m_keySets = std::move(keySets);
     // The rule that chose the key set in play may have moved (or gone, while nothing switches):
@@ -127,21 +170,61 @@ void GameSwitcher::ReloadConfig() {
         m_pFailed.reset();
     }
     m_nFailedRule = m_nFailedRule >= 0 ? numberOf(m_failedRule, -1) : -1;
-    m_watch.WatchFolders(folders);
+    m_watch.WatchFiles(files);
     RefreshKeySets();
+}
+
+void GameSwitcher::Ask(const std::shared_ptr<GameKeySet>& pKeySet) {
+    if (pKeySet->NeedsRead()) {
+        LogDebug("game key set waits to be read: " + EscapeForLine(pKeySet->Path()));
+        m_reader.Ask(pKeySet->Path());
+    }
 }
 
 void GameSwitcher::RefreshKeySets() {
     for (const auto& [path, pKeySet] : m_keySets) {
-        // The key set in play is read again before it next plays, not under the engine.
-        if (pKeySet != m_pInPlay && pKeySet->Refresh() && !pKeySet->Problem().empty()) {
+        Ask(pKeySet);
+    }
+}
+
+void GameSwitcher::OnReads() {
+    bool bChoose = false;
+    for (KeySetRead& read : m_reader.Take()) {
+        const auto it = m_keySets.find(read.strPath);
+        if (it == m_keySets.end()) {
+            continue; // no rule names it any more
+        }
+        const std::shared_ptr<GameKeySet>& pKeySet = it->second;
+        std::shared_ptr<const KeySetTable> pOld = pKeySet->Table();
+        if (!pKeySet->Take(std::move(read))) {
+            Ask(pKeySet);
+            continue;
+        }
+        if (!pKeySet->Problem().empty()) {
             LogError("game key set " + EscapeForLine(pKeySet->Problem()));
         }
+        LogDebug("game key set read: " + EscapeForLine(pKeySet->Path()));
+        if (pKeySet == m_pInPlay) {
+            // The engine holds the Step positions: it carries them over itself.
+            if (!pKeySet->Table() || !m_service.ReplaceGameTable(pOld, pKeySet->Table())) {
+                bChoose = true;
+            } else if (pOld != pKeySet->Table()) {
+                Publish();
+                LogInfo("key set in play read again: \"" +
+                        EscapeForLine(pKeySet->Table()->SetName()) + "\"");
+            }
+        }
+        bChoose = bChoose || pKeySet == m_pAwaited;
+        m_reader.LetGo(std::move(pOld));
+    }
+    if (bChoose) {
+        Choose();
     }
 }
 
 std::shared_ptr<GameKeySet> GameSwitcher::KeySetFor(const GameRule& rule) {
-    const std::string path = GamesConfig::ResolveKeySetPath(rule.strKeySet, m_strConfigPath);
+    const std::string path =
+        NormalPath(GamesConfig::ResolveKeySetPath(rule.strKeySet, m_strConfigPath));
     std::shared_ptr<GameKeySet>& pKeySet = m_keySets[path];
     if (!pKeySet) {
         pKeySet = std::make_shared<GameKeySet>(path);
@@ -150,6 +233,7 @@ std::shared_ptr<GameKeySet> GameSwitcher::KeySetFor(const GameRule& rule) {
 }
 
 void GameSwitcher::Choose() {
+    m_pAwaited.reset();
     const bool bFollowing = m_pSource && m_pSource->Lost().empty() && m_pSource->Waiting().empty();
     if (!bFollowing || !m_config.bSwitching || m_config.rules.empty()) {
         m_nFailedRule = -1;
@@ -175,11 +259,15 @@ void GameSwitcher::Choose() {
         return;
     }
     std::shared_ptr<GameKeySet> pKeySet = KeySetFor(m_config.rules[static_cast<size_t>(nRule)]);
-    // The key set in play is not read again: its positions are the engine's until it stops.
-    if (pKeySet != m_pInPlay && pKeySet->Refresh() && !pKeySet->Problem().empty()) {
-        LogError("game key set " + EscapeForLine(pKeySet->Problem()));
+    Ask(pKeySet);
+    if (pKeySet->Waiting()) {
+        // Being read: what plays stays until it is, and the window gets its key set then.
+        m_pAwaited = pKeySet;
+        LogDebug("waiting for the key set of rule " + std::to_string(nRule + 1) + " to be read");
+        Publish();
+        return;
     }
-    if (pKeySet != m_pInPlay && !pKeySet->Table()) {
+    if (!pKeySet->Table()) {
         m_nFailedRule = nRule;
         m_failedRule = m_config.rules[static_cast<size_t>(nRule)];
         m_pFailed = pKeySet;
@@ -241,6 +329,9 @@ void GameSwitcher::Publish() {
         status.strFocus = m_pSource->Name() + " (no rules in games.conf)";
     } else {
         status.strFocus = m_pSource->Name();
+    }
+    if (!m_strRuleNote.empty() && m_pSource && status.strFocus.starts_with(m_pSource->Name())) {
+        status.strFocus += " (" + m_strRuleNote + ")";
     }
     m_strWaiting = m_pSource ? m_pSource->Waiting() : std::string();
     const std::lock_guard<std::mutex> lock(m_statusMutex);

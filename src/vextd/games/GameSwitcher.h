@@ -4,9 +4,11 @@
 // matching rule of games.conf names, or the downloaded key set when none matches. Nothing
 // switches while the configurator's own window, or no window, has the focus. A switch releases
 // every held key first (the service does), and each key set keeps its Step positions. games.conf is
-// watched and read again when it changes. The rules' key-set files are read ahead and again when
-// they change on disk (their folders are watched), and checked once more before they next play;
-// while one cannot be read, the downloaded key set plays in its place.
+// watched and read again when it changes. The rules' key-set files are read ahead, off the loop,
+// and again when they change on disk, the one in play too (its held keys released as at a
+// switch); a window whose key set is being read gets it once it is read, what plays meanwhile
+// stays. While one cannot be read, the downloaded key set plays in its place. Only the first
+// kMaxRules rules count.
 //
 // Runs on the driver's loop thread; only Handle (device-channel code 32) comes from others.
 
@@ -16,6 +18,7 @@
 #include "vextd/common/FileWatch.h"
 #include "vextd/focus/FocusSource.h"
 #include "vextd/games/GameKeySet.h"
+#include "vextd/games/GameKeySetReader.h"
 #include "vextd/service/DriverService.h"
 
 #include <map>
@@ -29,6 +32,8 @@ namespace vext {
 
 class GameSwitcher {
 public:
+    static constexpr size_t kMaxRules = 1000;
+
     GameSwitcher(DriverService& service, std::string strConfigPath);
     ~GameSwitcher();
     GameSwitcher(const GameSwitcher&) = delete;
@@ -56,8 +61,13 @@ public:
 
 private:
     std::shared_ptr<GameKeySet> KeySetFor(const GameRule& rule);
-    // Reads again the key sets whose files changed, but the one in play.
+    // Asks for the key set to be read when its file changed since it was (or never was).
+    void Ask(const std::shared_ptr<GameKeySet>& pKeySet);
+    // Asks for every key set whose file changed.
     void RefreshKeySets();
+    // Takes what the reader read: the key set in play is replaced in the engine, and a window
+    // that waited for its key set gets it.
+    void OnReads();
     // Plays pKeySet (null: the downloaded key set) for rule nRule of the focused window.
     void Play(const std::shared_ptr<GameKeySet>& pKeySet, int nRule);
     void Choose();
@@ -67,10 +77,15 @@ private:
     std::string m_strConfigPath;
     FileWatch m_watch;
     bool m_bWatching = false;
+    // After the watch's events, it rests a moment: a folder that another user churns then costs
+    // a few wake-ups a second, each reading many events at once.
+    int m_nRestTimer = -1;
+    bool m_bResting = false;
     GamesConfig m_config;
     std::string m_strConfigText;
     bool m_bConfigRead = false;
-    std::map<std::string, std::shared_ptr<GameKeySet>> m_keySets; // by path
+    std::map<std::string, std::shared_ptr<GameKeySet>> m_keySets; // by path, lexically normal
+    std::string m_strRuleNote; // why rules are left out; empty when none is
     std::unique_ptr<FocusSource> m_pSource;
     std::string m_strNoSource; // why the focus is not followed
     std::string m_strWaiting;  // the source's Waiting() as last published
@@ -82,6 +97,8 @@ private:
     int m_nRule = -1;
     GameRule m_rule;
     std::string m_strMatchedWindow;
+    // The key set the focused window's rule names, while it is being read.
+    std::shared_ptr<GameKeySet> m_pAwaited;
     // A rule matched whose key set cannot be read.
     int m_nFailedRule = -1;
     GameRule m_failedRule;
@@ -91,6 +108,8 @@ private:
     PlayStatus m_status;
     std::string m_strStatusText;
     uint32_t m_nSerial = 1;
+
+    GameKeySetReader m_reader; // last: its thread stops first
 };
 
 } // namespace vext

@@ -50,10 +50,13 @@ bool DeviceServer::Start(const std::string& path, DeviceHandler handler, std::st
 }
 
 bool DeviceServer::Start(const std::string& path, AsyncDeviceHandler handler, std::string* pError) {
-    if (!m_listener.Listen(path)) {
-        *pError = "cannot listen at " + path +
-                  " (its folder must be yours and closed to others, and no other vextd may "
-                  "serve there)";
+    std::string why;
+    if (!m_listener.Listen(path, &why)) {
+        *pError = "cannot listen at " + path + " (" +
+                  (why.empty() ? std::string("its folder must be yours and closed to others, and "
+                                             "no other vextd may serve there")
+                               : why) +
+                  ")";
         return false;
     }
     m_pReplies = std::make_shared<Replies>();

@@ -221,6 +221,11 @@ int DriverService::HoldLoads(bool bHold) {
     return nPending;
 }
 
+bool DriverService::WaitWhileLoadsHeld(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_loadChanged.wait_for(lock, timeout, [this] { return m_bStopping || !m_bHoldLoads; });
+}
+
 void DriverService::LoadLoop() {
     std::unique_lock<std::mutex> lock(m_mutex);
     const auto asked = [this] {
@@ -468,6 +473,19 @@ std::vector<int> DriverService::PlayGameTable(std::shared_ptr<const KeySetTable>
     std::vector<int> left = SwapGameTable(std::move(pTable), std::move(positions));
     TableChanged();
     return left;
+}
+
+bool DriverService::ReplaceGameTable(const std::shared_ptr<const KeySetTable>& pOld,
+                                     std::shared_ptr<const KeySetTable> pNew) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_pDownloaded || !pOld || m_engine.SharedTable() != pOld) {
+            return false;
+        }
+        m_engine.SetTable(std::move(pNew));
+    }
+    TableChanged();
+    return true;
 }
 
 void DriverService::SetTableChanged(std::function<void()> changed) {

@@ -93,6 +93,9 @@ public:
     // Test builds: while held, loads wait before they read the record. Returns how many loads
     // were asked for and not yet done.
     int HoldLoads(bool bHold);
+    // Waits up to timeout while loads are held; true once they are not (the rules' key sets
+    // are held with them).
+    bool WaitWhileLoadsHeld(std::chrono::milliseconds timeout);
 
     void InputDown(uint32_t nButtonId, Nanos nNow);
     void InputUp(uint32_t nButtonId, Nanos nNow);
@@ -124,6 +127,11 @@ public:
     // downloaded one played). Loads go on meanwhile and take effect when it plays again.
     std::vector<int> PlayGameTable(std::shared_ptr<const KeySetTable> pTable,
                                    std::vector<int> positions);
+    // A game's key set read again: pNew plays in place of pOld, if pOld still plays, with every
+    // held key released and the Step positions of the functions that did not change kept.
+    // False when pOld no longer plays.
+    bool ReplaceGameTable(const std::shared_ptr<const KeySetTable>& pOld,
+                          std::shared_ptr<const KeySetTable> pNew);
     // The name of the downloaded key set, whether it plays or not; empty when there is none.
     std::string DownloadedSetName() const;
 
