@@ -287,8 +287,6 @@ int Run(DriverOptions options) {
         Report(nReportFd, 1);
         return 1;
     }
-    // A pad read by position plays what the key set in play shows it as.
-    service.SetTableChanged([&loop, &pads] { loop.Post([&pads] { pads.ShowAgain(); }); });
     for (const TestPad& pad : options.testPads) {
         pads.AttachVirtual(pad.nButtons,
                            pad.bController ? "VextKey Test Controller" : "VextKey Test Pad",
@@ -296,6 +294,14 @@ int Run(DriverOptions options) {
     }
     pads.Pump();
     GameSwitcher games(service, GamesConfig::DefaultPath());
+    // A pad read by position plays what the key set in play shows it as; an unload silences
+    // the game key sets too.
+    service.SetTableChanged([&loop, &pads, &games] {
+        loop.Post([&pads, &games] {
+            pads.ShowAgain();
+            games.OnTableChanged();
+        });
+    });
     const bool bTestCodes = !options.testPads.empty();
     service.SetExtraHandler([&](const DeviceRequest& request) -> std::optional<DeviceAnswer> {
         if (std::optional<DeviceAnswer> answer = games.Handle(request)) {

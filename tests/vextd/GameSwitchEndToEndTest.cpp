@@ -11,6 +11,7 @@
 #include "TempDir.h"
 #include "VextdProcess.h"
 #include "XvfbServer.h"
+#include "core/driver/DeviceCodes.h"
 #include "core/model/ButtonId.h"
 #include "core/platform/AtomicFile.h"
 
@@ -131,6 +132,28 @@ TEST_F(GameSwitchEndToEndTest, EachWindowPlaysItsKeySetAndEverySwitchReleasesHel
     EXPECT_NE(test::RunForOutput({VEXTD_PATH, "--status", "--socket", vextd.strSocket})
                   .find("key set in play: \"Shooter\" (rule 2: class STEAM_APP_244210)"),
               std::string::npos);
+#ifdef VEXTKEY_EXE
+    // Unload silences the pads, game key sets too, until the next download.
+    const std::vector<std::string> env{"VEXT_DEVICE=" + vextd.strSocket,
+                                       "VEXT_REGISTRY=" + dir.file("registry.sqlite"),
+                                       "QT_QPA_PLATFORM=offscreen"};
+    const size_t nRecords = vextd.Records().size();
+    test::RunForOutput({VEXTKEY_EXE, "-ul"}, env);
+    ASSERT_TRUE(vextd.WaitForLog("key set in play: none (unloaded; game key sets resume at the "
+                                 "next download)",
+                                 kWaitMs, nFrom))
+        << vextd.Log();
+    Focus(puzzle, "focus: window");
+    ASSERT_TRUE(vextd.Press(1, 0, true));
+    ASSERT_TRUE(vextd.Press(1, 0, false));
+    EXPECT_EQ(vextd.RecordText(nRecords), "");
+    const size_t nLog = vextd.Log().size();
+    ASSERT_TRUE(test::WriteRecord(dir.file("registry.sqlite"), "Default", {test::NormalKey(kF)},
+                                  {{MakeButtonId(1, 0, 1, kInputButton), 0}}));
+    ASSERT_TRUE(vextd.Control(VEXT_IOCTL_ENABLE));
+    ASSERT_TRUE(vextd.WaitForLog("key set in play: \"Puzzle\"", kWaitMs, nLog)) << vextd.Log();
+    EXPECT_EQ(Click(), "33+ 33-");
+#endif
     EXPECT_EQ(vextd.Stop(SIGTERM), 0) << vextd.Log();
 }
 

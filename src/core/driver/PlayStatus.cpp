@@ -48,6 +48,9 @@ std::string EncodePlayStatus(const PlayStatus& status) {
     field("failed", std::to_string(status.nFailedRule));
     field("problem", status.strProblem);
     field("focus", status.strFocus);
+    if (status.bUnloaded) {
+        field("unloaded", "1");
+    }
     for (size_t i = 0; status.bSlotsKnown && i < status.slotPads.size(); ++i) {
         field("slot" + std::to_string(i + 1), status.slotPads[i], kMaxSlotField);
     }
@@ -94,6 +97,8 @@ bool DecodePlayStatus(std::string_view text, PlayStatus* pStatus) {
             status.strProblem = value;
         } else if (name == "focus") {
             status.strFocus = value;
+        } else if (name == "unloaded") {
+            status.bUnloaded = value == "1";
         } else if (name.size() == 5 && name.starts_with("slot") && name[4] >= '1' &&
                    name[4] <= '4') {
             status.slotPads[static_cast<size_t>(name[4] - '1')] = value;
@@ -169,6 +174,8 @@ std::vector<std::string> DescribePlayStatus(const PlayStatus& status) {
     std::string why;
     if (status.nRule > 0) {
         why = "rule " + std::to_string(status.nRule) + ": " + status.strMatch;
+    } else if (status.bUnloaded) {
+        why = "unloaded; game key sets resume at the next download";
     } else if (status.nFailedRule > 0) {
         why = "default; rule " + std::to_string(status.nFailedRule) +
               "'s key set cannot be read: " + status.strProblem;

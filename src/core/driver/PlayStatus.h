@@ -28,6 +28,9 @@ struct PlayStatus {
     std::string strProblem;
     // How the focus is followed: "X11", "unavailable (no X display)", ...
     std::string strFocus;
+    // The downloaded key set was unloaded: nothing plays, game key sets neither, until the next
+    // download.
+    bool bUnloaded = false;
     // Each slot's pad: "Twin-Stick Pad (Xbox 360 Controller, game controller)", empty for none;
     // bSlotsKnown false when the driver does not tell (an older one).
     std::array<std::string, 4> slotPads;

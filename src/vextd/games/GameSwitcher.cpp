@@ -232,8 +232,20 @@ std::shared_ptr<GameKeySet> GameSwitcher::KeySetFor(const GameRule& rule) {
     return pKeySet;
 }
 
+void GameSwitcher::OnTableChanged() {
+    if (m_service.IsUnloaded() != m_bUnloaded) {
+        m_bUnloaded = !m_bUnloaded;
+        Choose();
+    }
+}
+
 void GameSwitcher::Choose() {
     m_pAwaited.reset();
+    if (m_bUnloaded) {
+        m_nFailedRule = -1;
+        Play(nullptr, -1);
+        return;
+    }
     const bool bFollowing = m_pSource && m_pSource->Lost().empty() && m_pSource->Waiting().empty();
     if (!bFollowing || !m_config.bSwitching || m_config.rules.empty()) {
         m_nFailedRule = -1;
@@ -307,6 +319,7 @@ void GameSwitcher::Play(const std::shared_ptr<GameKeySet>& pKeySet, int nRule) {
 
 void GameSwitcher::Publish() {
     PlayStatus status;
+    status.bUnloaded = m_bUnloaded;
     if (m_pInPlay && m_nRule >= 0) {
         status.strKeySet = m_pInPlay->Table() ? m_pInPlay->Table()->SetName() : std::string();
         status.nRule = m_nRule + 1;

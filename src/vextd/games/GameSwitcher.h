@@ -57,6 +57,10 @@ public:
     // Reads games.conf again and plays what it says for the window with the focus.
     void ReloadConfig();
 
+    // Another key set came into play in the service: after an unload nothing plays, game key
+    // sets neither, until the next download. On the loop's thread.
+    void OnTableChanged();
+
     PlayStatus Status() const;
 
 private:
@@ -86,6 +90,7 @@ private:
     bool m_bConfigRead = false;
     std::map<std::string, std::shared_ptr<GameKeySet>> m_keySets; // by path, lexically normal
     std::string m_strRuleNote; // why rules are left out; empty when none is
+    bool m_bUnloaded = false;
     std::unique_ptr<FocusSource> m_pSource;
     std::string m_strNoSource; // why the focus is not followed
     std::string m_strWaiting;  // the source's Waiting() as last published

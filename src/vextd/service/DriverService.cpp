@@ -315,6 +315,8 @@ void DriverService::Apply(RecordLoad load) {
         }
         m_engine.SetEnabled(m_bWantEnabled);
         m_status = status;
+        m_bUnloaded = !load.bFound && m_bHadRecord;
+        m_bHadRecord = load.bFound;
     }
     TableChanged();
 }
@@ -526,6 +528,11 @@ std::vector<int> DriverService::SwapGameTable(std::shared_ptr<const KeySetTable>
 std::string DriverService::DownloadedSetName() const {
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_pDownloaded ? m_pDownloaded->SetName() : m_engine.Table().SetName();
+}
+
+bool DriverService::IsUnloaded() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bUnloaded;
 }
 
 bool DriverService::IsAppActive() const {

@@ -132,6 +132,9 @@ public:
     // False when pOld no longer plays.
     bool ReplaceGameTable(const std::shared_ptr<const KeySetTable>& pOld,
                           std::shared_ptr<const KeySetTable> pNew);
+    // After a load that found no key set where one was before (Unload): game key sets stop too
+    // until the next download.
+    bool IsUnloaded() const;
     // The name of the downloaded key set, whether it plays or not; empty when there is none.
     std::string DownloadedSetName() const;
 
@@ -171,6 +174,8 @@ private:
     bool m_bHoldLoads = false;
     bool m_bStopping = false;
     bool m_bStoreBusy = false;
+    bool m_bHadRecord = false; // a load found a key set
+    bool m_bUnloaded = false;
     std::optional<Nanos> m_nBusyRetryAt;
     std::thread m_loadThread;
 };
