@@ -255,6 +255,14 @@ private Q_SLOTS:
         QCOMPARE(docs[1]->GetTitle(), QString("KeySet2"));
         QCOMPARE(pMain->MDIGetActive()->windowTitle(), QString("KeySet2"));
         QCOMPARE(pMain->windowTitle(), QString("VextKey - KeySet2"));
+        // Unsaved changes show as "*" after the name, in the frame's title and the main one.
+        docs[1]->SetModifiedFlag(true);
+        pMain->OnIdle();
+        QCOMPARE(pMain->MDIGetActive()->windowTitle(), QString("KeySet2*"));
+        QCOMPARE(pMain->windowTitle(), QString("VextKey - KeySet2*"));
+        docs[1]->SetModifiedFlag(false);
+        pMain->OnIdle();
+        QCOMPARE(pMain->windowTitle(), QString("VextKey - KeySet2"));
         test::StopApp(pApp);
     }
 

@@ -32,11 +32,17 @@ void CMDIChildWnd::OnUpdateFrameTitle(int nWindow) {
     if (!pDoc) {
         return;
     }
+    m_nWindow = nWindow;
     QString strTitle = pDoc->GetTitle();
     if (nWindow > 0) {
         strTitle += QStringLiteral(":%1").arg(nWindow);
     }
-    setWindowTitle(strTitle);
+    if (pDoc->IsModified()) {
+        strTitle += QLatin1Char('*');
+    }
+    if (windowTitle() != strTitle) {
+        setWindowTitle(strTitle);
+    }
 }
 
 void CMDIChildWnd::DestroyFrame() {

@@ -29,8 +29,11 @@ public:
     int GetMenuResource() const { return m_nMenuResource; }
     void SetMenuResource(int nId) { m_nMenuResource = nId; }
 
-    // Caption from the document title; nWindow > 0 adds ":n".
+    // The document's title, ":n" for its nth window (nWindow > 0), "*" while it has unsaved
+    // changes.
     virtual void OnUpdateFrameTitle(int nWindow);
+    // The title again with the window number it had, for a change of the modified state.
+    void UpdateModifiedMark() { OnUpdateFrameTitle(m_nWindow); }
     // Leaves the document and goes away without asking anything.
     void DestroyFrame();
     bool IsDestroying() const { return m_bDestroying; }
@@ -45,6 +48,7 @@ private:
     CView* m_pView = nullptr;
     int m_nMenuResource = 0;
     bool m_bDestroying = false;
+    int m_nWindow = 0;
 };
 
 } // namespace vext

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -309,6 +310,12 @@ void CMDIFrameWnd::OnIdle() {
     for (const auto& [nID, pAction] : m_actions) {
         (void)pAction;
         UpdateCommand(nID);
+    }
+    // Documents change without telling their frames: the "*" of unsaved changes follows here.
+    for (QMdiSubWindow* pWindow : m_pMdiArea->subWindowList()) {
+        if (auto* pFrame = qobject_cast<CMDIChildWnd*>(pWindow)) {
+            pFrame->UpdateModifiedMark();
+        }
     }
     OnUpdateFrameTitle();
 }

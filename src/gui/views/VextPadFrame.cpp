@@ -15,7 +15,12 @@ void CVextPadFrame::PreCreateWindow() {
 
 void CVextPadFrame::OnUpdateFrameTitle(int) {
     if (vext::CDocument* pDoc = GetActiveDocument(); pDoc && m_nSlot != 0) {
-        setWindowTitle(QStringLiteral("%1 : Slot %2").arg(pDoc->GetTitle()).arg(m_nSlot));
+        const QString strTitle = QStringLiteral("%1%2 : Slot %3")
+                                     .arg(pDoc->GetTitle(), pDoc->IsModified() ? "*" : "")
+                                     .arg(m_nSlot);
+        if (windowTitle() != strTitle) {
+            setWindowTitle(strTitle);
+        }
     }
 }
 
