@@ -206,16 +206,19 @@ private Q_SLOTS:
     void preferencesCommandRunsTheSheet() {
         auto pApp = test::StartApp();
         QString strTitle;
-        QTimer::singleShot(0, [&strTitle] {
+        QWidget* pParent = nullptr;
+        QTimer::singleShot(0, [&strTitle, &pParent] {
             QWidget* pModal = QApplication::activeModalWidget();
             if (auto* pSheet = qobject_cast<CPrefSheet*>(pModal)) {
                 strTitle = pSheet->windowTitle();
+                pParent = pSheet->parentWidget();
                 pSheet->m_page->m_pCorvel->click();
                 pSheet->accept();
             }
         });
         QVERIFY(pApp->MainFrame()->ExecuteCommand(ID_OPTIONS_PREFERENCES));
         QCOMPARE(strTitle, QString("Preferences"));
+        QCOMPARE(pParent, static_cast<QWidget*>(pApp->MainFrame())); // floats over it
         QCOMPARE(pApp->DefaultPadType(), 1);
         test::StopApp(pApp);
     }

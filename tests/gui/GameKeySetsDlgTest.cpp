@@ -85,6 +85,7 @@ private Q_SLOTS:
         PromptScript script;
         CGameKeySetsDlg dlg(strConfig, "/k/Open.vks", nullptr);
         QVERIFY(dlg.m_pNote->text().contains("games.conf line 3 is not"));
+        QVERIFY2(!dlg.m_pNote->text().contains("%1"), qPrintable(dlg.m_pNote->text()));
         QVERIFY(dlg.m_pSwitch->isChecked());
         QCOMPARE(Rows(dlg), QStringList{"1 Racing.vks program racing.exe"});
 

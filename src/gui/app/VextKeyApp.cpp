@@ -266,7 +266,8 @@ void CVextKeyApp::OnTipOfTheDay() {
 }
 
 void CVextKeyApp::OnPreferences() {
-    CPrefSheet sheet(vext::ResString(117), nullptr);
+    // A child of the main window: tiling compositors float it as they do every other dialog.
+    CPrefSheet sheet(vext::ResString(117), m_pMainFrame.get());
     sheet.exec();
 }
 
