@@ -156,23 +156,7 @@ void GnomeFocusSource::HandleOther(DBusMessage* pMessage) {
     }
 }
 
-void GnomeFocusSource::HandleCall(DBusMessage* pMessage) {
-    const std::string sender = SessionBus::Sender(pMessage);
-    const bool bOurs =
-        dbus_message_has_path(pMessage, std::string(kGnomeFocusPath).c_str()) &&
-        dbus_message_has_interface(pMessage, std::string(kGnomeFocusInterface).c_str());
-    const char* pszMember = dbus_message_get_member(pMessage);
-    const std::string member = pszMember != nullptr ? pszMember : "";
-    if (!bOurs) {
-        m_pBus->Answer(pMessage, DBUS_ERROR_UNKNOWN_METHOD, "no such method");
-        return;
-    }
-    if (!IsFromNameOwner(sender, m_strShell)) {
-        // Anyone on the session bus can call: a window of their own making is not the Shell's.
-        LogDebug("a focus report from " + EscapeForLine(sender) + ", not GNOME Shell, is ignored");
-        m_pBus->Answer(pMessage, DBUS_ERROR_ACCESS_DENIED, "only GNOME Shell reports the focus");
-        return;
-    }
+void GnomeFocusSource::HandleCall(DBusMessage* pMessage, const std::string& member) {
     if (member == kGnomeFocusWindow && dbus_message_has_signature(pMessage, "ssu")) {
         const char* pszClass = nullptr;
         const char* pszTitle = nullptr;

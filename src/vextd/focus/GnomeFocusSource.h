@@ -32,11 +32,13 @@ public:
     std::string Waiting() const override { return m_strWaiting; }
 
 private:
-    explicit GnomeFocusSource(std::unique_ptr<SessionBus> pBus) : BusFocusSource(std::move(pBus)) {}
+    explicit GnomeFocusSource(std::unique_ptr<SessionBus> pBus)
+        : BusFocusSource(std::move(pBus), kGnomeFocusPath, kGnomeFocusInterface) {}
+    const std::string& Caller() const override { return m_strShell; }
     // How the extension stands, from the Shell; kUnknown also when it does not answer.
     GnomeExtensionState AskExtension();
     void SetExtensionState(GnomeExtensionState state);
-    void HandleCall(DBusMessage* pMessage) override;
+    void HandleCall(DBusMessage* pMessage, const std::string& member) override;
     void HandleOther(DBusMessage* pMessage) override;
 
     std::string m_strShell;   // the Shell's unique name; empty while it is gone

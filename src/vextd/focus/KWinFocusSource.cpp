@@ -115,7 +115,7 @@ std::unique_ptr<KWinFocusSource> KWinFocusSource::Open(std::string* pWhyNot, boo
 }
 
 KWinFocusSource::KWinFocusSource(std::unique_ptr<SessionBus> pBus)
-    : BusFocusSource(std::move(pBus)) {}
+    : BusFocusSource(std::move(pBus), kKWinFocusPath, kKWinFocusInterface) {}
 
 KWinFocusSource::~KWinFocusSource() {
     if (m_strLost.empty() && !m_strKWin.empty() && !m_strScriptPath.empty()) {
@@ -297,24 +297,10 @@ void KWinFocusSource::HandleOther(DBusMessage* pMessage) {
     }
 }
 
-void KWinFocusSource::HandleCall(DBusMessage* pMessage) {
-    const std::string sender = SessionBus::Sender(pMessage);
-    const bool bOurs =
-        dbus_message_has_path(pMessage, std::string(kKWinFocusPath).c_str()) &&
-        dbus_message_has_interface(pMessage, std::string(kKWinFocusInterface).c_str());
-    const char* pszMember = dbus_message_get_member(pMessage);
-    const std::string member = pszMember != nullptr ? pszMember : "";
+void KWinFocusSource::HandleCall(DBusMessage* pMessage, const std::string& member) {
     const char* pszError = nullptr;
     const char* pszWhy = nullptr;
-    if (!bOurs) {
-        pszError = DBUS_ERROR_UNKNOWN_METHOD;
-        pszWhy = "no such method";
-    } else if (!IsFromKWin(sender, m_strKWin)) {
-        // Anyone on the session bus can call: a window of their own making is not KWin's word.
-        LogDebug("a focus report from " + EscapeForLine(sender) + ", not KWin, is ignored");
-        pszError = DBUS_ERROR_ACCESS_DENIED;
-        pszWhy = "only KWin reports the focus";
-    } else if (member == kKWinFocusWindow && dbus_message_has_signature(pMessage, "sss")) {
+    if (member == kKWinFocusWindow && dbus_message_has_signature(pMessage, "sss")) {
         const char* pszClass = nullptr;
         const char* pszCaption = nullptr;
         const char* pszPid = nullptr;

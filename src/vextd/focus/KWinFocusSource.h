@@ -42,7 +42,8 @@ private:
     void UnloadScript();
     // A reload that KWin's restart asked for, when its timer expired.
     void BeforeDispatch() override;
-    void HandleCall(DBusMessage* pMessage) override;
+    const std::string& Caller() const override { return m_strKWin; }
+    void HandleCall(DBusMessage* pMessage, const std::string& member) override;
     void HandleOther(DBusMessage* pMessage) override;
 
     int m_nEpoll = -1; // the bus and m_nTimer
