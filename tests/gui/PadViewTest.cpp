@@ -198,6 +198,53 @@ private Q_SLOTS:
         QCOMPARE(pX->DragEffect(&other, false), Qt::IgnoreAction);
     }
 
+    void undoAndRedoEditsOfEveryWindow() {
+        CVextPadView* pView = OpenPad(1);
+        CMainFrame* pMain = m_pApp->MainFrame();
+        const auto rows = [this] { return m_pList->ListCtrl()->GetItemCount(); };
+        const auto mapped = [pView](int nX, int nY) {
+            return pView->FindButton(1, nX, nY)->IsMapped();
+        };
+        QVERIFY(!m_pDoc->CanUndo());
+
+        // Three steps, from a pad window, the list and a drop; each closes once its event is done.
+        pView->OnCommand(ID_PADTYPE_CORVEL);
+        test::Drain();
+        m_pList->SelectFunction(2);
+        m_pList->OnCommand(ID_FUNC_DELETE); // Cycle, its companion and their mappings
+        test::Drain();
+        pView->FindButton(1, 1, 1)->Drop(std::unique_ptr<QMimeData>(FunctionData(m_pList, 1)).get(),
+                                         false, false, {});
+        test::Drain();
+        QCOMPARE(rows(), 1);
+        QVERIFY(mapped(1, 1) && !mapped(0, 1));
+
+        QVERIFY(pMain->ExecuteCommand(ID_EDIT_UNDO));
+        QVERIFY(!mapped(1, 1));
+        QVERIFY(pMain->ExecuteCommand(ID_EDIT_UNDO));
+        QCOMPARE(rows(), 3);
+        QCOMPARE(m_pList->ListCtrl()->GetItemData(1), 2);
+        QCOMPARE(pView->FindButton(1, 0, 1)->TooltipText(), QString("Cycle (Step Up)"));
+        QVERIFY(m_pDoc->IsModified());
+        QVERIFY(pMain->ExecuteCommand(ID_EDIT_UNDO));
+        QCOMPARE(pView->GetPadType(), 0);
+        QCOMPARE(pView->Buttons().size(), std::size_t(12));
+        QVERIFY2(!m_pDoc->IsModified(), "back where it was saved");
+        QVERIFY(!pMain->ExecuteCommand(ID_EDIT_UNDO));
+
+        for (int nRedone = 0; nRedone < 3; ++nRedone) {
+            QVERIFY(pMain->ExecuteCommand(ID_EDIT_REDO));
+        }
+        QCOMPARE(m_pDoc->GetPadType(1), 1);
+        QCOMPARE(pView->Buttons().size(), std::size_t(14));
+        QCOMPARE(rows(), 1);
+        QVERIFY(mapped(1, 1));
+        QVERIFY(m_pDoc->IsModified() && !m_pDoc->CanRedo());
+        const QStringList keys = {pMain->CommandAction(ID_EDIT_UNDO)->text(),
+                                  pMain->CommandAction(ID_EDIT_REDO)->text()};
+        QCOMPARE(keys, (QStringList{"&Undo\tCtrl+Z", "&Redo\tCtrl+Y"}));
+    }
+
     void doubleClickEditsOrCreates() {
         CVextPadView* pView = OpenPad(1);
         CPadButton* pB = pView->FindButton(1, 1, 1);

@@ -23,6 +23,8 @@ public:
 
     // Recorded.
     std::vector<std::string> calls;
+    int nChangesPending = 0;
+    int nContentsReplaced = 0;
 
     bool HasFunctionListView() const override { return bFunctionList; }
     bool IsPadViewOpen(int nSlot) const override { return openPads.count(nSlot) != 0; }
@@ -42,6 +44,8 @@ public:
     void SetPadWindowCaption(int nSlot, const std::string& strCaption) override;
     void UpdateAllViews() override;
     void AddToRecentFileList(const std::string& strPath) override;
+    void ChangePending() override { ++nChangesPending; }
+    void ContentsReplaced() override { ++nContentsReplaced; }
 };
 
 } // namespace vext::test

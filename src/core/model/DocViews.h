@@ -39,6 +39,11 @@ public:
     virtual void SetFunctionListCaption(const std::string& strCaption) = 0;
     virtual void SetPadWindowCaption(int nSlot, const std::string& strCaption) = 0;
     virtual void UpdateAllViews() = 0;
+    // The document was marked modified after its last undo checkpoint: the window layer
+    // checkpoints once the user's action is done.
+    virtual void ChangePending() = 0;
+    // Undo or Redo put other functions, mappings and pad types in place: show them all again.
+    virtual void ContentsReplaced() = 0;
 
     // The framework's recent-file list.
     virtual void AddToRecentFileList(const std::string& strPath) = 0;

@@ -25,4 +25,5 @@ public:
 
     bool IsStepMode() const { return m_nMode != kModeNormal; }
     bool IsCompanion() const { return m_bStepDown != 0; }
+    bool operator==(const CKeyFunction&) const = default;
 };

@@ -39,4 +39,12 @@ void MappingTable::RemoveAll() {
     m_index.clear();
 }
 
+void MappingTable::Assign(const std::vector<Entry>& entries) {
+    RemoveAll();
+    // SetAt puts a new button first in its bucket, so the last of each bucket goes in first.
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        SetAt(it->nButtonId, it->nCookie);
+    }
+}
+
 } // namespace vext

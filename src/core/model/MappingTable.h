@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <list>
 #include <unordered_map>
+#include <vector>
 
 namespace vext {
 
@@ -26,6 +27,8 @@ public:
     bool RemoveKey(uint32_t nButtonId);
     bool Lookup(uint32_t nButtonId, int32_t& nCookie) const;
     void RemoveAll();
+    // Replaces every mapping with entries, given in enumeration order, which they then keep.
+    void Assign(const std::vector<Entry>& entries);
     size_t GetCount() const { return m_index.size(); }
     bool IsEmpty() const { return m_index.empty(); }
 

@@ -29,6 +29,75 @@ void CVextKeyDoc::SetPathName(const std::string& strPath, bool bAddToMRU) {
     }
 }
 
+void CVextKeyDoc::SetModifiedFlag(bool bModified) {
+    if (!bModified) {
+        CheckpointChange();
+        m_history.MarkSaved();
+        m_bModified = false;
+        return;
+    }
+    m_bModified = true;
+    if (!m_bChangePending) {
+        m_bChangePending = true;
+        if (m_pViews) {
+            m_pViews->ChangePending();
+        }
+    }
+}
+
+void CVextKeyDoc::CheckpointChange() {
+    if (!m_bChangePending) {
+        return;
+    }
+    m_bChangePending = false;
+    vext::KeySetState state = vext::KeySetState::Capture(m_functions, m_mappings, m_padTypes,
+                                                         m_nLastCookie, m_history.Current());
+    // A change that came to nothing (a button mapped to the function it had) is no step.
+    if (!(state == m_history.Current())) {
+        m_history.Commit(std::move(state));
+    }
+}
+
+bool CVextKeyDoc::Undo() {
+    CheckpointChange();
+    const vext::KeySetState* pState = m_history.Undo();
+    if (pState) {
+        RestoreState(*pState);
+    }
+    return pState != nullptr;
+}
+
+bool CVextKeyDoc::Redo() {
+    CheckpointChange();
+    const vext::KeySetState* pState = m_history.Redo();
+    if (pState) {
+        RestoreState(*pState);
+    }
+    return pState != nullptr;
+}
+
+void CVextKeyDoc::RestoreState(const vext::KeySetState& state) {
+    m_functions.clear();
+    m_functions.reserve(state.functions.size());
+    for (const auto& pFunction : state.functions) {
+        m_functions.push_back(std::make_unique<CKeyFunction>(*pFunction));
+    }
+    m_mappings.Assign(state.mappings);
+    m_padTypes = state.padTypes;
+    m_nLastCookie = state.nLastCookie;
+    m_bModified = !m_history.AtSaved();
+    if (m_pViews) {
+        m_pViews->ContentsReplaced();
+    }
+}
+
+void CVextKeyDoc::StartHistory() {
+    m_bChangePending = false;
+    m_bModified = false;
+    m_history.Reset(vext::KeySetState::Capture(m_functions, m_mappings, m_padTypes, m_nLastCookie,
+                                               vext::KeySetState{}));
+}
+
 void CVextKeyDoc::DeleteContents() {
     for (size_t i = m_functions.size(); i-- > 0;) {
         RemoveFunctionAt(i);
@@ -54,6 +123,7 @@ bool CVextKeyDoc::OnNewDocument() {
     for (const int nType : types) {
         m_padTypes.push_back(nType != vext::IPadTypeSource::kUnknown ? nType : nDefault);
     }
+    StartHistory();
     return true;
 }
 

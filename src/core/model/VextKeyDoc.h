@@ -6,6 +6,7 @@
 
 #include "core/model/KeyFunction.h"
 #include "core/model/MappingTable.h"
+#include "core/model/UndoHistory.h"
 #include "core/model/WindowPlacement.h"
 
 #include <array>
@@ -48,7 +49,9 @@ public:
 
     // Document state.
     bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool bModified = true) { m_bModified = bModified; }
+    // Marking the document modified opens an undo step (the views hear of it once); clearing
+    // the mark says the current state is the one on disk.
+    void SetModifiedFlag(bool bModified = true);
     const std::string& GetTitle() const { return m_strTitle; }
     void SetTitle(const std::string& strTitle) { m_strTitle = strTitle; }
     const std::string& GetPathName() const { return m_strPathName; }
@@ -83,6 +86,16 @@ public:
     // After the sheet wrote its fields back into pFunction: keeps the companion in step with a
     // mode change (created after it, or deleted with its mappings) and marks the document.
     void FinishEdit(CKeyFunction* pFunction, int32_t nOldMode);
+
+    // Undo and Redo. Every change since the last checkpoint is one step: the window layer
+    // checkpoints once a user's action is done. Undo and Redo restore a whole state, tell the
+    // views through ContentsReplaced and clear the modified mark on coming back to the saved
+    // state.
+    void CheckpointChange();
+    bool CanUndo() const { return m_bChangePending || m_history.CanUndo(); }
+    bool CanRedo() const { return !m_bChangePending && m_history.CanRedo(); }
+    bool Undo();
+    bool Redo();
 
     // Pad slots, 1 to 4. A slot the document holds no type for shows the default pad type.
     int GetPadType(int nSlot) const;
@@ -123,12 +136,17 @@ private:
     void RemoveFunctionAt(size_t nIndex);
 
     bool Refuse(std::string strError);
+    // The history starts again from what the document now holds, unmodified.
+    void StartHistory();
+    void RestoreState(const vext::KeySetState& state);
 
     vext::IDocViews* m_pViews = nullptr;
     vext::IProgressFactory* m_pProgressFactory = nullptr;
     vext::IPadTypeSource* m_pPadTypeSource = nullptr;
     std::string m_strFileError;
     bool m_bModified = false;
+    bool m_bChangePending = false;
+    vext::UndoHistory m_history;
     std::string m_strTitle;
     std::string m_strPathName;
 };

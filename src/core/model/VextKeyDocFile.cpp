@@ -255,7 +255,7 @@ bool CVextKeyDoc::ReadKeySet(const vext::IKeySetSource& source) {
     if (bWindows && !list.IsEmpty()) {
         m_pViews->SetFunctionListPlacement(list);
     }
-    SetModifiedFlag(false);
+    StartHistory();
     return true;
 }
 

@@ -178,14 +178,20 @@ void CMainFrame::BuildMenus() {
         pFile->addSeparator();
         AddMenuItem(pFile, ID_APP_EXIT, tr("E&xit"));
 
-        if (nRes == IDR_VEXTKEYTYPE) {
+        if (nRes == IDR_VEXTKEYTYPE || nRes == IDR_PADTYPE) {
+            // Pad windows change the key set too (mapping, pad type): they undo as the list does.
             QMenu* pEdit = AddPopup(nRes, tr("&Edit"));
-            AddMenuItem(pEdit, ID_EDIT_CUT, tr("Cu&t\tCtrl+X"));
-            AddMenuItem(pEdit, ID_EDIT_COPY, tr("&Copy\tCtrl+C"));
-            AddMenuItem(pEdit, ID_EDIT_PASTE, tr("&Paste\tCtrl+V"));
-            pEdit->addSeparator();
-            AddMenuItem(pEdit, ID_FUNC_ADD, tr("&Add Function\tIns"));
-            AddMenuItem(pEdit, ID_FUNC_DELETE, tr("&Delete Function\tDel"));
+            AddMenuItem(pEdit, ID_EDIT_UNDO, tr("&Undo\tCtrl+Z"));
+            AddMenuItem(pEdit, ID_EDIT_REDO, tr("&Redo\tCtrl+Y"));
+            if (nRes == IDR_VEXTKEYTYPE) {
+                pEdit->addSeparator();
+                AddMenuItem(pEdit, ID_EDIT_CUT, tr("Cu&t\tCtrl+X"));
+                AddMenuItem(pEdit, ID_EDIT_COPY, tr("&Copy\tCtrl+C"));
+                AddMenuItem(pEdit, ID_EDIT_PASTE, tr("&Paste\tCtrl+V"));
+                pEdit->addSeparator();
+                AddMenuItem(pEdit, ID_FUNC_ADD, tr("&Add Function\tIns"));
+                AddMenuItem(pEdit, ID_FUNC_DELETE, tr("&Delete Function\tDel"));
+            }
         }
 
         QMenu* pView = AddPopup(nRes, tr("&View"));
@@ -250,6 +256,8 @@ void CMainFrame::BuildAccelerators() {
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_EDIT_PASTE},
         {QKeySequence(Qt::CTRL | Qt::Key_Z), ID_EDIT_UNDO},
         {QKeySequence(Qt::ALT | Qt::Key_Backspace), ID_EDIT_UNDO},
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), ID_EDIT_REDO},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), ID_EDIT_REDO},
         {QKeySequence(Qt::Key_Insert), ID_FUNC_ADD},
         {QKeySequence(Qt::Key_Delete), ID_FUNC_DELETE},
         {QKeySequence(Qt::Key_F1), ID_HELP},

@@ -8,6 +8,7 @@
 #include "gui/views/FunctionListModel.h"
 
 #include <optional>
+#include <utility>
 
 #include <QApplication>
 #include <QClipboard>
@@ -113,6 +114,14 @@ CVextKeyDoc* CFunctionListCtrl::GetDocument() const {
 
 void CFunctionListCtrl::InsertItem(int nRow, int nCookie) {
     m_pModel->InsertItem(nRow, nCookie);
+}
+
+void CFunctionListCtrl::ResetItems(std::vector<int> cookies) {
+    const int nSelected = GetItemData(GetSelectedItem());
+    m_pModel->ResetItems(std::move(cookies));
+    if (nSelected != 0) {
+        SetSelectedItem(FindItem(nSelected));
+    }
 }
 
 void CFunctionListCtrl::DeleteItem(int nRow) {

@@ -32,6 +32,8 @@ public:
     // Rows, by index; each row's item data is its function's cookie.
     void InsertItem(int nRow, int nCookie);
     void DeleteItem(int nRow);
+    // Lists these cookies instead, keeping the selection on its function if it is still there.
+    void ResetItems(std::vector<int> cookies);
     void RedrawItem(int nRow);
     int GetItemCount() const;
     int GetItemData(int nRow) const;

@@ -3,6 +3,8 @@
 #include "core/model/VextKeyDoc.h"
 #include "core/platform/StringTable.h"
 
+#include <utility>
+
 CFunctionListModel::CFunctionListModel(QObject* pParent) : QAbstractListModel(pParent) {}
 
 void CFunctionListModel::SetDocument(CVextKeyDoc* pDoc) {
@@ -17,6 +19,12 @@ void CFunctionListModel::InsertItem(int nRow, int nCookie) {
     beginInsertRows({}, nRow, nRow);
     m_cookies.insert(m_cookies.begin() + nRow, nCookie);
     endInsertRows();
+}
+
+void CFunctionListModel::ResetItems(std::vector<int> cookies) {
+    beginResetModel();
+    m_cookies = std::move(cookies);
+    endResetModel();
 }
 
 void CFunctionListModel::RemoveItem(int nRow) {

@@ -23,6 +23,8 @@ public:
 
     void InsertItem(int nRow, int nCookie);
     void RemoveItem(int nRow);
+    // Every row at once: the cookies in list order.
+    void ResetItems(std::vector<int> cookies);
     void RedrawItem(int nRow);
     void RedrawAll();
     int GetItemData(int nRow) const;

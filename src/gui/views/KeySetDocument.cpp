@@ -15,9 +15,32 @@
 #include "gui/views/VextPadFrame.h"
 #include "gui/views/VextPadView.h"
 
+#include <QTimer>
+
 namespace vext {
 
-KeySetDocument::KeySetDocument() : m_pDoc(std::make_unique<CVextKeyDoc>()) {
+namespace {
+
+// How often a step held open by Auto Mapping looks whether it may close.
+constexpr int kAutoMappingCheckMs = 250;
+
+} // namespace
+
+KeySetDocument::KeySetDocument()
+    : m_pDoc(std::make_unique<CVextKeyDoc>()), m_pCheckpointTimer(std::make_unique<QTimer>()) {
+    m_pCheckpointTimer->setSingleShot(true);
+    QObject::connect(m_pCheckpointTimer.get(), &QTimer::timeout, [this] {
+        const IAppContext* pApp = TheAppContext();
+        if (pApp && pApp->IsAutoMapping()) {
+            m_pCheckpointTimer->start(kAutoMappingCheckMs);
+            return;
+        }
+        m_pDoc->CheckpointChange();
+    });
+    OnCommandId(ID_EDIT_UNDO, [this] { m_pDoc->Undo(); });
+    OnUpdateId(ID_EDIT_UNDO, [this](CCmdUI& ui) { ui.Enable(m_pDoc->CanUndo()); });
+    OnCommandId(ID_EDIT_REDO, [this] { m_pDoc->Redo(); });
+    OnUpdateId(ID_EDIT_REDO, [this](CCmdUI& ui) { ui.Enable(m_pDoc->CanRedo()); });
     m_pDoc->AttachViews(this);
     m_pDoc->AttachProgress(&m_progress);
     m_pDoc->AttachPadTypes(&m_padTypes);
@@ -254,6 +277,21 @@ void KeySetDocument::SetPadWindowCaption(int nSlot, const std::string& strCaptio
 
 void KeySetDocument::UpdateAllViews() {
     CDocument::UpdateAllViews(nullptr);
+}
+
+void KeySetDocument::ChangePending() {
+    m_pCheckpointTimer->start(0);
+}
+
+void KeySetDocument::ContentsReplaced() {
+    if (CVextKeyView* pList = FunctionListView()) {
+        pList->ReloadFunctions();
+    }
+    for (int nSlot = 1; nSlot <= CVextKeyDoc::kSlotCount; ++nSlot) {
+        if (CVextPadView* pPad = PadView(nSlot)) {
+            pPad->ReloadPad();
+        }
+    }
 }
 
 void KeySetDocument::AddToRecentFileList(const std::string& strPath) {

@@ -11,6 +11,8 @@
 
 #include <memory>
 
+class QTimer;
+
 class CVextKeyView;
 class CVextPadView;
 
@@ -63,11 +65,16 @@ public:
     void SetPadWindowCaption(int nSlot, const std::string& strCaption) override;
     void UpdateAllViews() override;
     void AddToRecentFileList(const std::string& strPath) override;
+    void ChangePending() override;
+    void ContentsReplaced() override;
 
 private:
     ProgressDlgFactory m_progress;
     DriverPadTypes m_padTypes;
     std::unique_ptr<CVextKeyDoc> m_pDoc;
+    // Closes the undo step once the user's action is done: at the next turn of the event loop,
+    // or once Auto Mapping is off, so that one run of it is one step.
+    std::unique_ptr<QTimer> m_pCheckpointTimer;
 };
 
 } // namespace vext

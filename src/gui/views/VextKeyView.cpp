@@ -20,6 +20,7 @@
 #include "gui/views/VextPadView.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <QAction>
@@ -241,6 +242,17 @@ void CVextKeyView::OnFunctionInserted(int nIndex) {
     if (!pDoc || nIndex < 0 || nIndex >= static_cast<int>(pDoc->m_functions.size()))
         return;
     m_pList->InsertItem(nIndex, pDoc->m_functions[static_cast<std::size_t>(nIndex)]->m_nCookie);
+}
+
+void CVextKeyView::ReloadFunctions() {
+    CVextKeyDoc* pDoc = GetDoc();
+    std::vector<int> cookies;
+    if (pDoc) {
+        cookies.reserve(pDoc->m_functions.size());
+        for (const auto& pFunction : pDoc->m_functions)
+            cookies.push_back(pFunction->m_nCookie);
+    }
+    m_pList->ResetItems(std::move(cookies));
 }
 
 void CVextKeyView::OnFunctionRemoved(int nIndex) {

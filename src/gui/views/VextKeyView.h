@@ -43,6 +43,8 @@ public:
     virtual void OnFunctionInserted(int nIndex);
     virtual void OnFunctionRemoved(int nIndex);
     virtual void OnFunctionChanged(int nIndex);
+    // Lists the document's functions again, all of them (after Undo or Redo).
+    void ReloadFunctions();
     // The list item that shows the function with this cookie, or -1.
     virtual int FindFunctionItem(int nCookie) const;
     // Lights or clears the "Pad n" toolbar button of a slot.

@@ -195,6 +195,14 @@ void CVextPadView::RefreshButtons() {
     }
 }
 
+void CVextPadView::ReloadPad() {
+    CVextKeyDoc* pDoc = GetDoc();
+    if (pDoc && pDoc->GetPadType(m_nSlot) != m_nPadType && LoadPad(pDoc->GetPadType(m_nSlot))) {
+        CreateButtons();
+    }
+    RefreshButtons();
+}
+
 CPadButton* CVextPadView::FindButton(int nKind, int nX, int nY) const {
     for (CPadButton* pButton : m_buttons) {
         if (pButton->Kind() == nKind && pButton->X() == nX && pButton->Y() == nY) {

@@ -45,6 +45,8 @@ public:
     void CreateButtons();
     void DestroyButtons();
     void RefreshButtons();
+    // Shows the document's pad type and mappings of the slot again (after Undo or Redo).
+    void ReloadPad();
     CPadButton* FindButton(int nKind, int nX, int nY) const;
     const std::vector<CPadButton*>& Buttons() const { return m_buttons; }
 
