@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -46,6 +47,10 @@ CProgressDlg::~CProgressDlg() {
 bool CProgressDlg::Create(QWidget* pParent) {
     QWidget* pOwner = pParent ? pParent->window() : vext::AfxGetMainWnd();
     m_pOwner = pOwner;
+    // Disabling the owner takes the focus from its widget; once enabled again, the owner would
+    // give it to the first widget of its focus chain, in the oldest child window, and make that
+    // key set the active one. The widget that had it gets it back instead.
+    m_pOwnerFocus = pOwner ? pOwner->focusWidget() : nullptr;
     if (pOwner && pOwner->isEnabled()) {
         pOwner->setEnabled(false);
         m_bOwnerDisabled = true;
@@ -55,6 +60,12 @@ bool CProgressDlg::Create(QWidget* pParent) {
     m_nPos = m_nLower;
     setWindowTitle(vext::ResString(m_nCaptionId));
     m_bCreated = true;
+    // A window of the owner's, for the window manager: above it, and its icon.
+    winId();
+    if (pOwner && pOwner->windowHandle() && windowHandle()) {
+        windowHandle()->setTransientParent(pOwner->windowHandle());
+        setWindowIcon(pOwner->windowIcon());
+    }
     show();
     return true;
 }
@@ -65,7 +76,16 @@ void CProgressDlg::DestroyWindow() {
     }
     m_bOwnerDisabled = false;
     m_bCreated = false;
+    const bool bWasActive = isActiveWindow();
     hide();
+    if (m_pOwnerFocus && m_pOwnerFocus->isEnabled()) {
+        m_pOwnerFocus->setFocus(Qt::OtherFocusReason);
+    }
+    m_pOwnerFocus = nullptr;
+    // The window manager would give the activation to a window of its choice.
+    if (bWasActive && m_pOwner) {
+        m_pOwner->activateWindow();
+    }
 }
 
 void CProgressDlg::SetRange(int nLower, int nUpper) {

@@ -57,4 +57,5 @@ private:
     bool m_bCreated = false;
     int m_nPercentWrites = 0;
     QPointer<QWidget> m_pOwner;
+    QPointer<QWidget> m_pOwnerFocus;
 };
