@@ -138,14 +138,18 @@ TEST(KeySetFile, OpenCheckAnswersWhichMessageToShow) {
 
     EXPECT_EQ(CheckKeySetFile(nullptr).verdict, KeySetOpenCheck::kOpen);
     EXPECT_EQ(CheckKeySetFile(good.c_str()).verdict, KeySetOpenCheck::kOpen);
-    EXPECT_EQ(CheckKeySetFile(empty.c_str()).verdict, KeySetOpenCheck::kOpen);
+    for (const std::string& path : {empty, noVersion}) {
+        const KeySetOpenCheck check = CheckKeySetFile(path.c_str());
+        EXPECT_EQ(check.verdict, KeySetOpenCheck::kNotKeySet) << path;
+        EXPECT_EQ(check.strMessage.rfind(path + " is ", 0), 0u) << check.strMessage;
+    }
 
     const KeySetOpenCheck missing = CheckKeySetFile(dir.file("gone.vks").c_str());
     EXPECT_EQ(missing.verdict, KeySetOpenCheck::kMissingFile);
     EXPECT_EQ(missing.nMessageId, 120);
     EXPECT_EQ(missing.strMessage, dir.file("gone.vks"));
 
-    for (const std::string& path : {other, noVersion, caseDiffers}) {
+    for (const std::string& path : {other, caseDiffers}) {
         const KeySetOpenCheck check = CheckKeySetFile(path.c_str());
         EXPECT_EQ(check.verdict, KeySetOpenCheck::kOtherVersion) << path;
         EXPECT_EQ(check.nMessageId, 119) << path;

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -101,17 +102,17 @@ protected:
     std::unique_ptr<CVextKeyDoc> read;
 };
 
-TEST_F(KeySetFileDoc, ZeroLengthFileOpensAsANewKeySetNamedAfterIt) {
-    const std::string path = dir.file("Empty Set.vks");
-    WriteBytes(path, "");
-    ASSERT_TRUE(Open(path));
-    EXPECT_EQ(read->GetTitle(), "Empty Set");
-    EXPECT_EQ(read->GetPathName(), path);
-    EXPECT_EQ(read->m_padTypes.size(), 4u);
-    EXPECT_TRUE(read->m_functions.empty());
-    EXPECT_FALSE(read->IsModified());
-    EXPECT_TRUE(Has(readViews.calls, "AddToRecentFileList " + path));
-    EXPECT_EQ(readProgress.calls.size(), 0u);
+TEST_F(KeySetFileDoc, AnEmptyFileOrOneOfNoKeySetIsRefusedByName) {
+    for (const auto& [text, why] :
+         {std::pair{"", " is empty (0 bytes): it holds no key set."},
+          std::pair{"QmFzZTY0IGJsb2I=\n", " is not a VextKey key set."}}) {
+        const std::string path = dir.file("Empty Set.vks");
+        WriteBytes(path, text);
+        EXPECT_FALSE(Open(path));
+        EXPECT_EQ(read->GetFileError(), path + why);
+        EXPECT_FALSE(Has(readViews.calls, "AddToRecentFileList " + path));
+        EXPECT_EQ(readProgress.calls.size(), 0u);
+    }
 }
 
 TEST_F(KeySetFileDoc, MissingFileOpensAsANewKeySet) {
@@ -278,7 +279,7 @@ TEST_F(KeySetFileDoc, OtherOrMissingVersionIsNotRead) {
         const std::string path = dir.file("v.vks");
         WriteBytes(path, "[File_Information]\r\n" + info +
                              "num_functions=1\r\n[Func_0000]\r\nDescription=X\r\n");
-        EXPECT_EQ(vext::CheckKeySetFile(path.c_str()).nMessageId, vext::kIdsOtherFileVersion);
+        EXPECT_NE(vext::CheckKeySetFile(path.c_str()).verdict, vext::KeySetOpenCheck::kOpen);
         EXPECT_FALSE(Open(path));
         EXPECT_TRUE(read->m_functions.empty());
         EXPECT_EQ(readProgress.nOpen, 0); // the progress window was closed again

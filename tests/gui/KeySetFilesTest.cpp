@@ -1,5 +1,5 @@
 // Opening and saving key sets through the windows: the template's checks (messages 119 and 120),
-// an empty file, save and reopen with the pad windows, and a damaged file.
+// files of no key set, save and reopen with the pad windows, and a damaged file.
 
 #include "GuiTestSupport.h"
 #include "core/model/ButtonId.h"
@@ -10,6 +10,7 @@
 #include "gui/framework/DocTemplate.h"
 #include "gui/framework/MDIChildWnd.h"
 #include "gui/framework/Prompts.h"
+#include "gui/views/FunctionListCtrl.h"
 #include "gui/views/KeySetDocument.h"
 #include "gui/views/VextKeyView.h"
 
@@ -52,45 +53,36 @@ private Q_SLOTS:
         test::StopApp(pApp);
     }
 
-    void otherVersionIsRefusedWith119_data() {
+    void filesOfNoKeySetOrAnotherVersionAreRefused_data() {
         QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("message"); // %1: the path
+        const QString other("This key set was saved by a different version of VextKey and cannot "
+                            "be opened.");
         QTest::newRow("older version")
-            << QByteArray("[File_Information]\nfile_version=VextKey Key Set File Version 1.0\n");
+            << QByteArray("[File_Information]\nfile_version=VextKey Key Set File Version 1.0\n")
+            << other;
         QTest::newRow("other case")
-            << QByteArray("[File_Information]\nfile_version=vextkey key set file version 2.0\n");
-        QTest::newRow("no version") << QByteArray("[File_Information]\nnum_pads=4\n");
-        QTest::newRow("not a key set") << QByteArray("hello\n");
+            << QByteArray("[File_Information]\nfile_version=vextkey key set file version 2.0\n")
+            << other;
+        const QString notKeySet("The key set could not be opened.\n%1 is not a VextKey key set.");
+        QTest::newRow("no version") << QByteArray("[File_Information]\nnum_pads=4\n") << notKeySet;
+        QTest::newRow("not a key set") << QByteArray("aGVsbG8gd29ybGQ=\n") << notKeySet;
+        QTest::newRow("empty") << QByteArray()
+                               << QString("The key set could not be opened.\n%1 is empty (0 "
+                                          "bytes): it holds no key set.");
     }
-    void otherVersionIsRefusedWith119() {
+    void filesOfNoKeySetOrAnotherVersionAreRefused() {
         QFETCH(QByteArray, text);
+        QFETCH(QString, message);
         auto pApp = test::StartApp();
         const QString strPath = test::WriteFile(Path("other.vks"), text);
         PromptScript script;
         QVERIFY(!pApp->OpenDocumentFile(strPath));
         QCOMPARE(int(script.m_messages.size()), 1);
         QCOMPARE(script.m_messages[0].strText,
-                 QString("This key set was saved by a different version of VextKey and cannot be "
-                         "opened."));
+                 message.contains("%1") ? message.arg(strPath) : message);
         QVERIFY(pApp->m_pListTemplate->GetDocuments().empty());
         QVERIFY(pApp->MainFrame()->ChildFrames().empty());
-        test::StopApp(pApp);
-    }
-
-    void emptyFileOpensAsANewKeySet() {
-        auto pApp = test::StartApp();
-        const QString strPath = test::WriteFile(Path("Empty.vks"), QByteArray());
-        PromptScript script;
-        QVERIFY(pApp->OpenDocumentFile(strPath));
-        QVERIFY(script.m_messages.empty());
-        KeySetDocument* pDoc = OnlyKeySet(*pApp);
-        QVERIFY(pDoc);
-        QCOMPARE(pDoc->GetTitle(), QString("Empty"));
-        QCOMPARE(pDoc->GetPathName(), strPath);
-        QVERIFY(!pDoc->IsModified());
-        QCOMPARE(int(pDoc->Doc().m_padTypes.size()), 4);
-        QVERIFY(pDoc->Doc().m_functions.empty());
-        QCOMPARE(pApp->GetRecentFileList()->Files().value(0), strPath);
-        QCOMPARE(pApp->MainFrame()->MDIGetActive()->windowTitle(), QString("Empty"));
         test::StopApp(pApp);
     }
 
@@ -145,12 +137,57 @@ private Q_SLOTS:
         QVERIFY2(pDoc->IsPadViewOpen(2), "pad windows open again as they were saved");
         QVERIFY(!pDoc->IsPadViewOpen(1));
         QVERIFY(pMain->isEnabled());
+
+        // A file that cannot be replaced: Save says why before it asks for another name.
+        QVERIFY(QFile::setPermissions(strPath, QFileDevice::ReadOwner));
+        pDoc->SetModifiedFlag();
+        script.FileNameNext(QString());
+        QVERIFY(!pDoc->DoFileSave());
+        QCOMPARE(int(script.m_messages.size()), 1);
+        QCOMPARE(script.m_messages[0].strText,
+                 QString("Racing.vks cannot be saved where it is: the file is read-only.\nChoose "
+                         "another name or folder for it."));
+        QCOMPARE(script.m_fileDialogTitles, (QStringList{"Save As", "Save As"}));
+        test::StopApp(pApp);
+    }
+
+    void theActiveKeySetKeepsTheFocusThroughASave_data() {
+        QTest::addColumn<bool>("viewer");
+        QTest::newRow("two key sets") << false;
+        QTest::newRow("and the Keystroke Viewer") << true;
+    }
+    void theActiveKeySetKeepsTheFocusThroughASave() {
+        QFETCH(bool, viewer);
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        if (viewer) {
+            pMain->ExecuteCommand(ID_VIEW_KEYSTROKE_VIEWER);
+        }
+        pMain->ExecuteCommand(ID_FILE_NEW);
+        auto* pSecond = dynamic_cast<KeySetDocument*>(pApp->m_pListTemplate->GetDocuments().at(1));
+        QWidget* pList = pSecond->FunctionListView()->ListCtrl();
+        pMain->activateWindow();
+        pList->setFocus();
+        QTRY_VERIFY(pList->hasFocus());
+        CMDIChildWnd* pFrame = pMain->MDIGetActive();
+        pSecond->SetModifiedFlag();
+
+        // The progress window disables the main window meanwhile, which takes the focus away.
+        PromptScript script;
+        script.FileNameNext(Path("Second.vks"));
+        QVERIFY(pSecond->DoFileSave());
+        QTRY_VERIFY(pList->hasFocus());
+        QCOMPARE(pMain->MDIGetActive(), pFrame);
+        QTRY_COMPARE(pMain->windowTitle(), QString("VextKey - Second"));
         test::StopApp(pApp);
     }
 
     void openingAnOpenFileActivatesIt() {
         auto pApp = test::StartApp();
-        const QString strPath = test::WriteFile(Path("Twice.vks"), QByteArray());
+        const QString strPath =
+            test::WriteFile(Path("Twice.vks"), "[File_Information]\nfile_version=" +
+                                                   QByteArray(kKeySetFileVersion.data()));
         CDocument* pFirst = pApp->OpenDocumentFile(strPath);
         QVERIFY(pFirst);
         QCOMPARE(pApp->OpenDocumentFile(strPath), pFirst);

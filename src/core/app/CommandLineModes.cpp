@@ -21,6 +21,11 @@ int OpenKeySetFile(const std::string& strPath, CVextKeyDoc& doc, std::string& st
         strError = strPath + ": no such file";
         return kExitFailed;
     }
+    if (const KeySetOpenCheck check = CheckKeySetText(file, strPath);
+        check.verdict == KeySetOpenCheck::kNotKeySet) {
+        strError = check.strMessage;
+        return kExitFailed;
+    }
     const std::string strVersion =
         file.GetString("File_Information", "file_version", "", ProfileFile::kBufferSize);
     if (strVersion != kKeySetFileVersion) {

@@ -111,8 +111,21 @@ KeySetOpenCheck CheckKeySetFile(const char* pszPath) {
         check.strMessage = status.message;
         return check;
     }
-    if (file.LineCount() != 0 &&
-        file.GetString("File_Information", "file_version", "") != kKeySetFileVersion) {
+    return CheckKeySetText(file, pszPath);
+}
+
+KeySetOpenCheck CheckKeySetText(const ProfileFile& file, const std::string& strPath) {
+    KeySetOpenCheck check;
+    // A version text that differs is another version's key set; none at all is no key set.
+    constexpr const char* kNoVersion = "\n";
+    const std::string strVersion = file.GetString("File_Information", "file_version", kNoVersion);
+    if (file.LineCount() == 0) {
+        check.verdict = KeySetOpenCheck::kNotKeySet;
+        check.strMessage = strPath + " is empty (0 bytes): it holds no key set.";
+    } else if (strVersion == kNoVersion) {
+        check.verdict = KeySetOpenCheck::kNotKeySet;
+        check.strMessage = strPath + " is not a VextKey key set.";
+    } else if (strVersion != kKeySetFileVersion) {
         check.verdict = KeySetOpenCheck::kOtherVersion;
         check.nMessageId = kIdsOtherFileVersion;
     }

@@ -28,6 +28,7 @@ struct KeySetOpenCheck {
         kMissingFile,  // show message 120 with the path
         kOtherVersion, // show message 119
         kCannotRead,   // the file is there but cannot be read: show strMessage
+        kNotKeySet,    // empty, or no key-set file at all: show strMessage, which names it
     };
     Verdict verdict = kOpen;
     int nMessageId = 0;
@@ -36,6 +37,8 @@ struct KeySetOpenCheck {
 
 // The version check of CKeySetDocTemplate::OpenDocumentFile; pszPath may be null.
 KeySetOpenCheck CheckKeySetFile(const char* pszPath);
+// The same check of a file already read: kOpen, kNotKeySet or kOtherVersion.
+KeySetOpenCheck CheckKeySetText(const ProfileFile& file, const std::string& strPath);
 
 // Where the reader takes its keys from, with the profile services' rules.
 class IKeySetSource {

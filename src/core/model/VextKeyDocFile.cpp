@@ -129,13 +129,18 @@ bool CVextKeyDoc::OnOpenDocument(const std::string& strPath) {
     if (!status.ok()) {
         return Refuse(status.message);
     }
-    if (!file.Exists() || file.LineCount() == 0) {
+    if (!file.Exists()) {
         if (!OnNewDocument()) {
             return false;
         }
         SetPathName(strPath);
-        SetModifiedFlag(false);
         return true;
+    }
+    // An empty file is refused as the command line refuses it: opening it as a new key set
+    // would hide that the key set it should hold is gone.
+    if (const vext::KeySetOpenCheck check = vext::CheckKeySetText(file, strPath);
+        check.verdict == vext::KeySetOpenCheck::kNotKeySet) {
+        return Refuse(check.strMessage);
     }
     SetPathName(strPath);
     return ReadKeySet(vext::ProfileFileSource(file));

@@ -139,20 +139,20 @@ FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes, 
 
     struct stat old {};
     const bool bExists = ::lstat(shown.c_str(), &old) == 0;
-    if (bExists) {
-        // Root may write anything; the write bits still say whether the user meant it to change.
-        if (S_ISREG(old.st_mode) &&
-            ((old.st_mode & 0222) == 0 || ::access(shown.c_str(), W_OK) != 0)) {
-            return FileStatus::Fail(FileError::kCannotWrite,
-                                    "Cannot write " + shown + ": the file is read-only");
+    if (bExists && S_ISREG(old.st_mode)) {
+        if (const std::string why = WhyNotWritable(shown); !why.empty()) {
+            return FileStatus::Fail(FileError::kCannotWrite, "Cannot write " + shown + ": " + why);
         }
     }
 
     std::string tempPath;
     Fd fd(CreateTempBeside(target, &tempPath));
     if (fd.get() < 0) {
-        return FileStatus::Fail(FileError::kCannotWrite,
-                                "Cannot write " + shown + ": " + Reason(errno));
+        // The new bytes go beside the file first: it is its folder that could not be written.
+        const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+        return FileStatus::Fail(FileError::kCannotWrite, "Cannot write " + shown + ": its folder " +
+                                                             folder + " cannot be written (" +
+                                                             Reason(errno) + ")");
     }
     auto fail = [&](FileError error, const std::string& what, int err) {
         ::unlink(tempPath.c_str());
@@ -171,6 +171,21 @@ FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes, 
         return fail(FileError::kCannotRename, "Cannot replace", errno);
     }
     SyncDirectory(target);
+    return {};
+}
+
+std::string WhyNotWritable(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return {};
+    }
+    // Root may write anything; the write bits still say whether the user meant it to change.
+    if ((st.st_mode & 0222) == 0) {
+        return "the file is read-only";
+    }
+    if (::access(path.c_str(), W_OK) != 0) {
+        return errno == EROFS ? "the disk or file system it is on is read-only" : Reason(errno);
+    }
     return {};
 }
 

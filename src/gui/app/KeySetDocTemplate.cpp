@@ -22,6 +22,7 @@ vext::CDocument* CKeySetDocTemplate::OpenDocumentFile(const QString& strPath, bo
             vext::AfxMessageBox(check.nMessageId, vext::MsgButtons::Ok, vext::MsgIcon::Stop);
             return nullptr;
         case vext::KeySetOpenCheck::kCannotRead:
+        case vext::KeySetOpenCheck::kNotKeySet:
             vext::AfxMessageBox(vext::FormatResString(vext::AFX_IDP_FAILED_TO_OPEN_DOC,
                                                       QString::fromStdString(check.strMessage)),
                                 vext::MsgButtons::Ok, vext::MsgIcon::Stop);

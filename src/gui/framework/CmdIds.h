@@ -86,6 +86,7 @@ enum : int {
     AFX_IDP_ASK_TO_SAVE = 61700,
     AFX_IDP_FAILED_TO_OPEN_DOC = 61701,
     AFX_IDP_FAILED_TO_SAVE_DOC = 61702,
+    IDS_CANNOT_SAVE_IN_PLACE = 61703,
 };
 
 } // namespace vext

@@ -1,5 +1,6 @@
 #include "gui/framework/Document.h"
 
+#include "core/platform/AtomicFile.h"
 #include "gui/framework/CmdIds.h"
 #include "gui/framework/CommandRunner.h"
 #include "gui/framework/DocTemplate.h"
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <string>
 
 #include <QDir>
 #include <QFile>
@@ -169,10 +171,18 @@ bool CDocument::DoSave(const QString& strPath, bool bReplace) {
 
 bool CDocument::DoFileSave() {
     const QString strPath = GetPathName();
-    if (strPath.isEmpty() || (QFileInfo::exists(strPath) && !QFileInfo(strPath).isWritable())) {
+    if (strPath.isEmpty()) {
         return DoSave(QString());
     }
-    return DoSave(strPath);
+    const std::string strWhy = WhyNotWritable(QFile::encodeName(strPath).toStdString());
+    if (strWhy.empty()) {
+        return DoSave(strPath);
+    }
+    // Save As follows, as for every file that cannot be replaced; the user hears why first.
+    AfxMessageBox(FormatResString(IDS_CANNOT_SAVE_IN_PLACE, QFileInfo(strPath).fileName(),
+                                  QString::fromStdString(strWhy)),
+                  MsgButtons::Ok, MsgIcon::Warning);
+    return DoSave(QString());
 }
 
 void CDocument::OnUpdateFileSendMail(CCmdUI& cmdUI) const {
