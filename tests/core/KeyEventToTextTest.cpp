@@ -24,13 +24,14 @@ constexpr uint32_t kNumLock = 0x90;
 constexpr uint32_t kScanLeftShift = 0x2A;
 constexpr uint32_t kScanRightShift = 0x36;
 
-// One hook event. Ctrl and Alt are what the asynchronous state reports while it is handled.
+// One hook event. Ctrl, Alt and Shift are what the asynchronous state reports while it is handled.
 struct KeyEvent {
     uint32_t nVirtualKey;
     bool bUp;
     uint32_t nScanCode = 0;
     bool bCtrlHeld = false;
     bool bAltHeld = false;
+    bool bShiftHeld = false;
 };
 
 KeyEvent Down(uint32_t vk, uint32_t scan = 0) {
@@ -45,6 +46,10 @@ KeyEvent WithCtrl(KeyEvent e) {
 }
 KeyEvent WithAlt(KeyEvent e) {
     e.bAltHeld = true;
+    return e;
+}
+KeyEvent WithShift(KeyEvent e) {
+    e.bShiftHeld = true;
     return e;
 }
 
@@ -69,6 +74,7 @@ protected:
         for (const KeyEvent& e : events) {
             m_keyboard.m_bCtrlDown = e.bCtrlHeld;
             m_keyboard.m_bAltDown = e.bAltHeld;
+            m_keyboard.m_bShiftDown = e.bShiftHeld;
             std::string text = "stale";
             KeyEventToText(e.nVirtualKey, KeyData(e), text, m_keyboard);
             texts.push_back(text);
@@ -164,6 +170,18 @@ TEST_F(KeyEventToTextTest, QuickChordsKeepTheirModifiers) {
     EXPECT_EQ(
         Play({Down(kCtrl), WithCtrl(Down('A')), WithCtrl(Down('B')), Up(kCtrl), Up('A'), Up('B')}),
         (Texts{"", "", "", "", "A", "{Ctrl+B}"}));
+}
+
+TEST_F(KeyEventToTextTest, ShiftInTheModifierStateAloneCountsAsTheLeftShift) {
+    // A virtual keyboard may set Shift as modifier state without sending a Shift key.
+    EXPECT_EQ(Play({WithShift(Down('F')), WithShift(Up('F'))}), (Texts{"", "{LShift+F}"}));
+    EXPECT_EQ(Play({WithShift(Down(kF5)), Up(kF5)}), (Texts{"", "{LShift+F5}"}));
+    // A Shift key that is down says which one it is; the state adds no second Shift.
+    EXPECT_EQ(Play({Down(kShift, kScanRightShift), WithShift(Down('A')), WithShift(Up('A')),
+                    WithShift(Up(kShift, kScanRightShift))}),
+              (Texts{"", "", "{RShift+A}", ""}));
+    EXPECT_EQ(Play({WithShift(Down(kShift, kScanLeftShift)), Up(kShift, kScanLeftShift)}),
+              (Texts{"", "{LShift}"}));
 }
 
 TEST_F(KeyEventToTextTest, ShiftWithAnotherScanCodeIsDropped) {

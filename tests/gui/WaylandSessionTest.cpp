@@ -182,6 +182,18 @@ private Q_SLOTS:
         QVERIFY(Type({"-k", "q", "-M", "ctrl", "-P", "Control_R", "-k", "Home", "-p", "Control_R",
                       "-m", "ctrl"}));
         QTRY_COMPARE_WITH_TIMEOUT(pViewer->toPlainText(), QString("Q\n{Ctrl+Home}\n"), 10000);
+        // One wtype a key: each brings a keymap of its own, which must not be mixed up with the
+        // one before or after; Shift held as modifier state alone counts as on X11.
+        QString strExpected = pViewer->toPlainText();
+        for (const char* pszKey : {"q", "w", "e", "r", "t", "y", "a", "s", "d", "Return", "z"}) {
+            QVERIFY(Type({"-k", pszKey}));
+            strExpected += QString::fromLatin1(pszKey).toUpper() + "\n";
+        }
+        strExpected.replace("RETURN", "{Return}");
+        QVERIFY(Type({"-M", "shift", "-k", "f", "-m", "shift"}));
+        QVERIFY(Type({"-M", "shift", "-k", "F5", "-m", "shift"}));
+        strExpected += "{LShift+F}\n{LShift+F5}\n";
+        QTRY_COMPARE_WITH_TIMEOUT(pViewer->toPlainText(), strExpected, 10000);
         test::StopApp(pApp);
     }
 };

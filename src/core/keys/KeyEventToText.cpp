@@ -78,6 +78,9 @@ void KeyEventToText(uint32_t nVirtualKey, uint32_t nKeyData, std::string& strTex
         }
     }
     const bool bModifier = IsModifier(nVirtualKey);
+    // Shift in the modifier state with no Shift key down counts as the left one, as typed.
+    const bool bStateShift =
+        !bModifier && !g_bLeftShiftDown && !g_bRightShiftDown && state.IsShiftDown();
 
     if (!bUp) {
         g_bLastWasKey = !bModifier;
@@ -87,7 +90,7 @@ void KeyEventToText(uint32_t nVirtualKey, uint32_t nKeyData, std::string& strTex
                 g_chord = Chord{nVirtualKey};
             g_chord.bCtrl = g_chord.bCtrl || state.IsCtrlDown();
             g_chord.bAlt = g_chord.bAlt || state.IsAltDown();
-            g_chord.bLeftShift = g_chord.bLeftShift || g_bLeftShiftDown;
+            g_chord.bLeftShift = g_chord.bLeftShift || g_bLeftShiftDown || bStateShift;
             g_chord.bRightShift = g_chord.bRightShift || g_bRightShiftDown;
         }
         return;
@@ -103,7 +106,7 @@ void KeyEventToText(uint32_t nVirtualKey, uint32_t nKeyData, std::string& strTex
     }
     const bool bCtrl = g_bLastWasKey && (state.IsCtrlDown() || held.bCtrl);
     const bool bAlt = g_bLastWasKey && (state.IsAltDown() || held.bAlt);
-    const bool bLeftShift = g_bLeftShiftDown || held.bLeftShift;
+    const bool bLeftShift = g_bLeftShiftDown || held.bLeftShift || bStateShift;
     const bool bRightShift = g_bRightShiftDown || held.bRightShift;
     std::string text;
     // Appending, not assigning a literal: GCC 12 at -O3 warns falsely (-Wrestrict) on the latter.

@@ -14,6 +14,9 @@ public:
     // Whether the key is down as of the key event being handled (its own modifier state).
     virtual bool IsCtrlDown() const = 0;
     virtual bool IsAltDown() const = 0;
+    // Shift held as the keyboard's modifier state, which a virtual keyboard may set without any
+    // Shift key event; Shift keys themselves are told by their events.
+    virtual bool IsShiftDown() const { return false; }
 
     // The character the active layout gives for the virtual key without Shift, as a Unicode code
     // point with letters in upper case; 0 when the key gives no character.

@@ -57,6 +57,10 @@ bool QtKeyboardState::IsAltDown() const {
     return CurrentModifiers().testFlag(Qt::AltModifier);
 }
 
+bool QtKeyboardState::IsShiftDown() const {
+    return CurrentModifiers().testFlag(Qt::ShiftModifier);
+}
+
 char32_t QtKeyboardState::CharForVirtualKey(uint32_t nVirtualKey) const {
     KeyOrigin origin{NativeScanCodeFromVirtualKey(nVirtualKey), 0};
     if (const auto it = m_origins.find(nVirtualKey); it != m_origins.end())

@@ -1,9 +1,9 @@
 #pragma once
 
-// The keyboard as the window system reports it, for the keystroke capture. Ctrl and Alt are read
-// from the key event being handled (its modifiers are the keys held as it happened), else asked of
-// the window system. Characters come from the active layout on X11 and on Wayland, else from the
-// US layout.
+// The keyboard as the window system reports it, for the keystroke capture. Ctrl, Alt and Shift
+// are read from the key event being handled (its modifiers are the keys held as it happened),
+// else asked of the window system. Characters come from the active layout on X11 and on Wayland,
+// else from the US layout.
 
 #include "core/keys/KeyboardState.h"
 #include "core/keys/UsKeyboardState.h"
@@ -23,6 +23,7 @@ public:
 
     bool IsCtrlDown() const override;
     bool IsAltDown() const override;
+    bool IsShiftDown() const override;
     char32_t CharForVirtualKey(uint32_t nVirtualKey) const override;
 
     // Brackets the handling of one key event.

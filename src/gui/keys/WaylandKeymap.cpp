@@ -167,6 +167,12 @@ char32_t WaylandKeymap::BaseChar(uint32_t nKeyCode, uint32_t nKeySym) {
     xkb_layout_index_t layout = 0;
     while (layout < nLayouts && !givesKeySym(layout))
         ++layout;
+    // A keymap that has not the event's keysym at that key is not the one the event was made
+    // with: a virtual keyboard (wtype, an on-screen keyboard) sends a keymap of its own, often
+    // one per character, and this connection takes it in before or after Qt does. The event's
+    // own keysym is then the truth.
+    if (layout == nLayouts && nKeySym != 0)
+        return xkb_keysym_to_utf32(nKeySym);
     if (layout == nLayouts)
         layout = 0;
     const xkb_keysym_t* pSyms = nullptr;

@@ -22,8 +22,9 @@ public:
     WaylandKeymap& operator=(const WaylandKeymap&) = delete;
 
     // The character of the key with xkb key code nKeyCode at its first level, in the layout in
-    // which the key gives nKeySym (the event's keysym; the first layout when none does); 0 when
-    // the keymap has no character there.
+    // which the key gives nKeySym (the event's keysym); when no layout of the session's keymap
+    // does, the keymap is not the event's and the character is nKeySym's own. 0 when there is
+    // no character.
     char32_t BaseChar(uint32_t nKeyCode, uint32_t nKeySym);
 
     struct Connection; // the compositor connection and the keymap, opaque
