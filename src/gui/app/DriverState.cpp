@@ -70,9 +70,11 @@ DriverState::DriverState(QObject* pParent)
     m_pRecheckTimer->setInterval(kRecheckMs);
     m_pSoon->setSingleShot(true);
     m_pSoon->setInterval(kSoonMs);
-    for (QTimer* pTimer : {m_pRecheckTimer, m_pSoon}) {
-        connect(pTimer, &QTimer::timeout, this, &DriverState::Refresh);
-    }
+    connect(m_pSoon, &QTimer::timeout, this, &DriverState::Refresh);
+    connect(m_pRecheckTimer, &QTimer::timeout, this, [this] {
+        Watch();
+        Read(true, true);
+    });
     // Another program's focus changes what the driver plays, not the record on disk.
     connect(m_pInactiveTimer, &QTimer::timeout, this, [this] { Read(false); });
     const auto soon = [this] { m_pSoon->start(); };
@@ -125,21 +127,27 @@ void DriverState::Refresh() {
     Read(true);
 }
 
-void DriverState::Read(bool bRecord) {
+void DriverState::Read(bool bRecord, bool bSecondLook) {
     Facts facts = ReadFacts(m_facts, bRecord);
     const bool bSocketThere = QFileInfo::exists(QString::fromStdString(DeviceSocketPath()));
-    if (!facts.bAnswers && bSocketThere && m_facts.bAnswers) {
-        // It answered a moment ago and its socket is there: perhaps only slow while this window
-        // was busy. It is looked at again before the window says it is gone.
+    if (facts.bAnswers || !bSocketThere) {
+        m_pRecheckTimer->stop();
+        m_bHolding = false;
+    } else {
+        // Its socket is there but it did not answer: perhaps only slow (loading a large key set,
+        // or while this window was busy), and after a timeout nobody asks it for a while. It is
+        // looked at again, and again, until it answers or its socket goes; one that answered a
+        // moment ago is taken as there until that second look, whatever reads meanwhile.
         if (!m_pRecheckTimer->isActive()) {
+            m_bHolding = m_facts.bAnswers && !bSecondLook;
             m_pRecheckTimer->start();
+        }
+        if (m_bHolding) {
             facts.bAnswers = true;
             facts.bEmulates = m_facts.bEmulates;
             facts.bX11Only = m_facts.bX11Only;
             facts.play = m_facts.play;
         }
-    } else {
-        m_pRecheckTimer->stop();
     }
     if (facts != m_facts) {
         m_facts = std::move(facts);

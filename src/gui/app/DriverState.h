@@ -51,13 +51,15 @@ Q_SIGNALS:
 
 private:
     void Watch();
-    void Read(bool bRecord);
+    // bSecondLook: the recheck after a missed answer, which tells what it finds.
+    void Read(bool bRecord, bool bSecondLook = false);
 
     Facts m_facts;
     QFileSystemWatcher* m_pWatcher;
     QTimer* m_pInactiveTimer;
     QTimer* m_pRecheckTimer;
-    QTimer* m_pSoon; // coalesces a burst of file changes into one refresh
+    bool m_bHolding = false; // the facts from before a missed answer stand until the recheck
+    QTimer* m_pSoon;         // coalesces a burst of file changes into one refresh
 };
 
 } // namespace vext
