@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <string_view>
+#include <unistd.h>
 
 namespace vext {
 namespace {
@@ -78,8 +79,12 @@ bool ReachesX11WindowsOnly(const DriverOutputInfo& info) {
     return info.kind == DriverOutputKind::kXTest && info.session == SessionType::kWayland;
 }
 
-std::string UinputAccessAdvice() {
-    return "for every window, give your user access to /dev/uinput with the udev rule "
+std::string UinputAccessAdvice(bool bDeviceMissing) {
+    return std::string(bDeviceMissing ? "for every window, load the uinput module (sudo modprobe "
+                                        "uinput) and give your user access to /dev/uinput with "
+                                        "the udev rule "
+                                      : "for every window, give your user access to /dev/uinput "
+                                        "with the udev rule ") +
            "70-vextkey-uinput.rules (the package installs it; from the sources: sudo cp "
            "packaging/70-vextkey-uinput.rules /etc/udev/rules.d/), which gives it to the user at "
            "the seat (TAG+=\"uaccess\"), then log out and in and start vextd again";
@@ -88,7 +93,7 @@ std::string UinputAccessAdvice() {
 std::string DescribeDriverOutput(const DriverOutputInfo& info) {
     if (ReachesX11WindowsOnly(info)) {
         return "xtest through XWayland: keys reach X11 windows only, not Wayland windows; " +
-               UinputAccessAdvice();
+               UinputAccessAdvice(::access("/dev/uinput", F_OK) != 0);
     }
     switch (info.kind) {
     case DriverOutputKind::kUinput:

@@ -56,8 +56,9 @@ bool QueryDriverOutput(DriverOutputInfo* pInfo);
 // Keys typed through XTest in a Wayland session reach X11 (XWayland) windows only.
 bool ReachesX11WindowsOnly(const DriverOutputInfo& info);
 
-// How to get uinput, which reaches every window: the udev rule, then logging out and in.
-std::string UinputAccessAdvice();
+// How to get uinput, which reaches every window: the module when /dev/uinput is missing, the
+// udev rule, then logging out and in.
+std::string UinputAccessAdvice(bool bDeviceMissing);
 
 // One line for --status, after "output: ".
 std::string DescribeDriverOutput(const DriverOutputInfo& info);

@@ -45,7 +45,7 @@ std::unique_ptr<KeyOutput> OpenAuto(std::string* pError, std::string* pNote) {
             // Said plainly: the set-up works for some windows only.
             *pNote = "output xtest through XWayland (display " + display + "), because " +
                      uinputError + ": keys reach X11 windows only, not Wayland windows; " +
-                     UinputAccessAdvice();
+                     UinputAccessAdvice(::access(UinputDevicePath().c_str(), F_OK) != 0);
         } else {
             *pNote = "output xtest through the X display " + display + ", because " + uinputError;
         }
@@ -58,7 +58,10 @@ std::unique_ptr<KeyOutput> OpenAuto(std::string* pError, std::string* pNote) {
         "to " +
         path + ", then log out and in:\n" +
         UinputAccessCommands(::access(path.c_str(), F_OK) != 0) +
-        "or, in an X11 session, start vextd where DISPLAY is set.";
+        (SessionTypeFromEnvironment() == SessionType::kWayland
+             ? "or start vextd where DISPLAY names XWayland's display (its keys then reach X11 "
+               "windows only)."
+             : "or, in an X11 session, start vextd where DISPLAY is set.");
     return nullptr;
 }
 
@@ -93,7 +96,7 @@ std::unique_ptr<KeyOutput> MakeKeyOutput(const std::string& spec, std::string* p
         if (pOutput && SessionTypeFromEnvironment() == SessionType::kWayland) {
             *pNote = "output xtest in a Wayland session: keys reach X11 windows only, not "
                      "Wayland windows; " +
-                     UinputAccessAdvice();
+                     UinputAccessAdvice(::access(UinputDevicePath().c_str(), F_OK) != 0);
         }
         return pOutput;
     }
