@@ -88,6 +88,10 @@ private Q_SLOTS:
         QVERIFY2(!dlg.m_pNote->text().contains("%1"), qPrintable(dlg.m_pNote->text()));
         QVERIFY(dlg.m_pSwitch->isChecked());
         QCOMPARE(Rows(dlg), QStringList{"1 Racing.vks program racing.exe"});
+        // A rule whose key set is not there is marked, with the reason.
+        QVERIFY(!dlg.m_pList->topLevelItem(0)->icon(1).isNull());
+        QVERIFY(dlg.m_pList->topLevelItem(0)->toolTip(1).contains(
+            "Its key set cannot play: the file does not exist."));
 
         QString strOffered;
         AnswerRuleEditor(1, "steam_app_244210", &strOffered);
@@ -208,12 +212,18 @@ private Q_SLOTS:
         QCOMPARE(dlg.Rule(), (GameRule{GameMatch::kClass, "steam_app_9", "/k/A.vks"}));
         dlg.m_pMatch->setCurrentIndex(2);
         QCOMPARE(dlg.m_pPattern->text(), QString("Nine"));
+
+        // A key set file that is not there is said under it, and the rule may still be made.
+        QVERIFY(dlg.m_pFileNote->text().startsWith("This file does not exist"));
+        dlg.m_pFile->setText(QCoreApplication::applicationFilePath());
+        QVERIFY(dlg.m_pFileNote->text().isEmpty());
+        dlg.m_pFile->setText("/k/A.vks");
         dlg.accept();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
     }
 
-    // A driver that cannot follow the focus (GNOME on Wayland): the dialog says switching is
-    // off here and why, before anything else.
+    // A driver that cannot follow the focus (GNOME on Wayland): the dialog says nothing can
+    // switch here and why, before anything else, without calling the (ticked) switch off.
     void saysWhySwitchingIsOffOnThisDesktop() {
         test::FakeDeviceServer driver;
         PlayStatus play;
@@ -223,8 +233,9 @@ private Q_SLOTS:
         CGameKeySetsDlg dlg(test::TheGuiTestEnv().FilePath("config/vext/games.conf"), QString(),
                             nullptr);
         QVERIFY2(dlg.m_pNote->text().startsWith(
-                     "Switching key sets by game is off on this desktop: GNOME on Wayland: no "
-                     "focus information for other programs. The key set downloaded"),
+                     "Key sets cannot switch by game on this desktop now: GNOME on Wayland: no "
+                     "focus information for other programs. Until they can, the key set "
+                     "downloaded"),
                  qPrintable(dlg.m_pNote->text()));
     }
 

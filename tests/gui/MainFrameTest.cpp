@@ -11,6 +11,7 @@
 #include "core/driver/PlayStatus.h"
 #include "core/model/AppState.h"
 #include "core/registry/RegistryStore.h"
+#include "gui/app/DriverRecord.h"
 #include "gui/app/VersionInfo.h"
 #include "gui/app/VextKeyApp.h"
 #include "gui/framework/CmdIds.h"
@@ -235,11 +236,34 @@ private Q_SLOTS:
         pMain->OnIdle();
         QTRY_VERIFY(pMain->KeySetPane()->text().contains("<b>Game</b>"));
         QCOMPARE(pMain->KeySetPane()->textFormat(), Qt::PlainText);
-        const QString strTip = pMain->KeySetPane()->toolTip();
+        // Slashes carry a word joiner, so that paths are not broken across lines.
+        const QString strTip = pMain->KeySetPane()->toolTip().remove(QChar(0x2060));
         QVERIFY2(strTip.contains("&lt;h1&gt;BIG&lt;/h1&gt;&lt;img src=\"/usr") &&
                      !strTip.contains("<h1>") && !strTip.contains("<img"),
                  qPrintable(strTip));
         test::StopApp(pApp);
+    }
+
+    // A game's rule matched but its key set cannot be read: the pane names the default that
+    // plays, and its tooltip says why the game's does not.
+    void paneTellsOfAGameKeySetThatCannotBeRead() {
+        test::FakeDeviceServer driver;
+        WriteRecord("Demo");
+        PlayStatus play;
+        play.strKeySet = "Demo";
+        play.nFailedRule = 2;
+        play.strWindow = "Puzzle";
+        play.strProblem = "Puzzle.vks: no such file";
+        driver.SetPlayStatusText(EncodePlayStatus(play));
+        auto pApp = test::StartApp();
+        CMainFrame* pMain = pApp->MainFrame();
+        pMain->OnIdle();
+        QTRY_COMPARE(pMain->KeySetPane()->text(), QString("Demo"));
+        QCOMPARE(pMain->KeySetPane()->toolTip().remove(QChar(0x2060)),
+                 QString("<p>Puzzle: its key set cannot be read (Puzzle.vks: no such file); the "
+                         "default plays.</p>"));
+        test::StopApp(pApp);
+        RemoveDriverRecord();
     }
 
     void recordWithoutNameShowsAnEmptyPane() {

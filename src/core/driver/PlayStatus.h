@@ -22,7 +22,7 @@ struct PlayStatus {
     std::string strKeySet; // the name of the key set in play; empty when none is
     int nRule = 0;         // the rule (from 1) that chose it; 0 for the downloaded key set
     std::string strMatch;  // what the rule matched: "class steam_app_244210"
-    std::string strWindow; // the title of the window it matched
+    std::string strWindow; // the title of the window it matched, or whose rule failed
     // A rule matched but its key set cannot be read, so the downloaded one plays: why.
     int nFailedRule = 0;
     std::string strProblem;

@@ -399,6 +399,10 @@ QString CMainFrame::KeySetPaneText(QString* pToolTip) const {
     if (!driver.recordName) {
         return ResString(123);
     }
+    if (pToolTip && driver.play && driver.play->nFailedRule > 0) {
+        *pToolTip = ResString(2544).arg(QString::fromStdString(driver.play->strWindow),
+                                        QString::fromStdString(driver.play->strProblem));
+    }
     return QString::fromStdString(*driver.recordName);
 }
 
@@ -536,10 +540,11 @@ void CMainFrame::UpdateStatusPanes() {
             statusBar()->showMessage(ResString(1802), kNoDriverNoticeMs);
         }
     }
-    const QString strTip = bNoDriver                       ? ResString(167)
-                           : bX11Only                      ? ResString(1801)
-                           : TheAppState().m_bListHasFocus ? ResString(IDS_LIST_HOLDS_EMULATION)
-                                                           : PlainTip(strPlayTip);
+    const QString strTip =
+        PlainTip(bNoDriver                       ? ResString(167)
+                 : bX11Only                      ? ResString(1801)
+                 : TheAppState().m_bListHasFocus ? ResString(IDS_LIST_HOLDS_EMULATION)
+                                                 : strPlayTip);
     if (m_pPaneSetName->toolTip() != strTip) {
         m_pPaneSetName->setToolTip(strTip);
     }

@@ -10,11 +10,13 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -116,6 +118,8 @@ void CGameKeySetsDlg::ShowNotes() {
                                                    strFocus.size() - strUnavailable.size() - 1)));
         }
         bAskToEnable = AdviceAsksToEnable(play.strFocus);
+        m_nFailedRule = play.nFailedRule;
+        m_strFailedProblem = QString::fromStdString(play.strProblem);
         m_bAskToLogIn = AdviceAsksToLogIn(play.strFocus);
         notes << ResString(2512);
         for (const std::string& line : DescribePlayStatus(play)) {
@@ -141,6 +145,21 @@ void CGameKeySetsDlg::OnEnableGnome() {
     QTimer::singleShot(kRecheckMs, this, &CGameKeySetsDlg::ShowNotes);
 }
 
+QString CGameKeySetsDlg::RuleProblem(int nRule, const GameRule& rule) const {
+    const QFileInfo file(QString::fromStdString(GamesConfig::ResolveKeySetPath(
+        rule.strKeySet, QFile::encodeName(m_strConfigPath).toStdString())));
+    if (!file.exists()) {
+        return ResString(2546);
+    }
+    if (!file.isFile() || !file.isReadable()) {
+        return ResString(2547);
+    }
+    // The driver reads the files themselves; it tells only of the rule of the focused window,
+    // numbered as games.conf has them.
+    const bool bAsRead = m_config.rules == m_read.rules;
+    return bAsRead && nRule == m_nFailedRule ? m_strFailedProblem : QString();
+}
+
 void CGameKeySetsDlg::Fill(int nSelect) {
     m_pList->clear();
     int nNumber = 0;
@@ -150,6 +169,10 @@ void CGameKeySetsDlg::Fill(int nSelect) {
             new QTreeWidgetItem(m_pList, {QString::number(++nNumber), QFileInfo(strFile).fileName(),
                                           QString::fromStdString(DescribeGameMatch(rule))});
         pItem->setToolTip(1, PlainTip(strFile));
+        if (const QString strProblem = RuleProblem(nNumber, rule); !strProblem.isEmpty()) {
+            pItem->setIcon(1, style()->standardIcon(QStyle::SP_MessageBoxWarning));
+            pItem->setToolTip(1, PlainTip(FormatResString(2545, strFile, strProblem)));
+        }
     }
     m_pList->resizeColumnToContents(0);
     if (nSelect >= 0 && nSelect < m_pList->topLevelItemCount()) {
@@ -173,7 +196,7 @@ void CGameKeySetsDlg::UpdateButtons() {
 }
 
 bool CGameKeySetsDlg::EditRule(GameRule& rule) {
-    CGameRuleDlg dlg(rule, this);
+    CGameRuleDlg dlg(rule, this, QFile::encodeName(m_strConfigPath).toStdString());
     if (dlg.exec() != QDialog::Accepted) {
         return false;
     }

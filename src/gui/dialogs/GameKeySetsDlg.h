@@ -53,6 +53,9 @@ private:
     // The note below the rules: what could not be read, and what the driver makes of it all.
     void ShowNotes();
     void Fill(int nSelect);
+    // Why the rule's key set cannot play, or empty: what the file system says at once, or what
+    // the driver found reading it.
+    QString RuleProblem(int nRule, const vext::GameRule& rule) const;
     void UpdateButtons();
     void Move(int nBy);
     // An edited rule, or nothing when the editor was cancelled.
@@ -69,4 +72,7 @@ private:
     QString m_strReadError;      // games.conf is there but could not be read: it is not written
     QStringList m_readNotes;
     bool m_bAskToLogIn = false; // the Shell has not loaded the extension yet
+    // The rule (from 1) whose key set the driver could not read, and why.
+    int m_nFailedRule = 0;
+    QString m_strFailedProblem;
 };

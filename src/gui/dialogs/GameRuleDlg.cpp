@@ -1,14 +1,18 @@
 #include "gui/dialogs/GameRuleDlg.h"
 
+#include "core/games/GamesConfig.h"
 #include "core/games/ProgramName.h"
 #include "gui/dialogs/WindowPicker.h"
 #include "gui/framework/Prompts.h"
 #include "gui/framework/Resources.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -33,11 +37,12 @@ bool HasControlCharacters(const QString& text) {
 
 } // namespace
 
-CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent)
+CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent, std::string strConfigPath)
     : QDialog(pParent), m_pFile(new QLineEdit(this)),
       m_pBrowse(new QPushButton(ResString(2517), this)), m_pMatch(new QComboBox(this)),
       m_pPattern(new QLineEdit(this)), m_pPick(new QPushButton(ResString(2523), this)),
-      m_pPicked(new QLabel(this)), m_pPicker(new WindowPicker(this)) {
+      m_pPicked(new QLabel(this)), m_pFileNote(new QLabel(this)), m_pPicker(new WindowPicker(this)),
+      m_strConfigPath(std::move(strConfigPath)) {
     setObjectName(QStringLiteral("GameRuleDlg"));
     setWindowTitle(ResString(2515));
     m_pFile->setObjectName(QStringLiteral("KeySetFile"));
@@ -49,8 +54,14 @@ CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent)
         m_pMatch->addItem(ResString(nId));
     }
     m_pPicked->setWordWrap(true);
+    m_pFileNote->setObjectName(QStringLiteral("FileNote"));
+    m_pFileNote->setWordWrap(true);
     m_pPicked->setTextFormat(Qt::PlainText); // the picked window's title and class
     m_pPick->setEnabled(WindowPicker::IsAvailable());
+    if (!WindowPicker::IsAvailable()) {
+        m_pPick->setToolTip(WindowPicker::UnavailableReason());
+        m_pPicked->setText(WindowPicker::UnavailableReason());
+    }
 
     auto* pFileRow = new QHBoxLayout;
     pFileRow->addWidget(m_pFile, 1);
@@ -65,6 +76,7 @@ CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent)
         pRow != nullptr ? pForm->addRow(pLabel, pRow) : pForm->addRow(pLabel, pBuddy);
     };
     addRow(2516, m_pFile, pFileRow);
+    pForm->addRow(QString(), m_pFileNote);
     addRow(2518, m_pMatch, nullptr);
     addRow(2522, m_pPattern, pPatternRow);
     pForm->addRow(QString(), m_pPicked);
@@ -77,8 +89,10 @@ CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent)
     connect(m_pBrowse, &QPushButton::clicked, this, &CGameRuleDlg::OnBrowse);
     connect(m_pPick, &QPushButton::clicked, this, &CGameRuleDlg::OnPickWindow);
     connect(m_pMatch, &QComboBox::currentIndexChanged, this, &CGameRuleDlg::OnMatchChanged);
+    connect(m_pFile, &QLineEdit::textChanged, this, &CGameRuleDlg::UpdateFileNote);
 
     m_pFile->setText(QString::fromStdString(rule.strKeySet));
+    UpdateFileNote();
     m_pMatch->setCurrentIndex(static_cast<int>(rule.match));
     m_pPattern->setText(QString::fromStdString(rule.strPattern));
 }
@@ -109,6 +123,29 @@ void CGameRuleDlg::accept() {
     QDialog::accept();
 }
 
+void CGameRuleDlg::SetPickedText(const QString& strText) {
+    m_pPicked->setText(strText);
+    // A label that wraps asks its form for one line's height only: the lines it needs at the
+    // width it has are reserved, and the dialog grows to them.
+    const int nWidth = m_pPicked->width() > 1 ? m_pPicked->width() : m_pPattern->sizeHint().width();
+    m_pPicked->setMinimumHeight(strText.isEmpty() ? 0 : m_pPicked->heightForWidth(nWidth));
+}
+
+void CGameRuleDlg::UpdateFileNote() {
+    // A rule for a key set still to be made is allowed, but not without a word.
+    const std::string strWritten = m_pFile->text().trimmed().toStdString();
+    const bool bMissing =
+        !strWritten.empty() && !QFileInfo::exists(QString::fromStdString(
+                                   GamesConfig::ResolveKeySetPath(strWritten, m_strConfigPath)));
+    m_pFileNote->setText(bMissing ? ResString(2543) : QString());
+    m_pFileNote->setVisible(bMissing);
+}
+
+void CGameRuleDlg::showEvent(QShowEvent* pEvent) {
+    QDialog::showEvent(pEvent);
+    SetPickedText(m_pPicked->text());
+}
+
 void CGameRuleDlg::OnBrowse() {
     const QString strPath = PromptOpenFileName(this, ResString(2525), ResString(2528));
     if (!strPath.isEmpty()) {
@@ -118,20 +155,20 @@ void CGameRuleDlg::OnBrowse() {
 
 void CGameRuleDlg::OnPickWindow() {
     QString strError;
-    m_pPicked->setText(ResString(2524));
+    SetPickedText(ResString(2524));
     const bool bStarted = m_pPicker->Start(
         [this](std::optional<FocusedWindow> window) {
             if (window && IsConfiguratorWindow(*window)) {
-                m_pPicked->setText(ResString(2536));
+                SetPickedText(ResString(2536));
             } else if (window && window->bPresent) {
                 TakePickedWindow(*window);
             } else {
-                m_pPicked->clear();
+                SetPickedText(QString());
             }
         },
         &strError);
     if (!bStarted) {
-        m_pPicked->setText(FormatResString(2529, strError));
+        SetPickedText(FormatResString(2529, strError));
     }
 }
 
@@ -165,9 +202,9 @@ void CGameRuleDlg::TakePickedWindow(const FocusedWindow& window) {
     }
     m_pMatch->setCurrentIndex(static_cast<int>(match));
     m_pPattern->setText(PickedValue(match));
-    m_pPicked->setText(ResString(2532).arg(PickedValue(GameMatch::kProgram),
-                                           PickedValue(GameMatch::kClass),
-                                           PickedValue(GameMatch::kTitle)));
+    SetPickedText(ResString(2532).arg(PickedValue(GameMatch::kProgram),
+                                      PickedValue(GameMatch::kClass),
+                                      PickedValue(GameMatch::kTitle)));
 }
 
 void CGameRuleDlg::OnMatchChanged() {

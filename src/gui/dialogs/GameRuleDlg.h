@@ -5,8 +5,10 @@
 
 #include "core/games/FocusedWindow.h"
 #include "core/games/GameRule.h"
+#include "core/games/GamesConfig.h"
 
 #include <optional>
+#include <string>
 
 #include <QDialog>
 
@@ -23,7 +25,9 @@ class CGameRuleDlg : public QDialog {
     Q_OBJECT
 
 public:
-    CGameRuleDlg(const vext::GameRule& rule, QWidget* pParent);
+    // strConfigPath: the games.conf the rule goes to, which relative key-set files are read from.
+    CGameRuleDlg(const vext::GameRule& rule, QWidget* pParent,
+                 std::string strConfigPath = vext::GamesConfig::DefaultPath());
 
     vext::GameRule Rule() const;
 
@@ -41,12 +45,19 @@ public:
     QLineEdit* m_pPattern;
     QPushButton* m_pPick;
     QLabel* m_pPicked;
+    QLabel* m_pFileNote; // says when the key set file is not there
+
+protected:
+    void showEvent(QShowEvent* pEvent) override;
 
 private:
     void OnMatchChanged();
+    void SetPickedText(const QString& strText);
+    void UpdateFileNote();
     // The picked window's value for the kind of match chosen.
     QString PickedValue(vext::GameMatch match) const;
 
     vext::WindowPicker* m_pPicker;
     std::optional<vext::FocusedWindow> m_picked;
+    std::string m_strConfigPath;
 };

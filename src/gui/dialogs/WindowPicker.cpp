@@ -169,6 +169,11 @@ void WindowPicker::OnEvents() {}
 
 #endif
 
+QString WindowPicker::UnavailableReason() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ? ResString(2542)
+                                                                                : ResString(2535);
+}
+
 WindowPicker::WindowPicker(QObject* pParent) : QObject(pParent) {}
 
 WindowPicker::~WindowPicker() = default;

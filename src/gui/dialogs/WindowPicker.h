@@ -21,6 +21,8 @@ class WindowPicker : public QObject {
 public:
     // Whether picking works here: an X11 session (Qt's xcb platform), in a build with XCB.
     static bool IsAvailable();
+    // Why not, for the user, when it does not.
+    static QString UnavailableReason();
 
     explicit WindowPicker(QObject* pParent = nullptr);
     ~WindowPicker() override;

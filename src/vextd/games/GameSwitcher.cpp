@@ -46,7 +46,7 @@ void GameSwitcher::Start(std::unique_ptr<FocusSource> pSource, const std::string
         LogInfo("following the focus on " + m_pSource->Name() + " for per-game key sets");
     } else {
         m_strNoSource = strWhyNot;
-        LogInfo("per-game key sets are off: the focus cannot be followed (" +
+        LogInfo("key sets cannot switch by game: the focus cannot be followed (" +
                 EscapeForLine(strWhyNot) + ")");
     }
     ReloadConfig();
@@ -69,7 +69,8 @@ void GameSwitcher::OnReadable(int nFd) {
     if (m_pSource && nFd == m_pSource->WaitFd()) {
         const std::optional<FocusedWindow> window = m_pSource->Dispatch();
         if (!m_pSource->Lost().empty()) {
-            LogError("per-game key sets are off: " + EscapeForLine(m_pSource->Lost()));
+            LogError("key sets cannot switch by game any more: " +
+                     EscapeForLine(m_pSource->Lost()));
             m_window = FocusedWindow{};
             Choose();
         } else if (window) {
@@ -100,10 +101,19 @@ void GameSwitcher::OnReadable(int nFd) {
 
 void GameSwitcher::OnFocus(const FocusedWindow& window) {
     m_window = window;
-    LogDebug("focus: " + (window.bPresent
-                              ? "window " + window.strId + " \"" + EscapeForLine(window.strTitle) +
-                                    "\", program \"" + EscapeForLine(window.strProgram) + "\""
-                              : std::string("no window")));
+    if (!window.bPresent) {
+        LogDebug("focus: no window");
+    } else {
+        // The class is what "class" rules match: on Wayland the app_id, the one name of a window
+        // a user can find there.
+        std::string strClasses;
+        for (const std::string& strClass : window.classes) {
+            strClasses += (strClasses.empty() ? "\"" : ", \"") + EscapeForLine(strClass) + "\"";
+        }
+        LogDebug("focus: window " + window.strId + " \"" + EscapeForLine(window.strTitle) +
+                 "\", program \"" + EscapeForLine(window.strProgram) + "\", class " +
+                 (strClasses.empty() ? std::string("none") : strClasses));
+    }
     Choose();
 }
 
@@ -136,8 +146,11 @@ void GameSwitcher::ReloadConfig() {
     }
     if (bExists) {
         const size_t nRules = m_config.rules.size();
-        LogInfo("games.conf: " + std::to_string(nRules) + (nRules == 1 ? " rule" : " rules") +
-                ", switching " + (m_config.bSwitching ? "on" : "off"));
+        // "switching on" is the file's word; whether anything can switch is said apart.
+        LogInfo(
+            "games.conf: " + std::to_string(nRules) + (nRules == 1 ? " rule" : " rules") +
+            ", switching " + (m_config.bSwitching ? "on" : "off") +
+            (m_config.bSwitching && !m_pSource ? " (but the focus cannot be followed here)" : ""));
     }
     // Those no rule names go; the others are read now, and again whenever they change, so that
     // a switch only swaps tables.
@@ -329,6 +342,7 @@ void GameSwitcher::Publish() {
     if (m_nFailedRule >= 0 && m_pFailed) {
         status.nFailedRule = m_nFailedRule + 1;
         status.strProblem = m_pFailed->Problem();
+        status.strWindow = m_window.strTitle;
     }
     if (!m_pSource) {
         status.strFocus = "unavailable (" + m_strNoSource + ")";
