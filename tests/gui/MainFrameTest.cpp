@@ -12,6 +12,7 @@
 #include "core/model/AppState.h"
 #include "core/registry/RegistryStore.h"
 #include "gui/app/DriverRecord.h"
+#include "gui/app/DriverState.h"
 #include "gui/app/VersionInfo.h"
 #include "gui/app/VextKeyApp.h"
 #include "gui/framework/CmdIds.h"
@@ -26,6 +27,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <QtTest>
@@ -264,6 +266,38 @@ private Q_SLOTS:
                          "default plays.</p>"));
         test::StopApp(pApp);
         RemoveDriverRecord();
+    }
+
+    // A driver busy past a query's timeout is backed off from for a while, so every read then
+    // misses it: the window holds what it knew until the recheck, and goes on rechecking.
+    void aSlowDriverIsLookedAtAgainUntilItAnswers() {
+        auto now = std::chrono::steady_clock::now();
+        SetDeviceBackOffClock([&now] { return now; });
+        test::FakeDeviceServer driver;
+        DriverState state;
+        QVERIFY(state.Now().bAnswers);
+        QTimer* pRecheck = nullptr;
+        for (QTimer* pTimer : state.findChildren<QTimer*>()) {
+            pRecheck = pTimer->isSingleShot() && pTimer->interval() > 1000 ? pTimer : pRecheck;
+        }
+        QVERIFY(pRecheck);
+
+        driver.SetMode(test::FakeDeviceServer::Mode::kSilent);
+        state.Refresh(); // times out
+        state.Refresh(); // backed off from
+        QVERIFY2(state.Now().bAnswers, "held until the second look");
+        pRecheck->stop(); // as when it fires
+        QMetaObject::invokeMethod(pRecheck, "timeout");
+        QVERIFY(!state.Now().bAnswers);
+        QVERIFY2(pRecheck->isActive(), "and looked at again");
+
+        driver.SetMode(test::FakeDeviceServer::Mode::kAnswer);
+        now += std::chrono::seconds(4);
+        pRecheck->stop(); // as when it fires
+        QMetaObject::invokeMethod(pRecheck, "timeout");
+        QVERIFY(state.Now().bAnswers);
+        QVERIFY(!pRecheck->isActive());
+        SetDeviceBackOffClock({});
     }
 
     void recordWithoutNameShowsAnEmptyPane() {

@@ -138,8 +138,12 @@ void DriverState::Read(bool bRecord, bool bSecondLook) {
         // or while this window was busy), and after a timeout nobody asks it for a while. It is
         // looked at again, and again, until it answers or its socket goes; one that answered a
         // moment ago is taken as there until that second look, whatever reads meanwhile.
+        if (bSecondLook) {
+            m_bHolding = false;
+        } else if (!m_pRecheckTimer->isActive()) {
+            m_bHolding = m_facts.bAnswers;
+        }
         if (!m_pRecheckTimer->isActive()) {
-            m_bHolding = m_facts.bAnswers && !bSecondLook;
             m_pRecheckTimer->start();
         }
         if (m_bHolding) {
