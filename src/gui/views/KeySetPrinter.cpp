@@ -29,6 +29,7 @@
 #include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
@@ -66,11 +67,21 @@ std::optional<DibImage> LoadPrintPicture(int nPadType) {
                                            static_cast<std::size_t>(bytes.size())));
 }
 
+// The resolution a preview's picture is recorded at.
+constexpr int kPreviewDpi = 200;
+
 // The print picture enlarged for the printer, drawn into its rectangle.
 void DrawPicture(QPainter& painter, const DibImage& picture, const SheetLayout& layout) {
     const SheetRect& r = layout.picture;
-    const LineArtSize size = LineArtRenderSize(r.Width(), r.Height(), picture.Width(),
-                                               layout.source.nBottom - layout.source.nTop);
+    // A preview records the page and draws it on the screen far smaller, where dropped pixels
+    // lose the one-pixel leader lines: it gets a grey picture near the screen's resolution,
+    // scaled smoothly, which keeps them (as grey) at every zoom.
+    const bool bPreview =
+        painter.paintEngine() && painter.paintEngine()->type() == QPaintEngine::Picture;
+    const int nShrink = bPreview ? std::max(1, painter.device()->logicalDpiX() / kPreviewDpi) : 1;
+    const LineArtSize size =
+        LineArtRenderSize(r.Width() / nShrink, r.Height() / nShrink, picture.Width(),
+                          layout.source.nBottom - layout.source.nTop);
     const GreyImage grey =
         ScaleLineArt(picture, layout.source.nTop, layout.source.nBottom, size.nWidth, size.nHeight);
     if (grey.pixels.empty()) {
@@ -78,11 +89,17 @@ void DrawPicture(QPainter& painter, const DibImage& picture, const SheetLayout& 
     }
     const QImage image(grey.pixels.data(), grey.nWidth, grey.nHeight, grey.nWidth,
                        QImage::Format_Grayscale8);
+    const QRect target(r.left, r.top, r.Width(), r.Height());
+    // Both are deep copies, which a recorded page needs: it keeps the page after the pixels
+    // here are gone.
+    if (bPreview) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, image.copy());
+        return;
+    }
     // One bit a pixel at the printer's resolution: the drawing is black lines on white, and
-    // PDF engines store a grey image as RGB, three bytes a pixel. The conversion is a deep
-    // copy, which a preview needs: it keeps the page after the pixels here are gone.
-    painter.drawImage(QRect(r.left, r.top, r.Width(), r.Height()),
-                      image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither));
+    // PDF engines store a grey image as RGB, three bytes a pixel.
+    painter.drawImage(target, image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither));
 }
 
 QString Elided(const QString& strText, const QFont& font, QPaintDevice* pDevice, int nWidth) {
