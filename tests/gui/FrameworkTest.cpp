@@ -184,6 +184,7 @@ private Q_SLOTS:
                  (QStringList{"&File", "&View", "&Options", "&Help"}));
         QVERIFY(pMain->ChildFrames().empty());
         QVERIFY(pMain->windowTitle().startsWith("VextKey"));
+        QVERIFY2(!QApplication::windowIcon().isNull(), "every window has the program's icon");
         QMenu* pFile = Popup(pMain->menuBar(), "&File");
         pMain->UpdateMenu(pFile);
         QCOMPARE(ItemTexts(pFile),

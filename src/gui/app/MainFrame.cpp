@@ -126,6 +126,9 @@ bool CMainFrame::LoadFrame() {
         icon.addFile(QStringLiteral(":/icons/vextkey-%1.png").arg(QLatin1String(pszSize)));
     }
     setWindowIcon(icon);
+    // Every window of the program shows it: dialogs, message boxes (also those asked with no
+    // active window, as the second question on exit), the progress window.
+    QApplication::setWindowIcon(icon);
     OnIdle();
     return true;
 }

@@ -60,11 +60,10 @@ bool CProgressDlg::Create(QWidget* pParent) {
     m_nPos = m_nLower;
     setWindowTitle(vext::ResString(m_nCaptionId));
     m_bCreated = true;
-    // A window of the owner's, for the window manager: above it, and its icon.
+    // A window of the owner's, for the window manager: kept above it.
     winId();
     if (pOwner && pOwner->windowHandle() && windowHandle()) {
         windowHandle()->setTransientParent(pOwner->windowHandle());
-        setWindowIcon(pOwner->windowIcon());
     }
     show();
     return true;
