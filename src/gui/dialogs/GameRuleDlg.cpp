@@ -58,10 +58,10 @@ CGameRuleDlg::CGameRuleDlg(const GameRule& rule, QWidget* pParent, std::string s
     m_pFileNote->setWordWrap(true);
     m_pPicked->setTextFormat(Qt::PlainText); // the picked window's title and class
     m_pPick->setEnabled(WindowPicker::IsAvailable());
-    if (!WindowPicker::IsAvailable()) {
-        m_pPick->setToolTip(WindowPicker::UnavailableReason());
-        m_pPicked->setText(WindowPicker::UnavailableReason());
-    }
+    const QString strNoPick =
+        WindowPicker::IsAvailable() ? QString() : WindowPicker::UnavailableReason();
+    m_pPick->setToolTip(strNoPick);
+    ShowWrapped(m_pPicked, strNoPick);
 
     auto* pFileRow = new QHBoxLayout;
     pFileRow->addWidget(m_pFile, 1);
@@ -123,12 +123,13 @@ void CGameRuleDlg::accept() {
     QDialog::accept();
 }
 
-void CGameRuleDlg::SetPickedText(const QString& strText) {
-    m_pPicked->setText(strText);
-    // A label that wraps asks its form for one line's height only: the lines it needs at the
-    // width it has are reserved, and the dialog grows to them.
-    const int nWidth = m_pPicked->width() > 1 ? m_pPicked->width() : m_pPattern->sizeHint().width();
-    m_pPicked->setMinimumHeight(strText.isEmpty() ? 0 : m_pPicked->heightForWidth(nWidth));
+void CGameRuleDlg::ShowWrapped(QLabel* pLabel, const QString& strText) {
+    pLabel->setText(strText);
+    pLabel->setVisible(!strText.isEmpty());
+    // A label that wraps asks its form for one line's height only: the lines it needs across
+    // the field column (which the Match by box fills) are reserved, and the dialog grows.
+    const int nWidth = m_pMatch->width() > 1 ? m_pMatch->width() : m_pMatch->sizeHint().width();
+    pLabel->setMinimumHeight(strText.isEmpty() ? 0 : pLabel->heightForWidth(nWidth));
 }
 
 void CGameRuleDlg::UpdateFileNote() {
@@ -137,13 +138,13 @@ void CGameRuleDlg::UpdateFileNote() {
     const bool bMissing =
         !strWritten.empty() && !QFileInfo::exists(QString::fromStdString(
                                    GamesConfig::ResolveKeySetPath(strWritten, m_strConfigPath)));
-    m_pFileNote->setText(bMissing ? ResString(2543) : QString());
-    m_pFileNote->setVisible(bMissing);
+    ShowWrapped(m_pFileNote, bMissing ? ResString(2543) : QString());
 }
 
 void CGameRuleDlg::showEvent(QShowEvent* pEvent) {
     QDialog::showEvent(pEvent);
-    SetPickedText(m_pPicked->text());
+    ShowWrapped(m_pPicked, m_pPicked->text());
+    ShowWrapped(m_pFileNote, m_pFileNote->text());
 }
 
 void CGameRuleDlg::OnBrowse() {
@@ -155,20 +156,20 @@ void CGameRuleDlg::OnBrowse() {
 
 void CGameRuleDlg::OnPickWindow() {
     QString strError;
-    SetPickedText(ResString(2524));
+    ShowWrapped(m_pPicked, ResString(2524));
     const bool bStarted = m_pPicker->Start(
         [this](std::optional<FocusedWindow> window) {
             if (window && IsConfiguratorWindow(*window)) {
-                SetPickedText(ResString(2536));
+                ShowWrapped(m_pPicked, ResString(2536));
             } else if (window && window->bPresent) {
                 TakePickedWindow(*window);
             } else {
-                SetPickedText(QString());
+                ShowWrapped(m_pPicked, QString());
             }
         },
         &strError);
     if (!bStarted) {
-        SetPickedText(FormatResString(2529, strError));
+        ShowWrapped(m_pPicked, FormatResString(2529, strError));
     }
 }
 
@@ -202,9 +203,9 @@ void CGameRuleDlg::TakePickedWindow(const FocusedWindow& window) {
     }
     m_pMatch->setCurrentIndex(static_cast<int>(match));
     m_pPattern->setText(PickedValue(match));
-    SetPickedText(ResString(2532).arg(PickedValue(GameMatch::kProgram),
-                                      PickedValue(GameMatch::kClass),
-                                      PickedValue(GameMatch::kTitle)));
+    ShowWrapped(m_pPicked, ResString(2532).arg(PickedValue(GameMatch::kProgram),
+                                               PickedValue(GameMatch::kClass),
+                                               PickedValue(GameMatch::kTitle)));
 }
 
 void CGameRuleDlg::OnMatchChanged() {

@@ -52,7 +52,7 @@ protected:
 
 private:
     void OnMatchChanged();
-    void SetPickedText(const QString& strText);
+    void ShowWrapped(QLabel* pLabel, const QString& strText);
     void UpdateFileNote();
     // The picked window's value for the kind of match chosen.
     QString PickedValue(vext::GameMatch match) const;
