@@ -127,9 +127,10 @@ void CGameRuleDlg::ShowWrapped(QLabel* pLabel, const QString& strText) {
     pLabel->setText(strText);
     pLabel->setVisible(!strText.isEmpty());
     // A label that wraps asks its form for one line's height only: the lines it needs across
-    // the field column (which the Match by box fills) are reserved, and the dialog grows.
-    const int nWidth = m_pMatch->width() > 1 ? m_pMatch->width() : m_pMatch->sizeHint().width();
-    pLabel->setMinimumHeight(strText.isEmpty() ? 0 : pLabel->heightForWidth(nWidth));
+    // the field column (which the Match by box fills) are reserved, and the dialog grows. The
+    // column's width is known once the dialog is shown.
+    const bool bLaidOut = isVisible() && !strText.isEmpty();
+    pLabel->setMinimumHeight(bLaidOut ? pLabel->heightForWidth(m_pMatch->width()) : 0);
 }
 
 void CGameRuleDlg::UpdateFileNote() {
