@@ -18,6 +18,7 @@ TEST(PlayStatus, ReadsBackWhatWasWrittenWithControlCharactersEscaped) {
     status.strMatch = "class steam_app_244210";
     status.strWindow = "Racing\nslot 1: forged\x1b[31m";
     status.strFocus = "X11";
+    status.strLastWindow = "\"Racing\" (class \"steam_app_244210\", program \"racing.exe\")";
     PlayStatus back;
     ASSERT_TRUE(DecodePlayStatus(EncodePlayStatus(status), &back));
     EXPECT_EQ(back.strWindow, "Racing\\nslot 1: forged\\e[31m");
@@ -25,7 +26,9 @@ TEST(PlayStatus, ReadsBackWhatWasWrittenWithControlCharactersEscaped) {
     EXPECT_EQ(back, status);
     EXPECT_EQ(DescribePlayStatus(back),
               (std::vector<std::string>{
-                  "key set in play: \"Racing\" (rule 2: class steam_app_244210)", "focus: X11"}));
+                  "key set in play: \"Racing\" (rule 2: class steam_app_244210)", "focus: X11",
+                  "last window of another program: \"Racing\" (class \"steam_app_244210\", "
+                  "program \"racing.exe\")"}));
 }
 
 TEST(PlayStatus, SaysWhyTheDefaultPlays) {
@@ -43,8 +46,14 @@ TEST(PlayStatus, SaysWhyTheDefaultPlays) {
 
 TEST(PlayStatus, PagesCoverTheTextAndLongFieldsAreCut) {
     PlayStatus status;
-    status.strKeySet = "K";
-    status.strWindow = std::string(5000, 'w');
+    // Every field at its longest still makes a whole text, which reads back.
+    for (std::string* pField : {&status.strKeySet, &status.strMatch, &status.strWindow,
+                                &status.strProblem, &status.strFocus, &status.strLastWindow}) {
+        *pField = std::string(5000, 'w');
+    }
+    status.nRule = status.nFailedRule = 1000;
+    status.bUnloaded = status.bSlotsKnown = true;
+    status.slotPads.fill(std::string(5000, 's'));
     const std::string text = EncodePlayStatus(status);
     ASSERT_LE(text.size(), kMaxPlayStatusText);
     std::string joined;

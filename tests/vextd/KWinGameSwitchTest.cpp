@@ -122,8 +122,10 @@ TEST_F(KWinGameSwitchTest, SwitchesByClassAndProgramAndHeedsOnlyKWin) {
     ASSERT_NO_FATAL_FAILURE(OpenWindow(shooter, "vext-shooter", "My Shooter"));
     ASSERT_NO_FATAL_FAILURE(Activate(
         "vext-shooter", "key set in play: \"Shooter\" (rule 2: program shooter_game)", nFrom));
-    EXPECT_NE(vextd.Log().find("\"My Shooter\", program \"shooter_game\"", nFrom),
-              std::string::npos);
+    EXPECT_NE(vextd.Log().find("\"My Shooter\" (class \"vext-shooter\", program \"shooter_game\")",
+                               nFrom),
+              std::string::npos)
+        << vextd.Log().substr(nFrom);
     EXPECT_EQ(vextd.RecordText(), "31+ 31-");
     ASSERT_TRUE(vextd.Press(1, 0, false));
     EXPECT_EQ(Click(), "32+ 32-");

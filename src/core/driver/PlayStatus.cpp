@@ -11,8 +11,8 @@
 namespace vext {
 namespace {
 
-// Seven fields of this size and four slots stay within kMaxPlayStatusText.
-constexpr size_t kMaxField = 500;
+// Eight fields of this size and four slots stay within kMaxPlayStatusText.
+constexpr size_t kMaxField = 440;
 constexpr size_t kMaxSlotField = 100;
 constexpr int kMaxPageRequests = 64;
 
@@ -48,6 +48,9 @@ std::string EncodePlayStatus(const PlayStatus& status) {
     field("failed", std::to_string(status.nFailedRule));
     field("problem", status.strProblem);
     field("focus", status.strFocus);
+    if (!status.strLastWindow.empty()) {
+        field("last", status.strLastWindow);
+    }
     if (status.bUnloaded) {
         field("unloaded", "1");
     }
@@ -97,6 +100,8 @@ bool DecodePlayStatus(std::string_view text, PlayStatus* pStatus) {
             status.strProblem = value;
         } else if (name == "focus") {
             status.strFocus = value;
+        } else if (name == "last") {
+            status.strLastWindow = value;
         } else if (name == "unloaded") {
             status.bUnloaded = value == "1";
         } else if (name.size() == 5 && name.starts_with("slot") && name[4] >= '1' &&
@@ -182,8 +187,14 @@ std::vector<std::string> DescribePlayStatus(const PlayStatus& status) {
     } else {
         why = "default";
     }
-    return {"key set in play: " + set + " (" + why + ")",
-            "focus: " + (status.strFocus.empty() ? std::string("unknown") : status.strFocus)};
+    std::vector<std::string> lines = {
+        "key set in play: " + set + " (" + why + ")",
+        "focus: " + (status.strFocus.empty() ? std::string("unknown") : status.strFocus)};
+    // What rules may match it by, where nothing else tells (on Wayland, the app_id).
+    if (!status.strLastWindow.empty()) {
+        lines.push_back("last window of another program: " + status.strLastWindow);
+    }
+    return lines;
 }
 
 std::vector<std::string> DescribeSlots(const PlayStatus& status) {

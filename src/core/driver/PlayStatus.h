@@ -28,6 +28,9 @@ struct PlayStatus {
     std::string strProblem;
     // How the focus is followed: "X11", "unavailable (no X display)", ...
     std::string strFocus;
+    // The last window of another program than VextKey that had the focus, as rules see it:
+    // "\"Title\" (class \"steam_app_9\", program \"hl2.exe\")"; empty before any.
+    std::string strLastWindow;
     // The downloaded key set was unloaded: nothing plays, game key sets neither, until the next
     // download.
     bool bUnloaded = false;

@@ -101,20 +101,24 @@ void GameSwitcher::OnReadable(int nFd) {
 
 void GameSwitcher::OnFocus(const FocusedWindow& window) {
     m_window = window;
-    if (!window.bPresent) {
-        LogDebug("focus: no window");
-    } else {
-        // The class is what "class" rules match: on Wayland the app_id, the one name of a window
-        // a user can find there.
-        std::string strClasses;
-        for (const std::string& strClass : window.classes) {
-            strClasses += (strClasses.empty() ? "\"" : ", \"") + EscapeForLine(strClass) + "\"";
-        }
-        LogDebug("focus: window " + window.strId + " \"" + EscapeForLine(window.strTitle) +
-                 "\", program \"" + EscapeForLine(window.strProgram) + "\", class " +
-                 (strClasses.empty() ? std::string("none") : strClasses));
+    LogDebug("focus: " + (window.bPresent ? "window " + window.strId + " " + DescribeWindow(window)
+                                          : std::string("no window")));
+    if (window.bPresent && !IsConfiguratorWindow(window)) {
+        m_strLastWindow = DescribeWindow(window);
     }
     Choose();
+}
+
+std::string GameSwitcher::DescribeWindow(const FocusedWindow& window) {
+    // The class is what "class" rules match: on Wayland the app_id, the one name of a window
+    // a user can find there.
+    std::string strClasses;
+    for (const std::string& strClass : window.classes) {
+        strClasses += (strClasses.empty() ? "\"" : ", \"") + EscapeForLine(strClass) + "\"";
+    }
+    return "\"" + EscapeForLine(window.strTitle) + "\" (class " +
+           (strClasses.empty() ? std::string("none") : strClasses) + ", program \"" +
+           EscapeForLine(window.strProgram) + "\")";
 }
 
 void GameSwitcher::ReloadConfig() {
@@ -333,6 +337,7 @@ void GameSwitcher::Play(const std::shared_ptr<GameKeySet>& pKeySet, int nRule) {
 void GameSwitcher::Publish() {
     PlayStatus status;
     status.bUnloaded = m_bUnloaded;
+    status.strLastWindow = m_strLastWindow;
     if (m_pInPlay && m_nRule >= 0) {
         status.strKeySet = m_pInPlay->Table() ? m_pInPlay->Table()->SetName() : std::string();
         status.nRule = m_nRule + 1;

@@ -53,6 +53,8 @@ public:
     // The focus moved to window: plays its key set. The focus source calls it; so do the tests
     // and the benchmark.
     void OnFocus(const FocusedWindow& window);
+    // "Title" (class "a", "b", program "p"), for the log and the status.
+    static std::string DescribeWindow(const FocusedWindow& window);
 
     // Reads games.conf again and plays what it says for the window with the focus.
     void ReloadConfig();
@@ -95,6 +97,7 @@ private:
     std::string m_strNoSource; // why the focus is not followed
     std::string m_strWaiting;  // the source's Waiting() as last published
     FocusedWindow m_window;
+    std::string m_strLastWindow; // the last window of another program, described
 
     // What plays: a game's key set (null: the downloaded one), the rule that chose it and the
     // window it matched.
