@@ -59,17 +59,17 @@ void CVextKeyDoc::CheckpointChange() {
 }
 
 bool CVextKeyDoc::Undo() {
-    CheckpointChange();
-    const vext::KeySetState* pState = m_history.Undo();
-    if (pState) {
-        RestoreState(*pState);
-    }
-    return pState != nullptr;
+    return TakeStep(&vext::UndoHistory::Undo);
 }
 
 bool CVextKeyDoc::Redo() {
+    return TakeStep(&vext::UndoHistory::Redo);
+}
+
+bool CVextKeyDoc::TakeStep(const vext::KeySetState* (vext::UndoHistory::*step)()) {
+    // A change still waiting for its checkpoint is the step to take back first.
     CheckpointChange();
-    const vext::KeySetState* pState = m_history.Redo();
+    const vext::KeySetState* pState = (m_history.*step)();
     if (pState) {
         RestoreState(*pState);
     }

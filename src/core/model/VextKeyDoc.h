@@ -139,6 +139,7 @@ private:
     // The history starts again from what the document now holds, unmodified.
     void StartHistory();
     void RestoreState(const vext::KeySetState& state);
+    bool TakeStep(const vext::KeySetState* (vext::UndoHistory::*step)());
 
     vext::IDocViews* m_pViews = nullptr;
     vext::IProgressFactory* m_pProgressFactory = nullptr;
