@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "core/platform/AtomicFile.h"
 #include "core/platform/ProfileFile.h"
 
 #include <fcntl.h>
@@ -235,8 +236,19 @@ TEST(ProfileFileDisk, ErrorsAreReported) {
     ProfileFile locked;
     ASSERT_TRUE(locked.Load(readOnly).ok());
     locked.SetString("s", "k", "2");
-    EXPECT_EQ(locked.Flush().error, FileError::kCannotWrite);
+    const FileStatus lockedStatus = locked.Flush();
+    EXPECT_EQ(lockedStatus.error, FileError::kCannotWrite);
+    EXPECT_EQ(lockedStatus.message, "Cannot write " + readOnly + ": the file is read-only");
+    EXPECT_EQ(WhyNotWritable(readOnly), "the file is read-only");
     EXPECT_TRUE(locked.IsDirty());
+    // A folder that takes no new file is named (root may write in any folder).
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(readOnly.c_str(), 0644), 0);
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+        EXPECT_EQ(WhyNotWritable(readOnly),
+                  "its folder " + dir.path().string() + " cannot be written (Permission denied)");
+        ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    }
     EXPECT_EQ(ReadBytes(readOnly), "[s]\r\nk=1\r\n");
 
     const std::string occupied = dir.file("occupied");

@@ -83,11 +83,15 @@ bool ResolveTarget(const std::string& path, std::filesystem::path* pTarget, std:
     return true;
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
+
 // Opens a new, unique file next to the target; the process umask applies to its mode.
 int CreateTempBeside(const std::filesystem::path& target, std::string* pTempPath) {
     std::random_device seed;
     std::mt19937_64 rng(seed());
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
+    const std::filesystem::path dir = FolderOf(target);
     // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on "literal" + string.
     std::string base = ".";
     base += target.filename().string();
@@ -109,9 +113,13 @@ int CreateTempBeside(const std::filesystem::path& target, std::string* pTempPath
     return -1;
 }
 
+std::string FolderNotWritable(const std::filesystem::path& target, int err) {
+    return "its folder " + FolderOf(target).string() + " cannot be written (" +
+           (err == EROFS ? std::string("the disk or file system is read-only") : Reason(err)) + ")";
+}
+
 void SyncDirectory(const std::filesystem::path& target) {
-    const std::filesystem::path dir = target.has_parent_path() ? target.parent_path() : ".";
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd); // best effort: the rename itself has already happened
         ::close(fd);
@@ -148,11 +156,12 @@ FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes, 
     std::string tempPath;
     Fd fd(CreateTempBeside(target, &tempPath));
     if (fd.get() < 0) {
-        // The new bytes go beside the file first: it is its folder that could not be written.
-        const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
-        return FileStatus::Fail(FileError::kCannotWrite, "Cannot write " + shown + ": its folder " +
-                                                             folder + " cannot be written (" +
-                                                             Reason(errno) + ")");
+        const int err = errno;
+        // The new bytes go beside the file first: it may be its folder that cannot be written.
+        const bool bFolder = err == EACCES || err == EPERM || err == EROFS;
+        return FileStatus::Fail(FileError::kCannotWrite,
+                                "Cannot write " + shown + ": " +
+                                    (bFolder ? FolderNotWritable(target, err) : Reason(err)));
     }
     auto fail = [&](FileError error, const std::string& what, int err) {
         ::unlink(tempPath.c_str());
@@ -185,6 +194,10 @@ std::string WhyNotWritable(const std::string& path) {
     }
     if (::access(path.c_str(), W_OK) != 0) {
         return errno == EROFS ? "the disk or file system it is on is read-only" : Reason(errno);
+    }
+    // It is replaced by a new file beside it, which its folder must take.
+    if (::access(FolderOf(path).c_str(), W_OK) != 0) {
+        return FolderNotWritable(path, errno);
     }
     return {};
 }

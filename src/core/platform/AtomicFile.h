@@ -31,7 +31,8 @@ FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
                                LinkPolicy links = LinkPolicy::kFollow);
 
 // Why the existing file at path may not be replaced, or "" when it may (or is not there): its
-// write bits, or the system's reason, such as a file system mounted read-only.
+// write bits, the system's reason (such as a file system mounted read-only), or a folder that
+// takes no new file.
 std::string WhyNotWritable(const std::string& path);
 
 // Reads a whole file. A missing file sets *pbExists false and is not an error. Anything but a
