@@ -223,47 +223,50 @@ private Q_SLOTS:
         test::StopApp(pApp);
     }
 
-    // A window's title and a key set's name are other programs' and files' words: markup in
-    // them is shown, never drawn (nor its images loaded).
-    void paneShowsTitlesAndNamesAsPlainText() {
-        test::FakeDeviceServer driver;
-        PlayStatus play;
-        play.strKeySet = "<b>Game</b>";
-        play.nRule = 1;
-        play.strMatch = "class x";
-        play.strWindow = "<h1>BIG</h1><img src=\"/usr/share/icons/x.png\">";
-        driver.SetPlayStatusText(EncodePlayStatus(play));
-        auto pApp = test::StartApp();
-        CMainFrame* pMain = pApp->MainFrame();
-        pMain->OnIdle();
-        QTRY_VERIFY(pMain->KeySetPane()->text().contains("<b>Game</b>"));
-        QCOMPARE(pMain->KeySetPane()->textFormat(), Qt::PlainText);
-        // Slashes carry a word joiner, so that paths are not broken across lines.
-        const QString strTip = pMain->KeySetPane()->toolTip().remove(QChar(0x2060));
-        QVERIFY2(strTip.contains("&lt;h1&gt;BIG&lt;/h1&gt;&lt;img src=\"/usr") &&
-                     !strTip.contains("<h1>") && !strTip.contains("<img"),
-                 qPrintable(strTip));
-        test::StopApp(pApp);
+    // What plays, as the pane and its tooltip say it. A window's title and a key set's name are
+    // other programs' and files' words: markup in them is shown, never drawn (nor its images
+    // loaded). A game whose key set cannot be read: the default plays, and the tooltip says why.
+    void paneSaysWhatPlaysAndWhy_data() {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("status"); // the driver's play status text
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("tip"); // a part of the tooltip, word joiners taken out
+        PlayStatus markup;
+        markup.strKeySet = "<b>Game</b>";
+        markup.nRule = 1;
+        markup.strMatch = "class x";
+        markup.strWindow = "<h1>BIG</h1><img src=\"/usr/share/icons/x.png\">";
+        QTest::newRow("markup") << QString() << QString::fromStdString(EncodePlayStatus(markup))
+                                << "<b>Game</b> (class x)"
+                                << "&lt;h1&gt;BIG&lt;/h1&gt;&lt;img src=\"/usr";
+        PlayStatus failed;
+        failed.strKeySet = "Demo";
+        failed.nFailedRule = 2;
+        failed.strWindow = "Puzzle";
+        failed.strProblem = "Puzzle.vks: no such file";
+        QTest::newRow("unreadable")
+            << "Demo" << QString::fromStdString(EncodePlayStatus(failed)) << "Demo"
+            << "<p>Puzzle: its key set cannot be read (Puzzle.vks: no "
+               "such file); the default plays.</p>";
     }
-
-    // A game's rule matched but its key set cannot be read: the pane names the default that
-    // plays, and its tooltip says why the game's does not.
-    void paneTellsOfAGameKeySetThatCannotBeRead() {
+    void paneSaysWhatPlaysAndWhy() {
+        QFETCH(QString, record);
+        QFETCH(QString, status);
+        QFETCH(QString, pane);
+        QFETCH(QString, tip);
         test::FakeDeviceServer driver;
-        WriteRecord("Demo");
-        PlayStatus play;
-        play.strKeySet = "Demo";
-        play.nFailedRule = 2;
-        play.strWindow = "Puzzle";
-        play.strProblem = "Puzzle.vks: no such file";
-        driver.SetPlayStatusText(EncodePlayStatus(play));
+        if (!record.isEmpty()) {
+            WriteRecord(record.toUtf8().constData());
+        }
+        driver.SetPlayStatusText(status.toStdString());
         auto pApp = test::StartApp();
         CMainFrame* pMain = pApp->MainFrame();
         pMain->OnIdle();
-        QTRY_COMPARE(pMain->KeySetPane()->text(), QString("Demo"));
-        QCOMPARE(pMain->KeySetPane()->toolTip().remove(QChar(0x2060)),
-                 QString("<p>Puzzle: its key set cannot be read (Puzzle.vks: no such file); the "
-                         "default plays.</p>"));
+        QTRY_COMPARE(pMain->KeySetPane()->text(), pane);
+        QCOMPARE(pMain->KeySetPane()->textFormat(), Qt::PlainText);
+        const QString strTip = pMain->KeySetPane()->toolTip().remove(QChar(0x2060));
+        QVERIFY2(strTip.contains(tip) && !strTip.contains("<h1>") && !strTip.contains("<img"),
+                 qPrintable(strTip));
         test::StopApp(pApp);
         RemoveDriverRecord();
     }
